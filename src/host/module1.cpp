@@ -1,0 +1,53 @@
+#include "module1.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace Module1 {
+
+QString computerNameFromBuffer(QByteArrayView buffer)
+{
+    if (const qsizetype nul = buffer.indexOf('\0'); nul >= 0)
+        buffer = buffer.first(nul);
+    while (buffer.endsWith(' '))
+        buffer.chop(1);
+    if (buffer.isEmpty())
+        return QStringLiteral("(Not Known)");
+    return QString::fromLocal8Bit(buffer);
+}
+
+QString ComputerNameText()
+{
+    char name[256] = {};
+#ifdef Q_OS_WIN
+    DWORD size = 255;
+    if (!GetComputerNameA(name, &size))
+        return QStringLiteral("(Not Known)");
+#else
+    if (::gethostname(name, 255) != 0)
+        return QStringLiteral("(Not Known)");
+#endif
+    return computerNameFromBuffer(QByteArrayView(name, 255));
+}
+
+bool FileExists(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString fileName = info.fileName();
+    if (fileName.isEmpty())
+        return false;
+    constexpr QDir::Filters normalFiles = QDir::Files | QDir::NoDotAndDotDot;
+    if (fileName.contains(u'*') || fileName.contains(u'?') || fileName.contains(u'[')) {
+        // QDir leaves hidden and system entries out unless asked for them.
+        return !QDir(info.path()).entryList({fileName}, normalFiles).isEmpty();
+    }
+    return info.isFile() && !info.isHidden();
+}
+
+} // namespace Module1

@@ -1,0 +1,6 @@
+#include "mainform.h"
+
+MainForm::MainForm(QWidget *parent)
+    : QMainWindow(parent)
+{
+}

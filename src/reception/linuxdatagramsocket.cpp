@@ -1,0 +1,125 @@
+#include "linuxdatagramsocket.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// Room for bursts from many hosts; the kernel caps it at net.core.rmem_max
+// unless we may raise it past that.
+constexpr int receiveBufferBytes = 8 * 1024 * 1024;
+constexpr qsizetype slotSize = 65536;
+
+int openSocket(bool *dualStack)
+{
+    int fd = ::socket(AF_INET6, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    *dualStack = fd >= 0;
+    if (fd < 0)
+        fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    return fd;
+}
+
+int bindAny(int fd, bool dualStack, quint16 port)
+{
+    if (dualStack) {
+        const int off = 0;
+        ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
+        sockaddr_in6 address{};
+        address.sin6_family = AF_INET6;
+        address.sin6_addr = in6addr_any;
+        address.sin6_port = htons(port);
+        return ::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address);
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_ANY);
+    address.sin_port = htons(port);
+    return ::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address);
+}
+
+} // namespace
+
+LinuxDatagramSocket::LinuxDatagramSocket(QObject *parent)
+    : DatagramSocket(parent)
+{
+    connect(&m_notifier, &QSocketNotifier::activated, this, &DatagramSocket::readyRead);
+}
+
+LinuxDatagramSocket::~LinuxDatagramSocket()
+{
+    close();
+}
+
+bool LinuxDatagramSocket::bind(quint16 port)
+{
+    close();
+    bool dualStack = false;
+    const int fd = openSocket(&dualStack);
+    if (fd < 0) {
+        setFailure(Failure::Other, port, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &receiveBufferBytes, sizeof(int)) != 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBufferBytes, sizeof(int));
+
+    if (bindAny(fd, dualStack, port) != 0) {
+        const int error = errno;
+        ::close(fd);
+        if (error == EADDRINUSE)
+            setFailure(Failure::InUse, port);
+        else if (error == EACCES && port < 1024)
+            setFailure(Failure::Privileged, port);
+        else
+            setFailure(Failure::Other, port, QString::fromLocal8Bit(std::strerror(error)));
+        return false;
+    }
+
+    if (!m_arena) {
+        // Untouched pages of the arena cost no memory: a slot is only written as far
+        // as its datagram reaches.
+        m_arena.reset(new char[batchSize * slotSize]);
+        m_messages.reset(new mmsghdr[batchSize]);
+        m_vectors.reset(new iovec[batchSize]);
+        for (int i = 0; i < batchSize; ++i) {
+            m_vectors[i] = {m_arena.get() + i * slotSize, size_t(slotSize)};
+            m_messages[i] = {};
+            m_messages[i].msg_hdr.msg_iov = &m_vectors[i];
+            m_messages[i].msg_hdr.msg_iovlen = 1;
+        }
+    }
+    m_fd = fd;
+    m_notifier.setSocket(fd);
+    m_notifier.setEnabled(true);
+    setFailure(Failure::None, port);
+    return true;
+}
+
+void LinuxDatagramSocket::close()
+{
+    if (m_fd < 0)
+        return;
+    m_notifier.setEnabled(false);
+    m_notifier.setSocket(-1);
+    ::close(m_fd);
+    m_fd = -1;
+}
+
+int LinuxDatagramSocket::receive(std::span<QByteArrayView> out)
+{
+    if (m_fd < 0 || out.empty())
+        return 0;
+    const unsigned int wanted = unsigned(std::min<size_t>(out.size(), batchSize));
+    int count;
+    do {
+        count = ::recvmmsg(m_fd, m_messages.get(), wanted, MSG_DONTWAIT, nullptr);
+    } while (count < 0 && errno == EINTR);
+    if (count <= 0)
+        return 0;
+    for (int i = 0; i < count; ++i)
+        out[i] = QByteArrayView(m_arena.get() + i * slotSize, qsizetype(m_messages[i].msg_len));
+    return count;
+}

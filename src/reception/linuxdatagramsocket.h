@@ -1,0 +1,33 @@
+#pragma once
+
+#include "datagramsocket.h"
+
+#include <QSocketNotifier>
+
+#include <memory>
+
+struct mmsghdr;
+struct iovec;
+
+// Reads up to a whole batch of datagrams with one recvmmsg() call.
+class LinuxDatagramSocket final : public DatagramSocket
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(LinuxDatagramSocket)
+
+public:
+    explicit LinuxDatagramSocket(QObject *parent = nullptr);
+    ~LinuxDatagramSocket() override;
+
+    bool bind(quint16 port) override;
+    void close() override;
+    bool isBound() const override { return m_fd >= 0; }
+    int receive(std::span<QByteArrayView> out) override;
+
+private:
+    int m_fd = -1;
+    QSocketNotifier m_notifier{QSocketNotifier::Read};
+    std::unique_ptr<char[]> m_arena;
+    std::unique_ptr<mmsghdr[]> m_messages;
+    std::unique_ptr<iovec[]> m_vectors;
+};

@@ -1,0 +1,60 @@
+#include "qtdatagramsocket.h"
+
+#include <QVariant>
+
+namespace {
+constexpr qsizetype slotSize = 65536;
+}
+
+QtDatagramSocket::QtDatagramSocket(QObject *parent)
+    : DatagramSocket(parent)
+{
+    connect(&m_socket, &QUdpSocket::readyRead, this, &DatagramSocket::readyRead);
+}
+
+bool QtDatagramSocket::bind(quint16 port)
+{
+    close();
+    // Sharing the address would let a second program bind the port unnoticed.
+    if (!m_socket.bind(QHostAddress::Any, port, QAbstractSocket::DontShareAddress)) {
+        const auto error = m_socket.error();
+        if (error == QAbstractSocket::AddressInUseError)
+            setFailure(Failure::InUse, port);
+        else if (error == QAbstractSocket::SocketAccessError && port < 1024)
+            setFailure(Failure::Privileged, port);
+        else
+            setFailure(Failure::Other, port, m_socket.errorString());
+        m_socket.abort();
+        return false;
+    }
+    m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
+                              QVariant(8 * 1024 * 1024));
+    if (m_arena.isEmpty())
+        m_arena.resize(batchSize * slotSize);
+    setFailure(Failure::None, port);
+    return true;
+}
+
+void QtDatagramSocket::close()
+{
+    m_socket.abort();
+}
+
+bool QtDatagramSocket::isBound() const
+{
+    return m_socket.state() == QAbstractSocket::BoundState;
+}
+
+int QtDatagramSocket::receive(std::span<QByteArrayView> out)
+{
+    int count = 0;
+    const int wanted = int(std::min<size_t>(out.size(), batchSize));
+    while (count < wanted && m_socket.hasPendingDatagrams()) {
+        char *const slot = m_arena.data() + count * slotSize;
+        const qint64 size = m_socket.readDatagram(slot, slotSize);
+        if (size < 0)
+            break;
+        out[count++] = QByteArrayView(slot, size);
+    }
+    return count;
+}

@@ -1,0 +1,107 @@
+#include "readingparser.h"
+
+#include "reading.h"
+
+#include <QStringDecoder>
+
+#include <algorithm>
+
+namespace {
+
+// Positions count from 1; 0 means "not found".
+qsizetype positionOf(QStringView text, QChar c)
+{
+    return text.indexOf(c) + 1;
+}
+
+// At most n characters of text from position start on.
+QStringView take(QStringView text, qsizetype start, qsizetype n)
+{
+    const qsizetype from = start - 1;
+    if (from >= text.size())
+        return {};
+    return text.sliced(from, std::min(n, text.size() - from));
+}
+
+QStringView trimSpaces(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == u' ')
+        ++begin;
+    while (end > begin && text[end - 1] == u' ')
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+// Assigns in place so that a field that is not shared keeps its storage.
+void assign(QString &field, QStringView prefix, QStringView text, QStringView suffix)
+{
+    field.resize(prefix.size() + text.size() + suffix.size());
+    QChar *out = field.data();
+    out = std::copy(prefix.begin(), prefix.end(), out);
+    out = std::copy(text.begin(), text.end(), out);
+    std::copy(suffix.begin(), suffix.end(), out);
+}
+
+} // namespace
+
+bool parseudp(Reading &reading)
+{
+    constexpr qsizetype maxPart = 255;
+    QStringView buffer = reading.buffer;
+
+    if (const qsizetype p = positionOf(buffer, u'>'); p != 0)
+        buffer = take(buffer, p + 1, maxPart);
+
+    const QStringView date = take(buffer, 1, 6);
+    const QStringView time = take(buffer, 8, 8);
+    buffer = take(buffer, 17, maxPart);
+
+    const qsizetype s = positionOf(buffer, u' ');
+    const QStringView host = s != 0 ? trimSpaces(take(buffer, 1, s - 1)) : QStringView();
+    buffer = take(buffer, s + 1, maxPart);
+
+    const qsizetype a = positionOf(buffer, u'[');
+    const qsizetype b = positionOf(buffer, u']');
+    const bool hasName = a != 0 && b != 0;
+    if (hasName && b < a)
+        return false;
+    const QStringView name = hasName ? trimSpaces(take(buffer, a + 1, b - a - 1)) : QStringView();
+
+    if (const qsizetype k = positionOf(buffer, u':'); k != 0)
+        buffer = trimSpaces(take(buffer, k + 1, maxPart));
+
+    const qsizetype e = positionOf(buffer, u'=');
+    const qsizetype f = positionOf(buffer, u' ');
+    if (f <= e)
+        return false;
+    const QStringView value = trimSpaces(take(buffer, e + 1, f - e - 1));
+
+    // Every check is behind us: from here on the reading is updated as a whole.
+    assign(reading.date, {}, date, {});
+    assign(reading.time, {}, time, {});
+    if (s != 0)
+        assign(reading.host, {}, host, {});
+    if (hasName)
+        assign(reading.name, u" ", name, {});
+    assign(reading.value, u" ", value, u" ");
+    if (buffer.isEmpty()) {
+        reading.buffer.truncate(0);
+    } else {
+        const qsizetype length = buffer.size();
+        reading.buffer.remove(0, buffer.data() - reading.buffer.constData());
+        reading.buffer.truncate(length);
+    }
+    return true;
+}
+
+void decodeDatagram(QByteArrayView bytes, Reading &reading)
+{
+    // One UTF-16 unit per byte at most; invalid bytes each become U+FFFD.
+    reading.buffer.resize(bytes.size());
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QChar *const begin = reading.buffer.data();
+    QChar *const end = decoder.appendToBuffer(begin, bytes);
+    reading.buffer.truncate(end - begin);
+}

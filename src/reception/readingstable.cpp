@@ -1,0 +1,277 @@
+#include "readingstable.h"
+
+#include "reading.h"
+#include "textfield.h"
+
+#include <QColor>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int blankMatch = -1;
+constexpr int unknownMatch = -2;
+
+QStringView trimSpaces(QStringView text)
+{
+    while (text.startsWith(u' '))
+        text = text.sliced(1);
+    while (text.endsWith(u' '))
+        text.chop(1);
+    return text;
+}
+
+bool isUnsafeForDisplay(char16_t c)
+{
+    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x061c || c == 0x200e || c == 0x200f
+           || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
+}
+
+// Anyone on the network can send us text: control and direction-override characters
+// must not garble or reorder what the operator sees, so they are shown as U+FFFD.
+QString displayable(const QString &text)
+{
+    if (std::none_of(text.cbegin(), text.cend(),
+                     [](QChar c) { return isUnsafeForDisplay(c.unicode()); }))
+        return text;
+    QString shown = text;
+    for (QChar &c : shown) {
+        if (isUnsafeForDisplay(c.unicode()))
+            c = QChar::ReplacementCharacter;
+    }
+    return shown;
+}
+
+} // namespace
+
+ReadingsTable::ReadingsTable(QObject *parent, int hostLimit)
+    : QAbstractTableModel(parent)
+    , m_hostLimit(hostLimit)
+{
+}
+
+void ReadingsTable::fillgrid(const Reading &reading)
+{
+    const auto found = m_rowOfHost.constFind(reading.host);
+    if (found == m_rowOfHost.cend()) {
+        // The reading that brings a new host only creates its row.
+        addNewRow(reading);
+        return;
+    }
+    const int rowIndex = *found;
+    Row &row = m_rows[rowIndex];
+    int nameId = -1;
+    int matchId = unknownMatch;
+    const int pairIndex = pairFor(row, reading.name, &nameId, &matchId);
+    if (pairIndex < 0)
+        return;
+    if (nameId < 0)
+        nameId = internName(reading.name, matchId);
+
+    if (pairIndex >= row.pairs.size())
+        row.pairs.resize(pairIndex + 1);
+    Pair &pair = row.pairs[pairIndex];
+    const bool wasNamed = pair.nameId >= 0 && m_names[pair.nameId].matchId != blankMatch;
+    if (!wasNamed && m_names[nameId].matchId != blankMatch)
+        ++row.namedPairs;
+    pair.nameId = nameId;
+    assignText(pair.value, reading.value);
+    assignText(row.date, reading.date);
+    assignText(row.time, reading.time);
+
+    const int nameColumn = firstNameColumn + 2 * pairIndex;
+    markDirty(rowIndex, 1, nameColumn + 1);
+}
+
+// The pair a reading goes to: the one whose name matches once trimmed, else the first
+// empty one; -1 when all are taken. Non-blank names fill pairs from the left, and at most
+// one pair holds a given name, so the scan stops at the named ones. A blank name matches
+// every empty pair and so goes to the last one.
+int ReadingsTable::pairFor(const Row &row, const QString &name, int *nameId, int *matchId) const
+{
+    if (const auto known = m_nameIds.constFind(name); known != m_nameIds.cend()) {
+        *nameId = *known;
+        *matchId = m_names[*nameId].matchId;
+    } else {
+        const QStringView trimmed = trimSpaces(name);
+        if (trimmed.isEmpty()) {
+            *matchId = blankMatch;
+        } else {
+            const auto match = m_matchIds.constFind(trimmed.toString());
+            *matchId = match != m_matchIds.cend() ? *match : unknownMatch;
+        }
+    }
+
+    const bool hasEmptyPair = row.namedPairs < pairCount;
+    if (*matchId == blankMatch)
+        return hasEmptyPair ? pairCount - 1 : -1;
+    if (*matchId != unknownMatch) {
+        for (int i = 0; i < row.namedPairs; ++i) {
+            if (m_names[row.pairs[i].nameId].matchId == *matchId)
+                return i;
+        }
+    }
+    return hasEmptyPair ? row.namedPairs : -1;
+}
+
+// Names are kept once, however many hosts report them, and only once written to a pair:
+// a stream of names that find no room costs no memory.
+int ReadingsTable::internName(const QString &name, int matchId)
+{
+    if (matchId == unknownMatch) {
+        matchId = int(m_matchIds.size());
+        m_matchIds.insert(trimSpaces(name).toString(), matchId);
+    }
+    const int id = int(m_names.size());
+    m_names.append({name, matchId});
+    m_nameIds.insert(name, id);
+    return id;
+}
+
+void ReadingsTable::addNewRow(const Reading &reading)
+{
+    if (hostCount() >= m_hostLimit) {
+        ++m_droppedHosts;
+        return;
+    }
+    Row row;
+    row.host = reading.host;
+    row.date = reading.date;
+    row.time = reading.time;
+    m_rowOfHost.insert(row.host, hostCount());
+    m_rows.append(std::move(row));
+}
+
+void ReadingsTable::markDirty(int row, int firstColumn, int lastColumn)
+{
+    if (row >= m_publishedRows)
+        return; // announced by the row insertion
+    if (m_dirtyTop < 0) {
+        m_dirtyTop = m_dirtyBottom = row;
+        m_dirtyLeft = firstColumn;
+        m_dirtyRight = lastColumn;
+        return;
+    }
+    m_dirtyTop = std::min(m_dirtyTop, row);
+    m_dirtyBottom = std::max(m_dirtyBottom, row);
+    m_dirtyLeft = std::min(m_dirtyLeft, firstColumn);
+    m_dirtyRight = std::max(m_dirtyRight, lastColumn);
+}
+
+void ReadingsTable::publish()
+{
+    const int rows = hostCount();
+    if (rows > m_publishedRows) {
+        if (m_publishedRows == 0) {
+            // The empty rows shown before the first host go before any host row comes.
+            beginRemoveRows({}, 0, placeholderRows - 1);
+            m_showPlaceholders = false;
+            endRemoveRows();
+        }
+        beginInsertRows({}, m_publishedRows, rows - 1);
+        m_publishedRows = rows;
+        endInsertRows();
+    }
+    if (m_dirtyTop >= 0) {
+        const QModelIndex topLeft = index(m_dirtyTop, m_dirtyLeft);
+        const QModelIndex bottomRight = index(m_dirtyBottom, m_dirtyRight);
+        m_dirtyTop = m_dirtyBottom = -1;
+        Q_EMIT dataChanged(topLeft, bottomRight, {Qt::DisplayRole});
+    }
+}
+
+int ReadingsTable::gridRowCount() const
+{
+    return m_rows.isEmpty() ? 1 + placeholderRows : hostCount() + 1;
+}
+
+bool ReadingsTable::isNameColumn(int column) const
+{
+    return column >= firstNameColumn && column < columnCountTotal
+           && (column - firstNameColumn) % 2 == 0;
+}
+
+QString ReadingsTable::cellText(int gridRow, int column) const
+{
+    if (column < 0 || column >= columnCountTotal)
+        return {};
+    if (gridRow == 0)
+        return headerData(column, Qt::Horizontal).toString();
+    if (gridRow < 1 || gridRow > hostCount())
+        return {};
+    const Row &row = m_rows[gridRow - 1];
+    switch (column) {
+    case 0:
+        return row.host;
+    case 1:
+        return row.date;
+    case 2:
+        return row.time;
+    default:
+        break;
+    }
+    const int pairIndex = (column - firstNameColumn) / 2;
+    if (pairIndex >= row.pairs.size())
+        return {};
+    const Pair &pair = row.pairs[pairIndex];
+    if (!isNameColumn(column))
+        return pair.value;
+    return pair.nameId >= 0 ? m_names[pair.nameId].text : QString();
+}
+
+int ReadingsTable::rowCount(const QModelIndex &parent) const
+{
+    if (parent.isValid())
+        return 0;
+    return m_showPlaceholders ? placeholderRows : m_publishedRows;
+}
+
+int ReadingsTable::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : columnCountTotal;
+}
+
+QVariant ReadingsTable::data(const QModelIndex &index, int role) const
+{
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid))
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole:
+        return m_showPlaceholders ? QString() : displayable(cellText(index.row() + 1, index.column()));
+    case Qt::ForegroundRole:
+        if (isNameColumn(index.column()))
+            return QColor(Qt::blue);
+        break;
+    default:
+        break;
+    }
+    return {};
+}
+
+QVariant ReadingsTable::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Vertical) {
+        // The host is the row's header, so it stays in view while the user scrolls sideways.
+        if ((role != Qt::DisplayRole && role != Qt::AccessibleTextRole) || m_showPlaceholders
+            || section < 0 || section >= m_publishedRows)
+            return {};
+        return displayable(m_rows[section].host);
+    }
+    if (section < 0 || section >= columnCountTotal)
+        return {};
+    if (role == Qt::ForegroundRole && isNameColumn(section))
+        return QColor(Qt::blue);
+    if (role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+    case 0:
+        return QString();
+    case 1:
+        return QStringLiteral("Date");
+    case 2:
+        return QStringLiteral("Time");
+    default:
+        return isNameColumn(section) ? QStringLiteral("Name") : QStringLiteral("Value");
+    }
+}

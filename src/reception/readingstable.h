@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QList>
+#include <QString>
+
+struct Reading;
+
+// The table of hosts and their latest readings, addressed like a grid: row 0 is the
+// header row, column 0 the host, 1 and 2 the date and time, then 64 name/value pairs.
+// As a model, row r of the grid is model row r - 1 and the header row is the view's header.
+//
+// Updates are posted at once but announced to views only by publish(), so that a burst
+// of datagrams costs one repaint instead of one per datagram.
+class ReadingsTable final : public QAbstractTableModel
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ReadingsTable)
+
+public:
+    static constexpr int columnCountTotal = 131;
+    static constexpr int firstNameColumn = 3;
+    static constexpr int pairCount = 64;
+    static constexpr int defaultHostLimit = 32766;
+    static constexpr int placeholderRows = 3;
+
+    explicit ReadingsTable(QObject *parent = nullptr, int hostLimit = defaultHostLimit);
+
+    // Posts one parsed reading: adds a row for a new host, else writes the name, value,
+    // date and time into the host's row.
+    void fillgrid(const Reading &reading);
+
+    // Announces to views every change since the last call.
+    void publish();
+
+    int hostCount() const { return int(m_rows.size()); }
+    int hostLimit() const { return m_hostLimit; }
+    // Hosts that found the table full and were left out.
+    qint64 droppedHosts() const { return m_droppedHosts; }
+    int gridRowCount() const;
+    QString cellText(int gridRow, int column) const;
+    bool isNameColumn(int column) const;
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+private:
+    struct Pair
+    {
+        int nameId = -1; // index into m_names; -1 while the pair is empty
+        QString value;
+    };
+    struct Row
+    {
+        QString host;
+        QString date;
+        QString time;
+        QList<Pair> pairs; // only as long as the last pair written
+        int namedPairs = 0; // pairs [0, namedPairs) hold non-blank names
+    };
+    struct Name
+    {
+        QString text; // as the reading held it, with its leading space
+        int matchId;  // equal for names that are equal once trimmed; -1 for blank ones
+    };
+
+    void addNewRow(const Reading &reading);
+    int pairFor(const Row &row, const QString &name, int *nameId, int *matchId) const;
+    int internName(const QString &name, int matchId);
+    void markDirty(int row, int firstColumn, int lastColumn);
+
+    const int m_hostLimit;
+    QList<Row> m_rows;
+    QHash<QString, int> m_rowOfHost;
+    QList<Name> m_names;
+    QHash<QString, int> m_nameIds;  // full text -> index into m_names
+    QHash<QString, int> m_matchIds; // trimmed text -> match id
+    qint64 m_droppedHosts = 0;
+
+    // What views have been told so far.
+    bool m_showPlaceholders = true;
+    int m_publishedRows = 0;
+    int m_dirtyTop = -1;
+    int m_dirtyBottom = -1;
+    int m_dirtyLeft = 0;
+    int m_dirtyRight = 0;
+};

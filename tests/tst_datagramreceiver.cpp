@@ -1,0 +1,214 @@
+#include "reception/datagramreceiver.h"
+#include "reception/datagramsocket.h"
+#include "reception/qtdatagramsocket.h"
+#include "reception/readingstable.h"
+
+#include <QHostAddress>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUdpSocket>
+
+#include <unistd.h>
+
+namespace {
+
+quint16 freePort()
+{
+    QUdpSocket probe;
+    if (!probe.bind(QHostAddress::Any, 0))
+        return 0;
+    return probe.localPort();
+}
+
+DatagramSocket *makeSocket(const QString &kind)
+{
+    return kind == u"qt" ? new QtDatagramSocket : DatagramSocket::create(nullptr);
+}
+
+} // namespace
+
+class TestDatagramReceiver final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void countsAndPosts_data();
+    void countsAndPosts();
+    void countersArePublishedTogether();
+    void typedCounterValueIsKept();
+    void badPortText_data();
+    void badPortText();
+    void portInUse_data();
+    void portInUse();
+    void privilegedPort();
+    void failedRebindKeepsOldPort();
+
+private:
+    static void addSocketKinds();
+};
+
+void TestDatagramReceiver::addSocketKinds()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("address");
+    for (const char *kind : {"platform", "qt"}) {
+        for (const char *address : {"127.0.0.1", "::1"})
+            QTest::addRow("%s %s", kind, address) << QString::fromLatin1(kind)
+                                                  << QString::fromLatin1(address);
+    }
+}
+
+void TestDatagramReceiver::countsAndPosts_data()
+{
+    addSocketKinds();
+}
+
+void TestDatagramReceiver::countsAndPosts()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, address);
+    ReadingsTable table;
+    DatagramReceiver receiver(&table, nullptr, makeSocket(kind));
+    const quint16 port = freePort();
+    QVERIFY2(receiver.bind(QString::number(port)), qPrintable(receiver.errorString()));
+    QVERIFY(receiver.isListening());
+    QCOMPARE(receiver.port(), port);
+
+    const QList<QByteArray> datagrams{
+        "<13>Jun 10 19:35:00 host1 senvo[CPU]: t=45 C",
+        "<13>Jun 10 19:35:05 host1 senvo[CPU]: t=46 C",
+        "<13>Jun 10 19:35:06 host1 senvo]CPU[: broken",
+        "",
+        "<13>Jun 10 19:35:07 host1 senvo[Fan]: rpm=1200 rpm",
+    };
+    QUdpSocket sender;
+    double bytes = 0;
+    for (const QByteArray &datagram : datagrams) {
+        QCOMPARE(sender.writeDatagram(datagram, QHostAddress(address), port), datagram.size());
+        bytes += datagram.size();
+    }
+    QTRY_COMPARE(receiver.packets(), double(datagrams.size()));
+    QCOMPARE(receiver.bytes(), bytes);
+    QTRY_COMPARE(table.rowCount(), 1);
+    QCOMPARE(table.cellText(1, 0), u"host1");
+    QCOMPARE(table.cellText(1, 2), u"19:35:07");
+    QCOMPARE(table.cellText(1, 3), u" CPU");
+    QCOMPARE(table.cellText(1, 4), u" 46 ");
+    QCOMPARE(table.cellText(1, 5), u" Fan");
+    QCOMPARE(table.cellText(1, 6), u" 1200 ");
+}
+
+void TestDatagramReceiver::countersArePublishedTogether()
+{
+    ReadingsTable table;
+    DatagramReceiver receiver(&table);
+    QSignalSpy published(&receiver, &DatagramReceiver::countersChanged);
+    const quint16 port = freePort();
+    QVERIFY(receiver.bind(QString::number(port)));
+    QUdpSocket sender;
+    constexpr int count = 300;
+    for (int i = 0; i < count; ++i) {
+        sender.writeDatagram(QByteArray("<13>Jun 10 19:35:00 h") + QByteArray::number(i)
+                                 + " s[N]: v=1 x",
+                             QHostAddress::LocalHost, port);
+    }
+    QTRY_COMPARE(receiver.packets(), double(count));
+    // Views learn of all of it, in far fewer steps than there were datagrams.
+    QTRY_COMPARE(table.rowCount(), count);
+    QVERIFY(published.size() >= 1);
+    QVERIFY(published.size() < count / 2);
+}
+
+void TestDatagramReceiver::typedCounterValueIsKept()
+{
+    ReadingsTable table;
+    DatagramReceiver receiver(&table);
+    const quint16 port = freePort();
+    QVERIFY(receiver.bind(QString::number(port)));
+    receiver.setPackets(100);
+    receiver.setBytes(0);
+    QUdpSocket sender;
+    sender.writeDatagram("12345", QHostAddress::LocalHost, port);
+    QTRY_COMPARE(receiver.packets(), 101.0);
+    QCOMPARE(receiver.bytes(), 5.0);
+}
+
+void TestDatagramReceiver::badPortText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("empty") << QString();
+    QTest::newRow("letters") << u"abc"_qs;
+    QTest::newRow("zero") << u"0"_qs;
+    QTest::newRow("too large") << u"65536"_qs;
+    QTest::newRow("far too large") << u"99999999999999999999"_qs;
+    QTest::newRow("negative") << u"-1"_qs;
+    QTest::newRow("fraction") << u"514.5"_qs;
+    QTest::newRow("sign") << u"+514"_qs;
+}
+
+void TestDatagramReceiver::badPortText()
+{
+    QFETCH(QString, text);
+    ReadingsTable table;
+    DatagramReceiver receiver(&table);
+    QVERIFY(!DatagramReceiver::portFromText(text));
+    QVERIFY(!receiver.bind(text));
+    QVERIFY(!receiver.isListening());
+    QVERIFY(receiver.errorString().contains(u"1 to 65535"));
+}
+
+void TestDatagramReceiver::portInUse_data()
+{
+    addSocketKinds();
+}
+
+void TestDatagramReceiver::portInUse()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, address);
+    QUdpSocket other;
+    QVERIFY(other.bind(QHostAddress(address), 0, QUdpSocket::ShareAddress));
+    ReadingsTable table;
+    DatagramReceiver receiver(&table, nullptr, makeSocket(kind));
+    QVERIFY(!receiver.bind(QString::number(other.localPort())));
+    QVERIFY(!receiver.isListening());
+    QVERIFY2(receiver.errorString().contains(u"already in use"), qPrintable(receiver.errorString()));
+}
+
+void TestDatagramReceiver::privilegedPort()
+{
+    if (::geteuid() == 0)
+        QSKIP("running as root: low ports can be bound");
+    ReadingsTable table;
+    DatagramReceiver receiver(&table);
+    QVERIFY(!receiver.bind(u"514"_qs));
+    QVERIFY2(receiver.errorString().contains(u"1024"), qPrintable(receiver.errorString()));
+    QVERIFY(receiver.errorString().contains(u"setcap"));
+}
+
+void TestDatagramReceiver::failedRebindKeepsOldPort()
+{
+    ReadingsTable table;
+    DatagramReceiver receiver(&table);
+    QSignalSpy listening(&receiver, &DatagramReceiver::listeningChanged);
+    const quint16 port = freePort();
+    QVERIFY(receiver.bind(QString::number(port)));
+    QUdpSocket other;
+    QVERIFY(other.bind(QHostAddress::AnyIPv4, 0));
+
+    QVERIFY(!receiver.rebind(QString::number(other.localPort())));
+    QVERIFY(receiver.errorString().contains(u"already in use"));
+    QVERIFY(!receiver.rebind(u"not a port"_qs));
+    QVERIFY(receiver.errorString().contains(u"not a port number"));
+    QCOMPARE(receiver.port(), port);
+    QVERIFY(receiver.isListening());
+
+    QUdpSocket sender;
+    sender.writeDatagram("<13>Jun 10 19:35:00 h s[N]: v=1 x", QHostAddress::LocalHost, port);
+    QTRY_COMPARE(receiver.packets(), 1.0);
+    QCOMPARE(listening.first().first().toBool(), true);
+    QCOMPARE(listening.last().first().toBool(), true);
+}
+
+QTEST_GUILESS_MAIN(TestDatagramReceiver)
+#include "tst_datagramreceiver.moc"

@@ -1,0 +1,317 @@
+#include "reception/reading.h"
+#include "reception/readingstable.h"
+
+#include <QAbstractItemModelTester>
+#include <QColor>
+#include <QRandomGenerator>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <vector>
+
+namespace {
+
+Reading makeReading(const QString &host, const QString &name, const QString &value,
+                    const QString &time = QStringLiteral("19:35:00"))
+{
+    Reading reading;
+    reading.date = QStringLiteral("Jun 10");
+    reading.time = time;
+    reading.host = host;
+    reading.name = name;
+    reading.value = value;
+    return reading;
+}
+
+// The table as a plain grid of cells, searched exactly as the original scans its cells.
+class LiteralGrid
+{
+public:
+    LiteralGrid()
+        : m_cells(4, std::vector<QString>(ReadingsTable::columnCountTotal))
+    {
+        m_cells[0][1] = QStringLiteral("Date");
+        m_cells[0][2] = QStringLiteral("Time");
+        for (int j = 3; j <= 130; j += 2) {
+            m_cells[0][j] = QStringLiteral("Name");
+            m_cells[0][j + 1] = QStringLiteral("Value");
+        }
+    }
+
+    void fillgrid(const Reading &reading)
+    {
+        int foundRow = 0;
+        for (int r = 1; r <= m_hostCount; ++r) {
+            if (m_cells[r][0] == reading.host)
+                foundRow = r;
+        }
+        if (foundRow == 0) {
+            ++m_hostCount;
+            m_cells.resize(m_hostCount + 1, std::vector<QString>(ReadingsTable::columnCountTotal));
+            m_cells[m_hostCount][0] = reading.host;
+            m_cells[m_hostCount][1] = reading.date;
+            m_cells[m_hostCount][2] = reading.time;
+            return;
+        }
+        int foundColumn = 0;
+        const QString name = trimmed(reading.name);
+        for (int j = 3; j <= 130; j += 2) {
+            const QString cell = trimmed(m_cells[foundRow][j]);
+            if (cell == name)
+                foundColumn = j;
+            if (cell.isEmpty() && foundColumn == 0)
+                foundColumn = j;
+        }
+        if (foundColumn == 0)
+            return;
+        m_cells[foundRow][foundColumn] = reading.name;
+        m_cells[foundRow][foundColumn + 1] = reading.value;
+        m_cells[foundRow][1] = reading.date;
+        m_cells[foundRow][2] = reading.time;
+    }
+
+    int rowCount() const { return m_hostCount == 0 ? 4 : m_hostCount + 1; }
+    QString cell(int row, int column) const { return m_cells[row][column]; }
+
+private:
+    static QString trimmed(QString text)
+    {
+        while (text.startsWith(u' '))
+            text.remove(0, 1);
+        while (text.endsWith(u' '))
+            text.chop(1);
+        return text;
+    }
+
+    std::vector<std::vector<QString>> m_cells;
+    int m_hostCount = 0;
+};
+
+} // namespace
+
+class TestReadingsTable final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void header();
+    void posting_data();
+    void posting();
+    void sameAsLiteralScan_data();
+    void sameAsLiteralScan();
+    void viewsAreToldOfChanges();
+    void hostLimit();
+    void controlCharactersAreShownHarmlessly();
+};
+
+void TestReadingsTable::header()
+{
+    ReadingsTable table;
+    QAbstractItemModelTester tester(&table, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QCOMPARE(table.gridRowCount(), 4);
+    QCOMPARE(table.rowCount(), 3);
+    QCOMPARE(table.columnCount(), 131);
+    QCOMPARE(table.cellText(0, 0), QString());
+    QCOMPARE(table.cellText(0, 1), u"Date");
+    QCOMPARE(table.cellText(0, 2), u"Time");
+    for (int j = 3; j <= 129; j += 2) {
+        QCOMPARE(table.cellText(0, j), u"Name");
+        QCOMPARE(table.cellText(0, j + 1), u"Value");
+        QCOMPARE(table.headerData(j, Qt::Horizontal, Qt::ForegroundRole).value<QColor>(),
+                 QColor(0, 0, 255));
+    }
+    QVERIFY(!table.headerData(4, Qt::Horizontal, Qt::ForegroundRole).isValid());
+    for (int row = 1; row <= 3; ++row)
+        QCOMPARE(table.cellText(row, 0), QString());
+}
+
+void TestReadingsTable::posting_data()
+{
+    // Readings as "host|name|value"; checks as "row,column=text".
+    QTest::addColumn<QStringList>("readings");
+    QTest::addColumn<QStringList>("checks");
+
+    QTest::newRow("first reading only adds the row")
+        << QStringList{u"host1| CPU| 45 "_qs} << QStringList{u"0,0="_qs, u"1,0=host1"_qs,
+                                                             u"1,1=Jun 10"_qs, u"1,3="_qs,
+                                                             u"1,4="_qs, u"2,0="_qs};
+    QTest::newRow("second reading fills pair 0")
+        << QStringList{u"host1| CPU| 45 "_qs, u"host1| CPU| 46 "_qs}
+        << QStringList{u"1,3= CPU"_qs, u"1,4= 46 "_qs, u"1,5="_qs};
+    QTest::newRow("names fill pairs in order, values are replaced")
+        << QStringList{u"h| a| 1 "_qs, u"h| a| 2 "_qs, u"h| b| 3 "_qs, u"h| a| 4 "_qs}
+        << QStringList{u"1,3= a"_qs, u"1,4= 4 "_qs, u"1,5= b"_qs, u"1,6= 3 "_qs};
+    QTest::newRow("names match once trimmed")
+        << QStringList{u"h| x| 0 "_qs, u"h| CPU| 1 "_qs, u"h|CPU  | 2 "_qs}
+        << QStringList{u"1,3=CPU  "_qs, u"1,4= 2 "_qs, u"1,5="_qs};
+    QTest::newRow("hosts differ by case")
+        << QStringList{u"Box| a| 1 "_qs, u"box| a| 2 "_qs, u"Box| a| 3 "_qs}
+        << QStringList{u"1,0=Box"_qs, u"2,0=box"_qs, u"1,4= 3 "_qs, u"2,4="_qs};
+    QTest::newRow("blank name goes to the last pair")
+        << QStringList{u"h| a| 1 "_qs, u"h| | 2 "_qs, u"h| b| 3 "_qs, u"h| | 4 "_qs}
+        << QStringList{u"1,3= b"_qs, u"1,4= 3 "_qs, u"1,129= "_qs, u"1,130= 4 "_qs};
+
+    QStringList many{u"h| first| 0 "_qs};
+    for (int i = 0; i < 64; ++i)
+        many << u"h| n%1| %1 "_qs.arg(i);
+    QStringList late = many;
+    late << u"h| n64| 64 |20:00:00"_qs;
+    QTest::newRow("the 65th name is dropped, date and time untouched")
+        << late << QStringList{u"1,129= n63"_qs, u"1,130= 63 "_qs, u"1,2=19:35:00"_qs};
+    QStringList refresh = many;
+    refresh << u"h| n5| new |20:00:00"_qs;
+    QTest::newRow("a full row still takes known names")
+        << refresh << QStringList{u"1,14= new "_qs, u"1,2=20:00:00"_qs};
+}
+
+void TestReadingsTable::posting()
+{
+    QFETCH(QStringList, readings);
+    QFETCH(QStringList, checks);
+    ReadingsTable table;
+    QAbstractItemModelTester tester(&table, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    for (const QString &line : std::as_const(readings)) {
+        const QStringList f = line.split(u'|');
+        table.fillgrid(makeReading(f[0], f[1], f[2], f.size() > 3 ? f[3] : u"19:35:00"_qs));
+        table.publish();
+    }
+    for (const QString &check : std::as_const(checks)) {
+        const qsizetype comma = check.indexOf(u',');
+        const qsizetype equals = check.indexOf(u'=');
+        const int row = check.left(comma).toInt();
+        const int column = check.mid(comma + 1, equals - comma - 1).toInt();
+        QCOMPARE(table.cellText(row, column), check.mid(equals + 1));
+        if (row > 0) {
+            QCOMPARE(table.data(table.index(row - 1, column)).toString(), check.mid(equals + 1));
+        }
+    }
+}
+
+void TestReadingsTable::sameAsLiteralScan_data()
+{
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<int>("hosts");
+    QTest::addColumn<int>("names");
+    QTest::newRow("few hosts, many names") << 1u << 3 << 90;
+    QTest::newRow("many hosts, few names") << 2u << 60 << 6;
+    QTest::newRow("mixed") << 3u << 20 << 70;
+    QTest::newRow("mixed again") << 4u << 12 << 40;
+}
+
+void TestReadingsTable::sameAsLiteralScan()
+{
+    QFETCH(quint32, seed);
+    QFETCH(int, hosts);
+    QFETCH(int, names);
+    QRandomGenerator random(seed);
+    ReadingsTable table;
+    QAbstractItemModelTester tester(&table, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    LiteralGrid reference;
+
+    static const QStringList blanks{QString(), u" "_qs, u"   "_qs};
+    for (int i = 0; i < 6000; ++i) {
+        const int h = int(random.bounded(hosts));
+        // Hosts that differ only in case, and names with stray spaces or none at all.
+        QString host = u"host%1"_qs.arg(h);
+        if (h % 3 == 0)
+            host = host.toUpper();
+        QString name;
+        const quint32 kind = random.bounded(20u);
+        if (kind == 0)
+            name = blanks[random.bounded(qsizetype(3))];
+        else if (kind == 1)
+            name = u"n%1 "_qs.arg(random.bounded(names));
+        else
+            name = u" n%1"_qs.arg(random.bounded(names));
+        const Reading reading = makeReading(host, name, u" %1 "_qs.arg(i),
+                                            u"19:%1:00"_qs.arg(i % 60, 2, 10, QChar(u'0')));
+        table.fillgrid(reading);
+        reference.fillgrid(reading);
+        if (i % 97 == 0)
+            table.publish();
+    }
+    table.publish();
+
+    QCOMPARE(table.gridRowCount(), reference.rowCount());
+    for (int row = 0; row < reference.rowCount(); ++row) {
+        for (int column = 0; column < ReadingsTable::columnCountTotal; ++column) {
+            if (table.cellText(row, column) != reference.cell(row, column)) {
+                QFAIL(qPrintable(u"cell %1,%2: \"%3\" instead of \"%4\""_qs.arg(row)
+                                     .arg(column)
+                                     .arg(table.cellText(row, column), reference.cell(row, column))));
+            }
+        }
+    }
+}
+
+void TestReadingsTable::viewsAreToldOfChanges()
+{
+    ReadingsTable table;
+    QAbstractItemModelTester tester(&table, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QSignalSpy removed(&table, &QAbstractItemModel::rowsRemoved);
+    QSignalSpy inserted(&table, &QAbstractItemModel::rowsInserted);
+    QSignalSpy changed(&table, &QAbstractItemModel::dataChanged);
+
+    table.fillgrid(makeReading(u"a"_qs, u" n"_qs, u" 1 "_qs));
+    table.fillgrid(makeReading(u"b"_qs, u" n"_qs, u" 1 "_qs));
+    QCOMPARE(table.rowCount(), 3); // nothing announced yet
+    table.publish();
+    QCOMPARE(removed.size(), 1);
+    QCOMPARE(removed[0][1].toInt(), 0);
+    QCOMPARE(removed[0][2].toInt(), 2);
+    QCOMPARE(inserted.size(), 1);
+    QCOMPARE(inserted[0][2].toInt(), 1);
+    QCOMPARE(table.rowCount(), 2);
+    QCOMPARE(table.headerData(1, Qt::Vertical).toString(), u"b");
+
+    table.fillgrid(makeReading(u"b"_qs, u" n"_qs, u" 2 "_qs));
+    table.fillgrid(makeReading(u"b"_qs, u" m"_qs, u" 3 "_qs));
+    QCOMPARE(changed.size(), 0);
+    table.publish();
+    QCOMPARE(changed.size(), 1);
+    const auto topLeft = changed[0][0].value<QModelIndex>();
+    const auto bottomRight = changed[0][1].value<QModelIndex>();
+    QCOMPARE(topLeft.row(), 1);
+    QCOMPARE(bottomRight.row(), 1);
+    QVERIFY(topLeft.column() <= 1);
+    QVERIFY(bottomRight.column() >= 6);
+    table.publish();
+    QCOMPARE(changed.size(), 1);
+}
+
+void TestReadingsTable::hostLimit()
+{
+    ReadingsTable table;
+    QVERIFY(table.hostLimit() >= 32766);
+    const int limit = table.hostLimit();
+    for (int i = 0; i <= limit; ++i)
+        table.fillgrid(makeReading(u"h%1"_qs.arg(i), u" n"_qs, u" 1 "_qs));
+    table.publish();
+    QCOMPARE(table.hostCount(), limit);
+    QCOMPARE(table.droppedHosts(), 1);
+    QCOMPARE(table.gridRowCount(), limit + 1);
+    QCOMPARE(table.cellText(limit, 0), u"h%1"_qs.arg(limit - 1));
+
+    // Hosts that have a row keep being updated.
+    table.fillgrid(makeReading(u"h7"_qs, u" n"_qs, u" 2 "_qs));
+    QCOMPARE(table.cellText(8, 4), u" 2 ");
+    table.fillgrid(makeReading(u"new"_qs, u" n"_qs, u" 2 "_qs));
+    QCOMPARE(table.hostCount(), limit);
+    QCOMPARE(table.droppedHosts(), 2);
+}
+
+void TestReadingsTable::controlCharactersAreShownHarmlessly()
+{
+    ReadingsTable table;
+    const QString host = u"evil\u202e\x1b[2Jhost"_qs;
+    table.fillgrid(makeReading(host, u" n"_qs, u" 1 "_qs));
+    table.fillgrid(makeReading(host, u" n\u0007"_qs, u" \u2066x "_qs));
+    table.publish();
+    QCOMPARE(table.cellText(1, 0), host);
+    QCOMPARE(table.headerData(0, Qt::Vertical).toString(), u"evil\uFFFD\uFFFD[2Jhost");
+    QCOMPARE(table.data(table.index(0, 3)).toString(), u" n\uFFFD");
+    QCOMPARE(table.data(table.index(0, 4)).toString(), u" \uFFFDx ");
+}
+
+QTEST_APPLESS_MAIN(TestReadingsTable)
+#include "tst_readingstable.moc"
