@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs what is missing on Debian, builds, then starts Senvo-Net ("run", the default)
+# or runs every test ("test").
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake ninja-build g++ qt6-base-dev fonts-dejavu-core)
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed' \
+        || missing+=("$package")
+done
+if ((${#missing[@]})); then
+    sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    "${sudo[@]}" apt-get update
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+        apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build --parallel "$(nproc)"
+
+case "${1:-run}" in
+run)
+    exec build/src/senvo-net
+    ;;
+test)
+    cd build
+    QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$(nproc)"
+    ;;
+*)
+    echo "usage: $0 [run|test]" >&2
+    exit 2
+    ;;
+esac
