@@ -5,7 +5,9 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    MainForm window;
+    QApplication::setApplicationName(u"Senvo-Net"_qs);
+    QApplication::setApplicationVersion(u"1.0.0"_qs);
+    MainForm window(SettingsFile::forThisApplication());
     window.show();
-    return app.exec();
+    return QApplication::exec();
 }

@@ -1,6 +1,307 @@
 #include "mainform.h"
 
-MainForm::MainForm(QWidget *parent)
-    : QMainWindow(parent)
+#include "host/module1.h"
+#include "host/twips.h"
+#include "mainwindow/notice.h"
+#include "reception/counterformat.h"
+#include "settings/frmoptions.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QRegularExpressionValidator>
+#include <QTableView>
+#include <QTimer>
+
+namespace {
+
+QFont formFont(const QWidget &widget, bool bold)
 {
+    QFont font = widget.font();
+    font.setPointSizeF(8.25);
+    font.setBold(bold);
+    return font;
+}
+
+// A stored value may be anything, binary bytes included: quote only a harmless prefix.
+QString quoted(const QString &text)
+{
+    QString shown = text.left(40);
+    for (QChar &c : shown) {
+        if (!c.isPrint())
+            c = QChar::ReplacementCharacter;
+    }
+    return text.size() > shown.size() ? shown + u'\u2026' : shown;
+}
+
+} // namespace
+
+MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket *socket)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                              | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+                              | Qt::WindowCloseButtonHint)
+    , m_settings(settings)
+    , m_receiver(&m_table, nullptr, socket)
+{
+    setObjectName(u"MainForm"_qs);
+    setWindowTitle(u"Senvo-Net"_qs);
+    createMenus();
+
+    auto *client = new QWidget(this);
+    setCentralWidget(client);
+    client->setAutoFillBackground(true);
+
+    m_status = new QLabel(client);
+    m_status->setObjectName(u"listeningStatus"_qs);
+    m_status->setFont(formFont(*this, false));
+
+    auto counter = [&](const QString &labelText, const QString &name, QRect labelRect,
+                       QRect fieldRect) {
+        auto *label = new QLabel(labelText, client);
+        label->setFont(formFont(*this, true));
+        label->setGeometry(labelRect);
+        auto *field = new QLineEdit(u"0"_qs, client);
+        field->setObjectName(name);
+        field->setFont(formFont(*this, false));
+        field->setFrame(false);
+        field->setTextMargins(0, 0, 0, 0);
+        field->setValidator(new QRegularExpressionValidator(
+            QRegularExpression(u"[0-9]{0,17}(\\.[0-9]*)?([Ee]\\+?[0-9]{0,3})?"_qs), field));
+        // The platform's font may be taller than the design's: never clip the digits.
+        fieldRect.setHeight(std::max(fieldRect.height(), field->fontMetrics().height() + 2));
+        field->setGeometry(fieldRect);
+        field->setBackgroundRole(QPalette::Window);
+        field->setAccessibleName(labelText);
+        label->setBuddy(field);
+        return field;
+    };
+    m_packetsReceived = counter(tr("Packets Received:"), u"PacketsReceived"_qs,
+                                Twips::toPixels(*this, 5160, 0, 1815, 255),
+                                Twips::toPixels(*this, 6840, 0, 615, 195));
+    m_receivedBytes = counter(tr("Bytes Received:"), u"ReceivedBytes"_qs,
+                              Twips::toPixels(*this, 7440, 0, 1575, 255),
+                              Twips::toPixels(*this, 9240, 0, 1095, 165));
+    m_receivedBytes->setForegroundRole(QPalette::WindowText);
+    m_packetsReceived->raise();
+    m_status->setGeometry(Twips::toPixels(*this, 120, 0, 4920, 255));
+    m_status->setMinimumHeight(m_packetsReceived->height());
+
+    connect(m_packetsReceived, &QLineEdit::editingFinished, this, [this] {
+        takeTypedCounter(m_packetsReceived, &DatagramReceiver::setPackets, m_receiver.packets());
+    });
+    connect(m_receivedBytes, &QLineEdit::editingFinished, this, [this] {
+        takeTypedCounter(m_receivedBytes, &DatagramReceiver::setBytes, m_receiver.bytes());
+    });
+
+    m_grid = new QTableView(client);
+    m_grid->setObjectName(u"MSFlexGrid1"_qs);
+    m_grid->setAccessibleName(tr("Readings"));
+    m_grid->setFont(formFont(*this, false));
+    m_grid->setModel(&m_table);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_grid->setWordWrap(false);
+    // The host is shown as the row's header so it stays in view while scrolling sideways.
+    m_grid->setColumnHidden(0, true);
+    QHeaderView *rows = m_grid->verticalHeader();
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(m_grid->fontMetrics().height() + 4);
+    rows->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    QHeaderView *columns = m_grid->horizontalHeader();
+    columns->setDefaultSectionSize(Twips::toPixelsX(*this, 900));
+    columns->setMinimumSectionSize(Twips::toPixelsX(*this, 300));
+
+    connect(&m_receiver, &DatagramReceiver::countersChanged, this, &MainForm::updateCounters);
+    connect(&m_receiver, &DatagramReceiver::listeningChanged, this,
+            &MainForm::updateListeningStatus);
+
+    resize(Twips::toPixels(*this, 10440, 2400) + QSize(0, menuBar()->sizeHint().height()));
+    Form_Load();
+}
+
+void MainForm::Form_Load()
+{
+    createOptions();
+    const SettingsFile::LoadResult loaded = m_options->LoadConfig();
+    setWindowTitle(u"Senvo-Net Version 1.0 on "_qs + Module1::ComputerNameText());
+    QGuiApplication::setApplicationDisplayName(u"Senvo-Net"_qs);
+    bindAtStartUp(loaded);
+}
+
+void MainForm::createMenus()
+{
+    auto add = [this](QMenu *menu, const QString &text, const QString &name, auto slot) {
+        QAction *action = menu->addAction(text);
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this, slot);
+        return action;
+    };
+    QMenu *file = menuBar()->addMenu(tr("&File"));
+    file->setObjectName(u"FileMenu"_qs);
+    add(file, tr("E&xit"), u"ExitMenu"_qs, [this] {
+        unloadOptions();
+        close();
+    });
+    QMenu *tools = menuBar()->addMenu(tr("&Tools"));
+    tools->setObjectName(u"ToolsMenu"_qs);
+    add(tools, tr("&Options"), u"OptionsMenu"_qs, &MainForm::showOptions);
+    QMenu *help = menuBar()->addMenu(tr("&Help"));
+    help->setObjectName(u"HelpMenu"_qs);
+    add(help, tr("&About"), u"AboutMenu"_qs, &MainForm::showAbout);
+}
+
+void MainForm::createOptions()
+{
+    if (m_options)
+        return;
+    m_options = new frmOptions(m_settings, &m_receiver, this);
+    connect(m_options, &frmOptions::portApplied, this, &MainForm::updateListeningStatus);
+}
+
+void MainForm::bindAtStartUp(const SettingsFile::LoadResult &loaded)
+{
+    QStringList problems;
+    if (loaded.status == SettingsFile::LoadResult::Status::Failed)
+        problems << tr("The stored port could not be read. %1").arg(loaded.error);
+    if (loaded.status == SettingsFile::LoadResult::Status::Read
+        && !DatagramReceiver::portFromText(loaded.item)) {
+        problems << tr("The stored port \"%1\" in %2 is not a port number (a whole number from "
+                       "1 to 65535), so port %3 is used instead.")
+                        .arg(quoted(loaded.item), QDir::toNativeSeparators(loaded.path),
+                             frmOptions::defaultPort);
+        m_options->setPortText(QString(frmOptions::defaultPort));
+    }
+    if (!m_receiver.bind(m_options->portText())) {
+        problems << tr("No readings can be received: %1").arg(m_receiver.errorString())
+                 << tr("Choose another port in Tools \u2192 Options.");
+    }
+    updateListeningStatus();
+    if (!problems.isEmpty()) {
+        // Once the window is on screen, so the user sees what the message is about.
+        QTimer::singleShot(0, this, [this, text = problems.join(u"\n\n"_qs)] {
+            showNotice(this, QMessageBox::Warning, text, u"startUpProblem"_qs);
+        });
+    }
+}
+
+frmOptions *MainForm::options() const
+{
+    return m_options;
+}
+
+QDialog *MainForm::about() const
+{
+    return m_about;
+}
+
+QString MainForm::listeningStatus() const
+{
+    return m_status->text();
+}
+
+void MainForm::updateListeningStatus()
+{
+    if (m_receiver.isListening()) {
+        m_status->setText(tr("Listening on UDP port %1").arg(m_receiver.port()));
+        m_status->setToolTip({});
+        m_status->setForegroundRole(QPalette::WindowText);
+        m_status->setPalette(palette());
+        return;
+    }
+    m_status->setText(tr("Not listening \u2014 see Tools \u2192 Options"));
+    m_status->setToolTip(m_receiver.errorString());
+    QPalette warning = m_status->palette();
+    warning.setColor(QPalette::WindowText, Qt::red);
+    m_status->setPalette(warning);
+}
+
+void MainForm::updateCounters()
+{
+    // A field the user is typing into is left alone until the typing is done.
+    if (!m_packetsReceived->isModified())
+        m_packetsReceived->setText(generalNumber(m_receiver.packets()));
+    if (!m_receivedBytes->isModified())
+        m_receivedBytes->setText(generalNumber(m_receiver.bytes()));
+}
+
+void MainForm::takeTypedCounter(QLineEdit *field, void (DatagramReceiver::*set)(double),
+                                double current)
+{
+    const std::optional<double> typed = counterFromText(field->text());
+    (m_receiver.*set)(typed.value_or(current));
+    field->setModified(false);
+    updateCounters();
+}
+
+void MainForm::showOptions()
+{
+    createOptions();
+    m_options->LoadConfig();
+    m_options->show();
+    m_options->raise();
+    m_options->activateWindow();
+}
+
+void MainForm::showAbout()
+{
+}
+
+void MainForm::unloadOptions()
+{
+    delete m_options.data();
+}
+
+void MainForm::closeEvent(QCloseEvent *event)
+{
+    if (!m_unloading) {
+        m_unloading = true;
+        QCoreApplication::processEvents();
+    }
+    unloadOptions();
+    m_receiver.close();
+    event->accept();
+}
+
+void MainForm::applySizeLimits()
+{
+    // The limits hold for the outer size, frame and title bar included.
+    const QSize frame = frameGeometry().size() - size();
+    const QSize minimum = Twips::toPixels(*this, minimumWidth, minimumHeight) - frame;
+    const QSize maximum = Twips::toPixels(*this, maximumWidth, maximumHeight) - frame;
+    if (minimumSize() != minimum)
+        setMinimumSize(minimum);
+    if (maximumSize() != maximum)
+        setMaximumSize(maximum);
+}
+
+void MainForm::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    if (isMinimized())
+        return;
+    applySizeLimits();
+    const QSize outer = frameGeometry().size();
+    const QPoint topLeft(Twips::toPixelsX(*this, 120),
+                         std::max(Twips::toPixelsY(*this, 240), m_packetsReceived->geometry().bottom() + 1));
+    QSize grid = outer - Twips::toPixels(*this, tableWidthMargin, tableHeightMargin);
+    // Where the platform's frame and menu bar are taller than the design allowed for, the
+    // table is cut to what fits so that its scroll bars stay in view.
+    const QWidget *client = centralWidget();
+    grid = grid.boundedTo(QSize(client->width() - topLeft.x(), client->height() - topLeft.y()));
+    m_grid->setGeometry(QRect(topLeft, grid.expandedTo(QSize(0, 0))));
+}
+
+void MainForm::moveEvent(QMoveEvent *event)
+{
+    QMainWindow::moveEvent(event);
+    applySizeLimits();
+}
+
+void MainForm::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    applySizeLimits();
 }

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+class QWidget;
+
+// Tells the user something without stopping the event loop: readings keep arriving
+// while the message is on screen. The box deletes itself when dismissed.
+QMessageBox *showNotice(QWidget *parent, QMessageBox::Icon icon, const QString &text,
+                        const QString &objectName);

@@ -1,0 +1,150 @@
+#include "settingsfile.h"
+
+#include "host/module1.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+
+namespace {
+
+// A port needs a few characters; a huge or binary file must not be read whole.
+constexpr qint64 maxBytesRead = 4096;
+
+QString joined(const QString &directory)
+{
+    return directory + u'/' + SettingsFile::fileName;
+}
+
+QString describe(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+SettingsFile::LoadResult readFile(const QString &path)
+{
+    using Status = SettingsFile::LoadResult::Status;
+    SettingsFile::LoadResult result;
+    result.path = path;
+    if (!Module1::FileExists(path)) {
+        if (QFileInfo::exists(path)) {
+            result.status = Status::Failed;
+            result.error = QCoreApplication::translate("SettingsFile",
+                                                       "%1 is not a normal file.")
+                               .arg(describe(path));
+        }
+        return result;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.status = Status::Failed;
+        result.error = QCoreApplication::translate("SettingsFile", "%1 could not be read: %2.")
+                           .arg(describe(path), file.errorString());
+        return result;
+    }
+    const QByteArray bytes = file.read(maxBytesRead);
+    if (bytes.isEmpty()) {
+        result.status = Status::Empty;
+        return result;
+    }
+    result.status = Status::Read;
+    result.item = SettingsFile::firstItem(QString::fromLocal8Bit(bytes));
+    return result;
+}
+
+QString writeFile(const QString &path, const QString &port)
+{
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly)) {
+        file.write(port.toLocal8Bit() + "\r\n");
+        if (file.commit())
+            return {};
+    }
+    return QCoreApplication::translate("SettingsFile", "%1 could not be written: %2.")
+        .arg(describe(path), file.errorString());
+}
+
+} // namespace
+
+SettingsFile::SettingsFile(const QString &applicationDirectory, const QString &userDirectory)
+    : m_applicationDirectory(applicationDirectory)
+    , m_userDirectory(userDirectory)
+{
+}
+
+SettingsFile SettingsFile::forThisApplication()
+{
+    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return {QCoreApplication::applicationDirPath(), config + u"/Senvo-Net"_qs};
+}
+
+QString SettingsFile::applicationPath() const
+{
+    return joined(m_applicationDirectory);
+}
+
+QString SettingsFile::userPath() const
+{
+    return joined(m_userDirectory);
+}
+
+SettingsFile::LoadResult SettingsFile::load() const
+{
+    if (!m_userDirectory.isEmpty() && QFileInfo::exists(userPath()))
+        return readFile(userPath());
+    return readFile(applicationPath());
+}
+
+SettingsFile::SaveResult SettingsFile::save(const QString &port) const
+{
+    SaveResult result;
+    const QString besideProgram = writeFile(applicationPath(), port);
+    if (besideProgram.isEmpty()) {
+        result.saved = true;
+        result.path = applicationPath();
+        // A file left in the user's folder would hide the port just saved.
+        if (!m_userDirectory.isEmpty() && QFileInfo::exists(userPath())
+            && !QFile::remove(userPath())) {
+            result.saved = false;
+            result.error = QCoreApplication::translate(
+                               "SettingsFile",
+                               "The port was saved to %1, but %2 could not be removed and "
+                               "will be read instead next time.")
+                               .arg(describe(applicationPath()), describe(userPath()));
+        }
+        return result;
+    }
+    if (m_userDirectory.isEmpty() || !QDir().mkpath(m_userDirectory)) {
+        result.error = besideProgram;
+        return result;
+    }
+    const QString inUserFolder = writeFile(userPath(), port);
+    if (!inUserFolder.isEmpty()) {
+        result.error = besideProgram + u'\n' + inUserFolder;
+        return result;
+    }
+    result.saved = true;
+    result.path = userPath();
+    return result;
+}
+
+QString SettingsFile::firstItem(QStringView line)
+{
+    const qsizetype end = line.indexOf(u'\n');
+    if (end >= 0)
+        line = line.first(end);
+    if (line.endsWith(u'\r'))
+        line.chop(1);
+    while (line.startsWith(u' ') || line.startsWith(u'\t'))
+        line = line.sliced(1);
+    if (line.startsWith(u'"')) {
+        line = line.sliced(1);
+        const qsizetype quote = line.indexOf(u'"');
+        return (quote >= 0 ? line.first(quote) : line).toString();
+    }
+    const qsizetype comma = line.indexOf(u',');
+    return (comma >= 0 ? line.first(comma) : line).toString();
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+
+// The one-line file that keeps the port between runs.
+//
+// It lives next to the program. Where that folder cannot be written (a system-wide
+// install) the port is kept in the user's configuration folder instead, and a file
+// there wins when reading: it only exists while it holds the latest confirmed port,
+// because a later save next to the program removes it.
+class SettingsFile final
+{
+public:
+    static constexpr QLatin1StringView fileName{"Senvo-Net.ini"};
+
+    struct LoadResult
+    {
+        enum class Status { NoFile, Empty, Read, Failed };
+        Status status = Status::NoFile;
+        QString item; // the first item of the file, when Read
+        QString path; // the file read, or the one that failed
+        QString error;
+    };
+
+    struct SaveResult
+    {
+        bool saved = false;
+        QString path;  // where the port was written
+        QString error; // why it could not be written anywhere, or a warning
+    };
+
+    SettingsFile(const QString &applicationDirectory, const QString &userDirectory);
+    // Next to this program, with ~/.config/Senvo-Net (or the platform's equivalent) as fallback.
+    static SettingsFile forThisApplication();
+
+    QString applicationPath() const;
+    QString userPath() const;
+
+    LoadResult load() const;
+    SaveResult save(const QString &port) const;
+
+    // The first item of a line: leading blanks skipped; a quoted item runs to its closing
+    // quote, any other to the first comma or the end of the line.
+    static QString firstItem(QStringView line);
+
+private:
+    QString m_applicationDirectory;
+    QString m_userDirectory;
+};

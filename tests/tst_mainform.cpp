@@ -1,0 +1,307 @@
+#include "fakedatagramsocket.h"
+#include "host/module1.h"
+#include "host/twips.h"
+#include "mainwindow/mainform.h"
+#include "settings/frmoptions.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTest>
+#include <QUdpSocket>
+
+#include <memory>
+
+namespace {
+
+quint16 freePort()
+{
+    QUdpSocket probe;
+    return probe.bind(QHostAddress::Any, 0) ? probe.localPort() : 0;
+}
+
+QMessageBox *startUpMessage(const MainForm &window)
+{
+    return window.findChild<QMessageBox *>(u"startUpProblem"_qs);
+}
+
+} // namespace
+
+class TestMainForm final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void startUp();
+    void startUpWithoutSettingsFile();
+    void unusableStoredPort_data();
+    void unusableStoredPort();
+    void failedBindStillShowsTheWindow_data();
+    void failedBindStillShowsTheWindow();
+    void countersAndTableFollowDatagrams();
+    void typedCounterIsKept();
+    void sizeLimits_data();
+    void sizeLimits();
+    void minimisingChangesNothing();
+    void optionsMenuReReadsTheFile();
+    void exitEndsTheProgram();
+
+private:
+    std::unique_ptr<MainForm> makeWindow(const QByteArray &stored,
+                                         DatagramSocket *socket = nullptr);
+    std::unique_ptr<QTemporaryDir> m_program;
+    std::unique_ptr<QTemporaryDir> m_user;
+};
+
+void TestMainForm::init()
+{
+    m_program = std::make_unique<QTemporaryDir>();
+    m_user = std::make_unique<QTemporaryDir>();
+}
+
+std::unique_ptr<MainForm> TestMainForm::makeWindow(const QByteArray &stored,
+                                                   DatagramSocket *socket)
+{
+    if (!stored.isNull()) {
+        QFile file(m_program->filePath(u"Senvo-Net.ini"_qs));
+        if (!file.open(QIODevice::WriteOnly))
+            return nullptr;
+        file.write(stored);
+    }
+    return std::make_unique<MainForm>(SettingsFile(m_program->path(), m_user->path()), nullptr,
+                                      socket);
+}
+
+void TestMainForm::startUp()
+{
+    const quint16 port = freePort();
+    auto window = makeWindow(QByteArray::number(port) + "\r\n");
+    QCOMPARE(window->windowTitle(), u"Senvo-Net Version 1.0 on "_qs + Module1::ComputerNameText());
+    QCOMPARE(QGuiApplication::applicationDisplayName(), u"Senvo-Net");
+    QVERIFY(window->options());
+    QVERIFY(!window->options()->isVisible());
+    QCOMPARE(window->options()->portText(), QString::number(port));
+    QVERIFY(window->receiver().isListening());
+    QCOMPARE(window->receiver().port(), port);
+    QVERIFY(window->listeningStatus().contains(QString::number(port)));
+
+    QCOMPARE(window->findChild<QLineEdit *>(u"PacketsReceived"_qs)->text(), u"0");
+    QCOMPARE(window->findChild<QLineEdit *>(u"ReceivedBytes"_qs)->text(), u"0");
+    auto *grid = window->findChild<QTableView *>(u"MSFlexGrid1"_qs);
+    QVERIFY(grid);
+    QCOMPARE(grid->model()->rowCount(), 3);
+    QCOMPARE(grid->model()->headerData(1, Qt::Horizontal).toString(), u"Date");
+    QVERIFY(!grid->accessibleName().isEmpty());
+    QCOMPARE(window->findChild<QLabel *>(u"PacketsReceived"_qs), nullptr);
+    for (QLabel *label : window->findChildren<QLabel *>()) {
+        if (label->text() == u"Packets Received:")
+            QCOMPARE(label->buddy(), window->findChild<QLineEdit *>(u"PacketsReceived"_qs));
+    }
+    QVERIFY(!(window->windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(window->windowFlags() & Qt::WindowMinimizeButtonHint);
+    for (const char *name : {"FileMenu", "ExitMenu", "ToolsMenu", "OptionsMenu", "HelpMenu",
+                             "AboutMenu"}) {
+        QVERIFY2(window->findChild<QObject *>(QString::fromLatin1(name)), name);
+    }
+    window->show();
+    QCoreApplication::processEvents();
+    QCOMPARE(startUpMessage(*window), nullptr);
+}
+
+void TestMainForm::startUpWithoutSettingsFile()
+{
+    auto *socket = new FakeDatagramSocket;
+    auto window = makeWindow({}, socket);
+    QCOMPARE(socket->boundPorts, QList<quint16>{514});
+    QCOMPARE(window->options()->portText(), u"514");
+    QVERIFY(!QFile::exists(m_program->filePath(u"Senvo-Net.ini"_qs)));
+}
+
+void TestMainForm::unusableStoredPort_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::newRow("text") << QByteArray("hello\r\n");
+    QTest::newRow("huge number") << QByteArray("99999999999999999999\r\n");
+    QTest::newRow("binary") << QByteArray("\x01\x02\xff\0\x10", 5);
+    QTest::newRow("empty line") << QByteArray("\r\n");
+    QByteArray huge(10 * 1024 * 1024, '\x07');
+    QTest::newRow("10 MB of garbage") << huge;
+}
+
+void TestMainForm::unusableStoredPort()
+{
+    QFETCH(QByteArray, stored);
+    auto *socket = new FakeDatagramSocket;
+    auto window = makeWindow(stored, socket);
+    QCOMPARE(socket->boundPorts, QList<quint16>{514});
+    QCOMPARE(window->options()->portText(), u"514");
+    window->show();
+    QTRY_VERIFY(startUpMessage(*window));
+    QVERIFY2(startUpMessage(*window)->text().contains(u"not a port number"),
+             qPrintable(startUpMessage(*window)->text()));
+    QVERIFY(startUpMessage(*window)->text().size() < 1000);
+}
+
+void TestMainForm::failedBindStillShowsTheWindow_data()
+{
+    QTest::addColumn<int>("failure");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("privileged") << int(DatagramSocket::Failure::Privileged) << u"below 1024"_qs;
+    QTest::newRow("in use") << int(DatagramSocket::Failure::InUse) << u"already in use"_qs;
+}
+
+void TestMainForm::failedBindStillShowsTheWindow()
+{
+    QFETCH(int, failure);
+    QFETCH(QString, reason);
+    auto *socket = new FakeDatagramSocket;
+    socket->failWith = DatagramSocket::Failure(failure);
+    auto window = makeWindow({}, socket);
+    window->show();
+    QVERIFY(window->isVisible());
+    QTRY_VERIFY(startUpMessage(*window));
+    const QString text = startUpMessage(*window)->text();
+    QVERIFY2(text.contains(reason), qPrintable(text));
+    QVERIFY(text.contains(u"Tools \u2192 Options"));
+    QVERIFY(window->listeningStatus().startsWith(u"Not listening"));
+
+    // Once a port binds, the window says so.
+    socket->failWith = DatagramSocket::Failure::None;
+    window->options()->setPortText(u"5140"_qs);
+    window->options()->show();
+    QTest::mouseClick(window->options()->findChild<QWidget *>(u"cmdOK"_qs), Qt::LeftButton);
+    QVERIFY(window->receiver().isListening());
+    QCOMPARE(window->listeningStatus(), u"Listening on UDP port 5140");
+}
+
+void TestMainForm::countersAndTableFollowDatagrams()
+{
+    const quint16 port = freePort();
+    auto window = makeWindow(QByteArray::number(port));
+    window->show();
+    const QList<QByteArray> datagrams{
+        "<13>Jun 10 19:35:00 host1 senvo[CPU]: t=45 C",
+        "<13>Jun 10 19:35:05 host1 senvo[CPU]: t=46 C",
+        "<13>Jun 10 19:35:06 host2 senvo[Fan]: rpm=900 rpm",
+        "garbage",
+    };
+    QUdpSocket sender;
+    int bytes = 0;
+    for (const QByteArray &datagram : datagrams) {
+        sender.writeDatagram(datagram, QHostAddress::LocalHost, port);
+        bytes += int(datagram.size());
+    }
+    auto *packets = window->findChild<QLineEdit *>(u"PacketsReceived"_qs);
+    auto *received = window->findChild<QLineEdit *>(u"ReceivedBytes"_qs);
+    QTRY_COMPARE(packets->text(), u"4");
+    QCOMPARE(received->text(), QString::number(bytes));
+    auto *grid = window->findChild<QTableView *>(u"MSFlexGrid1"_qs);
+    QCOMPARE(grid->model()->rowCount(), 2);
+    QCOMPARE(grid->model()->headerData(0, Qt::Vertical).toString(), u"host1");
+    QCOMPARE(grid->model()->index(0, 4).data().toString(), u" 46 ");
+    QCOMPARE(grid->model()->headerData(1, Qt::Vertical).toString(), u"host2");
+}
+
+void TestMainForm::typedCounterIsKept()
+{
+    const quint16 port = freePort();
+    auto window = makeWindow(QByteArray::number(port));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    auto *packets = window->findChild<QLineEdit *>(u"PacketsReceived"_qs);
+    packets->setFocus();
+    packets->selectAll();
+    QTest::keyClicks(packets, u"x1z0"_qs); // only digits get in
+    QCOMPARE(packets->text(), u"10");
+    QTest::keyClick(packets, Qt::Key_Return);
+    QCOMPARE(window->receiver().packets(), 10.0);
+
+    QUdpSocket sender;
+    sender.writeDatagram("<13>Jun 10 19:35:00 h s[N]: v=1 x", QHostAddress::LocalHost, port);
+    QTRY_COMPARE(packets->text(), u"11");
+}
+
+void TestMainForm::sizeLimits_data()
+{
+    QTest::addColumn<QSize>("requested");
+    QTest::addColumn<QSize>("window");
+    QTest::addColumn<QSize>("grid");
+    QTest::newRow("too large") << QSize(20000, 20000) << QSize(10575, 5000) << QSize(10250, 4100);
+    QTest::newRow("too small") << QSize(100, 100) << QSize(5000, 1000) << QSize(4675, 100);
+    QTest::newRow("within limits") << QSize(8000, 3000) << QSize(8000, 3000) << QSize(7675, 2100);
+}
+
+void TestMainForm::sizeLimits()
+{
+    QFETCH(QSize, requested);
+    QFETCH(QSize, window);
+    QFETCH(QSize, grid);
+    auto form = makeWindow(QByteArray::number(freePort()));
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    // Dragging sets the outer size, frame included.
+    const QSize frame = form->frameGeometry().size() - form->size();
+    form->resize(Twips::toPixels(*form, requested.width(), requested.height()) - frame);
+    QCoreApplication::processEvents();
+
+    // One pixel is 15 twips here: allow for rounding.
+    const QSize outer = form->frameGeometry().size();
+    QVERIFY2(qAbs(Twips::fromPixelsX(*form, outer.width()) - window.width()) <= 15,
+             qPrintable(QString::number(outer.width())));
+    QVERIFY2(qAbs(Twips::fromPixelsY(*form, outer.height()) - window.height()) <= 15,
+             qPrintable(QString::number(outer.height())));
+    auto *table = form->findChild<QTableView *>(u"MSFlexGrid1"_qs);
+    QVERIFY(qAbs(Twips::fromPixelsX(*form, table->width()) - grid.width()) <= 30);
+    QVERIFY(qAbs(Twips::fromPixelsY(*form, table->height()) - grid.height()) <= 30);
+}
+
+void TestMainForm::minimisingChangesNothing()
+{
+    auto form = makeWindow(QByteArray::number(freePort()));
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    auto *table = form->findChild<QTableView *>(u"MSFlexGrid1"_qs);
+    const QSize windowBefore = form->size();
+    const QSize gridBefore = table->size();
+    form->showMinimized();
+    QCoreApplication::processEvents();
+    QCOMPARE(form->size(), windowBefore);
+    QCOMPARE(table->size(), gridBefore);
+}
+
+void TestMainForm::optionsMenuReReadsTheFile()
+{
+    const quint16 port = freePort();
+    auto window = makeWindow(QByteArray::number(port));
+    window->options()->setPortText(u"7000"_qs); // an edit never confirmed
+    window->findChild<QAction *>(u"OptionsMenu"_qs)->trigger();
+    QVERIFY(window->options()->isVisible());
+    QCOMPARE(window->options()->portText(), QString::number(port));
+    QVERIFY(window->isEnabled()); // the dialog does not block the window
+}
+
+void TestMainForm::exitEndsTheProgram()
+{
+    auto window = makeWindow(QByteArray::number(freePort()));
+    window->show();
+    window->showOptions();
+    QTimer::singleShot(0, window.get(),
+                       [&] { window->findChild<QAction *>(u"ExitMenu"_qs)->trigger(); });
+    // Should Exit leave the event loop running, this ends it with a failure code instead.
+    QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(1); });
+    QCOMPARE(QApplication::exec(), 0);
+    QVERIFY(!window->isVisible());
+    QCOMPARE(window->options(), nullptr);
+    QVERIFY(!window->receiver().isListening());
+}
+
+QTEST_MAIN(TestMainForm)
+#include "tst_mainform.moc"

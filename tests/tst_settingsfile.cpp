@@ -1,0 +1,205 @@
+#include "settings/settingsfile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <unistd.h>
+
+using Status = SettingsFile::LoadResult::Status;
+
+namespace {
+
+void writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray readBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
+class TestSettingsFile final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void load_data();
+    void load();
+    void hugeGarbageIsNotReadWhole();
+    void saveWritesOneLine();
+    void roundTrip_data();
+    void roundTrip();
+    void fileReplacedByDirectory();
+    void unwritableProgramFolderFallsBackToUserFolder();
+    void laterSaveBesideProgramWins();
+    void nowhereToWriteIsReported();
+    void unreadableFileIsReported();
+};
+
+void TestSettingsFile::load_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("item");
+    QTest::newRow("CR LF") << QByteArray("5140\r\n") << int(Status::Read) << u"5140"_qs;
+    QTest::newRow("LF") << QByteArray("5140\n") << int(Status::Read) << u"5140"_qs;
+    QTest::newRow("no line end") << QByteArray("5140") << int(Status::Read) << u"5140"_qs;
+    QTest::newRow("comma") << QByteArray("6000,extra\r\n") << int(Status::Read) << u"6000"_qs;
+    QTest::newRow("quoted") << QByteArray("\"6000\"\r\n") << int(Status::Read) << u"6000"_qs;
+    QTest::newRow("quoted with comma") << QByteArray("\"60,00\",x") << int(Status::Read)
+                                       << u"60,00"_qs;
+    QTest::newRow("leading spaces") << QByteArray("   7000\r\n") << int(Status::Read)
+                                    << u"7000"_qs;
+    QTest::newRow("only the first line") << QByteArray("7001\r\n7002\r\n") << int(Status::Read)
+                                         << u"7001"_qs;
+    QTest::newRow("empty line") << QByteArray("\r\n") << int(Status::Read) << QString();
+    QTest::newRow("empty file") << QByteArray() << int(Status::Empty) << QString();
+    QTest::newRow("text") << QByteArray("port please\r\n") << int(Status::Read)
+                          << u"port please"_qs;
+    QTest::newRow("binary") << QByteArray("\x01\xff\xfe\0\x02", 5) << int(Status::Read)
+                            << QString::fromLocal8Bit(QByteArray("\x01\xff\xfe\0\x02", 5));
+}
+
+void TestSettingsFile::load()
+{
+    QFETCH(QByteArray, content);
+    QTemporaryDir program;
+    QTemporaryDir user;
+    const SettingsFile settings(program.path(), user.path());
+    QCOMPARE(int(settings.load().status), int(Status::NoFile));
+
+    writeBytes(program.filePath(u"Senvo-Net.ini"_qs), content);
+    const SettingsFile::LoadResult loaded = settings.load();
+    QTEST(int(loaded.status), "status");
+    QTEST(loaded.item, "item");
+    QCOMPARE(loaded.path, program.filePath(u"Senvo-Net.ini"_qs));
+}
+
+void TestSettingsFile::hugeGarbageIsNotReadWhole()
+{
+    QTemporaryDir program;
+    QByteArray garbage(10 * 1024 * 1024, 'x');
+    for (qsizetype i = 0; i < garbage.size(); i += 7)
+        garbage[i] = char(i % 251);
+    writeBytes(program.filePath(u"Senvo-Net.ini"_qs), garbage);
+    const SettingsFile::LoadResult loaded = SettingsFile(program.path(), {}).load();
+    QCOMPARE(int(loaded.status), int(Status::Read));
+    QVERIFY(loaded.item.size() <= 4096);
+}
+
+void TestSettingsFile::saveWritesOneLine()
+{
+    QTemporaryDir program;
+    QTemporaryDir user;
+    const SettingsFile settings(program.path(), user.path());
+    writeBytes(program.filePath(u"Senvo-Net.ini"_qs), "old,content\r\nmore lines\r\n");
+    const SettingsFile::SaveResult saved = settings.save(u"5140"_qs);
+    QVERIFY2(saved.saved, qPrintable(saved.error));
+    QCOMPARE(saved.path, program.filePath(u"Senvo-Net.ini"_qs));
+    QCOMPARE(readBytes(saved.path), QByteArray("5140\r\n"));
+    QVERIFY(!QFile::exists(user.filePath(u"Senvo-Net.ini"_qs)));
+}
+
+void TestSettingsFile::roundTrip_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::newRow("plain") << u"5140"_qs;
+    QTest::newRow("padded") << u"  6000"_qs;
+    QTest::newRow("not a number") << u"abc"_qs;
+}
+
+void TestSettingsFile::roundTrip()
+{
+    QFETCH(QString, port);
+    QTemporaryDir program;
+    const SettingsFile settings(program.path(), {});
+    QVERIFY(settings.save(port).saved);
+    QCOMPARE(settings.load().item, port.trimmed());
+}
+
+void TestSettingsFile::fileReplacedByDirectory()
+{
+    QTemporaryDir program;
+    QTemporaryDir user;
+    QVERIFY(QDir(program.path()).mkdir(u"Senvo-Net.ini"_qs));
+    const SettingsFile settings(program.path(), user.path());
+
+    const SettingsFile::LoadResult loaded = settings.load();
+    QCOMPARE(int(loaded.status), int(Status::Failed));
+    QVERIFY(loaded.error.contains(u"not a normal file"));
+
+    // The port still survives the run, in the user's folder.
+    const SettingsFile::SaveResult saved = settings.save(u"5140"_qs);
+    QVERIFY2(saved.saved, qPrintable(saved.error));
+    QCOMPARE(saved.path, user.filePath(u"Senvo-Net.ini"_qs));
+    QCOMPARE(settings.load().item, u"5140");
+}
+
+void TestSettingsFile::unwritableProgramFolderFallsBackToUserFolder()
+{
+    // A folder below a plain file can be written by nobody, root included.
+    QTemporaryDir base;
+    writeBytes(base.filePath(u"plain"_qs), "x");
+    const QString program = base.filePath(u"plain/program"_qs);
+    const QString user = base.filePath(u"config/Senvo-Net"_qs);
+    const SettingsFile settings(program, user);
+
+    const SettingsFile::SaveResult saved = settings.save(u"5140"_qs);
+    QVERIFY2(saved.saved, qPrintable(saved.error));
+    QCOMPARE(saved.path, user + u"/Senvo-Net.ini"_qs);
+    QCOMPARE(readBytes(saved.path), QByteArray("5140\r\n"));
+
+    const SettingsFile::LoadResult loaded = settings.load();
+    QCOMPARE(int(loaded.status), int(Status::Read));
+    QCOMPARE(loaded.item, u"5140");
+}
+
+void TestSettingsFile::laterSaveBesideProgramWins()
+{
+    QTemporaryDir program;
+    QTemporaryDir user;
+    const SettingsFile settings(program.path(), user.path());
+    // An older port kept in the user's folder while the program's folder was read-only,
+    // and a file beside the program that the user's one must win over.
+    writeBytes(user.filePath(u"Senvo-Net.ini"_qs), "6000\r\n");
+    writeBytes(program.filePath(u"Senvo-Net.ini"_qs), "514\r\n");
+    QCOMPARE(settings.load().item, u"6000");
+
+    QVERIFY(settings.save(u"7000"_qs).saved);
+    QVERIFY(!QFile::exists(user.filePath(u"Senvo-Net.ini"_qs)));
+    QCOMPARE(settings.load().item, u"7000");
+}
+
+void TestSettingsFile::nowhereToWriteIsReported()
+{
+    QTemporaryDir base;
+    writeBytes(base.filePath(u"plain"_qs), "x");
+    const SettingsFile settings(base.filePath(u"plain/program"_qs), base.filePath(u"plain/user"_qs));
+    const SettingsFile::SaveResult saved = settings.save(u"5140"_qs);
+    QVERIFY(!saved.saved);
+    QVERIFY(saved.error.contains(u"could not be written"));
+}
+
+void TestSettingsFile::unreadableFileIsReported()
+{
+    if (::geteuid() == 0)
+        QSKIP("root reads files whatever their permissions");
+    QTemporaryDir program;
+    const QString path = program.filePath(u"Senvo-Net.ini"_qs);
+    writeBytes(path, "5140\r\n");
+    QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
+    const SettingsFile::LoadResult loaded = SettingsFile(program.path(), {}).load();
+    QCOMPARE(int(loaded.status), int(Status::Failed));
+    QVERIFY(loaded.error.contains(u"could not be read"));
+}
+
+QTEST_APPLESS_MAIN(TestSettingsFile)
+#include "tst_settingsfile.moc"
