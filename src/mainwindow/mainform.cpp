@@ -74,7 +74,10 @@ MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket
         // The platform's font may be taller than the design's: never clip the digits.
         fieldRect.setHeight(std::max(fieldRect.height(), field->fontMetrics().height() + 2));
         field->setGeometry(fieldRect);
-        field->setBackgroundRole(QPalette::Window);
+        // Counters look like part of the window, yet stay editable.
+        QPalette flat = field->palette();
+        flat.setColor(QPalette::Base, flat.color(QPalette::Window));
+        field->setPalette(flat);
         field->setAccessibleName(labelText);
         label->setBuddy(field);
         return field;
