@@ -1,0 +1,358 @@
+// senvo-bench: how fast the receiving path takes datagrams from senvo-sim, against a
+// bare recvmmsg() receiver on the same traffic. See --help; --quick for a short run,
+// --soak for ten minutes at a steady rate.
+
+#include "apppathrun.h"
+#include "ceilingreceiver.h"
+#include "generator.h"
+#include "processstats.h"
+#include "tablecost.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFile>
+#include <QTextStream>
+#include <QThread>
+
+#include <cmath>
+#include <optional>
+
+namespace {
+
+struct Plan {
+    quint64 count = 1'000'000;
+    QList<double> steps{100'000, 200'000, 300'000, 400'000, 500'000, 600'000, 700'000, 800'000};
+    QList<double> lowSteps{50'000, 25'000}; // tried only when the first step loses
+    double stallRate = 100'000;
+    quint64 stallCount = 1'000'000;
+    int manyHosts = 30'000;
+    int fewHosts = 10;
+    int hostReadings = 10;
+    int hostRounds = 3;
+    quint64 tableCostCount = 3'000'000;
+};
+
+struct Ladder {
+    double highest = 0; // 0: not even the lowest step
+    bool ceilingOfGenerator = false;
+};
+
+// Everything goes to stdout as it happens: a run takes minutes.
+QTextStream &out() {
+    static QTextStream stream(stdout);
+    return stream;
+}
+
+QString mb(qint64 bytes) {
+    return QString::number(double(bytes) / (1024.0 * 1024.0), 'f', 1) + u" MB"_qs;
+}
+
+QString percent(double value) {
+    return QString::number(value, 'f', value < 0.01 && value > 0 ? 4 : 2) + u'%';
+}
+
+QString rateText(double rate) {
+    return QString::number(rate, 'f', 0) + u"/s"_qs;
+}
+
+QString loadAverage() {
+    QFile file(u"/proc/loadavg"_qs);
+    if (!file.open(QIODevice::ReadOnly))
+        return u"unknown"_qs;
+    return QString::fromLatin1(file.readAll()).section(u' ', 0, 2);
+}
+
+[[noreturn]] void cannotRun(const QString &why) {
+    out() << "senvo-bench: cannot run: " << why << Qt::endl;
+    std::exit(1);
+}
+
+CeilingReceiver::Result runCeiling(const QString &generator, const Generator::Traffic &traffic,
+                                   Generator *finishedSender = nullptr) {
+    CeilingReceiver ceiling;
+    if (!ceiling.open())
+        cannotRun(u"ceiling socket: "_qs + ceiling.errorString());
+    Generator local(generator);
+    Generator &sender = finishedSender ? *finishedSender : local;
+    if (!sender.start(ceiling.port(), traffic))
+        cannotRun(u"cannot start the generator: "_qs + sender.errorString());
+    const CeilingReceiver::Result result = ceiling.receive(traffic.count, 500);
+    if (!sender.waitForFinished(60000) || !sender.succeeded())
+        cannotRun(u"the generator failed: "_qs + sender.errorString());
+    return result;
+}
+
+AppPathRun::Result runApp(const QString &generator, const Generator::Traffic &traffic,
+                          const AppPathRun::Extras &extras = {}) {
+    AppPathRun::Result result = AppPathRun::run(generator, traffic, extras);
+    if (!result.ran)
+        cannotRun(result.error);
+    return result;
+}
+
+// One attempt at a paced rate; a loss is tried once more, as the machine is shared.
+bool ceilingKeepsUp(const QString &generator, Generator::Traffic traffic, double *sentRate) {
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        Generator sender(generator);
+        const CeilingReceiver::Result result = runCeiling(generator, traffic, &sender);
+        *sentRate = sender.sentRate();
+        const quint64 lost = sender.sent() - std::min(sender.sent(), result.datagrams);
+        out() << "  ceiling " << rateText(traffic.rate) << " (sent at " << rateText(*sentRate)
+              << "): lost " << lost << " of " << sender.sent()
+              << (attempt == 2 ? " (second attempt)" : "") << Qt::endl;
+        if (lost == 0)
+            return true;
+    }
+    return false;
+}
+
+bool appKeepsUp(const QString &generator, Generator::Traffic traffic, double *sentRate) {
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+        const AppPathRun::Result result = runApp(generator, traffic);
+        *sentRate = result.sentRate;
+        const quint64 lost = result.sent - std::min(result.sent, result.received);
+        out() << "  app     " << rateText(traffic.rate) << " (sent at " << rateText(result.sentRate)
+              << "): lost " << lost << " of " << result.sent << ", longest stall "
+              << QString::number(result.longestGapMs, 'f', 1) << " ms"
+              << (attempt == 2 ? " (second attempt)" : "") << Qt::endl;
+        if (lost == 0)
+            return true;
+    }
+    return false;
+}
+
+// Steps up the paced rate until 1,000,000 datagrams no longer all arrive. A step the
+// generator could not reach counts at the rate it did reach, and ends that ladder.
+QPair<Ladder, Ladder> zeroLossLadders(const QString &generator, const Plan &plan) {
+    Ladder ceiling;
+    Ladder app;
+    bool ceilingDone = false;
+    bool appDone = false;
+    Generator::Traffic traffic;
+    traffic.count = plan.count;
+    const auto climb = [](Ladder &ladder, bool *done, bool keptUp, double step, double sentRate) {
+        const bool reached = sentRate >= 0.95 * step;
+        if (keptUp)
+            ladder.highest = std::min(step, sentRate);
+        if (!reached) {
+            ladder.ceilingOfGenerator = keptUp;
+            out() << "  the generator reached only " << rateText(sentRate) << Qt::endl;
+        }
+        *done = !keptUp || !reached;
+    };
+    for (const double step : plan.steps) {
+        traffic.rate = step;
+        double sentRate = 0;
+        if (!ceilingDone) {
+            const bool keptUp = ceilingKeepsUp(generator, traffic, &sentRate);
+            climb(ceiling, &ceilingDone, keptUp, step, sentRate);
+        }
+        if (!appDone) {
+            const bool keptUp = appKeepsUp(generator, traffic, &sentRate);
+            climb(app, &appDone, keptUp, step, sentRate);
+        }
+        if (ceilingDone && appDone)
+            break;
+    }
+    if (app.highest == 0) {
+        for (const double step : plan.lowSteps) {
+            traffic.rate = step;
+            double sentRate = 0;
+            if (appKeepsUp(generator, traffic, &sentRate)) {
+                app.highest = std::min(step, sentRate);
+                break;
+            }
+        }
+    }
+    return {ceiling, app};
+}
+
+QString verdict(bool met) {
+    return met ? u"met"_qs : u"MISSED"_qs;
+}
+
+} // namespace
+
+int main(int argc, char *argv[]) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(u"senvo-bench"_qs);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        u"Measures the receiving path against senvo-sim and a bare recvmmsg() receiver."_qs);
+    parser.addHelpOption();
+    const QCommandLineOption quick(u"quick"_qs, u"Smaller counts, for a fast sanity run."_qs);
+    const QCommandLineOption soak(
+        u"soak"_qs, u"Only the soak run: 10 minutes at 50,000 datagrams/s from 1,000 hosts."_qs);
+    const QCommandLineOption soakSeconds(u"soak-seconds"_qs, u"Length of the soak run."_qs,
+                                         u"seconds"_qs, u"600"_qs);
+    const QCommandLineOption simulator(u"sim"_qs, u"The senvo-sim program to use."_qs, u"path"_qs);
+    parser.addOptions({quick, soak, soakSeconds, simulator});
+    parser.process(app);
+
+    const QString generator = Generator::find(parser.value(simulator));
+    if (generator.isEmpty())
+        cannotRun(u"senvo-sim not found; build it or pass --sim"_qs);
+    out() << "senvo-bench: generator " << generator << ", " << QThread::idealThreadCount()
+          << " cores, load average " << loadAverage() << Qt::endl;
+
+    if (parser.isSet(soak)) {
+        const double seconds = parser.value(soakSeconds).toDouble();
+        Generator::Traffic traffic;
+        traffic.hosts = 1000;
+        traffic.readings = 10;
+        traffic.rate = 50'000;
+        traffic.duration = seconds > 0 ? seconds : 600;
+        out() << "== soak: " << traffic.duration << " s at " << rateText(traffic.rate) << " from "
+              << traffic.hosts << " hosts x " << traffic.readings << " readings" << Qt::endl;
+        const AppPathRun::Result result = runApp(generator, traffic, {false, 30});
+        for (const auto &[at, bytes] : result.residentSamples)
+            out() << "  " << QString::number(at, 'f', 0) << " s: resident " << mb(bytes)
+                  << Qt::endl;
+        const qint64 first =
+            result.residentSamples.isEmpty() ? 0 : result.residentSamples.first().second;
+        const qint64 last =
+            result.residentSamples.isEmpty() ? 0 : result.residentSamples.last().second;
+        out() << "senvo-bench soak summary: sent " << result.sent << ", lost "
+              << result.sent - std::min(result.sent, result.received) << " ("
+              << percent(result.lossPercent()) << "), resident " << mb(first) << " at "
+              << (result.residentSamples.isEmpty() ? 0 : result.residentSamples.first().first)
+              << " s -> " << mb(last) << " at end, longest stall "
+              << QString::number(result.longestGapMs, 'f', 1) << " ms, load average "
+              << loadAverage() << Qt::endl;
+        return 0;
+    }
+
+    Plan plan;
+    if (parser.isSet(quick)) {
+        plan.count = 100'000;
+        plan.steps = {100'000, 200'000, 400'000};
+        plan.stallCount = 200'000;
+        plan.hostRounds = 2;
+        plan.tableCostCount = 300'000;
+    }
+
+    out() << "== zero loss: " << plan.count << " datagrams, 1000 hosts x 20 readings, paced"
+          << Qt::endl;
+    const auto [ceilingLadder, appLadder] = zeroLossLadders(generator, plan);
+
+    out() << "== full speed: " << plan.count << " datagrams as fast as the generator can"
+          << Qt::endl;
+    Generator::Traffic burst;
+    burst.count = plan.count;
+    Generator burstSender(generator);
+    const CeilingReceiver::Result ceilingBurst = runCeiling(generator, burst, &burstSender);
+    const double ceilingLoss =
+        100.0 * double(burstSender.sent() - std::min(burstSender.sent(), ceilingBurst.datagrams)) /
+        double(burstSender.sent());
+    const double ceilingCpu =
+        ceilingBurst.cpuSeconds * 1e6 / double(std::max<quint64>(1, ceilingBurst.datagrams));
+    out() << "  ceiling: sent " << burstSender.sent() << " at " << rateText(burstSender.sentRate())
+          << ", received " << ceilingBurst.datagrams << ", loss " << percent(ceilingLoss)
+          << ", cpu " << QString::number(ceilingCpu, 'f', 3) << " us/datagram" << Qt::endl;
+    const AppPathRun::Result appBurst = runApp(generator, burst);
+    out() << "  app:     sent " << appBurst.sent << " at " << rateText(appBurst.sentRate)
+          << ", received " << appBurst.received << ", loss " << percent(appBurst.lossPercent())
+          << ", cpu " << QString::number(appBurst.cpuMicrosPerDatagram(), 'f', 3)
+          << " us/datagram, longest stall " << QString::number(appBurst.longestGapMs, 'f', 1)
+          << " ms" << Qt::endl;
+
+    out() << "== responsiveness: " << plan.stallCount << " datagrams at "
+          << rateText(plan.stallRate) << ", 10 ms heartbeat" << Qt::endl;
+    Generator::Traffic steady;
+    steady.count = plan.stallCount;
+    steady.rate = plan.stallRate;
+    const AppPathRun::Result stall = runApp(generator, steady);
+    out() << "  lost " << stall.sent - std::min(stall.sent, stall.received) << " of " << stall.sent
+          << ", longest heartbeat gap " << QString::number(stall.longestGapMs, 'f', 1)
+          << " ms, cpu " << QString::number(stall.cpuMicrosPerDatagram(), 'f', 3) << " us/datagram"
+          << Qt::endl;
+    out() << "  counters: at worst " << QString::number(stall.counterLag, 'f', 0)
+          << " datagrams behind ("
+          << QString::number(stall.counterLag / plan.stallRate * 1000, 'f', 1)
+          << " ms of traffic), refreshed at least every "
+          << QString::number(stall.longestRefreshMs, 'f', 1) << " ms, final count shown "
+          << (std::isnan(stall.settleMs)
+                  ? u"NEVER"_qs
+                  : QString::number(stall.settleMs, 'f', 1) + u" ms after the last datagram"_qs)
+          << Qt::endl;
+
+    out() << "== hosts: " << plan.manyHosts << " and " << plan.fewHosts << " hosts x "
+          << plan.hostReadings << " readings, " << plan.hostRounds << " rounds at full speed"
+          << Qt::endl;
+    const bool peakReset = ProcessStats::resetPeak();
+    const qint64 residentBefore = ProcessStats::residentBytes();
+    Generator::Traffic many;
+    many.hosts = plan.manyHosts;
+    many.readings = plan.hostReadings;
+    many.count = quint64(plan.manyHosts) * quint64(plan.hostReadings) * quint64(plan.hostRounds);
+    const AppPathRun::Result manyRun = runApp(generator, many, {true, 0});
+    const qint64 peak = ProcessStats::peakResidentBytes();
+    out() << "  " << plan.manyHosts << " hosts: " << manyRun.hosts << " rows, "
+          << manyRun.filledPairs << " values, loss " << percent(manyRun.lossPercent()) << ", cpu "
+          << QString::number(manyRun.cpuMicrosPerDatagram(), 'f', 3)
+          << " us/datagram, peak resident " << mb(peak)
+          << (peakReset ? "" : " (peak of the whole run)") << " (" << mb(residentBefore)
+          << " before)" << Qt::endl;
+    Generator::Traffic few = many;
+    few.hosts = plan.fewHosts;
+    const AppPathRun::Result fewRun = runApp(generator, few);
+    out() << "  " << plan.fewHosts << " hosts: loss " << percent(fewRun.lossPercent()) << ", cpu "
+          << QString::number(fewRun.cpuMicrosPerDatagram(), 'f', 3) << " us/datagram" << Qt::endl;
+    const TableCost::Result manyCost =
+        TableCost::measure(plan.manyHosts, plan.hostReadings, plan.tableCostCount);
+    const TableCost::Result fewCost =
+        TableCost::measure(plan.fewHosts, plan.hostReadings, plan.tableCostCount);
+    out() << "  decode+parse+post alone: " << QString::number(manyCost.nanosPerDatagram, 'f', 0)
+          << " ns at " << plan.manyHosts << " hosts (first round "
+          << QString::number(manyCost.nanosPerFirstRound, 'f', 0) << " ns), "
+          << QString::number(fewCost.nanosPerDatagram, 'f', 0) << " ns at " << plan.fewHosts
+          << " hosts" << Qt::endl;
+
+    const double appShare =
+        ceilingLadder.highest > 0 ? appLadder.highest / ceilingLadder.highest : 0;
+    const double cpuRatio = ceilingCpu > 0 ? appBurst.cpuMicrosPerDatagram() / ceilingCpu : 0;
+    const double hostRatio = fewRun.cpuMicrosPerDatagram() > 0
+                                 ? manyRun.cpuMicrosPerDatagram() / fewRun.cpuMicrosPerDatagram()
+                                 : 0;
+    const double tableRatio =
+        fewCost.nanosPerDatagram > 0 ? manyCost.nanosPerDatagram / fewCost.nanosPerDatagram : 0;
+    const auto bound = [](const Ladder &ladder) {
+        return ladder.ceilingOfGenerator ? u" (generator-bound)"_qs : QString();
+    };
+
+    out() << "== targets" << Qt::endl
+          << "  zero-loss rate >= 50% of the ceiling: " << percent(100 * appShare) << " "
+          << verdict(appShare >= 0.5) << Qt::endl
+          << "  full-speed loss <= 1%: " << percent(appBurst.lossPercent()) << " "
+          << verdict(appBurst.lossPercent() <= 1) << Qt::endl
+          << "  longest stall at " << rateText(plan.stallRate)
+          << " <= 50 ms: " << QString::number(stall.longestGapMs, 'f', 1) << " ms "
+          << verdict(stall.longestGapMs <= 50) << Qt::endl
+          << "  peak resident with " << plan.manyHosts << " hosts <= 200 MB: " << mb(peak) << " "
+          << verdict(peak <= 200LL * 1024 * 1024) << Qt::endl
+          << "  cost at " << plan.manyHosts << " hosts <= 1.5x that at " << plan.fewHosts << ": "
+          << QString::number(hostRatio, 'f', 2) << "x " << verdict(hostRatio <= 1.5) << Qt::endl;
+
+    out() << "senvo-bench summary" << (parser.isSet(quick) ? " (quick)" : "") << ": zero-loss "
+          << rateText(appLadder.highest) << bound(appLadder) << " vs ceiling "
+          << rateText(ceilingLadder.highest) << bound(ceilingLadder) << " ("
+          << percent(100 * appShare) << ")"
+          << " | full-speed loss " << percent(appBurst.lossPercent()) << " vs ceiling "
+          << percent(ceilingLoss) << " | cpu "
+          << QString::number(appBurst.cpuMicrosPerDatagram(), 'f', 2) << " us/datagram vs ceiling "
+          << QString::number(ceilingCpu, 'f', 2) << " (" << QString::number(cpuRatio, 'f', 1)
+          << "x)"
+          << " | stall at " << rateText(plan.stallRate) << " "
+          << QString::number(stall.longestGapMs, 'f', 1) << " ms | counters "
+          << QString::number(stall.counterLag, 'f', 0) << " datagrams behind, every "
+          << QString::number(stall.longestRefreshMs, 'f', 1) << " ms"
+          << " | peak RSS " << plan.manyHosts << "x" << plan.hostReadings << " " << mb(peak)
+          << " | cost " << plan.manyHosts << " vs " << plan.fewHosts << " hosts "
+          << QString::number(hostRatio, 'f', 2) << "x (table alone "
+          << QString::number(tableRatio, 'f', 2) << "x) | " << QThread::idealThreadCount()
+          << " cores, load " << loadAverage() << Qt::endl;
+    return 0;
+}

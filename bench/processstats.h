@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QtGlobal>
+
+// What this process has used so far, as the kernel counts it.
+class ProcessStats final {
+public:
+    ProcessStats() = delete;
+
+    // User and system time of the whole process, in seconds.
+    static double cpuSeconds();
+    // Resident memory now and at its peak, in bytes; 0 where unknown.
+    static qint64 residentBytes();
+    static qint64 peakResidentBytes();
+    // Starts a new peak from the current resident size; false where unsupported.
+    static bool resetPeak();
+};

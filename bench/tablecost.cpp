@@ -1,0 +1,66 @@
+#include "tablecost.h"
+
+#include "datagramformatter.h"
+#include "reception/reading.h"
+#include "reception/readingparser.h"
+#include "reception/readingstable.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+
+#include <array>
+
+namespace {
+
+// Datagrams of one round, laid end to end, so that formatting is not measured.
+struct Round {
+    QByteArray bytes;
+    QList<qsizetype> ends;
+};
+
+Round formatRound(const DatagramFormatter &formatter, quint64 round) {
+    Round result;
+    result.bytes.reserve(qsizetype(formatter.roundLength()) * 64);
+    std::array<char, DatagramFormatter::maxDatagramSize> storage{};
+    const quint64 first = round * formatter.roundLength();
+    for (quint64 sequence = first; sequence < first + formatter.roundLength(); ++sequence) {
+        result.bytes.append(storage.data(), formatter.format(sequence, storage.data()));
+        result.ends.append(result.bytes.size());
+    }
+    return result;
+}
+
+qint64 post(const Round &round, quint64 count, ReadingsTable &table, Reading &reading) {
+    QElapsedTimer timer;
+    timer.start();
+    qsizetype start = 0;
+    qsizetype index = 0;
+    for (quint64 n = 0; n < count; ++n) {
+        const qsizetype end = round.ends[index];
+        decodeDatagram(QByteArrayView(round.bytes).sliced(start, end - start), reading);
+        if (parseudp(reading))
+            table.fillgrid(reading);
+        start = end;
+        if (++index == round.ends.size())
+            index = start = 0;
+    }
+    return timer.nsecsElapsed();
+}
+
+} // namespace
+
+TableCost::Result TableCost::measure(int hosts, int readings, quint64 datagrams) {
+    const DatagramFormatter formatter(hosts, readings);
+    const Round first = formatRound(formatter, 0);
+    const Round later = formatRound(formatter, 1);
+    ReadingsTable table;
+    Reading reading;
+    Result result;
+    const quint64 roundLength = formatter.roundLength();
+    result.nanosPerFirstRound =
+        double(post(first, roundLength, table, reading)) / double(roundLength);
+    result.nanosPerDatagram = double(post(later, datagrams, table, reading)) / double(datagrams);
+    table.publish();
+    result.hosts = table.hostCount();
+    return result;
+}

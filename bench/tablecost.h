@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QtGlobal>
+
+// The cost of decoding, parsing and posting one datagram, with no socket in the way:
+// what the table adds per datagram as the number of hosts grows.
+class TableCost final {
+public:
+    struct Result {
+        double nanosPerDatagram = 0;   // once every host has its row
+        double nanosPerFirstRound = 0; // the round that creates the rows
+        int hosts = 0;
+    };
+
+    TableCost() = delete;
+
+    static Result measure(int hosts, int readings, quint64 datagrams);
+};
