@@ -1,0 +1,6 @@
+#pragma once
+
+#include <QIcon>
+
+// Senvo-Net's icon, painted at the usual sizes; needs no image plugin.
+QIcon applicationIcon();
