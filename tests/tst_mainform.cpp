@@ -5,6 +5,7 @@
 #include "settings/frmoptions.h"
 
 #include <QAction>
+#include <QDialog>
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
@@ -53,6 +54,7 @@ private slots:
     void minimisingChangesNothing();
     void optionsMenuReReadsTheFile();
     void exitEndsTheProgram();
+    void aboutOpensOneModelessDialog();
 
 private:
     std::unique_ptr<MainForm> makeWindow(const QByteArray &stored,
@@ -301,6 +303,22 @@ void TestMainForm::exitEndsTheProgram()
     QVERIFY(!window->isVisible());
     QCOMPARE(window->options(), nullptr);
     QVERIFY(!window->receiver().isListening());
+}
+
+void TestMainForm::aboutOpensOneModelessDialog()
+{
+    auto window = makeWindow(QByteArray::number(freePort()));
+    window->show();
+    QAction *about = window->findChild<QAction *>(u"AboutMenu"_qs);
+    about->trigger();
+    QDialog *dialog = window->about();
+    QVERIFY(dialog);
+    QVERIFY(dialog->isVisible());
+    QVERIFY(!dialog->isModal());
+    QCOMPARE(dialog->windowTitle(), u"About Senvo-Net");
+    about->trigger();
+    QCOMPARE(window->about(), dialog);
+    QCOMPARE(window->findChildren<QDialog *>(u"frmAbout"_qs).size(), 1);
 }
 
 QTEST_MAIN(TestMainForm)

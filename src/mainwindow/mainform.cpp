@@ -1,5 +1,7 @@
 #include "mainform.h"
 
+#include "about/applicationicon.h"
+#include "about/frmabout.h"
 #include "host/module1.h"
 #include "host/twips.h"
 #include "mainwindow/notice.h"
@@ -49,6 +51,7 @@ MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket
 {
     setObjectName(u"MainForm"_qs);
     setWindowTitle(u"Senvo-Net"_qs);
+    setWindowIcon(applicationIcon());
     createMenus();
 
     auto *client = new QWidget(this);
@@ -250,6 +253,14 @@ void MainForm::showOptions()
 
 void MainForm::showAbout()
 {
+    // One About dialog at a time: asking again brings the open one forward.
+    if (!m_about) {
+        m_about = new frmAbout(this);
+        m_about->show();
+        return;
+    }
+    m_about->raise();
+    m_about->activateWindow();
 }
 
 void MainForm::unloadOptions()
