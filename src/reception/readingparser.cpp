@@ -86,13 +86,15 @@ bool parseudp(Reading &reading)
     if (hasName)
         assign(reading.name, u" ", name, {});
     assign(reading.value, u" ", value, u" ");
-    if (buffer.isEmpty()) {
-        reading.buffer.truncate(0);
-    } else {
-        const qsizetype length = buffer.size();
-        reading.buffer.remove(0, buffer.data() - reading.buffer.constData());
-        reading.buffer.truncate(length);
+    // Moved to the front by hand: remove(0, n) would leave the free space before the text,
+    // and the next datagram would then need a new allocation to fit.
+    const qsizetype length = buffer.size();
+    const qsizetype offset = buffer.data() - reading.buffer.constData();
+    if (length > 0 && offset > 0) {
+        QChar *const data = reading.buffer.data();
+        std::copy(data + offset, data + offset + length, data);
     }
+    reading.buffer.truncate(length);
     return true;
 }
 
