@@ -192,10 +192,17 @@ void TestReadingsTable::sameAsLiteralScan_data()
     QTest::addColumn<quint32>("seed");
     QTest::addColumn<int>("hosts");
     QTest::addColumn<int>("names");
-    QTest::newRow("few hosts, many names") << 1u << 3 << 90;
-    QTest::newRow("many hosts, few names") << 2u << 60 << 6;
-    QTest::newRow("mixed") << 3u << 20 << 70;
-    QTest::newRow("mixed again") << 4u << 12 << 40;
+    QTest::addColumn<QString>("hostPattern");
+    const QString host = u"host%1"_qs;
+    QTest::newRow("few hosts, many names") << 1u << 3 << 90 << host;
+    QTest::newRow("many hosts, few names") << 2u << 60 << 6 << host;
+    QTest::newRow("mixed") << 3u << 20 << 70 << host;
+    QTest::newRow("mixed again") << 4u << 12 << 40 << host;
+    QTest::newRow("thousands of hosts") << 5u << 1500 << 8 << host;
+    QTest::newRow("hosts longer than any datagram carries")
+        << 6u << 30 << 20 << QString(300, u'x') + u"%1"_qs;
+    QTest::newRow("hosts that differ after a NUL")
+        << 7u << 30 << 20 << u"h"_qs + QChar(0) + u"%1"_qs;
 }
 
 void TestReadingsTable::sameAsLiteralScan()
@@ -203,6 +210,7 @@ void TestReadingsTable::sameAsLiteralScan()
     QFETCH(quint32, seed);
     QFETCH(int, hosts);
     QFETCH(int, names);
+    QFETCH(QString, hostPattern);
     QRandomGenerator random(seed);
     ReadingsTable table;
     QAbstractItemModelTester tester(&table, QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -212,7 +220,7 @@ void TestReadingsTable::sameAsLiteralScan()
     for (int i = 0; i < 6000; ++i) {
         const int h = int(random.bounded(hosts));
         // Hosts that differ only in case, and names with stray spaces or none at all.
-        QString host = u"host%1"_qs.arg(h);
+        QString host = hostPattern.arg(h);
         if (h % 3 == 0)
             host = host.toUpper();
         QString name;

@@ -4,8 +4,10 @@
 #include "textfield.h"
 
 #include <QColor>
+#include <QRandomGenerator>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -52,13 +54,12 @@ ReadingsTable::ReadingsTable(QObject *parent, int hostLimit)
 
 void ReadingsTable::fillgrid(const Reading &reading)
 {
-    const auto found = m_rowOfHost.constFind(reading.host);
-    if (found == m_rowOfHost.cend()) {
+    const int rowIndex = m_hostIndex.find(reading.host);
+    if (rowIndex < 0) {
         // The reading that brings a new host only creates its row.
         addNewRow(reading);
         return;
     }
-    const int rowIndex = *found;
     Row &row = m_rows[rowIndex];
     int nameId = -1;
     int matchId = unknownMatch;
@@ -71,10 +72,12 @@ void ReadingsTable::fillgrid(const Reading &reading)
     if (pairIndex >= row.pairs.size())
         row.pairs.resize(pairIndex + 1);
     Pair &pair = row.pairs[pairIndex];
-    const bool wasNamed = pair.nameId >= 0 && m_names[pair.nameId].matchId != blankMatch;
-    if (!wasNamed && m_names[nameId].matchId != blankMatch)
+    const bool wasNamed = pair.nameId >= 0 && pair.matchId != blankMatch;
+    matchId = m_names[nameId].matchId;
+    if (!wasNamed && matchId != blankMatch)
         ++row.namedPairs;
     pair.nameId = nameId;
+    pair.matchId = matchId;
     assignText(pair.value, reading.value);
     assignText(row.date, reading.date);
     assignText(row.time, reading.time);
@@ -89,16 +92,16 @@ void ReadingsTable::fillgrid(const Reading &reading)
 // every empty pair and so goes to the last one.
 int ReadingsTable::pairFor(const Row &row, const QString &name, int *nameId, int *matchId) const
 {
-    if (const auto known = m_nameIds.constFind(name); known != m_nameIds.cend()) {
-        *nameId = *known;
+    *nameId = m_nameIndex.find(name);
+    if (*nameId >= 0) {
         *matchId = m_names[*nameId].matchId;
     } else {
         const QStringView trimmed = trimSpaces(name);
         if (trimmed.isEmpty()) {
             *matchId = blankMatch;
         } else {
-            const auto match = m_matchIds.constFind(trimmed.toString());
-            *matchId = match != m_matchIds.cend() ? *match : unknownMatch;
+            const int match = m_matchIndex.find(trimmed);
+            *matchId = match >= 0 ? match : unknownMatch;
         }
     }
 
@@ -107,7 +110,7 @@ int ReadingsTable::pairFor(const Row &row, const QString &name, int *nameId, int
         return hasEmptyPair ? pairCount - 1 : -1;
     if (*matchId != unknownMatch) {
         for (int i = 0; i < row.namedPairs; ++i) {
-            if (m_names[row.pairs[i].nameId].matchId == *matchId)
+            if (row.pairs[i].matchId == *matchId)
                 return i;
         }
     }
@@ -118,13 +121,10 @@ int ReadingsTable::pairFor(const Row &row, const QString &name, int *nameId, int
 // a stream of names that find no room costs no memory.
 int ReadingsTable::internName(const QString &name, int matchId)
 {
-    if (matchId == unknownMatch) {
-        matchId = int(m_matchIds.size());
-        m_matchIds.insert(trimSpaces(name).toString(), matchId);
-    }
-    const int id = int(m_names.size());
+    if (matchId == unknownMatch)
+        matchId = m_matchIndex.insert(trimSpaces(name));
+    const int id = m_nameIndex.insert(name);
     m_names.append({name, matchId});
-    m_nameIds.insert(name, id);
     return id;
 }
 
@@ -138,8 +138,90 @@ void ReadingsTable::addNewRow(const Reading &reading)
     row.host = reading.host;
     row.date = reading.date;
     row.time = reading.time;
-    m_rowOfHost.insert(row.host, hostCount());
+    m_hostIndex.insert(row.host);
     m_rows.append(std::move(row));
+}
+
+ReadingsTable::TextIndex::TextIndex()
+{
+    QRandomGenerator::global()->generate(m_keys.begin(), m_keys.end());
+}
+
+// NH, a universal hash: for two different texts a collision is as unlikely as chance allows,
+// whatever the texts, as long as the keys are secret. It takes four characters per multiply.
+quint64 ReadingsTable::TextIndex::hash(QStringView text) const
+{
+    const char16_t *chars = text.utf16();
+    qsizetype left = text.size();
+    quint64 sum = quint64(quint32(left) + m_keys[0]) * quint64(m_keys[1]);
+    size_t key = 2;
+    const auto add = [&](const char16_t *four) {
+        quint32 low;
+        quint32 high;
+        std::memcpy(&low, four, sizeof low);
+        std::memcpy(&high, four + 2, sizeof high);
+        sum += quint64(low + m_keys[key]) * quint64(high + m_keys[key + 1]);
+        key = key + 2 < m_keys.size() ? key + 2 : 2;
+    };
+    for (; left >= 4; left -= 4, chars += 4)
+        add(chars);
+    if (left > 0) {
+        char16_t tail[4] = {};
+        for (qsizetype i = 0; i < left; ++i)
+            tail[i] = chars[i];
+        add(tail);
+    }
+    // NH's best bits are its upper ones; mix them into the lower ones that pick the slot.
+    sum ^= sum >> 32;
+    sum *= 0x9E3779B97F4A7C15ull;
+    return sum ^ (sum >> 29);
+}
+
+int ReadingsTable::TextIndex::find(QStringView text) const
+{
+    if (m_slots.empty())
+        return -1;
+    const quint64 h = hash(text);
+    const auto check = quint32(h >> 32);
+    const size_t mask = m_slots.size() - 1;
+    for (size_t i = size_t(h) & mask;; i = (i + 1) & mask) {
+        const Slot &slot = m_slots[i];
+        if (slot.id < 0)
+            return -1;
+        if (slot.check == check && slot.length == size_t(text.size())
+            && std::equal(text.begin(), text.end(), m_text.begin() + slot.offset,
+                          [](QChar a, char16_t b) { return a.unicode() == b; }))
+            return slot.id;
+    }
+}
+
+int ReadingsTable::TextIndex::insert(QStringView text)
+{
+    if (size_t(m_count + 1) * 2 > m_slots.size()) {
+        std::vector<Slot> old(std::max<size_t>(16, m_slots.size() * 2));
+        old.swap(m_slots);
+        for (const Slot &slot : old) {
+            if (slot.id >= 0)
+                place(hash(QStringView(m_text.data() + slot.offset, slot.length)), slot);
+        }
+    }
+    Slot slot;
+    slot.id = m_count++;
+    slot.offset = quint32(m_text.size());
+    slot.length = quint32(text.size());
+    m_text.insert(m_text.end(), text.utf16(), text.utf16() + text.size());
+    place(hash(text), slot);
+    return slot.id;
+}
+
+void ReadingsTable::TextIndex::place(quint64 hash, const Slot &slot)
+{
+    const size_t mask = m_slots.size() - 1;
+    size_t i = size_t(hash) & mask;
+    while (m_slots[i].id >= 0)
+        i = (i + 1) & mask;
+    m_slots[i] = slot;
+    m_slots[i].check = quint32(hash >> 32);
 }
 
 void ReadingsTable::markDirty(int row, int firstColumn, int lastColumn)

@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QAbstractTableModel>
-#include <QHash>
 #include <QList>
 #include <QString>
+#include <QStringView>
+
+#include <array>
+#include <vector>
 
 struct Reading;
 
@@ -51,7 +54,8 @@ public:
 private:
     struct Pair
     {
-        int nameId = -1; // index into m_names; -1 while the pair is empty
+        int nameId = -1;  // index into m_names; -1 while the pair is empty
+        int matchId = -1; // m_names[nameId].matchId, kept here to spare a lookup
         QString value;
     };
     struct Row
@@ -68,6 +72,36 @@ private:
         int matchId;  // equal for names that are equal once trimmed; -1 for blank ones
     };
 
+    // Finds a text among those added, in constant time. The hash is keyed at random for
+    // each table, so that senders cannot choose names that all land in one place.
+    class TextIndex
+    {
+    public:
+        TextIndex();
+        // The id of text, or -1 when it was never added.
+        int find(QStringView text) const;
+        // Adds text, which must not be present yet. Ids count up from 0.
+        int insert(QStringView text);
+
+    private:
+        struct Slot
+        {
+            quint32 check = 0; // the hash's upper half
+            qint32 id = -1;    // -1 while the slot is free
+            quint32 offset = 0;
+            quint32 length = 0;
+        };
+        static constexpr int keyCount = 2 + 2 * 64;
+
+        quint64 hash(QStringView text) const;
+        void place(quint64 hash, const Slot &slot);
+
+        std::array<quint32, keyCount> m_keys;
+        std::vector<Slot> m_slots;    // a power of two, at most half full
+        std::vector<char16_t> m_text; // every text added, end to end
+        int m_count = 0;
+    };
+
     void addNewRow(const Reading &reading);
     int pairFor(const Row &row, const QString &name, int *nameId, int *matchId) const;
     int internName(const QString &name, int matchId);
@@ -75,10 +109,10 @@ private:
 
     const int m_hostLimit;
     QList<Row> m_rows;
-    QHash<QString, int> m_rowOfHost;
+    TextIndex m_hostIndex; // host -> row
     QList<Name> m_names;
-    QHash<QString, int> m_nameIds;  // full text -> index into m_names
-    QHash<QString, int> m_matchIds; // trimmed text -> match id
+    TextIndex m_nameIndex;  // full text -> index into m_names
+    TextIndex m_matchIndex; // trimmed text -> match id
     qint64 m_droppedHosts = 0;
 
     // What views have been told so far.
