@@ -16,12 +16,14 @@ namespace {
 constexpr int heartbeatMs = 10;
 constexpr int idleMs = 300;
 
-quint16 freePort() {
+quint16 freePort()
+{
     QUdpSocket probe;
     return probe.bind(QHostAddress::Any, 0) ? probe.localPort() : 0;
 }
 
-qint64 filledPairs(const ReadingsTable &table) {
+qint64 filledPairs(const ReadingsTable &table)
+{
     qint64 filled = 0;
     for (int row = 1; row <= table.hostCount(); ++row) {
         for (int pair = 0; pair < ReadingsTable::pairCount; ++pair) {
@@ -34,21 +36,24 @@ qint64 filledPairs(const ReadingsTable &table) {
 
 } // namespace
 
-double AppPathRun::Result::lossPercent() const {
+double AppPathRun::Result::lossPercent() const
+{
     return sent > 0 ? 100.0 * double(sent - std::min(sent, received)) / double(sent) : 0;
 }
 
-double AppPathRun::Result::cpuMicrosPerDatagram() const {
+double AppPathRun::Result::cpuMicrosPerDatagram() const
+{
     return received > 0 ? cpuSeconds * 1e6 / double(received) : 0;
 }
 
 AppPathRun::Result AppPathRun::run(const QString &generator, const Generator::Traffic &traffic,
-                                   const Extras &extras) {
+                                   const Extras &extras)
+{
     Result result;
-    ReceivingWindow window;
     const quint16 port = freePort();
-    if (port == 0 || !window.receiver().bind(QString::number(port))) {
-        result.error = u"cannot listen: %1"_qs.arg(window.receiver().errorString());
+    ReceivingWindow window(port);
+    if (port == 0 || !window.isListening()) {
+        result.error = u"cannot listen: %1"_qs.arg(window.errorString());
         return result;
     }
     window.show();
@@ -88,8 +93,8 @@ AppPathRun::Result AppPathRun::run(const QString &generator, const Generator::Tr
         }
         if (receiving)
             result.counterLag = std::max(result.counterLag, packets - window.shownPackets());
-        if (extras.residentSampleSeconds > 0 &&
-            now - lastSample >= qint64(extras.residentSampleSeconds) * 1000000000) {
+        if (extras.residentSampleSeconds > 0
+            && now - lastSample >= qint64(extras.residentSampleSeconds) * 1000000000) {
             lastSample = now;
             result.residentSamples.append({double(now) / 1e9, ProcessStats::residentBytes()});
         }

@@ -11,9 +11,11 @@
 // One run of the real receiving path against the generator: the window is shown, the
 // event loop runs, and a 10 ms heartbeat timer measures how long the loop is held up
 // and how far the on-screen counter trails the datagrams taken in.
-class AppPathRun final {
+class AppPathRun final
+{
 public:
-    struct Result {
+    struct Result
+    {
         bool ran = false;
         QString error;
         quint64 sent = 0;
@@ -37,7 +39,8 @@ public:
 
     AppPathRun() = delete;
 
-    struct Extras {
+    struct Extras
+    {
         bool countPairs = false;
         int residentSampleSeconds = 0; // 0: no samples
     };

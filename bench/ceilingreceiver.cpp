@@ -19,12 +19,14 @@ constexpr int receiveBufferBytes = 8 * 1024 * 1024;
 constexpr size_t slotSize = 2048;
 } // namespace
 
-CeilingReceiver::~CeilingReceiver() {
+CeilingReceiver::~CeilingReceiver()
+{
     if (m_fd >= 0)
         ::close(m_fd);
 }
 
-bool CeilingReceiver::open() {
+bool CeilingReceiver::open()
+{
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = ::socket(AF_INET6, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -40,8 +42,8 @@ bool CeilingReceiver::open() {
     address.sin6_family = AF_INET6;
     address.sin6_addr = in6addr_any;
     socklen_t length = sizeof address;
-    if (::bind(m_fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0 ||
-        ::getsockname(m_fd, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
+    if (::bind(m_fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) != 0
+        || ::getsockname(m_fd, reinterpret_cast<sockaddr *>(&address), &length) != 0) {
         m_errorString = QString::fromLocal8Bit(std::strerror(errno));
         return false;
     }
@@ -49,7 +51,8 @@ bool CeilingReceiver::open() {
     return true;
 }
 
-CeilingReceiver::Result CeilingReceiver::receive(quint64 expected, int idleMs) {
+CeilingReceiver::Result CeilingReceiver::receive(quint64 expected, int idleMs)
+{
     std::vector<char> arena(batchSize * slotSize);
     std::array<iovec, batchSize> vectors{};
     std::array<mmsghdr, batchSize> messages{};

@@ -6,13 +6,15 @@
 // The most a receiver on this machine can take: a bare recvmmsg() loop on a socket of
 // its own, 64 datagrams per call, doing nothing with what it reads. Every figure of
 // the application is also given against this one, measured on the same traffic.
-class CeilingReceiver final {
+class CeilingReceiver final
+{
     Q_DISABLE_COPY_MOVE(CeilingReceiver)
 
 public:
     static constexpr int batchSize = 64;
 
-    struct Result {
+    struct Result
+    {
         quint64 datagrams = 0;
         quint64 bytes = 0;
         double cpuSeconds = 0;

@@ -7,7 +7,8 @@
 
 Generator::Generator(QString program, QObject *parent)
     : QObject(parent)
-    , m_program(std::move(program)) {
+    , m_program(std::move(program))
+{
     connect(&m_process, &QProcess::finished, this, &Generator::collect);
     connect(&m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)
@@ -15,7 +16,8 @@ Generator::Generator(QString program, QObject *parent)
     });
 }
 
-QString Generator::find(const QString &preferred) {
+QString Generator::find(const QString &preferred)
+{
     const QString dir = QCoreApplication::applicationDirPath();
     const QStringList candidates{preferred, QStringLiteral(SENVO_SIM_PATH),
                                  dir + u"/../tools/senvo-sim/senvo-sim"_qs, dir + u"/senvo-sim"_qs};
@@ -26,7 +28,8 @@ QString Generator::find(const QString &preferred) {
     return QStandardPaths::findExecutable(u"senvo-sim"_qs);
 }
 
-bool Generator::start(quint16 port, const Traffic &traffic) {
+bool Generator::start(quint16 port, const Traffic &traffic)
+{
     m_succeeded = false;
     m_sent = 0;
     m_sentRate = 0;
@@ -50,19 +53,21 @@ bool Generator::start(quint16 port, const Traffic &traffic) {
     return true;
 }
 
-bool Generator::waitForFinished(int milliseconds) {
+bool Generator::waitForFinished(int milliseconds)
+{
     if (isRunning() && !m_process.waitForFinished(milliseconds))
         return false;
     return true;
 }
 
-void Generator::collect() {
+void Generator::collect()
+{
     const QString output = QString::fromLocal8Bit(m_process.readAllStandardOutput());
     static const QRegularExpression line(
         uR"(sent (\d+) datagrams, \d+ bytes in [\d.]+ s \((\d+) datagrams/s\))"_qs);
     const QRegularExpressionMatch match = line.match(output);
-    m_succeeded = m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0 &&
-                  match.hasMatch();
+    m_succeeded = m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0
+                  && match.hasMatch();
     if (match.hasMatch()) {
         m_sent = match.captured(1).toULongLong();
         m_sentRate = match.captured(2).toDouble();

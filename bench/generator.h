@@ -6,12 +6,14 @@
 
 // senvo-sim running in a process of its own, so that it competes with the receiver
 // for the processor the way a real sender on the same machine would.
-class Generator final : public QObject {
+class Generator final : public QObject
+{
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Generator)
 
 public:
-    struct Traffic {
+    struct Traffic
+    {
         int hosts = 1000;
         int readings = 20;
         quint64 count = 0; // 0: send for duration seconds instead

@@ -19,7 +19,8 @@
 
 namespace {
 
-struct Plan {
+struct Plan
+{
     quint64 count = 1'000'000;
     QList<double> steps{100'000, 200'000, 300'000, 400'000, 500'000, 600'000, 700'000, 800'000};
     QList<double> lowSteps{50'000, 25'000}; // tried only when the first step loses
@@ -32,43 +33,51 @@ struct Plan {
     quint64 tableCostCount = 3'000'000;
 };
 
-struct Ladder {
+struct Ladder
+{
     double highest = 0; // 0: not even the lowest step
     bool ceilingOfGenerator = false;
 };
 
 // Everything goes to stdout as it happens: a run takes minutes.
-QTextStream &out() {
+QTextStream &out()
+{
     static QTextStream stream(stdout);
     return stream;
 }
 
-QString mb(qint64 bytes) {
+QString mb(qint64 bytes)
+{
     return QString::number(double(bytes) / (1024.0 * 1024.0), 'f', 1) + u" MB"_qs;
 }
 
-QString percent(double value) {
+QString percent(double value)
+{
     return QString::number(value, 'f', value < 0.01 && value > 0 ? 4 : 2) + u'%';
 }
 
-QString rateText(double rate) {
+QString rateText(double rate)
+{
     return QString::number(rate, 'f', 0) + u"/s"_qs;
 }
 
-QString loadAverage() {
+QString loadAverage()
+{
     QFile file(u"/proc/loadavg"_qs);
     if (!file.open(QIODevice::ReadOnly))
         return u"unknown"_qs;
     return QString::fromLatin1(file.readAll()).section(u' ', 0, 2);
 }
 
-[[noreturn]] void cannotRun(const QString &why) {
+[[noreturn]] void cannotRun(const QString &why)
+{
     out() << "senvo-bench: cannot run: " << why << Qt::endl;
     std::exit(1);
 }
 
 CeilingReceiver::Result runCeiling(const QString &generator, const Generator::Traffic &traffic,
-                                   Generator *finishedSender = nullptr) {
+                                   Generator *finishedSender = nullptr)
+{
     CeilingReceiver ceiling;
     if (!ceiling.open())
         cannotRun(u"ceiling socket: "_qs + ceiling.errorString());
@@ -83,7 +92,8 @@ CeilingReceiver::Result runCeiling(const QString &generator, const Generator::Tr
 }
 
 AppPathRun::Result runApp(const QString &generator, const Generator::Traffic &traffic,
-                          const AppPathRun::Extras &extras = {}) {
+                          const AppPathRun::Extras &extras = {})
+{
     AppPathRun::Result result = AppPathRun::run(generator, traffic, extras);
     if (!result.ran)
         cannotRun(result.error);
@@ -91,7 +101,8 @@ AppPathRun::Result runApp(const QString &generator, const Generator::Traffic &tr
 }
 
 // One attempt at a paced rate; a loss is tried once more, as the machine is shared.
-bool ceilingKeepsUp(const QString &generator, Generator::Traffic traffic, double *sentRate) {
+bool ceilingKeepsUp(const QString &generator, Generator::Traffic traffic, double *sentRate)
+{
     for (int attempt = 1; attempt <= 2; ++attempt) {
         Generator sender(generator);
         const CeilingReceiver::Result result = runCeiling(generator, traffic, &sender);
@@ -106,7 +117,8 @@ bool ceilingKeepsUp(const QString &generator, Generator::Traffic traffic, double
     return false;
 }
 
-bool appKeepsUp(const QString &generator, Generator::Traffic traffic, double *sentRate) {
+bool appKeepsUp(const QString &generator, Generator::Traffic traffic, double *sentRate)
+{
     for (int attempt = 1; attempt <= 2; ++attempt) {
         const AppPathRun::Result result = runApp(generator, traffic);
         *sentRate = result.sentRate;
@@ -123,7 +135,8 @@ bool appKeepsUp(const QString &generator, Generator::Traffic traffic, double *se
 
 // Steps up the paced rate until 1,000,000 datagrams no longer all arrive. A step the
 // generator could not reach counts at the rate it did reach, and ends that ladder.
-QPair<Ladder, Ladder> zeroLossLadders(const QString &generator, const Plan &plan) {
+QPair<Ladder, Ladder> zeroLossLadders(const QString &generator, const Plan &plan)
+{
     Ladder ceiling;
     Ladder app;
     bool ceilingDone = false;
@@ -167,13 +180,24 @@ QPair<Ladder, Ladder> zeroLossLadders(const QString &generator, const Plan &plan
     return {ceiling, app};
 }
 
-QString verdict(bool met) {
+QString verdict(bool met)
+{
     return met ? u"met"_qs : u"MISSED"_qs;
+}
+
+// The offscreen platform cannot size windows to their hints; that is no news here.
+void dropPlatformNoise(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (message.contains(u"propagateSizeHints"_qs))
+        return;
+    QTextStream(stderr) << qFormatLogMessage(type, context, message) << Qt::endl;
 }
 
 } // namespace
 
-int main(int argc, char *argv[]) {
+int main(int argc, char *argv[])
+{
+    qInstallMessageHandler(dropPlatformNoise);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
@@ -189,8 +213,21 @@ int main(int argc, char *argv[]) {
     const QCommandLineOption soakSeconds(u"soak-seconds"_qs, u"Length of the soak run."_qs,
                                          u"seconds"_qs, u"600"_qs);
     const QCommandLineOption simulator(u"sim"_qs, u"The senvo-sim program to use."_qs, u"path"_qs);
-    parser.addOptions({quick, soak, soakSeconds, simulator});
+    const QCommandLineOption tableOnly(
+        u"table-only"_qs,
+        u"Only decode, parse and post in this process, for a profiler: hosts x 10 readings."_qs,
+        u"hosts"_qs);
+    parser.addOptions({quick, soak, soakSeconds, simulator, tableOnly});
     parser.process(app);
+
+    if (parser.isSet(tableOnly)) {
+        const TableCost::Result cost =
+            TableCost::measure(parser.value(tableOnly).toInt(), 10, 10'000'000);
+        out() << "decode+parse+post: " << QString::number(cost.nanosPerDatagram, 'f', 0)
+              << " ns per datagram at " << cost.hosts << " hosts (first round "
+              << QString::number(cost.nanosPerFirstRound, 'f', 0) << " ns)" << Qt::endl;
+        return 0;
+    }
 
     const QString generator = Generator::find(parser.value(simulator));
     if (generator.isEmpty())
@@ -245,8 +282,8 @@ int main(int argc, char *argv[]) {
     Generator burstSender(generator);
     const CeilingReceiver::Result ceilingBurst = runCeiling(generator, burst, &burstSender);
     const double ceilingLoss =
-        100.0 * double(burstSender.sent() - std::min(burstSender.sent(), ceilingBurst.datagrams)) /
-        double(burstSender.sent());
+        100.0 * double(burstSender.sent() - std::min(burstSender.sent(), ceilingBurst.datagrams))
+        / double(burstSender.sent());
     const double ceilingCpu =
         ceilingBurst.cpuSeconds * 1e6 / double(std::max<quint64>(1, ceilingBurst.datagrams));
     out() << "  ceiling: sent " << burstSender.sent() << " at " << rateText(burstSender.sentRate())

@@ -7,7 +7,8 @@
 namespace {
 
 // A "Name:   1234 kB" line of /proc/self/status.
-qint64 statusKilobytes(const char *name) {
+qint64 statusKilobytes(const char *name)
+{
     QFile status(QStringLiteral("/proc/self/status"));
     if (!status.open(QIODevice::ReadOnly))
         return 0;
@@ -21,7 +22,8 @@ qint64 statusKilobytes(const char *name) {
 
 } // namespace
 
-double ProcessStats::cpuSeconds() {
+double ProcessStats::cpuSeconds()
+{
     rusage usage{};
     ::getrusage(RUSAGE_SELF, &usage);
     const auto seconds = [](const timeval &t) {
@@ -30,15 +32,18 @@ double ProcessStats::cpuSeconds() {
     return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 
-qint64 ProcessStats::residentBytes() {
+qint64 ProcessStats::residentBytes()
+{
     return statusKilobytes("VmRSS") * 1024;
 }
 
-qint64 ProcessStats::peakResidentBytes() {
+qint64 ProcessStats::peakResidentBytes()
+{
     return statusKilobytes("VmHWM") * 1024;
 }
 
-bool ProcessStats::resetPeak() {
+bool ProcessStats::resetPeak()
+{
     QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
     return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
 }

@@ -3,7 +3,8 @@
 #include <QtGlobal>
 
 // What this process has used so far, as the kernel counts it.
-class ProcessStats final {
+class ProcessStats final
+{
 public:
     ProcessStats() = delete;
 

@@ -2,39 +2,42 @@
 
 #include "reception/counterformat.h"
 
-#include <QBoxLayout>
-#include <QLabel>
+#include <QFile>
 #include <QLineEdit>
-#include <QTableView>
 
-ReceivingWindow::ReceivingWindow(QObject *parent)
+ReceivingWindow::ReceivingWindow(quint16 port, QObject *parent)
     : QObject(parent)
-    , m_receiver(&m_table)
-    , m_window(std::make_unique<QWidget>()) {
-    auto *layout = new QVBoxLayout(m_window.get());
-    auto *counters = new QHBoxLayout;
-    layout->addLayout(counters);
-    counters->addWidget(new QLabel(tr("Packets Received:"), m_window.get()));
-    m_packetsReceived = new QLineEdit(u"0"_qs, m_window.get());
-    counters->addWidget(m_packetsReceived);
-    counters->addWidget(new QLabel(tr("Bytes Received:"), m_window.get()));
-    m_receivedBytes = new QLineEdit(u"0"_qs, m_window.get());
-    counters->addWidget(m_receivedBytes);
-    auto *view = new QTableView(m_window.get());
-    view->setModel(&m_table);
-    layout->addWidget(view);
-    m_window->resize(700, 200);
-
-    connect(&m_receiver, &DatagramReceiver::countersChanged, this, [this] {
-        m_packetsReceived->setText(generalNumber(m_receiver.packets()));
-        m_receivedBytes->setText(generalNumber(m_receiver.bytes()));
-    });
+{
+    QFile settings(m_settingsDirectory.filePath(SettingsFile::fileName));
+    if (!m_settingsDirectory.isValid() || !settings.open(QIODevice::WriteOnly)
+        || settings.write(QByteArray::number(port) + '\n') < 0)
+        return;
+    settings.close();
+    const QString directory = m_settingsDirectory.path();
+    m_window = std::make_unique<MainForm>(SettingsFile(directory, directory));
+    m_packetsReceived = m_window->findChild<QLineEdit *>(u"PacketsReceived"_qs);
 }
 
-void ReceivingWindow::show() {
+bool ReceivingWindow::isListening() const
+{
+    return m_window && m_packetsReceived && m_window->receiver().isListening();
+}
+
+QString ReceivingWindow::errorString() const
+{
+    if (!m_window)
+        return u"no settings folder for the window"_qs;
+    if (!m_packetsReceived)
+        return u"the window has no PacketsReceived field"_qs;
+    return m_window->receiver().errorString();
+}
+
+void ReceivingWindow::show()
+{
     m_window->show();
 }
 
-double ReceivingWindow::shownPackets() const {
+double ReceivingWindow::shownPackets() const
+{
     return counterFromText(m_packetsReceived->text()).value_or(-1);
 }

@@ -1,34 +1,37 @@
 #pragma once
 
-#include "reception/datagramreceiver.h"
-#include "reception/readingstable.h"
+#include "mainwindow/mainform.h"
 
 #include <QObject>
-#include <QWidget>
+#include <QTemporaryDir>
 
 #include <memory>
 
 class QLineEdit;
 
-// The application's receiving path as the user has it: receiver, readings table, a
-// table view and the two counters, all on this thread, shown on screen.
-class ReceivingWindow final : public QObject {
+// The application's main window, listening on a given port: receiver, readings table,
+// table view and counters, all on this thread and shown on screen. Its settings file
+// lives in a folder of its own, so the user's stored port is neither read nor changed.
+class ReceivingWindow final : public QObject
+{
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(ReceivingWindow)
 
 public:
-    explicit ReceivingWindow(QObject *parent = nullptr);
+    explicit ReceivingWindow(quint16 port, QObject *parent = nullptr);
+
+    // False when the settings folder could not be made or the port could not be bound.
+    bool isListening() const;
+    QString errorString() const;
 
     void show();
-    DatagramReceiver &receiver() { return m_receiver; }
-    ReadingsTable &table() { return m_table; }
+    DatagramReceiver &receiver() { return m_window->receiver(); }
+    ReadingsTable &table() { return m_window->table(); }
     // The number the packets counter shows on screen.
     double shownPackets() const;
 
 private:
-    ReadingsTable m_table;
-    DatagramReceiver m_receiver;
-    std::unique_ptr<QWidget> m_window; // declared last: goes before the table it shows
+    QTemporaryDir m_settingsDirectory;
+    std::unique_ptr<MainForm> m_window;
     QLineEdit *m_packetsReceived = nullptr;
-    QLineEdit *m_receivedBytes = nullptr;
 };

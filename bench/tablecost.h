@@ -4,9 +4,11 @@
 
 // The cost of decoding, parsing and posting one datagram, with no socket in the way:
 // what the table adds per datagram as the number of hosts grows.
-class TableCost final {
+class TableCost final
+{
 public:
-    struct Result {
+    struct Result
+    {
         double nanosPerDatagram = 0;   // once every host has its row
         double nanosPerFirstRound = 0; // the round that creates the rows
         int hosts = 0;
