@@ -14,14 +14,16 @@
 
 namespace {
 
-QByteArray formatted(const DatagramFormatter &formatter, quint64 sequence) {
+QByteArray formatted(const DatagramFormatter &formatter, quint64 sequence)
+{
     std::array<char, DatagramFormatter::maxDatagramSize> storage{};
     const int length = formatter.format(sequence, storage.data());
     return QByteArray(storage.data(), length);
 }
 
 // The timestamp as RFC 3164 writes it, built apart from the generator's own code.
-QString expectedDate(const QDate &date) {
+QString expectedDate(const QDate &date)
+{
     const QString day =
         date.day() < 10 ? u" "_qs + QString::number(date.day()) : QString::number(date.day());
     return QLocale::c().monthName(date.month(), QLocale::ShortFormat) + u' ' + day;
@@ -29,7 +31,8 @@ QString expectedDate(const QDate &date) {
 
 } // namespace
 
-class TestSenvoSim final : public QObject {
+class TestSenvoSim final : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -45,7 +48,8 @@ private slots:
     void senderDeliversBatchesInOrder();
 };
 
-void TestSenvoSim::parserTakesEveryField_data() {
+void TestSenvoSim::parserTakesEveryField_data()
+{
     QTest::addColumn<int>("hosts");
     QTest::addColumn<int>("readings");
     QTest::addColumn<int>("hostDigits");
@@ -71,7 +75,8 @@ void TestSenvoSim::parserTakesEveryField_data() {
         << 50 << 16 << 4 << december7 << quint64(1'000'000'000'000) << 1600;
 }
 
-void TestSenvoSim::parserTakesEveryField() {
+void TestSenvoSim::parserTakesEveryField()
+{
     QFETCH(int, hosts);
     QFETCH(int, readings);
     QFETCH(int, hostDigits);
@@ -97,12 +102,14 @@ void TestSenvoSim::parserTakesEveryField() {
                  u' ' + QString::fromLatin1(DatagramFormatter::readingName(sample.reading)));
         const QString value = QString::number(sample.value, 'f', sample.decimals);
         QCOMPARE(reading.value, u' ' + value + u' ');
-        QCOMPARE(reading.buffer, u"t="_qs + value + u' ' +
-                                     QString::fromLatin1(DatagramFormatter::unit(sample.reading)));
+        QCOMPARE(reading.buffer,
+                 u"t="_qs + value + u' '
+                     + QString::fromLatin1(DatagramFormatter::unit(sample.reading)));
     }
 }
 
-void TestSenvoSim::layout_data() {
+void TestSenvoSim::layout_data()
+{
     QTest::addColumn<int>("hosts");
     QTest::addColumn<int>("readings");
     QTest::addColumn<quint64>("sequence");
@@ -130,7 +137,8 @@ void TestSenvoSim::layout_data() {
         << u"<13>Dec  7 05:40:13 host29999 senvo\\[CPU\\]: t=\\d+ %"_qs;
 }
 
-void TestSenvoSim::layout() {
+void TestSenvoSim::layout()
+{
     QFETCH(int, hosts);
     QFETCH(int, readings);
     QFETCH(quint64, sequence);
@@ -143,7 +151,8 @@ void TestSenvoSim::layout() {
     QVERIFY2(expression.match(datagram).hasMatch(), qPrintable(datagram));
 }
 
-void TestSenvoSim::everyHostSendsEveryReadingEachRound_data() {
+void TestSenvoSim::everyHostSendsEveryReadingEachRound_data()
+{
     QTest::addColumn<int>("hosts");
     QTest::addColumn<int>("readings");
     QTest::addColumn<quint64>("round");
@@ -153,7 +162,8 @@ void TestSenvoSim::everyHostSendsEveryReadingEachRound_data() {
     QTest::newRow("1000 x 20, later round") << 1000 << 20 << quint64(12);
 }
 
-void TestSenvoSim::everyHostSendsEveryReadingEachRound() {
+void TestSenvoSim::everyHostSendsEveryReadingEachRound()
+{
     QFETCH(int, hosts);
     QFETCH(int, readings);
     QFETCH(quint64, round);
@@ -166,19 +176,21 @@ void TestSenvoSim::everyHostSendsEveryReadingEachRound() {
         const DatagramFormatter::Sample sample = formatter.sample(sequence);
         QVERIFY(sample.host >= 0 && sample.host < hosts);
         QVERIFY(sample.reading >= 0 && sample.reading < readings);
-        seen.insert(formatter.hostName(sample.host) + ' ' +
-                    DatagramFormatter::readingName(sample.reading));
+        seen.insert(formatter.hostName(sample.host) + ' '
+                    + DatagramFormatter::readingName(sample.reading));
     }
     QCOMPARE(seen.size(), hosts * readings);
 }
 
-void TestSenvoSim::valuesStayInRangeAndMoveSmoothly_data() {
+void TestSenvoSim::valuesStayInRangeAndMoveSmoothly_data()
+{
     QTest::addColumn<int>("reading");
     for (int reading = 0; reading < 16; ++reading)
         QTest::newRow(DatagramFormatter::readingName(reading).constData()) << reading;
 }
 
-void TestSenvoSim::valuesStayInRangeAndMoveSmoothly() {
+void TestSenvoSim::valuesStayInRangeAndMoveSmoothly()
+{
     QFETCH(int, reading);
     constexpr int hosts = 5;
     const DatagramFormatter formatter(hosts, 16);
@@ -208,7 +220,8 @@ void TestSenvoSim::valuesStayInRangeAndMoveSmoothly() {
     }
 }
 
-void TestSenvoSim::senderDeliversBatchesInOrder_data() {
+void TestSenvoSim::senderDeliversBatchesInOrder_data()
+{
     QTest::addColumn<bool>("portable");
     QTest::addColumn<QString>("address");
     for (const bool portable : {false, true}) {
@@ -218,7 +231,8 @@ void TestSenvoSim::senderDeliversBatchesInOrder_data() {
     }
 }
 
-void TestSenvoSim::senderDeliversBatchesInOrder() {
+void TestSenvoSim::senderDeliversBatchesInOrder()
+{
     QFETCH(bool, portable);
     QFETCH(QString, address);
 
@@ -241,8 +255,8 @@ void TestSenvoSim::senderDeliversBatchesInOrder() {
     }
 
     QList<QByteArray> received;
-    while (received.size() < expected.size() &&
-           (receiver.hasPendingDatagrams() || receiver.waitForReadyRead(5000)))
+    while (received.size() < expected.size()
+           && (receiver.hasPendingDatagrams() || receiver.waitForReadyRead(5000)))
         received.append(receiver.receiveDatagram().data());
     QCOMPARE(received, expected);
 }

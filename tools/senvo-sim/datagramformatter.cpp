@@ -7,7 +7,8 @@
 
 namespace {
 
-struct Kind {
+struct Kind
+{
     const char *name;
     const char *unit;
     double low;
@@ -35,7 +36,8 @@ constexpr std::array<Kind, 16> kinds{{
     {"Users", "users", 0, 40, 0},
 }};
 
-const Kind &kindOf(int reading) {
+const Kind &kindOf(int reading)
+{
     return kinds[size_t(reading) % kinds.size()];
 }
 
@@ -44,7 +46,8 @@ constexpr std::array<const char *, 12> months{"Jan", "Feb", "Mar", "Apr", "May",
 constexpr std::array<double, 3> scales{1, 10, 100};
 constexpr char priority[] = "<13>"; // facility user, severity notice
 
-int digitsOf(quint64 number) {
+int digitsOf(quint64 number)
+{
     int digits = 1;
     while (number >= 10) {
         number /= 10;
@@ -54,7 +57,8 @@ int digitsOf(quint64 number) {
 }
 
 // Two fixed phases per host and reading, so that hosts do not move in step.
-double phaseOf(int host, int reading) {
+double phaseOf(int host, int reading)
+{
     quint32 x = quint32(host) * 0x9E3779B1u ^ quint32(reading + 1) * 0x85EBCA77u;
     x ^= x >> 15;
     x *= 0x2C1B3C6Du;
@@ -62,13 +66,15 @@ double phaseOf(int host, int reading) {
     return double(x) / 4294967296.0 * 2 * std::numbers::pi;
 }
 
-void writeTwoDigits(char *out, int number) {
+void writeTwoDigits(char *out, int number)
+{
     out[0] = char('0' + number / 10);
     out[1] = char('0' + number % 10);
 }
 
 // scaled / 10^decimals in fixed notation, e.g. 5 with 2 decimals is "0.05".
-char *writeFixed(char *out, qint64 scaled, int decimals) {
+char *writeFixed(char *out, qint64 scaled, int decimals)
+{
     if (scaled < 0) {
         *out++ = '-';
         scaled = -scaled;
@@ -93,7 +99,8 @@ char *writeFixed(char *out, qint64 scaled, int decimals) {
 DatagramFormatter::DatagramFormatter(int hosts, int readings)
     : m_hosts(std::clamp(hosts, 1, maxHosts))
     , m_readings(std::clamp(readings, 1, maxReadings))
-    , m_hostDigits(std::max(4, digitsOf(quint64(m_hosts - 1)))) {
+    , m_hostDigits(std::max(4, digitsOf(quint64(m_hosts - 1))))
+{
     m_tags.reserve(size_t(m_readings));
     m_units.reserve(size_t(m_readings));
     for (int r = 0; r < m_readings; ++r) {
@@ -103,7 +110,8 @@ DatagramFormatter::DatagramFormatter(int hosts, int readings)
     setTimestamp(QDateTime::currentDateTime());
 }
 
-void DatagramFormatter::setTimestamp(const QDateTime &localTime) {
+void DatagramFormatter::setTimestamp(const QDateTime &localTime)
+{
     const QDate date = localTime.date();
     const QTime time = localTime.time();
     char *out = m_timestamp.data();
@@ -120,7 +128,8 @@ void DatagramFormatter::setTimestamp(const QDateTime &localTime) {
     writeTwoDigits(out + 13, time.second());
 }
 
-DatagramFormatter::Sample DatagramFormatter::sample(quint64 sequence) const {
+DatagramFormatter::Sample DatagramFormatter::sample(quint64 sequence) const
+{
     const quint64 round = sequence / roundLength();
     const quint64 slot = sequence % roundLength();
     Sample result;
@@ -139,7 +148,8 @@ DatagramFormatter::Sample DatagramFormatter::sample(quint64 sequence) const {
     return result;
 }
 
-int DatagramFormatter::format(quint64 sequence, char *out) const {
+int DatagramFormatter::format(quint64 sequence, char *out) const
+{
     const Sample s = sample(sequence);
     char *p = out;
     std::memcpy(p, priority, sizeof priority - 1);
@@ -166,11 +176,13 @@ int DatagramFormatter::format(quint64 sequence, char *out) const {
     return int(p - out);
 }
 
-QByteArray DatagramFormatter::hostName(int host) const {
+QByteArray DatagramFormatter::hostName(int host) const
+{
     return "host" + QByteArray::number(host).rightJustified(m_hostDigits, '0');
 }
 
-QByteArray DatagramFormatter::readingName(int reading) {
+QByteArray DatagramFormatter::readingName(int reading)
+{
     QByteArray name(kindOf(reading).name);
     // Past the known kinds a second CPU, a second Disk and so on.
     if (const int repeat = reading / int(kinds.size()); repeat > 0)
@@ -178,11 +190,13 @@ QByteArray DatagramFormatter::readingName(int reading) {
     return name;
 }
 
-QByteArray DatagramFormatter::unit(int reading) {
+QByteArray DatagramFormatter::unit(int reading)
+{
     return QByteArray(kindOf(reading).unit);
 }
 
-DatagramFormatter::Range DatagramFormatter::range(int reading) {
+DatagramFormatter::Range DatagramFormatter::range(int reading)
+{
     const Kind &kind = kindOf(reading);
     return {kind.low, kind.high};
 }

@@ -14,21 +14,24 @@
 // its first reading, then every host its second, and so on, the way a fleet reporting
 // at the same moment reaches the receiver. Values change smoothly from round to round.
 // Formatting writes into the caller's buffer and allocates nothing.
-class DatagramFormatter final {
+class DatagramFormatter final
+{
 public:
     static constexpr int maxHosts = 1'000'000;
     static constexpr int maxReadings = 1000;
     // Room for the longest datagram this formatter writes.
     static constexpr int maxDatagramSize = 96;
 
-    struct Sample {
+    struct Sample
+    {
         int host = 0;
         int reading = 0;
         double value = 0; // exactly the value written, as a number
         int decimals = 0;
     };
 
-    struct Range {
+    struct Range
+    {
         double low = 0;
         double high = 0;
     };

@@ -6,7 +6,8 @@
 #include "linuxdatagramsender.h"
 #endif
 
-std::unique_ptr<DatagramSender> DatagramSender::create() {
+std::unique_ptr<DatagramSender> DatagramSender::create()
+{
 #ifdef Q_OS_LINUX
     return std::make_unique<LinuxDatagramSender>();
 #else
@@ -14,6 +15,7 @@ std::unique_ptr<DatagramSender> DatagramSender::create() {
 #endif
 }
 
-std::unique_ptr<DatagramSender> DatagramSender::createPortable() {
+std::unique_ptr<DatagramSender> DatagramSender::createPortable()
+{
     return std::make_unique<QtDatagramSender>();
 }

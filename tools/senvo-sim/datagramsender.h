@@ -8,7 +8,8 @@
 #include <span>
 
 // Sends datagrams to one address and port, many per call where the platform allows.
-class DatagramSender {
+class DatagramSender
+{
     Q_DISABLE_COPY_MOVE(DatagramSender)
 
 public:

@@ -5,12 +5,14 @@
 #include <sched.h>
 #include <unistd.h>
 
-LinuxDatagramSender::~LinuxDatagramSender() {
+LinuxDatagramSender::~LinuxDatagramSender()
+{
     if (m_fd >= 0)
         ::close(m_fd);
 }
 
-bool LinuxDatagramSender::open(const QHostAddress &address, quint16 port) {
+bool LinuxDatagramSender::open(const QHostAddress &address, quint16 port)
+{
     m_address = {};
     if (address.protocol() == QAbstractSocket::IPv6Protocol) {
         auto *v6 = reinterpret_cast<sockaddr_in6 *>(&m_address);
@@ -44,7 +46,8 @@ bool LinuxDatagramSender::open(const QHostAddress &address, quint16 port) {
     return true;
 }
 
-int LinuxDatagramSender::send(std::span<const QByteArrayView> datagrams) {
+int LinuxDatagramSender::send(std::span<const QByteArrayView> datagrams)
+{
     if (m_fd < 0)
         return -1;
     const auto count = unsigned(std::min<size_t>(datagrams.size(), maxBatch));

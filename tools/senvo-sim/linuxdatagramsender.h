@@ -8,7 +8,8 @@
 #include <array>
 
 // Sends a whole batch with one sendmmsg() call.
-class LinuxDatagramSender final : public DatagramSender {
+class LinuxDatagramSender final : public DatagramSender
+{
     Q_DISABLE_COPY_MOVE(LinuxDatagramSender)
 
 public:

@@ -19,7 +19,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-struct Options {
+struct Options
+{
     QHostAddress address;
     quint16 port = 5140;
     int hosts = 100;
@@ -31,13 +32,15 @@ struct Options {
     bool portable = false;
 };
 
-struct Totals {
+struct Totals
+{
     quint64 datagrams = 0;
     quint64 bytes = 0;
     double seconds = 0;
 };
 
-std::optional<QHostAddress> resolve(const QString &name) {
+std::optional<QHostAddress> resolve(const QString &name)
+{
     if (QHostAddress address; address.setAddress(name))
         return address;
     const QHostInfo info = QHostInfo::fromName(name);
@@ -46,7 +49,8 @@ std::optional<QHostAddress> resolve(const QString &name) {
     return info.addresses().constFirst();
 }
 
-std::optional<Options> parseOptions(const QCoreApplication &app, QString *error) {
+std::optional<Options> parseOptions(const QCoreApplication &app, QString *error)
+{
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Sends the readings of simulated hosts to a Senvo-Net receiver as syslog datagrams."));
@@ -127,7 +131,8 @@ std::optional<Options> parseOptions(const QCoreApplication &app, QString *error)
     return options;
 }
 
-std::optional<Totals> run(const Options &options, DatagramSender &sender, QString *error) {
+std::optional<Totals> run(const Options &options, DatagramSender &sender, QString *error)
+{
     DatagramFormatter formatter(options.hosts, options.readings);
     std::array<std::array<char, DatagramFormatter::maxDatagramSize>, DatagramSender::maxBatch>
         storage;
@@ -141,8 +146,9 @@ std::optional<Totals> run(const Options &options, DatagramSender &sender, QStrin
     Totals totals;
     const Clock::time_point start = Clock::now();
     const auto deadline = options.duration * 1e9 < double(Clock::duration::max().count())
-                              ? start + std::chrono::duration_cast<Clock::duration>(
-                                            std::chrono::duration<double>(options.duration))
+                              ? start
+                                    + std::chrono::duration_cast<Clock::duration>(
+                                        std::chrono::duration<double>(options.duration))
                               : Clock::time_point::max();
     auto shownSecond = QDateTime::currentSecsSinceEpoch();
     formatter.setTimestamp(QDateTime::currentDateTime());
@@ -151,8 +157,9 @@ std::optional<Totals> run(const Options &options, DatagramSender &sender, QStrin
         Clock::time_point now = Clock::now();
         if (options.rate > 0) {
             const auto due =
-                start + std::chrono::duration_cast<Clock::duration>(
-                            std::chrono::duration<double>(double(totals.datagrams) / options.rate));
+                start
+                + std::chrono::duration_cast<Clock::duration>(
+                    std::chrono::duration<double>(double(totals.datagrams) / options.rate));
             if (due > now) {
                 std::this_thread::sleep_until(std::min(due, deadline));
                 now = Clock::now();
@@ -192,7 +199,8 @@ std::optional<Totals> run(const Options &options, DatagramSender &sender, QStrin
 
 } // namespace
 
-int main(int argc, char *argv[]) {
+int main(int argc, char *argv[])
+{
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"senvo-sim"_qs);
     QCoreApplication::setApplicationVersion(

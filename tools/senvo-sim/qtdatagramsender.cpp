@@ -2,7 +2,8 @@
 
 #include <QThread>
 
-bool QtDatagramSender::open(const QHostAddress &address, quint16 port) {
+bool QtDatagramSender::open(const QHostAddress &address, quint16 port)
+{
     m_address = address;
     m_port = port;
     const QHostAddress local = address.protocol() == QAbstractSocket::IPv6Protocol
@@ -15,7 +16,8 @@ bool QtDatagramSender::open(const QHostAddress &address, quint16 port) {
     return true;
 }
 
-int QtDatagramSender::send(std::span<const QByteArrayView> datagrams) {
+int QtDatagramSender::send(std::span<const QByteArrayView> datagrams)
+{
     int sent = 0;
     for (const QByteArrayView datagram :
          datagrams.first(std::min<size_t>(datagrams.size(), maxBatch))) {

@@ -5,7 +5,8 @@
 #include <QUdpSocket>
 
 // One writeDatagram() per datagram, for platforms without a batch send call.
-class QtDatagramSender final : public DatagramSender {
+class QtDatagramSender final : public DatagramSender
+{
     Q_DISABLE_COPY_MOVE(QtDatagramSender)
 
 public:
