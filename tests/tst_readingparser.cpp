@@ -29,6 +29,8 @@ private slots:
     void undefinedReadingLeavesFieldsAsTheyWere();
     void decode_data();
     void decode();
+    void fieldsOfEveryLength_data();
+    void fieldsOfEveryLength();
 };
 
 void TestReadingParser::parse_data()
@@ -155,6 +157,41 @@ void TestReadingParser::decode()
     reading.buffer = QStringLiteral("a longer text left by the previous datagram");
     decodeDatagram(bytes, reading);
     QTEST(reading.buffer, "text");
+}
+
+void TestReadingParser::fieldsOfEveryLength_data()
+{
+    QTest::addColumn<int>("length");
+    for (int length = 1; length <= 40; ++length)
+        QTest::addRow("%d", length) << length;
+}
+
+// Short fields are copied a few machine words at a time: every length must come out whole.
+void TestReadingParser::fieldsOfEveryLength()
+{
+    QFETCH(int, length);
+    const auto text = [length](char16_t first) {
+        QString result;
+        for (int i = 0; i < length; ++i)
+            result += QChar(char16_t(first + i % 26));
+        return result;
+    };
+    const QString host = text(u'a');
+    const QString name = text(u'A');
+    const QString value = text(u'\u00e0');
+    Reading reading = previousReading();
+    // Twice, so that the second datagram reuses storage the first one left.
+    for (int pass = 0; pass < 2; ++pass) {
+        reading.buffer = u"<13>Jun 10 19:35:00 "_qs + host + u" tag["_qs + name + u"]: v="_qs + value
+                         + u" C"_qs;
+        QVERIFY(parseudp(reading));
+        QCOMPARE(reading.date, u"Jun 10"_qs);
+        QCOMPARE(reading.time, u"19:35:00"_qs);
+        QCOMPARE(reading.host, host);
+        QCOMPARE(reading.name, u' ' + name);
+        QCOMPARE(reading.value, u' ' + value + u' ');
+        QCOMPARE(reading.buffer, u"v="_qs + value + u" C"_qs);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestReadingParser)

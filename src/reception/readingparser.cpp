@@ -1,6 +1,7 @@
 #include "readingparser.h"
 
 #include "reading.h"
+#include "textfield.h"
 
 #include <QStringDecoder>
 
@@ -37,11 +38,12 @@ QStringView trimSpaces(QStringView text)
 // Assigns in place so that a field that is not shared keeps its storage.
 void assign(QString &field, QStringView prefix, QStringView text, QStringView suffix)
 {
-    field.resize(prefix.size() + text.size() + suffix.size());
-    QChar *out = field.data();
-    out = std::copy(prefix.begin(), prefix.end(), out);
-    out = std::copy(text.begin(), text.end(), out);
-    std::copy(suffix.begin(), suffix.end(), out);
+    if (const qsizetype size = prefix.size() + text.size() + suffix.size(); field.size() != size)
+        field.resize(size);
+    QChar *const out = field.data();
+    copyChars(out, prefix.data(), prefix.size());
+    copyChars(out + prefix.size(), text.data(), text.size());
+    copyChars(out + prefix.size() + text.size(), suffix.data(), suffix.size());
 }
 
 } // namespace
