@@ -94,7 +94,7 @@ bool parseudp(Reading &reading)
     const qsizetype offset = buffer.data() - reading.buffer.constData();
     if (length > 0 && offset > 0) {
         QChar *const data = reading.buffer.data();
-        std::copy(data + offset, data + offset + length, data);
+        moveCharsDown(data, data + offset, length);
     }
     reading.buffer.truncate(length);
     return true;

@@ -31,6 +31,25 @@ inline void copyChars(QChar *to, const QChar *from, qsizetype count)
         *to = *from;
 }
 
+// Moves count characters to an earlier place in the same text; the two ranges may overlap.
+inline void moveCharsDown(QChar *to, const QChar *from, qsizetype count)
+{
+    auto *out = reinterpret_cast<char *>(to);
+    const auto *in = reinterpret_cast<const char *>(from);
+    auto bytes = size_t(count) * sizeof(QChar);
+    // Each word is read before anything at or past it is written, as the target lies lower.
+    for (; bytes >= 8; bytes -= 8, in += 8, out += 8) {
+        char word[8];
+        std::memcpy(word, in, 8);
+        std::memcpy(out, word, 8);
+    }
+    for (; bytes >= 2; bytes -= 2, in += 2, out += 2) {
+        char unit[2];
+        std::memcpy(unit, in, 2);
+        std::memcpy(out, unit, 2);
+    }
+}
+
 // Replaces field's text, keeping its storage when it is not shared and large enough:
 // the per-datagram path then allocates nothing.
 inline void assignText(QString &field, QStringView text)
