@@ -9,10 +9,16 @@
 
 namespace {
 
-// Positions count from 1; 0 means "not found".
+// Positions count from 1; 0 means "not found". The texts are short, so a plain loop
+// beats the call into the library's vectorised search.
 qsizetype positionOf(QStringView text, QChar c)
 {
-    return text.indexOf(c) + 1;
+    const QChar *const chars = text.data();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (chars[i] == c)
+            return i + 1;
+    }
+    return 0;
 }
 
 // At most n characters of text from position start on.
