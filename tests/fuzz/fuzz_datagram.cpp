@@ -29,17 +29,20 @@ constexpr int fuzzHostLimit = 300;
 constexpr int inputsPerTable = 100000;
 constexpr int inputsPerPublish = 64;
 
-[[noreturn]] void fail(const char *what, const QString &detail = {}) {
+[[noreturn]] void fail(const char *what, const QString &detail = {})
+{
     std::fprintf(stderr, "invariant broken: %s %s\n", what, qUtf8Printable(detail));
     std::abort();
 }
 
-void check(bool condition, const char *what, const QString &detail = {}) {
+void check(bool condition, const char *what, const QString &detail = {})
+{
     if (!condition)
         fail(what, detail);
 }
 
-QStringView trimmedView(QStringView text) {
+QStringView trimmedView(QStringView text)
+{
     while (text.startsWith(u' '))
         text = text.sliced(1);
     while (text.endsWith(u' '))
@@ -47,20 +50,24 @@ QStringView trimmedView(QStringView text) {
     return text;
 }
 
-QString trimmed(const QString &text) {
+QString trimmed(const QString &text)
+{
     return trimmedView(text).toString();
 }
 
-qsizetype positionOf(const QString &text, QChar c) {
+qsizetype positionOf(const QString &text, QChar c)
+{
     return text.indexOf(c) + 1;
 }
 
-QString take(const QString &text, qsizetype start, qsizetype n) {
+QString take(const QString &text, qsizetype start, qsizetype n)
+{
     return start > text.size() ? QString() : text.mid(start - 1, n);
 }
 
 // The parsing steps written out one by one with 1-based positions, on copies.
-bool literalParse(Reading &r) {
+bool literalParse(Reading &r)
+{
     QString buffer = r.buffer;
     if (const qsizetype p = positionOf(buffer, u'>'); p != 0)
         buffer = take(buffer, p + 1, 255);
@@ -90,7 +97,19 @@ bool literalParse(Reading &r) {
     return true;
 }
 
-void compareReadings(const Reading &actual, const Reading &expected) {
+QString deepCopy(const QString &text)
+{
+    return QString(text.constData(), text.size());
+}
+
+Reading deepCopy(const Reading &r)
+{
+    return {deepCopy(r.buffer), deepCopy(r.date), deepCopy(r.time),
+            deepCopy(r.host),   deepCopy(r.name), deepCopy(r.value)};
+}
+
+void compareReadings(const Reading &actual, const Reading &expected)
+{
     check(actual.buffer == expected.buffer, "buffer", actual.buffer);
     check(actual.date == expected.date, "date", actual.date);
     check(actual.time == expected.time, "time", actual.time);
@@ -100,14 +119,18 @@ void compareReadings(const Reading &actual, const Reading &expected) {
 }
 
 // The grid as cells, searched cell by cell the way the table is meant to behave.
-class LiteralGrid final {
+class LiteralGrid final
+{
 public:
     using Cells = std::array<QString, ReadingsTable::columnCountTotal>;
 
     explicit LiteralGrid(int hostLimit)
-        : m_hostLimit(hostLimit) {}
+        : m_hostLimit(hostLimit)
+    {
+    }
 
-    void fillgrid(const Reading &reading) {
+    void fillgrid(const Reading &reading)
+    {
         const auto found = m_rowOfHost.constFind(reading.host);
         if (found == m_rowOfHost.cend()) {
             if (m_rows.size() >= m_hostLimit) {
@@ -115,10 +138,10 @@ public:
                 return;
             }
             Cells cells;
-            cells[0] = reading.host;
-            cells[1] = reading.date;
-            cells[2] = reading.time;
-            m_rowOfHost.insert(reading.host, int(m_rows.size()));
+            cells[0] = deepCopy(reading.host);
+            cells[1] = deepCopy(reading.date);
+            cells[2] = deepCopy(reading.time);
+            m_rowOfHost.insert(cells[0], int(m_rows.size()));
             m_rows.append(cells);
             return;
         }
@@ -134,10 +157,10 @@ public:
         }
         if (column == 0)
             return;
-        cells[column] = reading.name;
-        cells[column + 1] = reading.value;
-        cells[1] = reading.date;
-        cells[2] = reading.time;
+        cells[column] = deepCopy(reading.name);
+        cells[column + 1] = deepCopy(reading.value);
+        cells[1] = deepCopy(reading.date);
+        cells[2] = deepCopy(reading.time);
     }
 
     int rowOf(const QString &host) const { return m_rowOfHost.value(host, -1); }
@@ -152,29 +175,34 @@ private:
     qint64 m_dropped = 0;
 };
 
-bool isUnsafeForDisplay(QChar c) {
+bool isUnsafeForDisplay(QChar c)
+{
     const char16_t u = c.unicode();
-    return u < 0x20 || (u >= 0x7f && u <= 0x9f) || (u >= 0x202a && u <= 0x202e) ||
-           (u >= 0x2066 && u <= 0x2069) || u == 0x200e || u == 0x200f || u == 0x061c;
+    return u < 0x20 || (u >= 0x7f && u <= 0x9f) || (u >= 0x202a && u <= 0x202e)
+           || (u >= 0x2066 && u <= 0x2069) || u == 0x200e || u == 0x200f || u == 0x061c;
 }
 
-class Harness final {
+class Harness final
+{
 public:
-    void run(QByteArrayView bytes) {
+    void run(QByteArrayView bytes)
+    {
         if (m_inputs % inputsPerTable == 0)
             restart();
         ++m_inputs;
 
         decodeDatagram(bytes, m_reading);
         check(m_reading.buffer.size() <= bytes.size(), "decoded text longer than the datagram");
-        Reading expected = m_reading;
+        // Deep copies: the parser works in place only on fields that nothing else shares,
+        // and that is the path a real datagram takes.
+        Reading expected = deepCopy(m_reading);
         const bool parsed = literalParse(expected);
-        const Reading before = m_reading;
+        const Reading before = deepCopy(m_reading);
         check(parseudp(m_reading) == parsed, "parse result", before.buffer.left(300));
         compareReadings(m_reading, parsed ? expected : before);
         if (parsed) {
-            check(m_reading.date.size() <= 6 && m_reading.time.size() <= 8 &&
-                      m_reading.host.size() <= 255 && m_reading.buffer.size() <= 255,
+            check(m_reading.date.size() <= 6 && m_reading.time.size() <= 8
+                      && m_reading.host.size() <= 255 && m_reading.buffer.size() <= 255,
                   "field longer than its cut");
             m_table->fillgrid(m_reading);
             m_grid->fillgrid(m_reading);
@@ -191,7 +219,8 @@ public:
     }
 
 private:
-    void restart() {
+    void restart()
+    {
         m_tester.reset();
         m_table = std::make_unique<ReadingsTable>(nullptr, fuzzHostLimit);
         m_grid = std::make_unique<LiteralGrid>(fuzzHostLimit);
@@ -200,7 +229,8 @@ private:
     }
 
     // row: 0-based host row, -1 for none.
-    void compareRow(int row) {
+    void compareRow(int row)
+    {
         if (row < 0)
             return;
         const LiteralGrid::Cells &cells = m_grid->row(row);
@@ -220,13 +250,14 @@ private:
         check(m_grid->rowOf(cells[0]) == row, "host in two rows", cells[0]);
     }
 
-    void publishAndSpotCheck(QByteArrayView bytes) {
+    void publishAndSpotCheck(QByteArrayView bytes)
+    {
         m_table->publish();
         const int hosts = m_table->hostCount();
         check(m_table->rowCount() == (hosts == 0 ? ReadingsTable::placeholderRows : hosts),
               "published row count");
-        check(m_table->gridRowCount() ==
-                  (hosts == 0 ? 1 + ReadingsTable::placeholderRows : hosts + 1),
+        check(m_table->gridRowCount()
+                  == (hosts == 0 ? 1 + ReadingsTable::placeholderRows : hosts + 1),
               "grid row count");
         if (hosts == 0)
             return;
@@ -240,7 +271,8 @@ private:
     }
 
     // What a view shows holds nothing that could garble or reorder the screen.
-    void checkShown(int row) {
+    void checkShown(int row)
+    {
         const QString header = m_table->headerData(row, Qt::Vertical).toString();
         check(std::none_of(header.cbegin(), header.cend(), isUnsafeForDisplay),
               "unsafe character shown in a row header", header);
@@ -260,7 +292,8 @@ private:
 
 } // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
     // Nothing larger can arrive in one UDP datagram.
     if (size > std::size_t(DatagramSocket::maxDatagramSize))
         return -1;
