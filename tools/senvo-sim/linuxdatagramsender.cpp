@@ -31,15 +31,18 @@ bool LinuxDatagramSender::open(const QHostAddress &address, quint16 port)
     }
     if (m_fd >= 0)
         ::close(m_fd);
-    // Not connected: a port nobody listens on must not turn into send errors.
     m_fd = ::socket(m_address.ss_family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    // Connected, so the kernel looks the route up once and not for every datagram.
+    if (m_fd >= 0
+        && ::connect(m_fd, reinterpret_cast<const sockaddr *>(&m_address), m_addressLength) != 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
     if (m_fd < 0) {
         setErrorString(QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     for (size_t i = 0; i < m_messages.size(); ++i) {
-        m_messages[i].msg_hdr.msg_name = &m_address;
-        m_messages[i].msg_hdr.msg_namelen = m_addressLength;
         m_messages[i].msg_hdr.msg_iov = &m_vectors[i];
         m_messages[i].msg_hdr.msg_iovlen = 1;
     }
@@ -65,6 +68,10 @@ int LinuxDatagramSender::send(std::span<const QByteArrayView> datagrams)
         }
         // A full send queue drains by itself; anything else ends the run.
         const int error = errno;
+        // A port nobody listens on is reported on a later send; the datagram is lost as it
+        // would have been anyway, and the next send goes out.
+        if (error == ECONNREFUSED)
+            continue;
         if ((error == EINTR || error == EAGAIN || error == ENOBUFS) && ++idleAttempts < 100000) {
             ::sched_yield();
             continue;
