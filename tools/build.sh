@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing on Debian, builds, then starts Senvo-Net ("run", the default)
-# or runs every test ("test").
+# or runs every test ("test"), then again in a sanitizer build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -26,7 +26,12 @@ run)
     exec build/src/senvo-net
     ;;
 test)
-    cd build
+    (cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$(nproc)")
+    # The same suite again under AddressSanitizer and UndefinedBehaviorSanitizer
+    # (libasan and libubsan come with g++).
+    cmake --preset asan
+    cmake --build build-asan --parallel "$(nproc)"
+    cd build-asan
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$(nproc)"
     ;;
 *)
