@@ -255,8 +255,10 @@ int main(int argc, char *argv[])
         out() << "senvo-bench soak summary: sent " << result.sent << ", lost "
               << result.sent - std::min(result.sent, result.received) << " ("
               << percent(result.lossPercent()) << "), resident " << mb(first) << " at "
-              << (result.residentSamples.isEmpty() ? 0 : result.residentSamples.first().first)
-              << " s -> " << mb(last) << " at end, longest stall "
+              << QString::number(
+                     result.residentSamples.isEmpty() ? 0 : result.residentSamples.first().first,
+                     'f', 0)
+              << " s -> " << mb(last) << " at the last sample, longest stall "
               << QString::number(result.longestGapMs, 'f', 1) << " ms, load average "
               << loadAverage() << Qt::endl;
         return 0;
