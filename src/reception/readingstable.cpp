@@ -147,8 +147,9 @@ ReadingsTable::TextIndex::TextIndex()
     QRandomGenerator::global()->generate(m_keys.begin(), m_keys.end());
 }
 
-// NH, a universal hash: for two different texts a collision is as unlikely as chance allows,
-// whatever the texts, as long as the keys are secret. It takes four characters per multiply.
+// NH, a universal hash: while the keys stay secret, no choice of texts collides more often
+// than about once in 2^32 pairs. It takes four characters per multiply, and the keys cover
+// 256 characters, more than a datagram's host or name can hold.
 quint64 ReadingsTable::TextIndex::hash(QStringView text) const
 {
     const char16_t *chars = text.utf16();
