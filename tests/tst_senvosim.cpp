@@ -2,6 +2,7 @@
 #include "datagramsender.h"
 #include "reception/reading.h"
 #include "reception/readingparser.h"
+#include "simcommandline.h"
 
 #include <QLocale>
 #include <QNetworkDatagram>
@@ -11,6 +12,7 @@
 #include <QUdpSocket>
 
 #include <array>
+#include <limits>
 
 namespace {
 
@@ -46,6 +48,10 @@ private slots:
     void valuesStayInRangeAndMoveSmoothly();
     void senderDeliversBatchesInOrder_data();
     void senderDeliversBatchesInOrder();
+    void commandLine_data();
+    void commandLine();
+    void commandLineMistakes_data();
+    void commandLineMistakes();
 };
 
 void TestSenvoSim::parserTakesEveryField_data()
@@ -259,6 +265,91 @@ void TestSenvoSim::senderDeliversBatchesInOrder()
            && (receiver.hasPendingDatagrams() || receiver.waitForReadyRead(5000)))
         received.append(receiver.receiveDatagram().data());
     QCOMPARE(received, expected);
+}
+
+void TestSenvoSim::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<int>("hosts");
+    QTest::addColumn<double>("rate");
+    QTest::addColumn<quint64>("count");
+    QTest::addColumn<double>("duration");
+    QTest::addColumn<int>("batch");
+
+    constexpr quint64 endless = std::numeric_limits<quint64>::max();
+    constexpr double noTimeLimit = std::numeric_limits<double>::infinity();
+    QTest::newRow("defaults: loopback, ten seconds")
+        << QStringList() << u"127.0.0.1"_qs << 5140 << 100 << 1000.0 << endless << 10.0 << 64;
+    QTest::newRow("a count alone runs until it is sent")
+        << QStringList{u"--count"_qs, u"500"_qs} << u"127.0.0.1"_qs << 5140 << 100 << 1000.0
+        << quint64(500) << noTimeLimit << 64;
+    QTest::newRow("count and duration")
+        << QStringList{u"--count"_qs, u"500"_qs, u"--duration"_qs, u"2.5"_qs} << u"127.0.0.1"_qs
+        << 5140 << 100 << 1000.0 << quint64(500) << 2.5 << 64;
+    QTest::newRow("burst wins over a rate")
+        << QStringList{u"--rate"_qs, u"300"_qs, u"--burst"_qs} << u"127.0.0.1"_qs << 5140 << 100
+        << 0.0 << endless << 10.0 << 64;
+    QTest::newRow("everything given")
+        << QStringList{u"--host"_qs, u"::1"_qs,    u"--port"_qs, u"65535"_qs,   u"--hosts"_qs,
+                       u"30000"_qs,  u"--rate"_qs, u"2000"_qs,   u"--batch"_qs, u"1"_qs}
+        << u"::1"_qs << 65535 << 30000 << 2000.0 << endless << 10.0 << 1;
+}
+
+void TestSenvoSim::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, address);
+    QFETCH(int, port);
+    QFETCH(int, hosts);
+    QFETCH(double, rate);
+    QFETCH(quint64, count);
+    QFETCH(double, duration);
+    QFETCH(int, batch);
+
+    SimCommandLine commandLine;
+    const auto options = commandLine.parse(QStringList{u"senvo-sim"_qs} + arguments);
+    QVERIFY2(options, qPrintable(commandLine.errorText()));
+    QCOMPARE(options->address, QHostAddress(address));
+    QCOMPARE(options->port, port);
+    QCOMPARE(options->hosts, hosts);
+    QCOMPARE(options->rate, rate);
+    QCOMPARE(options->count, count);
+    QCOMPARE(options->duration, duration);
+    QCOMPARE(options->batch, batch);
+}
+
+void TestSenvoSim::commandLineMistakes_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("complaint");
+
+    QTest::newRow("port 0") << QStringList{u"--port"_qs, u"0"_qs} << u"--port"_qs;
+    QTest::newRow("port too large") << QStringList{u"--port"_qs, u"65536"_qs} << u"--port"_qs;
+    QTest::newRow("port not a number") << QStringList{u"--port"_qs, u"x"_qs} << u"--port"_qs;
+    QTest::newRow("no hosts") << QStringList{u"--hosts"_qs, u"0"_qs} << u"--hosts"_qs;
+    QTest::newRow("too many readings")
+        << QStringList{u"--readings"_qs, u"1001"_qs} << u"--readings"_qs;
+    QTest::newRow("negative rate") << QStringList{u"--rate"_qs, u"-1"_qs} << u"--rate"_qs;
+    QTest::newRow("endless rate") << QStringList{u"--rate"_qs, u"inf"_qs} << u"--rate"_qs;
+    QTest::newRow("duration not a number")
+        << QStringList{u"--duration"_qs, u"nan"_qs} << u"--duration"_qs;
+    QTest::newRow("negative count") << QStringList{u"--count"_qs, u"-3"_qs} << u"--count"_qs;
+    QTest::newRow("batch too large") << QStringList{u"--batch"_qs, u"65"_qs} << u"--batch"_qs;
+    QTest::newRow("unknown option") << QStringList{u"--fast"_qs} << u"fast"_qs;
+    QTest::newRow("stray argument") << QStringList{u"5140"_qs} << u"5140"_qs;
+}
+
+void TestSenvoSim::commandLineMistakes()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, complaint);
+
+    SimCommandLine commandLine;
+    QVERIFY(!commandLine.parse(QStringList{u"senvo-sim"_qs} + arguments));
+    QVERIFY(!commandLine.wantsHelp());
+    QVERIFY2(commandLine.errorText().contains(complaint), qPrintable(commandLine.errorText()));
 }
 
 QTEST_GUILESS_MAIN(TestSenvoSim)
