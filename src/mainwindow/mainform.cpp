@@ -128,6 +128,14 @@ MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket
     Form_Load();
 }
 
+MainForm::~MainForm()
+{
+    // Child widgets outlive the members: a counter field that loses the focus as the window
+    // goes would otherwise write to a receiver that is already gone.
+    unloadOptions();
+    delete centralWidget();
+}
+
 void MainForm::Form_Load()
 {
     createOptions();

@@ -32,6 +32,7 @@ public:
     // Takes ownership of socket; without one the platform's own is used.
     explicit MainForm(const SettingsFile &settings, QWidget *parent = nullptr,
                       DatagramSocket *socket = nullptr);
+    ~MainForm() override;
 
     DatagramReceiver &receiver() { return m_receiver; }
     ReadingsTable &table() { return m_table; }
