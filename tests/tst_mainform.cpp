@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QDialog>
+#include <QDir>
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
@@ -45,6 +46,8 @@ private slots:
     void startUpWithoutSettingsFile();
     void unusableStoredPort_data();
     void unusableStoredPort();
+    void settingsFileIsADirectory();
+    void portTakenAtStartUp();
     void failedBindStillShowsTheWindow_data();
     void failedBindStillShowsTheWindow();
     void countersAndTableFollowDatagrams();
@@ -150,6 +153,30 @@ void TestMainForm::unusableStoredPort()
     QVERIFY2(startUpMessage(*window)->text().contains(u"not a port number"),
              qPrintable(startUpMessage(*window)->text()));
     QVERIFY(startUpMessage(*window)->text().size() < 1000);
+}
+
+void TestMainForm::settingsFileIsADirectory()
+{
+    QVERIFY(QDir(m_program->path()).mkdir(u"Senvo-Net.ini"_qs));
+    auto *socket = new FakeDatagramSocket;
+    auto window = makeWindow({}, socket);
+    QCOMPARE(socket->boundPorts, QList<quint16>{514});
+    window->show();
+    QTRY_VERIFY(startUpMessage(*window));
+    QVERIFY2(startUpMessage(*window)->text().contains(u"not a normal file"),
+             qPrintable(startUpMessage(*window)->text()));
+}
+
+void TestMainForm::portTakenAtStartUp()
+{
+    QUdpSocket other;
+    QVERIFY(other.bind(QHostAddress::AnyIPv4, 0));
+    auto window = makeWindow(QByteArray::number(other.localPort()));
+    window->show();
+    QVERIFY(!window->receiver().isListening());
+    QTRY_VERIFY(startUpMessage(*window));
+    QVERIFY(startUpMessage(*window)->text().contains(u"already in use"));
+    QVERIFY(window->listeningStatus().startsWith(u"Not listening"));
 }
 
 void TestMainForm::failedBindStillShowsTheWindow_data()

@@ -40,6 +40,7 @@ private slots:
     void closeBoxDiscardsTheEdit();
     void keysDoNotConfirm_data();
     void keysDoNotConfirm();
+    void portThatCannotBeSavedIsReported();
     void unusablePortKeepsTheOldOne_data();
     void unusablePortKeepsTheOldOne();
 
@@ -165,6 +166,28 @@ void TestOptionsDialog::keysDoNotConfirm()
     QVERIFY(m_dialog->isVisible());
     QCOMPARE(m_receiver->port(), m_startPort);
     QVERIFY(!QFile::exists(iniPath()));
+}
+
+void TestOptionsDialog::portThatCannotBeSavedIsReported()
+{
+    // Folders below a plain file cannot be written, whoever runs the test.
+    QTemporaryDir base;
+    QFile plain(base.filePath(u"plain"_qs));
+    QVERIFY(plain.open(QIODevice::WriteOnly));
+    QWidget owner;
+    auto *dialog = new frmOptions(SettingsFile(base.filePath(u"plain/program"_qs),
+                                               base.filePath(u"plain/user"_qs)),
+                                  m_receiver.get(), &owner);
+    dialog->show();
+    const quint16 newPort = freePort();
+    dialog->setPortText(QString::number(newPort));
+    QTest::mouseClick(dialog->findChild<QPushButton *>(u"cmdOK"_qs), Qt::LeftButton);
+
+    QCOMPARE(m_receiver->port(), newPort);
+    auto *box = owner.findChild<QMessageBox *>(u"portNotSaved"_qs);
+    QVERIFY(box);
+    QVERIFY2(box->text().contains(u"could not be saved"), qPrintable(box->text()));
+    QVERIFY(box->text().contains(u"could not be written"));
 }
 
 void TestOptionsDialog::unusablePortKeepsTheOldOne_data()
