@@ -1,3 +1,4 @@
+#include "testsupport.h"
 #include "reception/datagramreceiver.h"
 #include "reception/datagramsocket.h"
 #include "reception/qtdatagramsocket.h"
@@ -12,13 +13,6 @@
 
 namespace {
 
-quint16 freePort()
-{
-    QUdpSocket probe;
-    if (!probe.bind(QHostAddress::Any, 0))
-        return 0;
-    return probe.localPort();
-}
 
 DatagramSocket *makeSocket(const QString &kind)
 {

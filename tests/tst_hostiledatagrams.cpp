@@ -1,3 +1,4 @@
+#include "testsupport.h"
 #include "reception/datagramreceiver.h"
 #include "reception/datagramsocket.h"
 #include "reception/qtdatagramsocket.h"
@@ -26,12 +27,6 @@ constexpr int goodHostRow = 1;
 
 const QByteArray good = "<13>Jun 10 19:35:00 good senvo[CPU]: t=45 C";
 
-quint16 freePort() {
-    QUdpSocket probe;
-    if (!probe.bind(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.localPort();
-}
 
 DatagramSocket *makeSocket(const QString &kind) {
     return kind == u"qt" ? new QtDatagramSocket : DatagramSocket::create(nullptr);

@@ -1,3 +1,4 @@
+#include "testsupport.h"
 #include "fakedatagramsocket.h"
 #include "host/module1.h"
 #include "host/twips.h"
@@ -23,11 +24,6 @@
 
 namespace {
 
-quint16 freePort()
-{
-    QUdpSocket probe;
-    return probe.bind(QHostAddress::Any, 0) ? probe.localPort() : 0;
-}
 
 QMessageBox *startUpMessage(const MainForm &window)
 {

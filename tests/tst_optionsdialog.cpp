@@ -1,3 +1,4 @@
+#include "testsupport.h"
 #include "reception/datagramreceiver.h"
 #include "reception/readingstable.h"
 #include "settings/frmoptions.h"
@@ -11,22 +12,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUdpSocket>
-
-namespace {
-
-quint16 freePort()
-{
-    QUdpSocket probe;
-    return probe.bind(QHostAddress::Any, 0) ? probe.localPort() : 0;
-}
-
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-} // namespace
 
 class TestOptionsDialog final : public QObject
 {

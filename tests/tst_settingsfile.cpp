@@ -1,3 +1,4 @@
+#include "testsupport.h"
 #include "settings/settingsfile.h"
 
 #include <QDir>
@@ -18,11 +19,6 @@ void writeBytes(const QString &path, const QByteArray &bytes)
     QCOMPARE(file.write(bytes), bytes.size());
 }
 
-QByteArray readBytes(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 } // namespace
 
