@@ -6,6 +6,7 @@
 #include "about/sysinfolauncher.h"
 #include "about/systemregistry.h"
 #include "host/twips.h"
+#include "mainwindow/notice.h"
 
 #include <QFontDatabase>
 #include <QGuiApplication>
@@ -135,12 +136,7 @@ void frmAbout::cmdSysInfo_Click() {
 }
 
 void frmAbout::showUnavailable() {
-    // Window-modal and shown with open(), so the main window keeps running behind it.
-    auto *box = new QMessageBox(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(),
-                                unavailableMessage(), QMessageBox::Ok, this);
-    box->setObjectName(QStringLiteral("sysInfoUnavailable"));
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    showNotice(this, QMessageBox::NoIcon, unavailableMessage(), u"sysInfoUnavailable"_qs);
 }
 
 QRect frmAbout::twips(int x, int y, int width, int height) const {
