@@ -5,13 +5,15 @@
 #include <QStringList>
 
 // Records the programs it is asked to start instead of starting them.
-class FakeProgramLauncher final : public ProgramLauncher {
+class FakeProgramLauncher final : public ProgramLauncher
+{
 public:
     FakeProgramLauncher() = default;
 
     void setSucceeds(bool succeeds) { m_succeeds = succeeds; }
 
-    bool start(const QString &program) override {
+    bool start(const QString &program) override
+    {
         m_started.append(program);
         return m_succeeds;
     }

@@ -7,9 +7,11 @@
 #include <QList>
 
 // An in-memory registry that records what is asked of it.
-class FakeRegistry final : public Registry {
+class FakeRegistry final : public Registry
+{
 public:
-    struct Value {
+    struct Value
+    {
         quint32 type = RegistryType::String;
         QByteArray data;
     };
@@ -17,7 +19,8 @@ public:
     FakeRegistry() = default;
 
     void setValue(RegistryRoot root, const QByteArray &keyName, const QByteArray &valueName,
-                  Value value) {
+                  Value value)
+    {
         m_keys[path(root, keyName)][valueName] = std::move(value);
     }
 
@@ -28,7 +31,8 @@ public:
     void setGrantedAccess(quint32 mask) { m_grantedAccess = mask; }
 
     bool openKey(RegistryRoot root, const QByteArray &keyName, quint32 accessMask,
-                 RegistryKey &key) override {
+                 RegistryKey &key) override
+    {
         key = 0;
         m_openRequests.append(keyName);
         m_requestedAccess.append(accessMask);
@@ -40,7 +44,8 @@ public:
     }
 
     bool queryValue(RegistryKey key, const QByteArray &valueName, QByteArray &buffer, quint32 &type,
-                    quint32 &length) override {
+                    quint32 &length) override
+    {
         m_bufferSizes.append(buffer.size());
         const auto open = m_openKeys.constFind(key);
         if (open == m_openKeys.cend())
@@ -56,7 +61,8 @@ public:
         return true;
     }
 
-    bool closeKey(RegistryKey key) override {
+    bool closeKey(RegistryKey key) override
+    {
         m_closeRequests.append(key);
         return m_openKeys.remove(key) > 0;
     }
@@ -68,7 +74,8 @@ public:
     qsizetype openKeyCount() const { return m_openKeys.size(); }
 
 private:
-    static QByteArray path(RegistryRoot root, const QByteArray &keyName) {
+    static QByteArray path(RegistryRoot root, const QByteArray &keyName)
+    {
         return QByteArray::number(quint32(root), 16) + '\\' + keyName;
     }
 

@@ -8,7 +8,8 @@
 #include <QPushButton>
 #include <QTest>
 
-class TestAboutDialog final : public QObject {
+class TestAboutDialog final : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -31,7 +32,8 @@ private:
     QPointer<frmAbout> m_dialog;
 };
 
-void TestAboutDialog::init() {
+void TestAboutDialog::init()
+{
     QCoreApplication::setApplicationVersion(u"1.0.0"_qs);
     QGuiApplication::setApplicationDisplayName(u"Senvo-Net"_qs);
     m_dialog = new frmAbout;
@@ -39,11 +41,13 @@ void TestAboutDialog::init() {
     QVERIFY(QTest::qWaitForWindowExposed(m_dialog));
 }
 
-void TestAboutDialog::cleanup() {
+void TestAboutDialog::cleanup()
+{
     delete m_dialog;
 }
 
-void TestAboutDialog::controls_data() {
+void TestAboutDialog::controls_data()
+{
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("text");
     QTest::newRow("title") << u"lblTitle"_qs << u"Senvo-Net"_qs;
@@ -59,7 +63,8 @@ void TestAboutDialog::controls_data() {
     QTest::newRow("disclaimer") << u"lblDisclaimer"_qs << QString();
 }
 
-void TestAboutDialog::controls() {
+void TestAboutDialog::controls()
+{
     QFETCH(QString, name);
     QFETCH(QString, text);
     QCOMPARE(m_dialog->objectName(), u"frmAbout"_qs);
@@ -78,7 +83,8 @@ void TestAboutDialog::controls() {
     }
 }
 
-void TestAboutDialog::caption() {
+void TestAboutDialog::caption()
+{
     QCOMPARE(m_dialog->windowTitle(), u"About Senvo-Net"_qs);
     const Qt::WindowFlags flags = m_dialog->windowFlags();
     QVERIFY(!(flags & Qt::WindowMinimizeButtonHint));
@@ -87,7 +93,8 @@ void TestAboutDialog::caption() {
     QVERIFY(m_dialog->testAttribute(Qt::WA_DeleteOnClose));
 }
 
-void TestAboutDialog::versionText_data() {
+void TestAboutDialog::versionText_data()
+{
     QTest::addColumn<QString>("applicationVersion");
     QTest::addColumn<QString>("label");
     QTest::newRow("three parts") << u"1.0.0"_qs << u"Version 1.0.0"_qs;
@@ -99,19 +106,22 @@ void TestAboutDialog::versionText_data() {
     QTest::newRow("trailing text: built version") << u"2.0-rc1"_qs << u"Version 1.0.0"_qs;
 }
 
-void TestAboutDialog::versionText() {
+void TestAboutDialog::versionText()
+{
     QFETCH(QString, applicationVersion);
     QTEST(frmAbout::versionText(applicationVersion), "label");
 }
 
-void TestAboutDialog::titleFont() {
+void TestAboutDialog::titleFont()
+{
     const auto *title = m_dialog->findChild<QLabel *>(u"lblTitle"_qs);
     QVERIFY(title);
     QCOMPARE(title->font().pointSize(), 12);
     QVERIFY(title->font().bold());
 }
 
-void TestAboutDialog::fixedSizeFromTwips() {
+void TestAboutDialog::fixedSizeFromTwips()
+{
     const auto pixels = [this](int twips, bool vertical) {
         const int dpi = vertical ? m_dialog->logicalDpiY() : m_dialog->logicalDpiX();
         return qRound(twips * dpi / 1440.0);
@@ -124,7 +134,8 @@ void TestAboutDialog::fixedSizeFromTwips() {
                                    pixels(345, true)));
 }
 
-void TestAboutDialog::icon() {
+void TestAboutDialog::icon()
+{
     const QIcon icon = applicationIcon();
     QVERIFY(!icon.isNull());
     QVERIFY(!icon.pixmap(32, 32).isNull());
@@ -133,20 +144,23 @@ void TestAboutDialog::icon() {
     QVERIFY(!picture->pixmap().isNull());
 }
 
-void TestAboutDialog::keyCloses_data() {
+void TestAboutDialog::keyCloses_data()
+{
     QTest::addColumn<int>("key");
     QTest::newRow("Enter") << int(Qt::Key_Return);
     QTest::newRow("keypad Enter") << int(Qt::Key_Enter);
     QTest::newRow("Esc") << int(Qt::Key_Escape);
 }
 
-void TestAboutDialog::keyCloses() {
+void TestAboutDialog::keyCloses()
+{
     QFETCH(int, key);
     QTest::keyClick(m_dialog, Qt::Key(key));
     QTRY_VERIFY(m_dialog.isNull());
 }
 
-void TestAboutDialog::okButtonCloses() {
+void TestAboutDialog::okButtonCloses()
+{
     auto *ok = m_dialog->findChild<QPushButton *>(u"cmdOK"_qs);
     QVERIFY(ok);
     QVERIFY(ok->isDefault());
@@ -154,7 +168,8 @@ void TestAboutDialog::okButtonCloses() {
     QTRY_VERIFY(m_dialog.isNull());
 }
 
-void TestAboutDialog::sysInfoUnavailable() {
+void TestAboutDialog::sysInfoUnavailable()
+{
 #ifdef Q_OS_WIN
     QSKIP("Would start the real System Information program");
 #endif

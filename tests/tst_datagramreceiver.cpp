@@ -1,8 +1,8 @@
-#include "testsupport.h"
 #include "reception/datagramreceiver.h"
 #include "reception/datagramsocket.h"
 #include "reception/qtdatagramsocket.h"
 #include "reception/readingstable.h"
+#include "testsupport.h"
 
 #include <QHostAddress>
 #include <QSignalSpy>
@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 namespace {
-
 
 DatagramSocket *makeSocket(const QString &kind)
 {
@@ -47,8 +46,8 @@ void TestDatagramReceiver::addSocketKinds()
     QTest::addColumn<QString>("address");
     for (const char *kind : {"platform", "qt"}) {
         for (const char *address : {"127.0.0.1", "::1"})
-            QTest::addRow("%s %s", kind, address) << QString::fromLatin1(kind)
-                                                  << QString::fromLatin1(address);
+            QTest::addRow("%s %s", kind, address)
+                << QString::fromLatin1(kind) << QString::fromLatin1(address);
     }
 }
 
@@ -166,7 +165,8 @@ void TestDatagramReceiver::portInUse()
     DatagramReceiver receiver(&table, nullptr, makeSocket(kind));
     QVERIFY(!receiver.bind(QString::number(other.localPort())));
     QVERIFY(!receiver.isListening());
-    QVERIFY2(receiver.errorString().contains(u"already in use"), qPrintable(receiver.errorString()));
+    QVERIFY2(receiver.errorString().contains(u"already in use"),
+             qPrintable(receiver.errorString()));
 }
 
 void TestDatagramReceiver::privilegedPort()

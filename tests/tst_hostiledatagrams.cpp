@@ -1,8 +1,8 @@
-#include "testsupport.h"
 #include "reception/datagramreceiver.h"
 #include "reception/datagramsocket.h"
 #include "reception/qtdatagramsocket.h"
 #include "reception/readingstable.h"
+#include "testsupport.h"
 
 #include <QAbstractItemModelTester>
 #include <QHostAddress>
@@ -13,7 +13,8 @@
 #include <algorithm>
 
 // A cell of the row that holds host: its raw text, and what a view shows of it.
-struct Expectation {
+struct Expectation
+{
     QString host;
     int column = 0;
     QString text;
@@ -27,24 +28,27 @@ constexpr int goodHostRow = 1;
 
 const QByteArray good = "<13>Jun 10 19:35:00 good senvo[CPU]: t=45 C";
 
-
-DatagramSocket *makeSocket(const QString &kind) {
+DatagramSocket *makeSocket(const QString &kind)
+{
     return kind == u"qt" ? new QtDatagramSocket : DatagramSocket::create(nullptr);
 }
 
 QByteArray datagram(const QByteArray &host, const QByteArray &name = "N",
-                    const QByteArray &value = "1") {
+                    const QByteArray &value = "1")
+{
     return "<13>Jun 10 19:35:00 " + host + " senvo[" + name + "]: v=" + value + " x";
 }
 
 // Characters that would garble or reorder the screen if a view showed them as they are.
-bool isUnsafeForDisplay(QChar c) {
+bool isUnsafeForDisplay(QChar c)
+{
     const char16_t u = c.unicode();
-    return u < 0x20 || (u >= 0x7f && u <= 0x9f) || (u >= 0x202a && u <= 0x202e) ||
-           (u >= 0x2066 && u <= 0x2069) || u == 0x200e || u == 0x200f || u == 0x061c;
+    return u < 0x20 || (u >= 0x7f && u <= 0x9f) || (u >= 0x202a && u <= 0x202e)
+           || (u >= 0x2066 && u <= 0x2069) || u == 0x200e || u == 0x200f || u == 0x061c;
 }
 
-int gridRowOf(const ReadingsTable &table, const QString &host) {
+int gridRowOf(const ReadingsTable &table, const QString &host)
+{
     for (int row = 1; row <= table.hostCount(); ++row) {
         if (table.cellText(row, 0) == host)
             return row;
@@ -52,7 +56,8 @@ int gridRowOf(const ReadingsTable &table, const QString &host) {
     return 0;
 }
 
-QString trimmedSpaces(const QString &text) {
+QString trimmedSpaces(const QString &text)
+{
     qsizetype begin = 0;
     qsizetype end = text.size();
     while (begin < end && text[begin] == u' ')
@@ -64,7 +69,8 @@ QString trimmedSpaces(const QString &text) {
 
 } // namespace
 
-class TestHostileDatagrams final : public QObject {
+class TestHostileDatagrams final : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -75,7 +81,8 @@ private:
     static void checkConsistent(const ReadingsTable &table);
 };
 
-void TestHostileDatagrams::hostileThenGood_data() {
+void TestHostileDatagrams::hostileThenGood_data()
+{
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QList<QByteArray>>("hostile");
     QTest::addColumn<int>("hostLimit");
@@ -83,7 +90,8 @@ void TestHostileDatagrams::hostileThenGood_data() {
     QTest::addColumn<int>("dropped");
     QTest::addColumn<QList<Expectation>>("expected");
 
-    struct Case {
+    struct Case
+    {
         const char *name;
         QList<QByteArray> hostile;
         int hostLimit;
@@ -189,8 +197,8 @@ void TestHostileDatagrams::hostileThenGood_data() {
     QList<Expectation> manyExpected;
     for (int i = 0; i <= ReadingsTable::pairCount; ++i) {
         const QByteArray number = QByteArray::number(i);
-        manyNames.append("<13>Jun 10 19:35:" + number.rightJustified(2, '0') + " many senvo[N" +
-                         number + "]: v=" + number + " x");
+        manyNames.append("<13>Jun 10 19:35:" + number.rightJustified(2, '0') + " many senvo[N"
+                         + number + "]: v=" + number + " x");
         if (i < ReadingsTable::pairCount) {
             manyExpected.append({u"many"_qs, 3 + 2 * i, u" N%1"_qs.arg(i), {}});
             manyExpected.append({u"many"_qs, 4 + 2 * i, u" %1 "_qs.arg(i), {}});
@@ -222,7 +230,8 @@ void TestHostileDatagrams::hostileThenGood_data() {
     }
 }
 
-void TestHostileDatagrams::hostileThenGood() {
+void TestHostileDatagrams::hostileThenGood()
+{
     QFETCH(QString, kind);
     QFETCH(QList<QByteArray>, hostile);
     QFETCH(int, hostLimit);
@@ -274,7 +283,8 @@ void TestHostileDatagrams::hostileThenGood() {
     checkConsistent(table);
 }
 
-void TestHostileDatagrams::checkConsistent(const ReadingsTable &table) {
+void TestHostileDatagrams::checkConsistent(const ReadingsTable &table)
+{
     QVERIFY(table.hostCount() <= table.hostLimit());
     QCOMPARE(table.gridRowCount(), table.hostCount() + 1);
     QCOMPARE(table.rowCount(), table.hostCount());

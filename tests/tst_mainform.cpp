@@ -1,14 +1,14 @@
-#include "testsupport.h"
 #include "fakedatagramsocket.h"
 #include "host/module1.h"
 #include "host/twips.h"
 #include "mainwindow/mainform.h"
 #include "settings/frmoptions.h"
+#include "testsupport.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDialog>
 #include <QDir>
-#include <QApplication>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -16,14 +16,13 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QTest>
+#include <QTimer>
 #include <QUdpSocket>
 
 #include <memory>
 
 namespace {
-
 
 QMessageBox *startUpMessage(const MainForm &window)
 {
@@ -68,8 +67,7 @@ void TestMainForm::init()
     m_user = std::make_unique<QTemporaryDir>();
 }
 
-std::unique_ptr<MainForm> TestMainForm::makeWindow(const QByteArray &stored,
-                                                   DatagramSocket *socket)
+std::unique_ptr<MainForm> TestMainForm::makeWindow(const QByteArray &stored, DatagramSocket *socket)
 {
     if (!stored.isNull()) {
         QFile file(m_program->filePath(u"Senvo-Net.ini"_qs));
@@ -108,8 +106,8 @@ void TestMainForm::startUp()
     }
     QVERIFY(!(window->windowFlags() & Qt::WindowMaximizeButtonHint));
     QVERIFY(window->windowFlags() & Qt::WindowMinimizeButtonHint);
-    for (const char *name : {"FileMenu", "ExitMenu", "ToolsMenu", "OptionsMenu", "HelpMenu",
-                             "AboutMenu"}) {
+    for (const char *name :
+         {"FileMenu", "ExitMenu", "ToolsMenu", "OptionsMenu", "HelpMenu", "AboutMenu"}) {
         QVERIFY2(window->findChild<QObject *>(QString::fromLatin1(name)), name);
     }
     window->show();

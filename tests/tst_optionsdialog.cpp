@@ -1,7 +1,7 @@
-#include "testsupport.h"
 #include "reception/datagramreceiver.h"
 #include "reception/readingstable.h"
 #include "settings/frmoptions.h"
+#include "testsupport.h"
 
 #include <QFile>
 #include <QGroupBox>
@@ -160,9 +160,9 @@ void TestOptionsDialog::portThatCannotBeSavedIsReported()
     QFile plain(base.filePath(u"plain"_qs));
     QVERIFY(plain.open(QIODevice::WriteOnly));
     QWidget owner;
-    auto *dialog = new frmOptions(SettingsFile(base.filePath(u"plain/program"_qs),
-                                               base.filePath(u"plain/user"_qs)),
-                                  m_receiver.get(), &owner);
+    auto *dialog = new frmOptions(
+        SettingsFile(base.filePath(u"plain/program"_qs), base.filePath(u"plain/user"_qs)),
+        m_receiver.get(), &owner);
     dialog->show();
     const quint16 newPort = freePort();
     dialog->setPortText(QString::number(newPort));
@@ -206,8 +206,7 @@ void TestOptionsDialog::unusablePortKeepsTheOldOne()
     QVERIFY(!QFile::exists(iniPath()));
 
     QUdpSocket sender;
-    sender.writeDatagram("<13>Jun 10 19:35:00 h s[N]: v=1 x", QHostAddress::LocalHost,
-                         m_startPort);
+    sender.writeDatagram("<13>Jun 10 19:35:00 h s[N]: v=1 x", QHostAddress::LocalHost, m_startPort);
     QTRY_COMPARE(m_receiver->packets(), 1.0);
 }
 

@@ -44,53 +44,114 @@ void TestReadingParser::parse_data()
     QTest::addColumn<QString>("buffer");
 
     const QString full = QStringLiteral("<13>Jun 10 19:35:00 host1 tag[CPU]: t=45 C");
-    QTest::newRow("priority") << full << "Jun 10" << "19:35:00" << "host1" << " CPU" << " 45 "
+    QTest::newRow("priority") << full << "Jun 10"
+                              << "19:35:00"
+                              << "host1"
+                              << " CPU"
+                              << " 45 "
                               << "t=45 C";
-    QTest::newRow("no priority") << full.mid(4) << "Jun 10" << "19:35:00" << "host1" << " CPU"
-                                 << " 45 " << "t=45 C";
-    QTest::newRow("no brackets, no equals keeps the name")
-        << "<13>Jun 10 19:35:00 host1 tag: 45 C" << "Jun 10" << "19:35:00" << "host1" << " OLD"
-        << " 45 " << "45 C";
-    QTest::newRow("single-digit day") << "<13>Jun  1 19:35:00 host1 tag[CPU]: t=45 C" << "Jun  1"
-                                      << "19:35:00" << "host1" << " CPU" << " 45 " << "t=45 C";
+    QTest::newRow("no priority") << full.mid(4) << "Jun 10"
+                                 << "19:35:00"
+                                 << "host1"
+                                 << " CPU"
+                                 << " 45 "
+                                 << "t=45 C";
+    QTest::newRow("no brackets, no equals keeps the name") << "<13>Jun 10 19:35:00 host1 tag: 45 C"
+                                                           << "Jun 10"
+                                                           << "19:35:00"
+                                                           << "host1"
+                                                           << " OLD"
+                                                           << " 45 "
+                                                           << "45 C";
+    QTest::newRow("single-digit day") << "<13>Jun  1 19:35:00 host1 tag[CPU]: t=45 C"
+                                      << "Jun  1"
+                                      << "19:35:00"
+                                      << "host1"
+                                      << " CPU"
+                                      << " 45 "
+                                      << "t=45 C";
     QTest::newRow("spaces inside brackets") << "<13>Jun 10 19:35:00 host1 t[  Disk C  ]: v=9 %"
-                                            << "Jun 10" << "19:35:00" << "host1" << " Disk C"
-                                            << " 9 " << "v=9 %";
-    QTest::newRow("empty brackets") << "<13>Jun 10 19:35:00 host1 t[]: v=9 %" << "Jun 10"
-                                    << "19:35:00" << "host1" << " " << " 9 " << "v=9 %";
+                                            << "Jun 10"
+                                            << "19:35:00"
+                                            << "host1"
+                                            << " Disk C"
+                                            << " 9 "
+                                            << "v=9 %";
+    QTest::newRow("empty brackets") << "<13>Jun 10 19:35:00 host1 t[]: v=9 %"
+                                    << "Jun 10"
+                                    << "19:35:00"
+                                    << "host1"
+                                    << " "
+                                    << " 9 "
+                                    << "v=9 %";
     QTest::newRow("equals right before the space") << "<13>Jun 10 19:35:00 h t[N]: v= x"
-                                                    << "Jun 10" << "19:35:00" << "h" << " N"
-                                                    << "  " << "v= x";
+                                                   << "Jun 10"
+                                                   << "19:35:00"
+                                                   << "h"
+                                                   << " N"
+                                                   << "  "
+                                                   << "v= x";
     QTest::newRow("brackets in the host do not count")
-        << "<13>Jun 10 19:35:00 h[X] tag[CPU]: t=45 C" << "Jun 10" << "19:35:00" << "h[X]"
-        << " CPU" << " 45 " << "t=45 C";
-    QTest::newRow("no colon leaves the rest uncut")
-        << "<13>Jun 10 19:35:00 host1 tag[CPU]=45 C" << "Jun 10" << "19:35:00" << "host1"
-        << " CPU" << " 45 " << "tag[CPU]=45 C";
+        << "<13>Jun 10 19:35:00 h[X] tag[CPU]: t=45 C"
+        << "Jun 10"
+        << "19:35:00"
+        << "h[X]"
+        << " CPU"
+        << " 45 "
+        << "t=45 C";
+    QTest::newRow("no colon leaves the rest uncut") << "<13>Jun 10 19:35:00 host1 tag[CPU]=45 C"
+                                                    << "Jun 10"
+                                                    << "19:35:00"
+                                                    << "host1"
+                                                    << " CPU"
+                                                    << " 45 "
+                                                    << "tag[CPU]=45 C";
     QTest::newRow("text before the priority goes") << "junk<13>Jun 10 19:35:00 host1 t[A]: a=1 b"
-                                                   << "Jun 10" << "19:35:00" << "host1" << " A"
-                                                   << " 1 " << "a=1 b";
+                                                   << "Jun 10"
+                                                   << "19:35:00"
+                                                   << "host1"
+                                                   << " A"
+                                                   << " 1 "
+                                                   << "a=1 b";
     QTest::newRow("no timestamp: taken by offset") << "<13>host1 tag[CPU]: t=45 C and more"
-                                                   << "host1 " << "ag[CPU]:" << "t=45"
-                                                   << " OLD" << " C " << "C and more";
+                                                   << "host1 "
+                                                   << "ag[CPU]:"
+                                                   << "t=45"
+                                                   << " OLD"
+                                                   << " C "
+                                                   << "C and more";
 
     // A ">" far into a long datagram: positions are not 16-bit here.
     const QString tail = QStringLiteral("Jun 10 19:35:00 far tag[N]: v=7 u");
-    QTest::newRow("'>' at 40000") << QString(39999, u'x') + u'>' + tail << "Jun 10" << "19:35:00"
-                                  << "far" << " N" << " 7 " << "v=7 u";
-    QTest::newRow("65507 characters") << QString(65507 - tail.size() - 1, u'x') + u'>' + tail
-                                      << "Jun 10" << "19:35:00" << "far" << " N" << " 7 "
-                                      << "v=7 u";
+    QTest::newRow("'>' at 40000") << QString(39999, u'x') + u'>' + tail << "Jun 10"
+                                  << "19:35:00"
+                                  << "far"
+                                  << " N"
+                                  << " 7 "
+                                  << "v=7 u";
+    QTest::newRow("65507 characters")
+        << QString(65507 - tail.size() - 1, u'x') + u'>' + tail << "Jun 10"
+        << "19:35:00"
+        << "far"
+        << " N"
+        << " 7 "
+        << "v=7 u";
 
     // Only 255 characters after the ">" are looked at: the name lies beyond them.
     const QString head = QStringLiteral("<13>Jun 10 19:35:00 h tag: v=1 ");
     QTest::newRow("beyond 255 after '>'")
         << head + QString(259 - head.size(), u'p') + QStringLiteral("[LATE]") << "Jun 10"
-        << "19:35:00" << "h" << " OLD" << " 1 " << (head.mid(27) + QString(259 - head.size(), u'p'));
+        << "19:35:00"
+        << "h"
+        << " OLD"
+        << " 1 " << (head.mid(27) + QString(259 - head.size(), u'p'));
     const QString plain = head.mid(4);
     QTest::newRow("beyond 271 without '>'")
         << plain + QString(271 - plain.size(), u'p') + QStringLiteral("[LATE]") << "Jun 10"
-        << "19:35:00" << "h" << " OLD" << " 1 " << (plain.mid(23) + QString(271 - plain.size(), u'p'));
+        << "19:35:00"
+        << "h"
+        << " OLD"
+        << " 1 " << (plain.mid(23) + QString(271 - plain.size(), u'p'));
 }
 
 void TestReadingParser::parse()
@@ -140,13 +201,17 @@ void TestReadingParser::decode_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("text");
     QTest::newRow("ascii") << QByteArray("<13>Jun") << QStringLiteral("<13>Jun");
-    QTest::newRow("utf-8") << QByteArray("h\xc3\xa9t\xe2\x82\xac") << QStringLiteral("h\u00e9t\u20ac");
-    QTest::newRow("4-byte sequence") << QByteArray("a\xf0\x9f\x98\x80z")
-                                     << QStringLiteral("a\U0001F600z");
-    QTest::newRow("nul bytes kept") << QByteArray("a\0b\0", 4) << QStringView(u"a\0b\0", 4).toString();
-    QTest::newRow("invalid bytes") << QByteArray("a\xff\xfe" "b") << QStringLiteral("a\uFFFD\uFFFDb");
-    QTest::newRow("truncated sequence at the end") << QByteArray("ab\xe2\x82")
-                                                   << QStringLiteral("ab\uFFFD\uFFFD");
+    QTest::newRow("utf-8") << QByteArray("h\xc3\xa9t\xe2\x82\xac")
+                           << QStringLiteral("h\u00e9t\u20ac");
+    QTest::newRow("4-byte sequence")
+        << QByteArray("a\xf0\x9f\x98\x80z") << QStringLiteral("a\U0001F600z");
+    QTest::newRow("nul bytes kept")
+        << QByteArray("a\0b\0", 4) << QStringView(u"a\0b\0", 4).toString();
+    QTest::newRow("invalid bytes") << QByteArray("a\xff\xfe"
+                                                 "b")
+                                   << QStringLiteral("a\uFFFD\uFFFDb");
+    QTest::newRow("truncated sequence at the end")
+        << QByteArray("ab\xe2\x82") << QStringLiteral("ab\uFFFD\uFFFD");
     QTest::newRow("empty") << QByteArray() << QString();
 }
 
@@ -182,8 +247,8 @@ void TestReadingParser::fieldsOfEveryLength()
     Reading reading = previousReading();
     // Twice, so that the second datagram reuses storage the first one left.
     for (int pass = 0; pass < 2; ++pass) {
-        reading.buffer = u"<13>Jun 10 19:35:00 "_qs + host + u" tag["_qs + name + u"]: v="_qs + value
-                         + u" C"_qs;
+        reading.buffer =
+            u"<13>Jun 10 19:35:00 "_qs + host + u" tag["_qs + name + u"]: v="_qs + value + u" C"_qs;
         QVERIFY(parseudp(reading));
         QCOMPARE(reading.date, u"Jun 10"_qs);
         QCOMPARE(reading.time, u"19:35:00"_qs);

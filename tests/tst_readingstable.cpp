@@ -132,9 +132,9 @@ void TestReadingsTable::posting_data()
     QTest::addColumn<QStringList>("checks");
 
     QTest::newRow("first reading only adds the row")
-        << QStringList{u"host1| CPU| 45 "_qs} << QStringList{u"0,0="_qs, u"1,0=host1"_qs,
-                                                             u"1,1=Jun 10"_qs, u"1,3="_qs,
-                                                             u"1,4="_qs, u"2,0="_qs};
+        << QStringList{u"host1| CPU| 45 "_qs}
+        << QStringList{u"0,0="_qs, u"1,0=host1"_qs, u"1,1=Jun 10"_qs,
+                       u"1,3="_qs, u"1,4="_qs,      u"2,0="_qs};
     QTest::newRow("second reading fills pair 0")
         << QStringList{u"host1| CPU| 45 "_qs, u"host1| CPU| 46 "_qs}
         << QStringList{u"1,3= CPU"_qs, u"1,4= 46 "_qs, u"1,5="_qs};
@@ -244,9 +244,9 @@ void TestReadingsTable::sameAsLiteralScan()
     for (int row = 0; row < reference.rowCount(); ++row) {
         for (int column = 0; column < ReadingsTable::columnCountTotal; ++column) {
             if (table.cellText(row, column) != reference.cell(row, column)) {
-                QFAIL(qPrintable(u"cell %1,%2: \"%3\" instead of \"%4\""_qs.arg(row)
-                                     .arg(column)
-                                     .arg(table.cellText(row, column), reference.cell(row, column))));
+                QFAIL(
+                    qPrintable(u"cell %1,%2: \"%3\" instead of \"%4\""_qs.arg(row).arg(column).arg(
+                        table.cellText(row, column), reference.cell(row, column))));
             }
         }
     }

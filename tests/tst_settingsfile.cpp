@@ -1,5 +1,5 @@
-#include "testsupport.h"
 #include "settings/settingsfile.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,7 +18,6 @@ void writeBytes(const QString &path, const QByteArray &bytes)
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(file.write(bytes), bytes.size());
 }
-
 
 } // namespace
 
@@ -50,12 +49,11 @@ void TestSettingsFile::load_data()
     QTest::newRow("no line end") << QByteArray("5140") << int(Status::Read) << u"5140"_qs;
     QTest::newRow("comma") << QByteArray("6000,extra\r\n") << int(Status::Read) << u"6000"_qs;
     QTest::newRow("quoted") << QByteArray("\"6000\"\r\n") << int(Status::Read) << u"6000"_qs;
-    QTest::newRow("quoted with comma") << QByteArray("\"60,00\",x") << int(Status::Read)
-                                       << u"60,00"_qs;
-    QTest::newRow("leading spaces") << QByteArray("   7000\r\n") << int(Status::Read)
-                                    << u"7000"_qs;
-    QTest::newRow("only the first line") << QByteArray("7001\r\n7002\r\n") << int(Status::Read)
-                                         << u"7001"_qs;
+    QTest::newRow("quoted with comma")
+        << QByteArray("\"60,00\",x") << int(Status::Read) << u"60,00"_qs;
+    QTest::newRow("leading spaces") << QByteArray("   7000\r\n") << int(Status::Read) << u"7000"_qs;
+    QTest::newRow("only the first line")
+        << QByteArray("7001\r\n7002\r\n") << int(Status::Read) << u"7001"_qs;
     QTest::newRow("empty line") << QByteArray("\r\n") << int(Status::Read) << QString();
     QTest::newRow("empty file") << QByteArray() << int(Status::Empty) << QString();
     QTest::newRow("text") << QByteArray("port please\r\n") << int(Status::Read)
@@ -178,7 +176,8 @@ void TestSettingsFile::nowhereToWriteIsReported()
 {
     QTemporaryDir base;
     writeBytes(base.filePath(u"plain"_qs), "x");
-    const SettingsFile settings(base.filePath(u"plain/program"_qs), base.filePath(u"plain/user"_qs));
+    const SettingsFile settings(base.filePath(u"plain/program"_qs),
+                                base.filePath(u"plain/user"_qs));
     const SettingsFile::SaveResult saved = settings.save(u"5140"_qs);
     QVERIFY(!saved.saved);
     QVERIFY(saved.error.contains(u"could not be written"));

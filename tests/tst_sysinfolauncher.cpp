@@ -20,7 +20,8 @@ constexpr quint32 absent = 0;
 
 } // namespace
 
-class TestSysInfoLauncher final : public QObject {
+class TestSysInfoLauncher final : public QObject
+{
     Q_OBJECT
 
 private slots:
@@ -38,7 +39,8 @@ private slots:
     void detachedLauncherRefuses();
 };
 
-void TestSysInfoLauncher::getKeyValue_data() {
+void TestSysInfoLauncher::getKeyValue_data()
+{
     QTest::addColumn<bool>("present");
     QTest::addColumn<quint32>("type");
     QTest::addColumn<QByteArray>("data");
@@ -82,7 +84,8 @@ void TestSysInfoLauncher::getKeyValue_data() {
         << false << RegistryType::String << QByteArray() << before << false << QString();
 }
 
-void TestSysInfoLauncher::getKeyValue() {
+void TestSysInfoLauncher::getKeyValue()
+{
     QFETCH(bool, present);
     QFETCH(quint32, type);
     QFETCH(QByteArray, data);
@@ -104,7 +107,8 @@ void TestSysInfoLauncher::getKeyValue() {
     QCOMPARE(registry.openKeyCount(), 0);
 }
 
-void TestSysInfoLauncher::getKeyValueCannotOpen_data() {
+void TestSysInfoLauncher::getKeyValueCannotOpen_data()
+{
     QTest::addColumn<bool>("keyExists");
     QTest::addColumn<bool>("underLocalMachine");
     QTest::addColumn<quint32>("granted");
@@ -113,7 +117,8 @@ void TestSysInfoLauncher::getKeyValueCannotOpen_data() {
     QTest::newRow("read-only user") << true << true << readOnlyAccess;
 }
 
-void TestSysInfoLauncher::getKeyValueCannotOpen() {
+void TestSysInfoLauncher::getKeyValueCannotOpen()
+{
     QFETCH(bool, keyExists);
     QFETCH(bool, underLocalMachine);
     QFETCH(quint32, granted);
@@ -135,7 +140,8 @@ void TestSysInfoLauncher::getKeyValueCannotOpen() {
     QVERIFY(registry.bufferSizes().isEmpty());
 }
 
-void TestSysInfoLauncher::getKeyValueZeroLength() {
+void TestSysInfoLauncher::getKeyValueZeroLength()
+{
     FakeRegistry registry;
     registry.setValue(RegistryRoot::LocalMachine, firstKey, "PATH",
                       {RegistryType::String, QByteArray()});
@@ -148,7 +154,8 @@ void TestSysInfoLauncher::getKeyValueZeroLength() {
     QCOMPARE(registry.openKeyCount(), 0);
 }
 
-void TestSysInfoLauncher::startSysInfo_data() {
+void TestSysInfoLauncher::startSysInfo_data()
+{
     // In the registry values "<dir>" stands for a temporary directory; in the expected
     // program it is that directory with '/' separators.
     QTest::addColumn<quint32>("firstType");
@@ -198,7 +205,8 @@ void TestSysInfoLauncher::startSysInfo_data() {
         << QStringList{u"C:/Windows/System32/msinfo32.exe"_qs} << QByteArrayList{firstKey};
 }
 
-void TestSysInfoLauncher::startSysInfo() {
+void TestSysInfoLauncher::startSysInfo()
+{
     QFETCH(quint32, firstType);
     QFETCH(QByteArray, firstData);
     QFETCH(quint32, secondType);
@@ -237,7 +245,8 @@ void TestSysInfoLauncher::startSysInfo() {
     QCOMPARE(registry.openKeyCount(), 0);
 }
 
-void TestSysInfoLauncher::windowsPathReachesFileTestWithSlashes() {
+void TestSysInfoLauncher::windowsPathReachesFileTestWithSlashes()
+{
     FakeRegistry registry;
     registry.setValue(RegistryRoot::LocalMachine, secondKey, "MSINFO",
                       {RegistryType::String, QByteArray("C:\\Program Files\\MSInfo", 24)});
@@ -252,7 +261,8 @@ void TestSysInfoLauncher::windowsPathReachesFileTestWithSlashes() {
     QCOMPARE(launcher.started(), QStringList{u"C:/Program Files/MSInfo/MSINFO32.EXE"_qs});
 }
 
-void TestSysInfoLauncher::registryWithoutKeys_data() {
+void TestSysInfoLauncher::registryWithoutKeys_data()
+{
     QTest::addColumn<bool>("system");
     QTest::newRow("no registry") << false;
 #ifndef Q_OS_WIN
@@ -260,7 +270,8 @@ void TestSysInfoLauncher::registryWithoutKeys_data() {
 #endif
 }
 
-void TestSysInfoLauncher::registryWithoutKeys() {
+void TestSysInfoLauncher::registryWithoutKeys()
+{
     QFETCH(bool, system);
     const std::unique_ptr<Registry> registry =
         system ? createSystemRegistry() : std::make_unique<NoRegistry>();
@@ -275,13 +286,15 @@ void TestSysInfoLauncher::registryWithoutKeys() {
     QVERIFY(launcher.started().isEmpty());
 }
 
-void TestSysInfoLauncher::detachedLauncherRefuses_data() {
+void TestSysInfoLauncher::detachedLauncherRefuses_data()
+{
     QTest::addColumn<QString>("program");
     QTest::newRow("empty path") << QString();
     QTest::newRow("missing program") << u"/nonexistent/senvo-net-test/MSINFO32.EXE"_qs;
 }
 
-void TestSysInfoLauncher::detachedLauncherRefuses() {
+void TestSysInfoLauncher::detachedLauncherRefuses()
+{
     QFETCH(QString, program);
     DetachedProgramLauncher launcher;
     QVERIFY(!launcher.start(program));

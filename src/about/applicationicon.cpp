@@ -8,7 +8,8 @@ namespace {
 
 // Draws the same picture as senvo-net.svg, on a 64 x 64 grid: a monitor whose screen shows a
 // pulse trace. Painting it here keeps the icon free of image plugins and binary files.
-QPixmap iconPixmap(int side) {
+QPixmap iconPixmap(int side)
+{
     QPixmap pixmap(side, side);
     pixmap.fill(Qt::transparent);
     QPainter painter(&pixmap);
@@ -45,7 +46,8 @@ QPixmap iconPixmap(int side) {
 
 } // namespace
 
-QIcon applicationIcon() {
+QIcon applicationIcon()
+{
     QIcon icon;
     for (const int side : {16, 24, 32, 48, 64, 128, 256})
         icon.addPixmap(iconPixmap(side));

@@ -2,7 +2,8 @@
 
 #include <QProcess>
 
-bool DetachedProgramLauncher::start(const QString &program) {
+bool DetachedProgramLauncher::start(const QString &program)
+{
     if (program.isEmpty())
         return false;
     return QProcess::startDetached(program, {});

@@ -3,7 +3,8 @@
 #include "about/programlauncher.h"
 
 // Starts the program as a detached process that outlives this one.
-class DetachedProgramLauncher final : public ProgramLauncher {
+class DetachedProgramLauncher final : public ProgramLauncher
+{
 public:
     DetachedProgramLauncher() = default;
 

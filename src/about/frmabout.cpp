@@ -17,9 +17,9 @@
 #include <QVersionNumber>
 
 frmAbout::frmAbout(QWidget *parent)
-    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                          Qt::MSWindowsFixedSizeDialogHint)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+                          | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
+                          | Qt::MSWindowsFixedSizeDialogHint)
     , m_registry(createSystemRegistry())
     , m_launcher(std::make_unique<DetachedProgramLauncher>())
     , m_picIcon(new QLabel(this))
@@ -29,7 +29,8 @@ frmAbout::frmAbout(QWidget *parent)
     , m_lblCredits(new QLabel(this))
     , m_lblDisclaimer(new QLabel(this))
     , m_cmdOK(new QPushButton(QStringLiteral("OK"), this))
-    , m_cmdSysInfo(new QPushButton(QStringLiteral("&System Info..."), this)) {
+    , m_cmdSysInfo(new QPushButton(QStringLiteral("&System Info..."), this))
+{
     setObjectName(QStringLiteral("frmAbout"));
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(Twips::toPixels(*this, 5730, 3555));
@@ -95,7 +96,8 @@ frmAbout::frmAbout(QWidget *parent)
 
 frmAbout::~frmAbout() = default;
 
-QString frmAbout::versionText(const QString &applicationVersion) {
+QString frmAbout::versionText(const QString &applicationVersion)
+{
     qsizetype suffix = 0;
     QVersionNumber version = QVersionNumber::fromString(applicationVersion, &suffix);
     if (version.isNull() || suffix != applicationVersion.size())
@@ -106,11 +108,13 @@ QString frmAbout::versionText(const QString &applicationVersion) {
         .arg(version.microVersion());
 }
 
-QString frmAbout::unavailableMessage() {
+QString frmAbout::unavailableMessage()
+{
     return QStringLiteral("System Information Is Unavailable At This Time");
 }
 
-void frmAbout::paintEvent(QPaintEvent *event) {
+void frmAbout::paintEvent(QPaintEvent *event)
+{
     QDialog::paintEvent(event);
     // An etched rule above the buttons: a grey line with a white one just below it.
     QPainter painter(this);
@@ -122,23 +126,27 @@ void frmAbout::paintEvent(QPaintEvent *event) {
                      Twips::toPixelsX(*this, 5654), Twips::toPixelsY(*this, 2460));
 }
 
-void frmAbout::Form_Load() {
+void frmAbout::Form_Load()
+{
     const QString title = QGuiApplication::applicationDisplayName();
     setWindowTitle(QStringLiteral("About ") + title);
     m_lblVersion->setText(versionText(QCoreApplication::applicationVersion()));
     m_lblTitle->setText(title);
 }
 
-void frmAbout::cmdSysInfo_Click() {
+void frmAbout::cmdSysInfo_Click()
+{
     SysInfoLauncher launcher(*m_registry, *m_launcher);
     if (!launcher.StartSysInfo())
         showUnavailable();
 }
 
-void frmAbout::showUnavailable() {
+void frmAbout::showUnavailable()
+{
     showNotice(this, QMessageBox::NoIcon, unavailableMessage(), u"sysInfoUnavailable"_qs);
 }
 
-QRect frmAbout::twips(int x, int y, int width, int height) const {
+QRect frmAbout::twips(int x, int y, int width, int height) const
+{
     return Twips::toPixels(*this, x, y, width, height);
 }

@@ -11,7 +11,8 @@ class Registry;
 
 // The About box: title, version, description, and a button that starts the system's
 // System Information tool. Modeless; it deletes itself when closed.
-class frmAbout final : public QDialog {
+class frmAbout final : public QDialog
+{
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(frmAbout)
 

@@ -6,7 +6,8 @@
 
 namespace {
 
-QString doubleWordText(const QByteArray &data) {
+QString doubleWordText(const QByteArray &data)
+{
     quint32 value = 0;
     const qsizetype bytes = qMin<qsizetype>(data.size(), 4);
     for (qsizetype i = bytes - 1; i >= 0; --i)
@@ -17,7 +18,8 @@ QString doubleWordText(const QByteArray &data) {
 } // namespace
 
 bool GetKeyValue(Registry &registry, RegistryRoot keyRoot, const QString &keyName,
-                 const QString &subKeyRef, QString &keyVal) {
+                 const QString &subKeyRef, QString &keyVal)
+{
     RegistryKey key = 0;
     // A failed open leaves key at 0; closing it anyway is harmless and keeps one exit path.
     const auto closeKey = qScopeGuard([&] { registry.closeKey(key); });

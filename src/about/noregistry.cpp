@@ -1,14 +1,17 @@
 #include "noregistry.h"
 
-bool NoRegistry::openKey(RegistryRoot, const QByteArray &, quint32, RegistryKey &key) {
+bool NoRegistry::openKey(RegistryRoot, const QByteArray &, quint32, RegistryKey &key)
+{
     key = 0;
     return false;
 }
 
-bool NoRegistry::queryValue(RegistryKey, const QByteArray &, QByteArray &, quint32 &, quint32 &) {
+bool NoRegistry::queryValue(RegistryKey, const QByteArray &, QByteArray &, quint32 &, quint32 &)
+{
     return false;
 }
 
-bool NoRegistry::closeKey(RegistryKey) {
+bool NoRegistry::closeKey(RegistryKey)
+{
     return false;
 }

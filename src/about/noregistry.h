@@ -3,7 +3,8 @@
 #include "about/registry.h"
 
 // For systems without a registry: no key can be opened, so every lookup finds nothing.
-class NoRegistry final : public Registry {
+class NoRegistry final : public Registry
+{
 public:
     NoRegistry() = default;
 

@@ -3,7 +3,8 @@
 #include <QString>
 
 // Starts another program on its own, with a normal window that takes the focus.
-class ProgramLauncher {
+class ProgramLauncher
+{
 public:
     ProgramLauncher() = default;
     virtual ~ProgramLauncher() = default;

@@ -24,7 +24,8 @@ inline constexpr quint32 DoubleWord = 4;   // REG_DWORD, little-endian
 
 // The three registry calls the System Information lookup needs. Names and data cross
 // this interface as 8-bit text in the system code page, as the system's "A" calls take them.
-class Registry {
+class Registry
+{
 public:
     Registry() = default;
     virtual ~Registry() = default;

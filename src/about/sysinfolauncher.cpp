@@ -9,9 +9,12 @@
 SysInfoLauncher::SysInfoLauncher(Registry &registry, ProgramLauncher &launcher, FileTest fileExists)
     : m_registry(registry)
     , m_launcher(launcher)
-    , m_fileExists(fileExists ? std::move(fileExists) : FileTest(&Module1::FileExists)) {}
+    , m_fileExists(fileExists ? std::move(fileExists) : FileTest(&Module1::FileExists))
+{
+}
 
-bool SysInfoLauncher::StartSysInfo() {
+bool SysInfoLauncher::StartSysInfo()
+{
     // Whatever goes wrong here ends in the same message to the user, so every failure,
     // an empty registry value among them, is turned into false.
     try {
@@ -21,11 +24,13 @@ bool SysInfoLauncher::StartSysInfo() {
     }
 }
 
-QString SysInfoLauncher::localPath(const QString &path) {
+QString SysInfoLauncher::localPath(const QString &path)
+{
     return QString(path).replace(u'\\', u'/');
 }
 
-bool SysInfoLauncher::findAndStart() {
+bool SysInfoLauncher::findAndStart()
+{
     QString path;
     if (!GetKeyValue(m_registry, RegistryRoot::LocalMachine,
                      QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"),

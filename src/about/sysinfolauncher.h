@@ -8,7 +8,8 @@ class ProgramLauncher;
 class Registry;
 
 // Finds the System Information program through the registry and starts it.
-class SysInfoLauncher final {
+class SysInfoLauncher final
+{
 public:
     using FileTest = std::function<bool(const QString &path)>;
 

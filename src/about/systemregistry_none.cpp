@@ -2,6 +2,7 @@
 
 #include "about/noregistry.h"
 
-std::unique_ptr<Registry> createSystemRegistry() {
+std::unique_ptr<Registry> createSystemRegistry()
+{
     return std::make_unique<NoRegistry>();
 }

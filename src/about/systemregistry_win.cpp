@@ -2,6 +2,7 @@
 
 #include "about/windowsregistry.h"
 
-std::unique_ptr<Registry> createSystemRegistry() {
+std::unique_ptr<Registry> createSystemRegistry()
+{
     return std::make_unique<WindowsRegistry>();
 }

@@ -6,7 +6,8 @@ namespace {
 
 // The predefined HKEY values are sign-extended on 64-bit builds, so they are mapped by
 // name rather than by casting the enumerator.
-HKEY rootHandle(RegistryRoot root) {
+HKEY rootHandle(RegistryRoot root)
+{
     switch (root) {
     case RegistryRoot::ClassesRoot:
         return HKEY_CLASSES_ROOT;
@@ -20,14 +21,16 @@ HKEY rootHandle(RegistryRoot root) {
     return nullptr;
 }
 
-HKEY keyHandle(RegistryKey key) {
+HKEY keyHandle(RegistryKey key)
+{
     return reinterpret_cast<HKEY>(key);
 }
 
 } // namespace
 
 bool WindowsRegistry::openKey(RegistryRoot root, const QByteArray &keyName, quint32 accessMask,
-                              RegistryKey &key) {
+                              RegistryKey &key)
+{
     key = 0;
     const HKEY parent = rootHandle(root);
     if (!parent)
@@ -40,13 +43,15 @@ bool WindowsRegistry::openKey(RegistryRoot root, const QByteArray &keyName, quin
 }
 
 bool WindowsRegistry::queryValue(RegistryKey key, const QByteArray &valueName, QByteArray &buffer,
-                                 quint32 &type, quint32 &length) {
+                                 quint32 &type, quint32 &length)
+{
     if (key == 0)
         return false;
     DWORD valueType = 0;
     DWORD size = DWORD(buffer.size());
     if (RegQueryValueExA(keyHandle(key), valueName.constData(), nullptr, &valueType,
-                         reinterpret_cast<LPBYTE>(buffer.data()), &size) != ERROR_SUCCESS) {
+                         reinterpret_cast<LPBYTE>(buffer.data()), &size)
+        != ERROR_SUCCESS) {
         return false;
     }
     type = quint32(valueType);
@@ -54,7 +59,8 @@ bool WindowsRegistry::queryValue(RegistryKey key, const QByteArray &valueName, Q
     return true;
 }
 
-bool WindowsRegistry::closeKey(RegistryKey key) {
+bool WindowsRegistry::closeKey(RegistryKey key)
+{
     if (key == 0)
         return false;
     return RegCloseKey(keyHandle(key)) == ERROR_SUCCESS;

@@ -3,7 +3,8 @@
 #include "about/registry.h"
 
 // The system registry through the 8-bit ("A") calls.
-class WindowsRegistry final : public Registry {
+class WindowsRegistry final : public Registry
+{
 public:
     WindowsRegistry() = default;
 

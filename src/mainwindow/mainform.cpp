@@ -306,8 +306,9 @@ void MainForm::resizeEvent(QResizeEvent *event)
         return;
     applySizeLimits();
     const QSize outer = frameGeometry().size();
-    const QPoint topLeft(Twips::toPixelsX(*this, 120),
-                         std::max(Twips::toPixelsY(*this, 240), m_packetsReceived->geometry().bottom() + 1));
+    const QPoint topLeft(
+        Twips::toPixelsX(*this, 120),
+        std::max(Twips::toPixelsY(*this, 240), m_packetsReceived->geometry().bottom() + 1));
     QSize grid = outer - Twips::toPixels(*this, tableWidthMargin, tableHeightMargin);
     // Where the platform's frame and menu bar are taller than the design allowed for, the
     // table is cut to what fits so that its scroll bars stay in view.

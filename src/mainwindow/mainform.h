@@ -56,8 +56,7 @@ private:
     void createOptions();
     void bindAtStartUp(const SettingsFile::LoadResult &loaded);
     void updateCounters();
-    void takeTypedCounter(QLineEdit *field, void (DatagramReceiver::*set)(double),
-                          double current);
+    void takeTypedCounter(QLineEdit *field, void (DatagramReceiver::*set)(double), double current);
     void updateListeningStatus();
     void applySizeLimits();
     void unloadOptions();

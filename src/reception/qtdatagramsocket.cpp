@@ -28,7 +28,7 @@ bool QtDatagramSocket::bind(quint16 port)
         return false;
     }
     m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
-                              QVariant(8 * 1024 * 1024));
+                             QVariant(8 * 1024 * 1024));
     if (m_arena.isEmpty())
         m_arena.resize(batchSize * slotSize);
     setFailure(Failure::None, port);

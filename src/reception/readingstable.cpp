@@ -321,7 +321,8 @@ QVariant ReadingsTable::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
-        return m_showPlaceholders ? QString() : displayable(cellText(index.row() + 1, index.column()));
+        return m_showPlaceholders ? QString()
+                                  : displayable(cellText(index.row() + 1, index.column()));
     case Qt::ForegroundRole:
         if (isNameColumn(index.column()))
             return QColor(Qt::blue);

@@ -63,7 +63,7 @@ private:
         QString host;
         QString date;
         QString time;
-        QList<Pair> pairs; // only as long as the last pair written
+        QList<Pair> pairs;  // only as long as the last pair written
         int namedPairs = 0; // pairs [0, namedPairs) hold non-blank names
     };
     struct Name

@@ -74,10 +74,10 @@ void frmOptions::cmdOK_Click()
 {
     const QString wanted = m_portvalue->text();
     if (!m_receiver->rebind(wanted)) {
-        const QString still = m_receiver->isListening()
-                                  ? tr("Readings are still received on port %1.")
-                                        .arg(m_receiver->port())
-                                  : tr("No readings are being received.");
+        const QString still =
+            m_receiver->isListening()
+                ? tr("Readings are still received on port %1.").arg(m_receiver->port())
+                : tr("No readings are being received.");
         showNotice(this, QMessageBox::Warning,
                    tr("Senvo-Net cannot listen on the port you entered.\n\n%1\n\n%2 Enter "
                       "another port and press OK.")

@@ -18,8 +18,7 @@ class frmOptions final : public QDialog
 public:
     static constexpr QLatin1StringView defaultPort{"514"};
 
-    frmOptions(const SettingsFile &settings, DatagramReceiver *receiver,
-               QWidget *parent = nullptr);
+    frmOptions(const SettingsFile &settings, DatagramReceiver *receiver, QWidget *parent = nullptr);
 
     // Reads the stored port into the field; an empty or missing file leaves it as it is.
     SettingsFile::LoadResult LoadConfig();

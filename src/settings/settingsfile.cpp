@@ -32,8 +32,7 @@ SettingsFile::LoadResult readFile(const QString &path)
     if (!Module1::FileExists(path)) {
         if (QFileInfo::exists(path)) {
             result.status = Status::Failed;
-            result.error = QCoreApplication::translate("SettingsFile",
-                                                       "%1 is not a normal file.")
+            result.error = QCoreApplication::translate("SettingsFile", "%1 is not a normal file.")
                                .arg(describe(path));
         }
         return result;
@@ -109,11 +108,11 @@ SettingsFile::SaveResult SettingsFile::save(const QString &port) const
         if (!m_userDirectory.isEmpty() && QFileInfo::exists(userPath())
             && !QFile::remove(userPath())) {
             result.saved = false;
-            result.error = QCoreApplication::translate(
-                               "SettingsFile",
-                               "The port was saved to %1, but %2 could not be removed and "
-                               "will be read instead next time.")
-                               .arg(describe(applicationPath()), describe(userPath()));
+            result.error =
+                QCoreApplication::translate(
+                    "SettingsFile", "The port was saved to %1, but %2 could not be removed and "
+                                    "will be read instead next time.")
+                    .arg(describe(applicationPath()), describe(userPath()));
         }
         return result;
     }
