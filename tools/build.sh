@@ -4,19 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake ninja-build g++ qt6-base-dev fonts-dejavu-core)
-missing=()
-for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed' \
-        || missing+=("$package")
-done
-if ((${#missing[@]})); then
-    sudo=()
-    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-    "${sudo[@]}" apt-get update
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
-        apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+tools/install-missing.sh cmake ninja-build g++ qt6-base-dev fonts-dejavu-core
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build --parallel "$(nproc)"

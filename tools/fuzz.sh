@@ -8,19 +8,7 @@ cd "$(dirname "$0")/.."
 seconds="${1:-600}"
 build=build-fuzz
 
-packages=(cmake ninja-build clang libclang-rt-dev qt6-base-dev)
-missing=()
-for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'ok installed' \
-        || missing+=("$package")
-done
-if ((${#missing[@]})); then
-    sudo=()
-    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-    "${sudo[@]}" apt-get update
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
-        apt-get install -y --no-install-recommends "${missing[@]}"
-fi
+tools/install-missing.sh cmake ninja-build clang libclang-rt-dev qt6-base-dev
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_COMPILER=clang++ -DSENVO_FUZZ=ON
