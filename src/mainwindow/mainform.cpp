@@ -93,8 +93,9 @@ MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket
                               Twips::toPixels(*this, 9240, 0, 1095, 165));
     m_receivedBytes->setForegroundRole(QPalette::WindowText);
     m_packetsReceived->raise();
-    m_status->setGeometry(Twips::toPixels(*this, 120, 0, 4920, 255));
-    m_status->setMinimumHeight(m_packetsReceived->height());
+    QRect statusRect = Twips::toPixels(*this, 120, 0, 4920, 255);
+    statusRect.setHeight(std::max(statusRect.height(), m_packetsReceived->height()));
+    m_status->setGeometry(statusRect);
 
     connect(m_packetsReceived, &QLineEdit::editingFinished, this, [this] {
         takeTypedCounter(m_packetsReceived, &DatagramReceiver::setPackets, m_receiver.packets());
@@ -221,7 +222,6 @@ void MainForm::updateListeningStatus()
     if (m_receiver.isListening()) {
         m_status->setText(tr("Listening on UDP port %1").arg(m_receiver.port()));
         m_status->setToolTip({});
-        m_status->setForegroundRole(QPalette::WindowText);
         m_status->setPalette(palette());
         return;
     }
