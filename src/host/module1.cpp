@@ -43,7 +43,13 @@ bool FileExists(const QString &path)
     if (fileName.isEmpty())
         return false;
     constexpr QDir::Filters normalFiles = QDir::Files | QDir::NoDotAndDotDot;
-    if (fileName.contains(u'*') || fileName.contains(u'?') || fileName.contains(u'[')) {
+#ifdef Q_OS_UNIX
+    const bool wildcard =
+        fileName.contains(u'*') || fileName.contains(u'?') || fileName.contains(u'[');
+#else
+    const bool wildcard = fileName.contains(u'*') || fileName.contains(u'?');
+#endif
+    if (wildcard) {
         // QDir leaves hidden and system entries out unless asked for them.
         return !QDir(info.path()).entryList({fileName}, normalFiles).isEmpty();
     }

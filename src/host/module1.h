@@ -14,7 +14,7 @@ QString ComputerNameText();
 QString computerNameFromBuffer(QByteArrayView buffer);
 
 // True when path names a normal file: not a directory, not hidden (a dot-file on Unix,
-// the hidden attribute on Windows), not a device, socket or pipe. Wildcards (* ? [)
+// the hidden attribute on Windows), not a device, socket or pipe. Wildcards (* and ?, and [ on Unix)
 // in the file name match as a directory listing would.
 bool FileExists(const QString &path);
 

@@ -67,9 +67,7 @@ bool DatagramReceiver::rebind(const QString &portText)
     const QString reason = m_errorString;
     if (previous != 0 && !bind(QString::number(previous))) {
         m_errorString = tr("%1\n\nThe previous port %2 could not be opened again either: %3")
-                            .arg(reason)
-                            .arg(previous)
-                            .arg(m_errorString);
+                            .arg(reason, QString::number(previous), m_errorString);
         return false;
     }
     m_errorString = reason;

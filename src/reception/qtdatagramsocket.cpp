@@ -20,8 +20,16 @@ bool QtDatagramSocket::bind(quint16 port)
         const auto error = m_socket.error();
         if (error == QAbstractSocket::AddressInUseError)
             setFailure(Failure::InUse, port);
+#ifdef Q_OS_UNIX
         else if (error == QAbstractSocket::SocketAccessError && port < 1024)
             setFailure(Failure::Privileged, port);
+#else
+        // Windows refuses ports that it reserves for itself or that another program holds.
+        else if (error == QAbstractSocket::SocketAccessError)
+            setFailure(Failure::Other, port,
+                       tr("access was refused; the port may be reserved by the system or "
+                          "held by another program"));
+#endif
         else
             setFailure(Failure::Other, port, m_socket.errorString());
         m_socket.abort();
