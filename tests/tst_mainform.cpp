@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
@@ -53,6 +54,7 @@ private slots:
     void optionsMenuReReadsTheFile();
     void exitEndsTheProgram();
     void aboutOpensOneModelessDialog();
+    void fullTableIsReported();
 
 private:
     std::unique_ptr<MainForm> makeWindow(const QByteArray &stored,
@@ -340,6 +342,32 @@ void TestMainForm::aboutOpensOneModelessDialog()
     about->trigger();
     QCOMPARE(window->about(), dialog);
     QCOMPARE(window->findChildren<QDialog *>(u"frmAbout"_qs).size(), 1);
+}
+
+void TestMainForm::fullTableIsReported()
+{
+    const quint16 port = freePort();
+    auto window = makeWindow(QByteArray::number(port));
+    window->show();
+    QUdpSocket sender;
+    const int limit = window->table().hostLimit();
+    // In small steps, so that no step overflows the socket's receive buffer.
+    for (int sent = 0; sent <= limit;) {
+        for (const int end = std::min(sent + 200, limit + 1); sent < end; ++sent) {
+            sender.writeDatagram("<13>Jun 10 19:35:00 h" + QByteArray::number(sent)
+                                     + " s[N]: v=1 x",
+                                 QHostAddress::LocalHost, port);
+        }
+        QDeadlineTimer deadline(10000);
+        while (window->receiver().packets() < sent && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QCOMPARE(window->receiver().packets(), double(sent));
+        if (sent <= limit)
+            QVERIFY(!window->findChild<QMessageBox *>(u"tableFull"_qs));
+    }
+    QTRY_VERIFY(window->findChild<QMessageBox *>(u"tableFull"_qs));
+    QCOMPARE(window->table().hostCount(), limit);
+    QVERIFY(window->listeningStatus().endsWith(u"table full"));
 }
 
 QTEST_MAIN(TestMainForm)

@@ -40,6 +40,12 @@ QString quoted(const QString &text)
     return text.size() > shown.size() ? shown + u'\u2026' : shown;
 }
 
+QString settingsReadProblem(const SettingsFile::LoadResult &loaded)
+{
+    return QCoreApplication::translate("MainForm", "The stored port could not be read. %1")
+        .arg(loaded.error);
+}
+
 } // namespace
 
 MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket *socket)
@@ -180,7 +186,7 @@ void MainForm::bindAtStartUp(const SettingsFile::LoadResult &loaded)
 {
     QStringList problems;
     if (loaded.status == SettingsFile::LoadResult::Status::Failed)
-        problems << tr("The stored port could not be read. %1").arg(loaded.error);
+        problems << settingsReadProblem(loaded);
     if (loaded.status == SettingsFile::LoadResult::Status::Read
         && !DatagramReceiver::portFromText(loaded.item)) {
         problems << tr("The stored port \"%1\" in %2 is not a port number (a whole number from "
@@ -220,7 +226,10 @@ QString MainForm::listeningStatus() const
 void MainForm::updateListeningStatus()
 {
     if (m_receiver.isListening()) {
-        m_status->setText(tr("Listening on UDP port %1").arg(m_receiver.port()));
+        m_status->setText(
+            m_toldTableFull
+                ? tr("Listening on UDP port %1 \u2014 table full").arg(m_receiver.port())
+                : tr("Listening on UDP port %1").arg(m_receiver.port()));
         m_status->setToolTip({});
         m_status->setPalette(palette());
         return;
@@ -234,6 +243,15 @@ void MainForm::updateListeningStatus()
 
 void MainForm::updateCounters()
 {
+    if (m_table.droppedHosts() > 0 && !m_toldTableFull) {
+        m_toldTableFull = true;
+        updateListeningStatus();
+        showNotice(this, QMessageBox::Warning,
+                   tr("The table is full: it holds at most %1 hosts, so readings from further "
+                      "hosts are not shown. The hosts already in the table keep being updated.")
+                       .arg(m_table.hostLimit()),
+                   u"tableFull"_qs);
+    }
     // A field the user is typing into is left alone until the typing is done.
     if (!m_packetsReceived->isModified())
         m_packetsReceived->setText(generalNumber(m_receiver.packets()));
@@ -253,10 +271,14 @@ void MainForm::takeTypedCounter(QLineEdit *field, void (DatagramReceiver::*set)(
 void MainForm::showOptions()
 {
     createOptions();
-    m_options->LoadConfig();
+    const SettingsFile::LoadResult loaded = m_options->LoadConfig();
     m_options->show();
     m_options->raise();
     m_options->activateWindow();
+    if (loaded.status == SettingsFile::LoadResult::Status::Failed) {
+        showNotice(m_options, QMessageBox::Warning, settingsReadProblem(loaded),
+                   u"settingsNotRead"_qs);
+    }
 }
 
 void MainForm::showAbout()

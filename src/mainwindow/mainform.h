@@ -71,4 +71,5 @@ private:
     QLineEdit *m_receivedBytes = nullptr;
     QTableView *m_grid = nullptr;
     bool m_unloading = false;
+    bool m_toldTableFull = false;
 };
