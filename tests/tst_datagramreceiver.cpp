@@ -9,7 +9,9 @@
 #include <QTest>
 #include <QUdpSocket>
 
+#ifdef Q_OS_UNIX
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -171,13 +173,18 @@ void TestDatagramReceiver::portInUse()
 
 void TestDatagramReceiver::privilegedPort()
 {
+#ifndef Q_OS_UNIX
+    QSKIP("only Unix keeps the ports below 1024 for privileged programs");
+#else
     if (::geteuid() == 0)
         QSKIP("running as root: low ports can be bound");
     ReadingsTable table;
     DatagramReceiver receiver(&table);
-    QVERIFY(!receiver.bind(u"514"_qs));
+    if (receiver.bind(u"1023"_qs))
+        QSKIP("this system lets every user open low ports");
     QVERIFY2(receiver.errorString().contains(u"1024"), qPrintable(receiver.errorString()));
     QVERIFY(receiver.errorString().contains(u"setcap"));
+#endif
 }
 
 void TestDatagramReceiver::failedRebindKeepsOldPort()
