@@ -2,6 +2,7 @@
 
 #include "about/applicationicon.h"
 #include "about/frmabout.h"
+#include "host/designfont.h"
 #include "host/module1.h"
 #include "host/twips.h"
 #include "mainwindow/notice.h"
@@ -19,15 +20,16 @@
 #include <QTableView>
 #include <QTimer>
 
+#include <tuple>
+#include <utility>
+
 namespace {
 
-QFont formFont(const QWidget &widget, bool bold)
-{
-    QFont font = widget.font();
-    font.setPointSizeF(8.25);
-    font.setBold(bold);
-    return font;
-}
+// Where the counter fields stand in the design, in twips.
+constexpr double packetsX = 6840;
+constexpr double packetsWidth = 615;
+constexpr double bytesX = 9240;
+constexpr double bytesWidth = 1095;
 
 // A stored value may be anything, binary bytes included: quote only a harmless prefix.
 QString quoted(const QString &text)
@@ -66,16 +68,16 @@ MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket
 
     m_status = new QLabel(client);
     m_status->setObjectName(u"listeningStatus"_qs);
-    m_status->setFont(formFont(*this, false));
+    m_status->setFont(designFont(font(), false));
 
     auto counter = [&](const QString &labelText, const QString &name, QRect labelRect,
                        QRect fieldRect) {
         auto *label = new QLabel(labelText, client);
-        label->setFont(formFont(*this, true));
+        label->setFont(designFont(font(), true));
         label->setGeometry(labelRect);
         auto *field = new QLineEdit(u"0"_qs, client);
         field->setObjectName(name);
-        field->setFont(formFont(*this, false));
+        field->setFont(designFont(font(), false));
         field->setFrame(false);
         field->setTextMargins(0, 0, 0, 0);
         field->setValidator(new QRegularExpressionValidator(
@@ -89,19 +91,20 @@ MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket
         field->setPalette(flat);
         field->setAccessibleName(labelText);
         label->setBuddy(field);
-        return field;
+        return std::pair(label, field);
     };
-    m_packetsReceived = counter(tr("Packets Received:"), u"PacketsReceived"_qs,
-                                Twips::toPixels(*this, 5160, 0, 1815, 255),
-                                Twips::toPixels(*this, 6840, 0, 615, 195));
-    m_receivedBytes = counter(tr("Bytes Received:"), u"ReceivedBytes"_qs,
-                              Twips::toPixels(*this, 7440, 0, 1575, 255),
-                              Twips::toPixels(*this, 9240, 0, 1095, 165));
+    std::tie(m_packetsLabel, m_packetsReceived) = counter(
+        tr("Packets Received:"), u"PacketsReceived"_qs, Twips::toPixels(*this, 5160, 0, 1815, 255),
+        Twips::toPixels(*this, packetsX, 0, packetsWidth, 195));
+    std::tie(m_bytesLabel, m_receivedBytes) = counter(
+        tr("Bytes Received:"), u"ReceivedBytes"_qs, Twips::toPixels(*this, 7440, 0, 1575, 255),
+        Twips::toPixels(*this, bytesX, 0, bytesWidth, 165));
     m_receivedBytes->setForegroundRole(QPalette::WindowText);
     m_packetsReceived->raise();
     QRect statusRect = Twips::toPixels(*this, 120, 0, 4920, 255);
     statusRect.setHeight(std::max(statusRect.height(), m_packetsReceived->height()));
     m_status->setGeometry(statusRect);
+    layoutCounters();
 
     connect(m_packetsReceived, &QLineEdit::editingFinished, this, [this] {
         takeTypedCounter(m_packetsReceived, &DatagramReceiver::setPackets, m_receiver.packets());
@@ -113,7 +116,7 @@ MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket
     m_grid = new QTableView(client);
     m_grid->setObjectName(u"MSFlexGrid1"_qs);
     m_grid->setAccessibleName(tr("Readings"));
-    m_grid->setFont(formFont(*this, false));
+    m_grid->setFont(designFont(font(), false));
     m_grid->setModel(&m_table);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setWordWrap(false);
@@ -141,6 +144,7 @@ MainForm::~MainForm()
     // goes would otherwise write to a receiver that is already gone.
     unloadOptions();
     delete centralWidget();
+    delete m_about.data();
 }
 
 void MainForm::Form_Load()
@@ -257,11 +261,42 @@ void MainForm::updateCounters()
         m_packetsReceived->setText(generalNumber(m_receiver.packets()));
     if (!m_receivedBytes->isModified())
         m_receivedBytes->setText(generalNumber(m_receiver.bytes()));
+    layoutCounters();
+}
+
+// The design's places hold short numbers. Longer ones push the counters to the left, so
+// that every digit stays in view.
+void MainForm::layoutCounters()
+{
+    const auto widthFor = [this](const QLineEdit *field, double designTwips) {
+        constexpr int innerMargins = 6;
+        return std::max(Twips::toPixelsX(*this, designTwips),
+                        field->fontMetrics().horizontalAdvance(field->text()) + innerMargins);
+    };
+    const auto place = [](QWidget *widget, int x, int width) {
+        widget->setGeometry(x, widget->y(), width, widget->height());
+    };
+    const int bytesRight = Twips::toPixelsX(*this, bytesX + bytesWidth);
+    const int bytes = widthFor(m_receivedBytes, bytesWidth);
+    place(m_receivedBytes, bytesRight - bytes, bytes);
+    place(m_bytesLabel, m_receivedBytes->x() - Twips::toPixelsX(*this, bytesX - 7440),
+          m_bytesLabel->width());
+    const int packetsRight = std::min(Twips::toPixelsX(*this, packetsX + packetsWidth),
+                                      m_bytesLabel->x() + Twips::toPixelsX(*this, 15));
+    const int packets = widthFor(m_packetsReceived, packetsWidth);
+    place(m_packetsReceived, packetsRight - packets, packets);
+    place(m_packetsLabel, m_packetsReceived->x() - Twips::toPixelsX(*this, packetsX - 5160),
+          m_packetsLabel->width());
+    place(m_status, m_status->x(), std::max(0, m_packetsLabel->x() - m_status->x()));
 }
 
 void MainForm::takeTypedCounter(QLineEdit *field, void (DatagramReceiver::*set)(double),
                                 double current)
 {
+    // Enter, or a click elsewhere, without typing must not set the count back to what was
+    // last shown.
+    if (!field->isModified())
+        return;
     const std::optional<double> typed = counterFromText(field->text());
     (m_receiver.*set)(typed.value_or(current));
     field->setModified(false);
@@ -285,7 +320,9 @@ void MainForm::showAbout()
 {
     // One About dialog at a time: asking again brings the open one forward.
     if (!m_about) {
-        m_about = new frmAbout(this);
+        // A window of its own: closing the main window leaves it open, and the program ends
+        // when the last window closes. It deletes itself on closing.
+        m_about = new frmAbout;
         m_about->show();
         return;
     }
@@ -328,6 +365,14 @@ void MainForm::resizeEvent(QResizeEvent *event)
         return;
     applySizeLimits();
     const QSize outer = frameGeometry().size();
+    const QSize allowed = outer.expandedTo(Twips::toPixels(*this, minimumWidth, minimumHeight))
+                              .boundedTo(Twips::toPixels(*this, maximumWidth, maximumHeight));
+    // Some window managers ignore size hints: set the size back, but only once for a given
+    // size, so that one that insists does not start an endless exchange.
+    if (allowed != outer && outer != m_refusedSize) {
+        m_refusedSize = outer;
+        QTimer::singleShot(0, this, [this] { resize(size()); });
+    }
     const QPoint topLeft(
         Twips::toPixelsX(*this, 120),
         std::max(Twips::toPixelsY(*this, 240), m_packetsReceived->geometry().bottom() + 1));

@@ -56,6 +56,7 @@ private:
     void createOptions();
     void bindAtStartUp(const SettingsFile::LoadResult &loaded);
     void updateCounters();
+    void layoutCounters();
     void takeTypedCounter(QLineEdit *field, void (DatagramReceiver::*set)(double), double current);
     void updateListeningStatus();
     void applySizeLimits();
@@ -67,9 +68,12 @@ private:
     QPointer<frmOptions> m_options;
     QPointer<QDialog> m_about;
     QLabel *m_status = nullptr;
+    QLabel *m_packetsLabel = nullptr;
+    QLabel *m_bytesLabel = nullptr;
     QLineEdit *m_packetsReceived = nullptr;
     QLineEdit *m_receivedBytes = nullptr;
     QTableView *m_grid = nullptr;
     bool m_unloading = false;
     bool m_toldTableFull = false;
+    QSize m_refusedSize;
 };
