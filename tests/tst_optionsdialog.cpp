@@ -86,6 +86,10 @@ void TestOptionsDialog::layout()
     QVERIFY(label);
     QCOMPARE(label->text(), u"Incoming UDP Port:");
     QVERIFY(label->font().bold());
+    // The port field stands over the frame: the label's text must end before it.
+    const QRect field = fresh.findChild<QLineEdit *>(u"portvalue"_qs)->geometry();
+    QVERIFY2(label->mapTo(&fresh, QPoint(label->sizeHint().width(), 0)).x() <= field.left(),
+             qPrintable(QString::number(label->sizeHint().width())));
     auto *ok = fresh.findChild<QPushButton *>(u"cmdOK"_qs);
     QVERIFY(ok);
     QCOMPARE(ok->text(), u"OK");

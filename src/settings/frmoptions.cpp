@@ -1,5 +1,6 @@
 #include "frmoptions.h"
 
+#include "host/designfont.h"
 #include "host/twips.h"
 #include "mainwindow/notice.h"
 #include "reception/datagramreceiver.h"
@@ -20,6 +21,7 @@ frmOptions::frmOptions(const SettingsFile &settings, DatagramReceiver *receiver,
     , m_cmdOK(new QPushButton(tr("OK"), this))
 {
     setObjectName(u"frmOptions"_qs);
+    setFont(designFont(font(), false));
     setWindowTitle(tr("Senvo-Net Options"));
     setFixedSize(Twips::toPixels(*this, 3120, 1590));
 
@@ -27,13 +29,16 @@ frmOptions::frmOptions(const SettingsFile &settings, DatagramReceiver *receiver,
     frame->setGeometry(Twips::toPixels(*this, 120, 120, 2895, 855));
     auto *label = new QLabel(tr("Incoming UDP Port:"), frame);
     label->setGeometry(Twips::toPixels(*this, 120, 360, 1815, 375));
-    QFont bold = label->font();
-    bold.setBold(true);
-    label->setFont(bold);
+    label->setFont(designFont(font(), true));
     label->setBuddy(m_portvalue);
 
     m_portvalue->setObjectName(u"portvalue"_qs);
-    m_portvalue->setGeometry(Twips::toPixels(*this, 2040, 480, 855, 285));
+    QRect field = Twips::toPixels(*this, 2040, 480, 855, 285);
+    // Where the platform's face is wider than the design's, the field moves right rather
+    // than cover the end of the label.
+    field.moveLeft(
+        std::max(field.left(), label->mapTo(this, QPoint(label->sizeHint().width(), 0)).x()));
+    m_portvalue->setGeometry(field);
     m_portvalue->setAccessibleName(label->text());
     m_portvalue->raise(); // it stands over the frame's right part
 
