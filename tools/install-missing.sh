@@ -10,7 +10,14 @@ done
 ((${#missing[@]})) || exit 0
 
 sudo=()
-[ "$(id -u)" -eq 0 ] || sudo=(sudo)
+if [ "$(id -u)" -ne 0 ]; then
+    if ! command -v sudo >/dev/null; then
+        echo "These packages are missing: ${missing[*]}" >&2
+        echo "Install them as root, then run this again: su -c 'apt-get install ${missing[*]}'" >&2
+        exit 1
+    fi
+    sudo=(sudo)
+fi
 "${sudo[@]}" apt-get update
 "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
     apt-get install -y --no-install-recommends "${missing[@]}"
