@@ -30,17 +30,6 @@ QStringView take(QStringView text, qsizetype start, qsizetype n)
     return text.sliced(from, std::min(n, text.size() - from));
 }
 
-QStringView trimSpaces(QStringView text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin] == u' ')
-        ++begin;
-    while (end > begin && text[end - 1] == u' ')
-        --end;
-    return text.sliced(begin, end - begin);
-}
-
 // Assigns in place so that a field that is not shared keeps its storage.
 void assign(QString &field, QStringView prefix, QStringView text, QStringView suffix)
 {

@@ -14,15 +14,6 @@ namespace {
 constexpr int blankMatch = -1;
 constexpr int unknownMatch = -2;
 
-QStringView trimSpaces(QStringView text)
-{
-    while (text.startsWith(u' '))
-        text = text.sliced(1);
-    while (text.endsWith(u' '))
-        text.chop(1);
-    return text;
-}
-
 bool isUnsafeForDisplay(char16_t c)
 {
     return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x061c || c == 0x200e || c == 0x200f

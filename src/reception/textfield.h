@@ -6,6 +6,18 @@
 #include <cstring>
 #include <type_traits>
 
+// Trims only the space character: tabs and other white space are part of the text.
+inline QStringView trimSpaces(QStringView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == u' ')
+        ++begin;
+    while (end > begin && text[end - 1] == u' ')
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
 // Copies count characters between texts that do not overlap. The texts of a reading are
 // short, and copying them inline costs less than a call to the library's memcpy.
 inline void copyChars(QChar *to, const QChar *from, qsizetype count)
