@@ -7,6 +7,7 @@
 #include "host/twips.h"
 #include "mainwindow/notice.h"
 #include "reception/counterformat.h"
+#include "senvoversion.h"
 #include "settings/frmoptions.h"
 
 #include <QApplication>
@@ -151,7 +152,8 @@ void MainForm::Form_Load()
 {
     createOptions();
     const SettingsFile::LoadResult loaded = m_options->LoadConfig();
-    setWindowTitle(u"Senvo-Net Version 1.0 on "_qs + Module1::ComputerNameText());
+    setWindowTitle(u"Senvo-Net Version %1 on "_qs.arg(SenvoVersion::shortText)
+                   + Module1::ComputerNameText());
     QGuiApplication::setApplicationDisplayName(u"Senvo-Net"_qs);
     bindAtStartUp(loaded);
 }
