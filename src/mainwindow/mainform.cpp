@@ -4,8 +4,8 @@
 #include "about/frmabout.h"
 #include "host/designfont.h"
 #include "host/module1.h"
+#include "host/notice.h"
 #include "host/twips.h"
-#include "mainwindow/notice.h"
 #include "reception/counterformat.h"
 #include "settings/frmoptions.h"
 

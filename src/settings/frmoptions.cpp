@@ -1,8 +1,8 @@
 #include "frmoptions.h"
 
 #include "host/designfont.h"
+#include "host/notice.h"
 #include "host/twips.h"
-#include "mainwindow/notice.h"
 #include "reception/datagramreceiver.h"
 
 #include <QCloseEvent>
