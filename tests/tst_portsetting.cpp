@@ -51,7 +51,6 @@ private:
 
 void TestPortSetting::init()
 {
-    m_setting.reset();
     m_program = std::make_unique<QTemporaryDir>();
     m_user = std::make_unique<QTemporaryDir>();
     makeSetting(SettingsFile(m_program->path(), m_user->path()));
