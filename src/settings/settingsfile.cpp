@@ -16,7 +16,7 @@ constexpr qint64 maxBytesRead = 4096;
 
 QString joined(const QString &directory)
 {
-    return directory + u'/' + SettingsFile::fileName;
+    return directory.isEmpty() ? QString() : directory + u'/' + SettingsFile::fileName;
 }
 
 QString describe(const QString &path)
@@ -77,7 +77,26 @@ SettingsFile::SettingsFile(const QString &applicationDirectory, const QString &u
 SettingsFile SettingsFile::forThisApplication()
 {
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    return {QCoreApplication::applicationDirPath(), config + u"/Senvo-Net"_qs};
+    const QString program = QCoreApplication::applicationDirPath();
+    return {isSystemProgramDirectory(program) ? QString() : program, config + u"/Senvo-Net"_qs};
+}
+
+bool SettingsFile::isSystemProgramDirectory(const QString &directory)
+{
+    static constexpr QStringView systemDirectories[] = {
+        u"/usr/bin",   u"/usr/sbin", u"/usr/local/bin", u"/usr/local/sbin",
+        u"/usr/games", u"/bin",      u"/sbin",          u"/usr/local/games",
+    };
+    if (directory.isEmpty() || QDir::isRelativePath(directory))
+        return false;
+    // /bin may be a link to /usr/bin, and a program started through a link sees either.
+    const QString clean = QDir::cleanPath(directory);
+    const QString canonical = QFileInfo(clean).canonicalFilePath();
+    for (const QStringView system : systemDirectories) {
+        if (clean == system || (!canonical.isEmpty() && canonical == system))
+            return true;
+    }
+    return false;
 }
 
 QString SettingsFile::applicationPath() const
@@ -92,16 +111,20 @@ QString SettingsFile::userPath() const
 
 SettingsFile::LoadResult SettingsFile::load() const
 {
-    if (!m_userDirectory.isEmpty() && QFileInfo::exists(userPath()))
+    if (!m_userDirectory.isEmpty()
+        && (m_applicationDirectory.isEmpty() || QFileInfo::exists(userPath())))
         return readFile(userPath());
+    if (m_applicationDirectory.isEmpty())
+        return {};
     return readFile(applicationPath());
 }
 
 SettingsFile::SaveResult SettingsFile::save(const QString &port) const
 {
     SaveResult result;
-    const QString besideProgram = writeFile(applicationPath(), port);
-    if (besideProgram.isEmpty()) {
+    const QString besideProgram =
+        m_applicationDirectory.isEmpty() ? QString() : writeFile(applicationPath(), port);
+    if (!m_applicationDirectory.isEmpty() && besideProgram.isEmpty()) {
         result.saved = true;
         result.path = applicationPath();
         // A file left in the user's folder would hide the port just saved.
@@ -116,13 +139,20 @@ SettingsFile::SaveResult SettingsFile::save(const QString &port) const
         }
         return result;
     }
-    if (m_userDirectory.isEmpty() || !QDir().mkpath(m_userDirectory)) {
+    if (m_userDirectory.isEmpty()) {
         result.error = besideProgram;
         return result;
     }
-    const QString inUserFolder = writeFile(userPath(), port);
+    QString inUserFolder;
+    if (!QDir().mkpath(m_userDirectory)) {
+        inUserFolder = QCoreApplication::translate("SettingsFile", "%1 could not be created.")
+                           .arg(describe(m_userDirectory));
+    } else {
+        inUserFolder = writeFile(userPath(), port);
+    }
     if (!inUserFolder.isEmpty()) {
-        result.error = besideProgram + u'\n' + inUserFolder;
+        result.error =
+            besideProgram.isEmpty() ? inUserFolder : besideProgram + u'\n' + inUserFolder;
         return result;
     }
     result.saved = true;

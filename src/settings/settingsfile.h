@@ -7,7 +7,8 @@
 // It lives next to the program. Where that folder cannot be written (a system-wide
 // install) the port is kept in the user's configuration folder instead, and a file
 // there wins when reading: it only exists while it holds the latest confirmed port,
-// because a later save next to the program removes it.
+// because a later save next to the program removes it. Without an application directory
+// only the user's file is used.
 class SettingsFile final
 {
 public:
@@ -30,11 +31,15 @@ public:
     };
 
     SettingsFile(const QString &applicationDirectory, const QString &userDirectory);
-    // Next to this program, with ~/.config/Senvo-Net (or the platform's equivalent) as fallback.
+    // Next to this program, with ~/.config/Senvo-Net (or the platform's equivalent) as fallback;
+    // only the latter for a program installed in a system directory.
     static SettingsFile forThisApplication();
+    // The directories that hold the programs of the whole system (/usr/bin and the like):
+    // a file written there by root would be left behind by the package manager.
+    static bool isSystemProgramDirectory(const QString &directory);
 
-    QString applicationPath() const;
-    QString userPath() const;
+    QString applicationPath() const; // empty without an application directory
+    QString userPath() const;        // empty without a user directory
 
     LoadResult load() const;
     SaveResult save(const QString &port) const;
