@@ -1,12 +1,33 @@
 #!/usr/bin/env bash
 # Installs what is missing on Debian, builds, then starts Senvo-Net ("run", the default)
-# or runs every test ("test"), then again in a sanitizer build.
+# or runs every test ("test"), then again in a sanitizer build; or makes the Debian
+# package build/senvo-net_<version>_<arch>.deb from a Release build ("package").
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+if [ "${1:-}" = package ]; then
+    # dpkg-shlibdeps (dpkg-dev) and file work out the package's dependencies.
+    tools/install-missing.sh cmake ninja-build g++ qt6-base-dev dpkg-dev file
+    # Debian's hardening flags, all of them: the installed program runs with a capability.
+    export DEB_BUILD_MAINT_OPTIONS=hardening=+all
+    # A build directory of its own, so that the everyday build keeps its type.
+    cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+        -DCMAKE_INSTALL_PREFIX=/usr \
+        -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
+        -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)"
+    cmake --build build-package --parallel "$(nproc)"
+    (cd build-package && cpack -G DEB)
+    mkdir -p build
+    rm -f build/senvo-net_*.deb
+    mv build-package/senvo-net_*.deb build/
+    ls build/senvo-net_*.deb
+    exit 0
+fi
+
 packages=(cmake ninja-build g++ qt6-base-dev fonts-dejavu-core)
-# The tests also compile the Windows-only code, with MinGW-w64.
-[ "${1:-run}" = test ] && packages+=(g++-mingw-w64-x86-64-posix)
+# The tests also compile the Windows-only code, with MinGW-w64, and validate the installed
+# desktop entry and metainfo.
+[ "${1:-run}" = test ] && packages+=(g++-mingw-w64-x86-64-posix desktop-file-utils appstream)
 tools/install-missing.sh "${packages[@]}"
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -26,7 +47,7 @@ test)
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$(nproc)"
     ;;
 *)
-    echo "usage: $0 [run|test]" >&2
+    echo "usage: $0 [run|test|package]" >&2
     exit 2
     ;;
 esac
