@@ -92,7 +92,12 @@ void TestMainForm::startUp()
     const quint16 port = freePort();
     auto window = makeWindow(QByteArray::number(port) + "\r\n");
     QCOMPARE(window->windowTitle(), u"Senvo-Net Version 1.0 on "_qs + Module1::ComputerNameText());
-    QCOMPARE(QGuiApplication::applicationDisplayName(), u"Senvo-Net");
+    // The title the About dialog and message boxes read; a display name set explicitly
+    // would be appended to every title bar by the window system.
+    QCOMPARE(QCoreApplication::applicationName(), u"Senvo-Net");
+    QCoreApplication::setApplicationName(u"renamed"_qs);
+    QCOMPARE(QGuiApplication::applicationDisplayName(), u"renamed");
+    QCoreApplication::setApplicationName(u"Senvo-Net"_qs);
     QVERIFY(window->options());
     QVERIFY(!window->options()->isVisible());
     QCOMPARE(window->options()->portText(), QString::number(port));
@@ -155,6 +160,7 @@ void TestMainForm::unusableStoredPort()
     QVERIFY2(startUpMessage(*window)->text().contains(u"not a port number"),
              qPrintable(startUpMessage(*window)->text()));
     QVERIFY(startUpMessage(*window)->text().size() < 1000);
+    QCOMPARE(startUpMessage(*window)->windowTitle(), u"Senvo-Net");
 }
 
 void TestMainForm::settingsFileIsADirectory()

@@ -152,7 +152,9 @@ void MainForm::Form_Load()
     createOptions();
     const SettingsFile::LoadResult loaded = m_options->LoadConfig();
     setWindowTitle(u"Senvo-Net Version 1.0 on "_qs + Module1::ComputerNameText());
-    QGuiApplication::setApplicationDisplayName(u"Senvo-Net"_qs);
+    // The title the About dialog and message boxes use. Not the display name: window systems
+    // append a display name that is set to every title bar.
+    QCoreApplication::setApplicationName(u"Senvo-Net"_qs);
     bindAtStartUp(loaded);
 }
 

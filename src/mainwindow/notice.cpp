@@ -1,12 +1,12 @@
 #include "notice.h"
 
-#include <QGuiApplication>
+#include <QCoreApplication>
 
 QMessageBox *showNotice(QWidget *parent, QMessageBox::Icon icon, const QString &text,
                         const QString &objectName)
 {
-    auto *box = new QMessageBox(icon, QGuiApplication::applicationDisplayName(), text,
-                                QMessageBox::Ok, parent);
+    auto *box =
+        new QMessageBox(icon, QCoreApplication::applicationName(), text, QMessageBox::Ok, parent);
     box->setObjectName(objectName);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
