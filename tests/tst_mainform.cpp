@@ -180,10 +180,19 @@ void TestMainForm::portTakenAtStartUp()
     QUdpSocket other;
     QVERIFY(other.bind(QHostAddress::AnyIPv4, 0));
     auto window = makeWindow(QByteArray::number(other.localPort()));
+    // The message waits for the window, so that it opens over it.
+    QCoreApplication::processEvents();
+    QCOMPARE(startUpMessage(*window), nullptr);
+    window->move(40, 30);
     window->show();
     QVERIFY(!window->receiver().isListening());
     QTRY_VERIFY(startUpMessage(*window));
     QVERIFY(startUpMessage(*window)->text().contains(u"already in use"));
+    QTRY_VERIFY(startUpMessage(*window)->isVisible());
+    const QPoint off =
+        startUpMessage(*window)->frameGeometry().center() - window->frameGeometry().center();
+    QVERIFY2(off.manhattanLength() <= 4, qPrintable(u"%1,%2"_qs.arg(off.x()).arg(off.y())));
+    QVERIFY(!startUpMessage(*window)->isModal());
     QVERIFY(window->listeningStatus().startsWith(u"Not listening"));
 }
 

@@ -6,6 +6,7 @@
 #include "host/module1.h"
 #include "host/twips.h"
 #include "mainwindow/notice.h"
+#include "mainwindow/onscreen.h"
 #include "reception/counterformat.h"
 #include "settings/frmoptions.h"
 
@@ -207,8 +208,8 @@ void MainForm::bindAtStartUp(const SettingsFile::LoadResult &loaded)
     }
     updateListeningStatus();
     if (!problems.isEmpty()) {
-        // Once the window is on screen, so the user sees what the message is about.
-        QTimer::singleShot(0, this, [this, text = problems.join(u"\n\n"_qs)] {
+        // Once the window is on screen and placed, so that the message opens over it.
+        OnScreen::call(this, [this, text = problems.join(u"\n\n"_qs)] {
             showNotice(this, QMessageBox::Warning, text, u"startUpProblem"_qs);
         });
     }

@@ -9,6 +9,8 @@ QMessageBox *showNotice(QWidget *parent, QMessageBox::Icon icon, const QString &
         new QMessageBox(icon, QCoreApplication::applicationName(), text, QMessageBox::Ok, parent);
     box->setObjectName(objectName);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    // Modeless: the window behind stays usable; the box opens centred over it.
+    box->setModal(false);
+    box->show();
     return box;
 }
