@@ -126,6 +126,8 @@ void TestMainForm::startUp()
     window->show();
     QCoreApplication::processEvents();
     QCOMPARE(startUpMessage(*window), nullptr);
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QCOMPARE(QApplication::focusWidget(), grid);
 }
 
 void TestMainForm::startUpWithoutSettingsFile()

@@ -130,6 +130,8 @@ MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket
     QHeaderView *columns = m_grid->horizontalHeader();
     columns->setDefaultSectionSize(Twips::toPixelsX(*this, 900));
     columns->setMinimumSectionSize(Twips::toPixelsX(*this, 300));
+    // The first keystroke goes to the readings, not into a counter.
+    m_grid->setFocus();
 
     connect(&m_receiver, &DatagramReceiver::countersChanged, this, &MainForm::updateCounters);
     connect(&m_receiver, &DatagramReceiver::listeningChanged, this,
