@@ -2,17 +2,24 @@
 #include "host/module1.h"
 #include "host/twips.h"
 #include "mainwindow/mainform.h"
+#include "mainwindow/readingsview.h"
+#include "reception/copiedtext.h"
+#include "reception/reading.h"
 #include "settings/frmoptions.h"
 #include "testsupport.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDeadlineTimer>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
 #include <QSignalSpy>
@@ -30,6 +37,26 @@ namespace {
 QMessageBox *startUpMessage(const MainForm &window)
 {
     return window.findChild<QMessageBox *>(u"startUpProblem"_qs);
+}
+
+QTableView *grid(const MainForm &window)
+{
+    return window.findChild<QTableView *>(u"MSFlexGrid1"_qs);
+}
+
+// Readings as "host|name|value", each posted to the window's table; "publish" shows what
+// was posted so far, as the receiver does between bursts.
+void post(MainForm &window, const QStringList &readings)
+{
+    for (const QString &line : readings) {
+        if (line == u"publish") {
+            window.receiver().publish();
+            continue;
+        }
+        const QStringList f = line.split(u'|');
+        window.table().fillgrid({{}, u"Jun 10"_qs, u"19:35:00"_qs, f[0], f[1], f[2]});
+    }
+    window.receiver().publish();
 }
 
 } // namespace
@@ -61,6 +88,9 @@ private slots:
     void enterWithoutTypingKeepsTheCount();
     void longCountsStayInView();
     void fullTableIsReported();
+    void columnsFitWhatArrives_data();
+    void columnsFitWhatArrives();
+    void copyFromTheTable();
 
 private:
     std::unique_ptr<MainForm> makeWindow(const QByteArray &stored,
@@ -464,6 +494,108 @@ void TestMainForm::longCountsStayInView()
         left = field->x();
     }
     QVERIFY(status->geometry().right() < left);
+}
+
+void TestMainForm::columnsFitWhatArrives_data()
+{
+    // Checks what the table column (or -1, the host header) ends with: "fits" its text, the
+    // "bound", or the "user's" width set by hand before the readings arrive.
+    QTest::addColumn<QStringList>("readings");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("text");
+    const QString longValue = u" 123456789012345678901234 "_qs;
+    QTest::newRow("name shown whole")
+        << QStringList{u"h| a| 1 "_qs, u"h| Free Memory (MB)| 2048 "_qs} << 3 << u"fits"_qs
+        << u" Free Memory (MB)"_qs;
+    QTest::newRow("value shown whole")
+        << QStringList{u"h| a| 1 "_qs, u"h| a|"_qs + longValue} << 4 << u"fits"_qs << longValue;
+    QTest::newRow("widens only") << QStringList{u"h| a| 1 "_qs, u"h| a|"_qs + longValue,
+                                                u"publish"_qs, u"h| a| 1 "_qs}
+                                 << 4 << u"fits"_qs << longValue;
+    const QString hostile(200, u'W');
+    QTest::newRow("a hostile name is bounded")
+        << QStringList{u"h| a| 1 "_qs, u"h|"_qs + hostile + u"| 1 "_qs} << 3 << u"bound"_qs
+        << QString();
+    QTest::newRow("the user's width stays")
+        << QStringList{u"h| a| 1 "_qs, u"h| Free Memory (MB)| 2048 "_qs} << 3 << u"user's"_qs
+        << QString();
+    // Among hundreds of rows: hosts in the middle count too.
+    QStringList hosts;
+    for (int i = 0; i < 300; ++i)
+        hosts << (i == 150 ? u"a-rather-long-host-name.example.org| a| 1 "_qs
+                           : u"h%1| a| 1 "_qs.arg(i));
+    QTest::newRow("host shown whole")
+        << hosts << -1 << u"fits"_qs << u"a-rather-long-host-name.example.org"_qs;
+    QTest::newRow("a hostile host is bounded")
+        << QStringList{u"%1| a| 1 "_qs.arg(hostile)} << -1 << u"bound"_qs << QString();
+}
+
+void TestMainForm::columnsFitWhatArrives()
+{
+    QFETCH(QStringList, readings);
+    QFETCH(int, column);
+    QFETCH(QString, expected);
+    QFETCH(QString, text);
+    auto window = makeWindow(QByteArray::number(freePort()));
+    window->show();
+    QTableView *const table = grid(*window);
+    const auto width = [&] {
+        return column < 0 ? table->verticalHeader()->width() : table->columnWidth(column);
+    };
+    const int userWidth = table->columnWidth(3) / 2;
+    if (expected == u"user's")
+        table->setColumnWidth(column, userWidth);
+    int before = width();
+    for (const QString &reading : std::as_const(readings)) {
+        post(*window, {reading});
+        QCoreApplication::processEvents();
+        QVERIFY2(width() >= before, qPrintable(reading.left(40))); // never narrower
+        before = width();
+    }
+    const int bound = Twips::toPixelsX(*table, ReadingsView::widestTwips);
+    QVERIFY(width() <= bound);
+    if (expected == u"fits")
+        QVERIFY(width() > table->fontMetrics().horizontalAdvance(text));
+    else if (expected == u"bound")
+        QCOMPARE(width(), bound);
+    else
+        QCOMPARE(width(), userWidth);
+}
+
+void TestMainForm::copyFromTheTable()
+{
+    auto window = makeWindow(QByteArray::number(freePort()));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    post(*window,
+         {u"a| n| 1 "_qs, u"b| n| 2 "_qs, u"a| n1| 11 "_qs, u"a| n2| 12 "_qs, u"b| n1| 21 "_qs});
+    QTableView *const table = grid(*window);
+    QClipboard *const clipboard = QGuiApplication::clipboard();
+
+    table->setCurrentIndex(table->model()->index(1, 4));
+    QTest::keySequence(table, QKeySequence::Copy);
+    QCOMPARE(clipboard->text(), u"b\tJun 10\t19:35:00\t 21 \n"_qs);
+
+    QTest::keySequence(table, QKeySequence::SelectAll);
+    QTest::keySequence(table, QKeySequence::Copy);
+    const QString all = u"a\tJun 10\t19:35:00\t n1\t 11 \t n2\t 12 \n"
+                        "b\tJun 10\t19:35:00\t n1\t 21 \n"_qs;
+    QCOMPARE(clipboard->text(), all);
+
+    clipboard->clear();
+    table->clearSelection();
+    QContextMenuEvent request(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                              table->viewport()->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(table->viewport(), &request);
+    auto *menu = table->findChild<QMenu *>();
+    QVERIFY(menu);
+    QCOMPARE(menu->actions().size(), 2);
+    QCOMPARE(menu->actions()[0]->text(), u"Copy");
+    QVERIFY(!menu->actions()[0]->isEnabled()); // nothing selected
+    QCOMPARE(menu->actions()[1]->text(), u"Copy All");
+    menu->actions()[1]->trigger();
+    QCOMPARE(clipboard->text(), all);
 }
 
 QTEST_MAIN(TestMainForm)

@@ -7,6 +7,7 @@
 #include "host/twips.h"
 #include "mainwindow/notice.h"
 #include "mainwindow/onscreen.h"
+#include "mainwindow/readingsview.h"
 #include "reception/counterformat.h"
 #include "settings/frmoptions.h"
 
@@ -114,11 +115,10 @@ MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket
         takeTypedCounter(m_receivedBytes, &DatagramReceiver::setBytes, m_receiver.bytes());
     });
 
-    m_grid = new QTableView(client);
+    m_grid = new ReadingsView(&m_table, client);
     m_grid->setObjectName(u"MSFlexGrid1"_qs);
     m_grid->setAccessibleName(tr("Readings"));
     m_grid->setFont(designFont(font(), false));
-    m_grid->setModel(&m_table);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setWordWrap(false);
     // The host is shown as the row's header so it stays in view while scrolling sideways.
