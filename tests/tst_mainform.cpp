@@ -39,6 +39,13 @@ QMessageBox *startUpMessage(const MainForm &window)
     return window.findChild<QMessageBox *>(u"startUpProblem"_qs);
 }
 
+// Whole pixels for a length in twips, worked out here rather than by the code under test.
+QSize designPixels(const QWidget &widget, QSize twips)
+{
+    return {qRound(twips.width() * widget.logicalDpiX() / 1440.0),
+            qRound(twips.height() * widget.logicalDpiY() / 1440.0)};
+}
+
 QTableView *grid(const MainForm &window)
 {
     return window.findChild<QTableView *>(u"MSFlexGrid1"_qs);
@@ -86,6 +93,8 @@ private slots:
     void exitLeavesAboutOpen();
     void limitsHoldWhereTheWindowSystemIgnoresThem();
     void enterWithoutTypingKeepsTheCount();
+    void typedZeroResetsTheCount_data();
+    void typedZeroResetsTheCount();
     void longCountsStayInView();
     void fullTableIsReported();
     void columnsFitWhatArrives_data();
@@ -312,9 +321,13 @@ void TestMainForm::sizeLimits_data()
     QTest::addColumn<QSize>("requested");
     QTest::addColumn<QSize>("window");
     QTest::addColumn<QSize>("grid");
-    QTest::newRow("too large") << QSize(20000, 20000) << QSize(10575, 5000) << QSize(10250, 4100);
-    QTest::newRow("too small") << QSize(100, 100) << QSize(5000, 1000) << QSize(4675, 100);
-    QTest::newRow("within limits") << QSize(8000, 3000) << QSize(8000, 3000) << QSize(7675, 2100);
+    QTest::addColumn<QSize>("pixelsAt96Dpi"); // the window's outer size, 15 twips to a pixel
+    QTest::newRow("too large") << QSize(20000, 20000) << QSize(10575, 5000) << QSize(10250, 4100)
+                               << QSize(705, 333);
+    QTest::newRow("too small") << QSize(100, 100) << QSize(5000, 1000) << QSize(4675, 100)
+                               << QSize(333, 67);
+    QTest::newRow("within limits")
+        << QSize(8000, 3000) << QSize(8000, 3000) << QSize(7675, 2100) << QSize(533, 200);
 }
 
 void TestMainForm::sizeLimits()
@@ -330,12 +343,11 @@ void TestMainForm::sizeLimits()
     form->resize(Twips::toPixels(*form, requested.width(), requested.height()) - frame);
     QCoreApplication::processEvents();
 
-    // One pixel is 15 twips here: allow for rounding.
+    // Exact to the pixel: a pixel is 15 twips at 96 dpi, so any slack would hide an error.
     const QSize outer = form->frameGeometry().size();
-    QVERIFY2(qAbs(Twips::fromPixelsX(*form, outer.width()) - window.width()) <= 15,
-             qPrintable(QString::number(outer.width())));
-    QVERIFY2(qAbs(Twips::fromPixelsY(*form, outer.height()) - window.height()) <= 15,
-             qPrintable(QString::number(outer.height())));
+    QCOMPARE(outer, designPixels(*form, window));
+    if (form->logicalDpiX() == 96 && form->logicalDpiY() == 96)
+        QTEST(outer, "pixelsAt96Dpi");
     auto *table = form->findChild<QTableView *>(u"MSFlexGrid1"_qs);
     QVERIFY(qAbs(Twips::fromPixelsX(*form, table->width()) - grid.width()) <= 30);
     QVERIFY(qAbs(Twips::fromPixelsY(*form, table->height()) - grid.height()) <= 30);
@@ -454,8 +466,7 @@ void TestMainForm::limitsHoldWhereTheWindowSystemIgnoresThem()
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     // Straight to the platform window, past the widget's own clamping.
     form->windowHandle()->resize(Twips::toPixels(*form, 20000, 20000));
-    QTRY_VERIFY(qAbs(Twips::fromPixelsX(*form, form->frameGeometry().width()) - 10575) <= 15);
-    QVERIFY(qAbs(Twips::fromPixelsY(*form, form->frameGeometry().height()) - 5000) <= 15);
+    QTRY_COMPARE(form->frameGeometry().size(), designPixels(*form, QSize(10575, 5000)));
 }
 
 void TestMainForm::enterWithoutTypingKeepsTheCount()
@@ -474,6 +485,42 @@ void TestMainForm::enterWithoutTypingKeepsTheCount()
     QTest::keyClick(packets, Qt::Key_Return);
     packets->clearFocus();
     QCOMPARE(window->receiver().packets(), 500.0);
+}
+
+void TestMainForm::typedZeroResetsTheCount_data()
+{
+    QTest::addColumn<QString>("field");
+    QTest::newRow("packets") << u"PacketsReceived"_qs;
+    QTest::newRow("bytes") << u"ReceivedBytes"_qs;
+}
+
+void TestMainForm::typedZeroResetsTheCount()
+{
+    QFETCH(QString, field);
+    const quint16 port = freePort();
+    auto window = makeWindow(QByteArray::number(port));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    DatagramReceiver &receiver = window->receiver();
+    receiver.setPackets(500);
+    receiver.setBytes(500);
+    receiver.publish();
+    auto *counter = window->findChild<QLineEdit *>(field);
+    QCOMPARE(counter->text(), u"500");
+    counter->setFocus();
+    counter->selectAll();
+    QTest::keyClicks(counter, u"0"_qs);
+    QTest::keyClick(counter, Qt::Key_Return);
+    const bool packets = field == u"PacketsReceived";
+    QCOMPARE(packets ? receiver.packets() : receiver.bytes(), 0.0);
+    QCOMPARE(packets ? receiver.bytes() : receiver.packets(), 500.0);
+    QCOMPARE(counter->text(), u"0");
+
+    // Counting goes on from zero.
+    const QByteArray datagram = "<13>Jun 10 19:35:00 h s[N]: v=1 x";
+    QUdpSocket sender;
+    sender.writeDatagram(datagram, QHostAddress::LocalHost, port);
+    QTRY_COMPARE(counter->text(), packets ? u"1"_qs : QString::number(datagram.size()));
 }
 
 void TestMainForm::longCountsStayInView()

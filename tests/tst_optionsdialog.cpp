@@ -1,6 +1,7 @@
 #include "reception/datagramreceiver.h"
 #include "reception/readingstable.h"
 #include "settings/frmoptions.h"
+#include "settings/portsetting.h"
 #include "testsupport.h"
 
 #include <QFile>
@@ -37,6 +38,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_user;
     std::unique_ptr<ReadingsTable> m_table;
     std::unique_ptr<DatagramReceiver> m_receiver;
+    std::unique_ptr<PortSetting> m_setting;
     std::unique_ptr<frmOptions> m_dialog;
     quint16 m_startPort = 0;
 };
@@ -47,8 +49,9 @@ void TestOptionsDialog::init()
     m_user = std::make_unique<QTemporaryDir>();
     m_table = std::make_unique<ReadingsTable>();
     m_receiver = std::make_unique<DatagramReceiver>(m_table.get());
-    m_dialog = std::make_unique<frmOptions>(SettingsFile(m_program->path(), m_user->path()),
-                                            m_receiver.get());
+    m_setting = std::make_unique<PortSetting>(SettingsFile(m_program->path(), m_user->path()),
+                                              m_receiver.get());
+    m_dialog = std::make_unique<frmOptions>(m_setting.get());
     m_startPort = freePort();
     QVERIFY(m_receiver->bind(QString::number(m_startPort)));
     m_dialog->setPortText(QString::number(m_startPort));
@@ -57,6 +60,7 @@ void TestOptionsDialog::init()
 void TestOptionsDialog::cleanup()
 {
     m_dialog.reset();
+    m_setting.reset();
     m_receiver.reset();
     m_table.reset();
 }
@@ -71,7 +75,8 @@ void TestOptionsDialog::typePort(const QString &port)
 
 void TestOptionsDialog::layout()
 {
-    frmOptions fresh(SettingsFile(m_program->path(), m_user->path()), m_receiver.get());
+    PortSetting setting(SettingsFile(m_program->path(), m_user->path()), m_receiver.get());
+    frmOptions fresh(&setting);
     QCOMPARE(fresh.objectName(), u"frmOptions");
     QCOMPARE(fresh.windowTitle(), u"Senvo-Net Options");
     QCOMPARE(fresh.portText(), u"514");
@@ -163,10 +168,11 @@ void TestOptionsDialog::portThatCannotBeSavedIsReported()
     QTemporaryDir base;
     QFile plain(base.filePath(u"plain"_qs));
     QVERIFY(plain.open(QIODevice::WriteOnly));
-    QWidget owner;
-    auto *dialog = new frmOptions(
+    PortSetting setting(
         SettingsFile(base.filePath(u"plain/program"_qs), base.filePath(u"plain/user"_qs)),
-        m_receiver.get(), &owner);
+        m_receiver.get());
+    QWidget owner;
+    auto *dialog = new frmOptions(&setting, &owner);
     dialog->show();
     const quint16 newPort = freePort();
     dialog->setPortText(QString::number(newPort));

@@ -5,8 +5,8 @@
 #include "about/registry.h"
 #include "about/sysinfolauncher.h"
 #include "about/systemregistry.h"
+#include "host/notice.h"
 #include "host/twips.h"
-#include "mainwindow/notice.h"
 
 #include <QCoreApplication>
 #include <QFontDatabase>

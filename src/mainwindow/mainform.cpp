@@ -4,8 +4,8 @@
 #include "about/frmabout.h"
 #include "host/designfont.h"
 #include "host/module1.h"
+#include "host/notice.h"
 #include "host/twips.h"
-#include "mainwindow/notice.h"
 #include "mainwindow/onscreen.h"
 #include "mainwindow/readingsview.h"
 #include "reception/counterformat.h"
@@ -13,7 +13,6 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -33,31 +32,15 @@ constexpr double packetsWidth = 615;
 constexpr double bytesX = 9240;
 constexpr double bytesWidth = 1095;
 
-// A stored value may be anything, binary bytes included: quote only a harmless prefix.
-QString quoted(const QString &text)
-{
-    QString shown = text.left(40);
-    for (QChar &c : shown) {
-        if (!c.isPrint())
-            c = QChar::ReplacementCharacter;
-    }
-    return text.size() > shown.size() ? shown + u'\u2026' : shown;
-}
-
-QString settingsReadProblem(const SettingsFile::LoadResult &loaded)
-{
-    return QCoreApplication::translate("MainForm", "The stored port could not be read. %1")
-        .arg(loaded.error);
-}
-
 } // namespace
 
 MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket *socket)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                               | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                               | Qt::WindowCloseButtonHint)
-    , m_settings(settings)
     , m_receiver(&m_table, nullptr, socket)
+    , m_portSetting(settings, &m_receiver)
+    , m_tableFull(m_table)
 {
     setObjectName(u"MainForm"_qs);
     setWindowTitle(u"Senvo-Net"_qs);
@@ -136,6 +119,7 @@ MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket
     connect(&m_receiver, &DatagramReceiver::countersChanged, this, &MainForm::updateCounters);
     connect(&m_receiver, &DatagramReceiver::listeningChanged, this,
             &MainForm::updateListeningStatus);
+    connect(&m_portSetting, &PortSetting::portApplied, this, &MainForm::updateListeningStatus);
 
     resize(Twips::toPixels(*this, 10440, 2400) + QSize(0, menuBar()->sizeHint().height()));
     Form_Load();
@@ -153,12 +137,19 @@ MainForm::~MainForm()
 void MainForm::Form_Load()
 {
     createOptions();
-    const SettingsFile::LoadResult loaded = m_options->LoadConfig();
+    const PortSetting::ReadResult loaded = m_options->LoadConfig();
     setWindowTitle(u"Senvo-Net Version 1.0 on "_qs + Module1::ComputerNameText());
     // The title the About dialog and message boxes use. Not the display name: window systems
     // append a display name that is set to every title bar.
     QCoreApplication::setApplicationName(u"Senvo-Net"_qs);
-    bindAtStartUp(loaded);
+    const QString problems = m_portSetting.bindAtStartUp(loaded);
+    updateListeningStatus();
+    if (!problems.isEmpty()) {
+        // Once the window is on screen and placed, so that the message opens over it.
+        OnScreen::call(this, [this, problems] {
+            showNotice(this, QMessageBox::Warning, problems, u"startUpProblem"_qs);
+        });
+    }
 }
 
 void MainForm::createMenus()
@@ -187,34 +178,7 @@ void MainForm::createOptions()
 {
     if (m_options)
         return;
-    m_options = new frmOptions(m_settings, &m_receiver, this);
-    connect(m_options, &frmOptions::portApplied, this, &MainForm::updateListeningStatus);
-}
-
-void MainForm::bindAtStartUp(const SettingsFile::LoadResult &loaded)
-{
-    QStringList problems;
-    if (loaded.status == SettingsFile::LoadResult::Status::Failed)
-        problems << settingsReadProblem(loaded);
-    if (loaded.status == SettingsFile::LoadResult::Status::Read
-        && !DatagramReceiver::portFromText(loaded.item)) {
-        problems << tr("The stored port \"%1\" in %2 is not a port number (a whole number from "
-                       "1 to 65535), so port %3 is used instead.")
-                        .arg(quoted(loaded.item), QDir::toNativeSeparators(loaded.path),
-                             frmOptions::defaultPort);
-        m_options->setPortText(QString(frmOptions::defaultPort));
-    }
-    if (!m_receiver.bind(m_options->portText())) {
-        problems << tr("No readings can be received: %1").arg(m_receiver.errorString())
-                 << tr("Choose another port in Tools \u2192 Options.");
-    }
-    updateListeningStatus();
-    if (!problems.isEmpty()) {
-        // Once the window is on screen and placed, so that the message opens over it.
-        OnScreen::call(this, [this, text = problems.join(u"\n\n"_qs)] {
-            showNotice(this, QMessageBox::Warning, text, u"startUpProblem"_qs);
-        });
-    }
+    m_options = new frmOptions(&m_portSetting, this);
 }
 
 frmOptions *MainForm::options() const
@@ -236,7 +200,7 @@ void MainForm::updateListeningStatus()
 {
     if (m_receiver.isListening()) {
         m_status->setText(
-            m_toldTableFull
+            m_tableFull.told()
                 ? tr("Listening on UDP port %1 \u2014 table full").arg(m_receiver.port())
                 : tr("Listening on UDP port %1").arg(m_receiver.port()));
         m_status->setToolTip({});
@@ -252,14 +216,9 @@ void MainForm::updateListeningStatus()
 
 void MainForm::updateCounters()
 {
-    if (m_table.droppedHosts() > 0 && !m_toldTableFull) {
-        m_toldTableFull = true;
+    if (const QString full = m_tableFull.take(); !full.isEmpty()) {
         updateListeningStatus();
-        showNotice(this, QMessageBox::Warning,
-                   tr("The table is full: it holds at most %1 hosts, so readings from further "
-                      "hosts are not shown. The hosts already in the table keep being updated.")
-                       .arg(m_table.hostLimit()),
-                   u"tableFull"_qs);
+        showNotice(this, QMessageBox::Warning, full, u"tableFull"_qs);
     }
     // A field the user is typing into is left alone until the typing is done.
     if (!m_packetsReceived->isModified())
@@ -311,14 +270,12 @@ void MainForm::takeTypedCounter(QLineEdit *field, void (DatagramReceiver::*set)(
 void MainForm::showOptions()
 {
     createOptions();
-    const SettingsFile::LoadResult loaded = m_options->LoadConfig();
+    const PortSetting::ReadResult loaded = m_options->LoadConfig();
     m_options->show();
     m_options->raise();
     m_options->activateWindow();
-    if (loaded.status == SettingsFile::LoadResult::Status::Failed) {
-        showNotice(m_options, QMessageBox::Warning, settingsReadProblem(loaded),
-                   u"settingsNotRead"_qs);
-    }
+    if (!loaded.problem.isEmpty())
+        showNotice(m_options, QMessageBox::Warning, loaded.problem, u"settingsNotRead"_qs);
 }
 
 void MainForm::showAbout()

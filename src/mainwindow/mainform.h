@@ -2,7 +2,8 @@
 
 #include "reception/datagramreceiver.h"
 #include "reception/readingstable.h"
-#include "settings/settingsfile.h"
+#include "reception/tablefullnotice.h"
+#include "settings/portsetting.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -54,7 +55,6 @@ private:
     void Form_Load();
     void createMenus();
     void createOptions();
-    void bindAtStartUp(const SettingsFile::LoadResult &loaded);
     void updateCounters();
     void layoutCounters();
     void takeTypedCounter(QLineEdit *field, void (DatagramReceiver::*set)(double), double current);
@@ -62,9 +62,10 @@ private:
     void applySizeLimits();
     void unloadOptions();
 
-    const SettingsFile m_settings;
     ReadingsTable m_table;
     DatagramReceiver m_receiver;
+    PortSetting m_portSetting;
+    TableFullNotice m_tableFull;
     QPointer<frmOptions> m_options;
     QPointer<QDialog> m_about;
     QLabel *m_status = nullptr;
@@ -74,6 +75,5 @@ private:
     QLineEdit *m_receivedBytes = nullptr;
     QTableView *m_grid = nullptr;
     bool m_unloading = false;
-    bool m_toldTableFull = false;
     QSize m_refusedSize;
 };

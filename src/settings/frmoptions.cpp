@@ -1,9 +1,8 @@
 #include "frmoptions.h"
 
 #include "host/designfont.h"
+#include "host/notice.h"
 #include "host/twips.h"
-#include "mainwindow/notice.h"
-#include "reception/datagramreceiver.h"
 
 #include <QCloseEvent>
 #include <QGroupBox>
@@ -12,12 +11,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-frmOptions::frmOptions(const SettingsFile &settings, DatagramReceiver *receiver, QWidget *parent)
+frmOptions::frmOptions(PortSetting *setting, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                           | Qt::WindowCloseButtonHint)
-    , m_settings(settings)
-    , m_receiver(receiver)
-    , m_portvalue(new QLineEdit(QString(defaultPort), this))
+    , m_setting(setting)
+    , m_portvalue(new QLineEdit(QString(PortSetting::defaultPort), this))
     , m_cmdOK(new QPushButton(tr("OK"), this))
 {
     setObjectName(u"frmOptions"_qs);
@@ -50,19 +48,17 @@ frmOptions::frmOptions(const SettingsFile &settings, DatagramReceiver *receiver,
     setTabOrder(m_cmdOK, m_portvalue);
     m_cmdOK->setFocus();
     connect(m_cmdOK, &QPushButton::clicked, this, &frmOptions::cmdOK_Click);
+    connect(m_setting, &PortSetting::portTextChanged, m_portvalue, &QLineEdit::setText);
 }
 
-SettingsFile::LoadResult frmOptions::LoadConfig()
+PortSetting::ReadResult frmOptions::LoadConfig()
 {
-    SettingsFile::LoadResult result = m_settings.load();
-    if (result.status == SettingsFile::LoadResult::Status::Read)
-        m_portvalue->setText(result.item);
-    return result;
+    return m_setting->read();
 }
 
 SettingsFile::SaveResult frmOptions::SaveConfig()
 {
-    return m_settings.save(m_portvalue->text());
+    return m_setting->save();
 }
 
 QString frmOptions::portText() const
@@ -77,37 +73,20 @@ void frmOptions::setPortText(const QString &text)
 
 void frmOptions::cmdOK_Click()
 {
-    const QString wanted = m_portvalue->text();
-    if (!m_receiver->rebind(wanted)) {
-        const QString still =
-            m_receiver->isListening()
-                ? tr("Readings are still received on port %1.").arg(m_receiver->port())
-                : tr("No readings are being received.");
-        showNotice(this, QMessageBox::Warning,
-                   tr("Senvo-Net cannot listen on the port you entered.\n\n%1\n\n%2 Enter "
-                      "another port and press OK.")
-                       .arg(m_receiver->errorString(), still),
-                   u"portNotApplied"_qs);
+    const PortSetting::ApplyResult result = m_setting->apply(m_portvalue->text());
+    if (result.outcome == PortSetting::Outcome::NotApplied) {
+        showNotice(this, QMessageBox::Warning, result.message, u"portNotApplied"_qs);
         return;
     }
-    const SettingsFile::SaveResult saved = SaveConfig();
     hide();
-    Q_EMIT portApplied();
-    if (!saved.saved) {
-        showNotice(parentWidget(), QMessageBox::Warning,
-                   tr("Readings are now received on port %1, but the port could not be "
-                      "saved, so the next start will not use it.\n\n%2")
-                       .arg(m_receiver->port())
-                       .arg(saved.error),
-                   u"portNotSaved"_qs);
-    }
+    if (result.outcome == PortSetting::Outcome::AppliedNotSaved)
+        showNotice(parentWidget(), QMessageBox::Warning, result.message, u"portNotSaved"_qs);
 }
 
 void frmOptions::closeEvent(QCloseEvent *event)
 {
     // Closing without OK discards the edit.
-    m_portvalue->setText(m_receiver->isListening() ? QString::number(m_receiver->port())
-                                                   : QString(defaultPort));
+    m_setting->followReceiver();
     QDialog::closeEvent(event);
 }
 

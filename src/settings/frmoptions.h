@@ -1,35 +1,28 @@
 #pragma once
 
-#include "settings/settingsfile.h"
+#include "settings/portsetting.h"
 
 #include <QDialog>
 
-class DatagramReceiver;
 class QLineEdit;
 class QPushButton;
 
-// Edits the port the receiver listens on. The port field is the one copy of the
-// setting while the program runs; the settings file keeps it between runs.
+// Edits the port the receiver listens on. The field shows the port setting and holds the
+// user's edit until OK hands it over.
 class frmOptions final : public QDialog
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(frmOptions)
 
 public:
-    static constexpr QLatin1StringView defaultPort{"514"};
-
-    frmOptions(const SettingsFile &settings, DatagramReceiver *receiver, QWidget *parent = nullptr);
+    explicit frmOptions(PortSetting *setting, QWidget *parent = nullptr);
 
     // Reads the stored port into the field; an empty or missing file leaves it as it is.
-    SettingsFile::LoadResult LoadConfig();
+    PortSetting::ReadResult LoadConfig();
     SettingsFile::SaveResult SaveConfig();
 
     QString portText() const;
     void setPortText(const QString &text);
-
-Q_SIGNALS:
-    // The receiver moved to the port in the field (whether or not it could be saved).
-    void portApplied();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -38,8 +31,7 @@ protected:
 private:
     void cmdOK_Click();
 
-    const SettingsFile m_settings;
-    DatagramReceiver *const m_receiver;
+    PortSetting *const m_setting;
     QLineEdit *const m_portvalue;
     QPushButton *const m_cmdOK;
 };
