@@ -1,4 +1,5 @@
 #include "mainwindow/mainform.h"
+#include "senvoversion.h"
 
 #include <QApplication>
 
@@ -6,7 +7,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"Senvo-Net"_qs);
-    QApplication::setApplicationVersion(u"1.0.0"_qs);
+    QApplication::setApplicationVersion(SenvoVersion::text);
     QGuiApplication::setDesktopFileName(u"senvo-net"_qs);
     MainForm window(SettingsFile::forThisApplication());
     window.show();

@@ -4,7 +4,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-tools/install-missing.sh cmake ninja-build g++ qt6-base-dev fonts-dejavu-core
+packages=(cmake ninja-build g++ qt6-base-dev fonts-dejavu-core)
+# The tests also compile the Windows-only code, with MinGW-w64.
+[ "${1:-run}" = test ] && packages+=(g++-mingw-w64-x86-64-posix)
+tools/install-missing.sh "${packages[@]}"
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build --parallel "$(nproc)"

@@ -7,6 +7,7 @@
 #include "about/systemregistry.h"
 #include "host/notice.h"
 #include "host/twips.h"
+#include "senvoversion.h"
 
 #include <QCoreApplication>
 #include <QFontDatabase>
@@ -101,7 +102,8 @@ QString frmAbout::versionText(const QString &applicationVersion)
     qsizetype suffix = 0;
     QVersionNumber version = QVersionNumber::fromString(applicationVersion, &suffix);
     if (version.isNull() || suffix != applicationVersion.size())
-        version = QVersionNumber(SENVO_VERSION_MAJOR, SENVO_VERSION_MINOR, SENVO_VERSION_PATCH);
+        version = QVersionNumber(SenvoVersion::majorNumber, SenvoVersion::minorNumber,
+                                 SenvoVersion::patchNumber);
     return QStringLiteral("Version %1.%2.%3")
         .arg(version.majorVersion())
         .arg(version.minorVersion())

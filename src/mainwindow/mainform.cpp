@@ -9,6 +9,7 @@
 #include "mainwindow/onscreen.h"
 #include "mainwindow/readingsview.h"
 #include "reception/counterformat.h"
+#include "senvoversion.h"
 #include "settings/frmoptions.h"
 
 #include <QApplication>
@@ -138,7 +139,8 @@ void MainForm::Form_Load()
 {
     createOptions();
     const PortSetting::ReadResult loaded = m_options->LoadConfig();
-    setWindowTitle(u"Senvo-Net Version 1.0 on "_qs + Module1::ComputerNameText());
+    setWindowTitle(u"Senvo-Net Version %1 on "_qs.arg(SenvoVersion::shortText)
+                   + Module1::ComputerNameText());
     // The title the About dialog and message boxes use. Not the display name: window systems
     // append a display name that is set to every title bar.
     QCoreApplication::setApplicationName(u"Senvo-Net"_qs);

@@ -3,21 +3,6 @@
 #include <QCoreApplication>
 #include <QDir>
 
-#ifdef Q_OS_LINUX
-#include "linuxdatagramsocket.h"
-#else
-#include "qtdatagramsocket.h"
-#endif
-
-DatagramSocket *DatagramSocket::create(QObject *parent)
-{
-#ifdef Q_OS_LINUX
-    return new LinuxDatagramSocket(parent);
-#else
-    return new QtDatagramSocket(parent);
-#endif
-}
-
 void DatagramSocket::setFailure(Failure failure, quint16 port, const QString &detail)
 {
     m_failure = failure;

@@ -21,7 +21,7 @@ public:
 
     enum class Failure { None, InUse, Privileged, Other };
 
-    // The implementation that suits this platform.
+    // The implementation that suits this platform; CMake chooses the file that defines it.
     static DatagramSocket *create(QObject *parent);
 
     virtual bool bind(quint16 port) = 0;

@@ -15,7 +15,8 @@ class DatagramSender
 public:
     static constexpr int maxBatch = 64;
 
-    // The batch-sending implementation where there is one, else the portable one.
+    // The batch-sending implementation where there is one, else the portable one; CMake
+    // chooses the file that defines it.
     static std::unique_ptr<DatagramSender> create();
     static std::unique_ptr<DatagramSender> createPortable();
 

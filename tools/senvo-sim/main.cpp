@@ -3,6 +3,7 @@
 
 #include "datagramformatter.h"
 #include "datagramsender.h"
+#include "senvoversion.h"
 #include "simcommandline.h"
 
 #include <QCoreApplication>
@@ -97,8 +98,7 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"senvo-sim"_qs);
-    QCoreApplication::setApplicationVersion(
-        u"%1.%2.%3"_qs.arg(SENVO_VERSION_MAJOR).arg(SENVO_VERSION_MINOR).arg(SENVO_VERSION_PATCH));
+    QCoreApplication::setApplicationVersion(SenvoVersion::text);
     QTextStream out(stdout);
     QTextStream err(stderr);
 

@@ -1,0 +1,6 @@
+#include "datagramsender.h"
+
+std::unique_ptr<DatagramSender> DatagramSender::create()
+{
+    return createPortable();
+}
