@@ -35,7 +35,7 @@ private:
 void TestAboutDialog::init()
 {
     QCoreApplication::setApplicationVersion(u"1.0.0"_qs);
-    QGuiApplication::setApplicationDisplayName(u"Senvo-Net"_qs);
+    QCoreApplication::setApplicationName(u"Senvo-Net"_qs);
     m_dialog = new frmAbout;
     m_dialog->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_dialog));

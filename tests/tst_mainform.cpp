@@ -2,17 +2,24 @@
 #include "host/module1.h"
 #include "host/twips.h"
 #include "mainwindow/mainform.h"
+#include "mainwindow/readingsview.h"
+#include "reception/copiedtext.h"
+#include "reception/reading.h"
 #include "settings/frmoptions.h"
 #include "testsupport.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDeadlineTimer>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPointer>
 #include <QSignalSpy>
@@ -37,6 +44,26 @@ QSize designPixels(const QWidget &widget, QSize twips)
 {
     return {qRound(twips.width() * widget.logicalDpiX() / 1440.0),
             qRound(twips.height() * widget.logicalDpiY() / 1440.0)};
+}
+
+QTableView *grid(const MainForm &window)
+{
+    return window.findChild<QTableView *>(u"MSFlexGrid1"_qs);
+}
+
+// Readings as "host|name|value", each posted to the window's table; "publish" shows what
+// was posted so far, as the receiver does between bursts.
+void post(MainForm &window, const QStringList &readings)
+{
+    for (const QString &line : readings) {
+        if (line == u"publish") {
+            window.receiver().publish();
+            continue;
+        }
+        const QStringList f = line.split(u'|');
+        window.table().fillgrid({{}, u"Jun 10"_qs, u"19:35:00"_qs, f[0], f[1], f[2]});
+    }
+    window.receiver().publish();
 }
 
 } // namespace
@@ -70,6 +97,9 @@ private slots:
     void typedZeroResetsTheCount();
     void longCountsStayInView();
     void fullTableIsReported();
+    void columnsFitWhatArrives_data();
+    void columnsFitWhatArrives();
+    void copyFromTheTable();
 
 private:
     std::unique_ptr<MainForm> makeWindow(const QByteArray &stored,
@@ -101,7 +131,12 @@ void TestMainForm::startUp()
     const quint16 port = freePort();
     auto window = makeWindow(QByteArray::number(port) + "\r\n");
     QCOMPARE(window->windowTitle(), u"Senvo-Net Version 1.0 on "_qs + Module1::ComputerNameText());
-    QCOMPARE(QGuiApplication::applicationDisplayName(), u"Senvo-Net");
+    // The title the About dialog and message boxes read; a display name set explicitly
+    // would be appended to every title bar by the window system.
+    QCOMPARE(QCoreApplication::applicationName(), u"Senvo-Net");
+    QCoreApplication::setApplicationName(u"renamed"_qs);
+    QCOMPARE(QGuiApplication::applicationDisplayName(), u"renamed");
+    QCoreApplication::setApplicationName(u"Senvo-Net"_qs);
     QVERIFY(window->options());
     QVERIFY(!window->options()->isVisible());
     QCOMPARE(window->options()->portText(), QString::number(port));
@@ -130,6 +165,8 @@ void TestMainForm::startUp()
     window->show();
     QCoreApplication::processEvents();
     QCOMPARE(startUpMessage(*window), nullptr);
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QCOMPARE(QApplication::focusWidget(), grid);
 }
 
 void TestMainForm::startUpWithoutSettingsFile()
@@ -164,6 +201,7 @@ void TestMainForm::unusableStoredPort()
     QVERIFY2(startUpMessage(*window)->text().contains(u"not a port number"),
              qPrintable(startUpMessage(*window)->text()));
     QVERIFY(startUpMessage(*window)->text().size() < 1000);
+    QCOMPARE(startUpMessage(*window)->windowTitle(), u"Senvo-Net");
 }
 
 void TestMainForm::settingsFileIsADirectory()
@@ -183,10 +221,19 @@ void TestMainForm::portTakenAtStartUp()
     QUdpSocket other;
     QVERIFY(other.bind(QHostAddress::AnyIPv4, 0));
     auto window = makeWindow(QByteArray::number(other.localPort()));
+    // The message waits for the window, so that it opens over it.
+    QCoreApplication::processEvents();
+    QCOMPARE(startUpMessage(*window), nullptr);
+    window->move(40, 30);
     window->show();
     QVERIFY(!window->receiver().isListening());
     QTRY_VERIFY(startUpMessage(*window));
     QVERIFY(startUpMessage(*window)->text().contains(u"already in use"));
+    QTRY_VERIFY(startUpMessage(*window)->isVisible());
+    const QPoint off =
+        startUpMessage(*window)->frameGeometry().center() - window->frameGeometry().center();
+    QVERIFY2(off.manhattanLength() <= 4, qPrintable(u"%1,%2"_qs.arg(off.x()).arg(off.y())));
+    QVERIFY(!startUpMessage(*window)->isModal());
     QVERIFY(window->listeningStatus().startsWith(u"Not listening"));
 }
 
@@ -494,6 +541,108 @@ void TestMainForm::longCountsStayInView()
         left = field->x();
     }
     QVERIFY(status->geometry().right() < left);
+}
+
+void TestMainForm::columnsFitWhatArrives_data()
+{
+    // Checks what the table column (or -1, the host header) ends with: "fits" its text, the
+    // "bound", or the "user's" width set by hand before the readings arrive.
+    QTest::addColumn<QStringList>("readings");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("text");
+    const QString longValue = u" 123456789012345678901234 "_qs;
+    QTest::newRow("name shown whole")
+        << QStringList{u"h| a| 1 "_qs, u"h| Free Memory (MB)| 2048 "_qs} << 3 << u"fits"_qs
+        << u" Free Memory (MB)"_qs;
+    QTest::newRow("value shown whole")
+        << QStringList{u"h| a| 1 "_qs, u"h| a|"_qs + longValue} << 4 << u"fits"_qs << longValue;
+    QTest::newRow("widens only") << QStringList{u"h| a| 1 "_qs, u"h| a|"_qs + longValue,
+                                                u"publish"_qs, u"h| a| 1 "_qs}
+                                 << 4 << u"fits"_qs << longValue;
+    const QString hostile(200, u'W');
+    QTest::newRow("a hostile name is bounded")
+        << QStringList{u"h| a| 1 "_qs, u"h|"_qs + hostile + u"| 1 "_qs} << 3 << u"bound"_qs
+        << QString();
+    QTest::newRow("the user's width stays")
+        << QStringList{u"h| a| 1 "_qs, u"h| Free Memory (MB)| 2048 "_qs} << 3 << u"user's"_qs
+        << QString();
+    // Among hundreds of rows: hosts in the middle count too.
+    QStringList hosts;
+    for (int i = 0; i < 300; ++i)
+        hosts << (i == 150 ? u"a-rather-long-host-name.example.org| a| 1 "_qs
+                           : u"h%1| a| 1 "_qs.arg(i));
+    QTest::newRow("host shown whole")
+        << hosts << -1 << u"fits"_qs << u"a-rather-long-host-name.example.org"_qs;
+    QTest::newRow("a hostile host is bounded")
+        << QStringList{u"%1| a| 1 "_qs.arg(hostile)} << -1 << u"bound"_qs << QString();
+}
+
+void TestMainForm::columnsFitWhatArrives()
+{
+    QFETCH(QStringList, readings);
+    QFETCH(int, column);
+    QFETCH(QString, expected);
+    QFETCH(QString, text);
+    auto window = makeWindow(QByteArray::number(freePort()));
+    window->show();
+    QTableView *const table = grid(*window);
+    const auto width = [&] {
+        return column < 0 ? table->verticalHeader()->width() : table->columnWidth(column);
+    };
+    const int userWidth = table->columnWidth(3) / 2;
+    if (expected == u"user's")
+        table->setColumnWidth(column, userWidth);
+    int before = width();
+    for (const QString &reading : std::as_const(readings)) {
+        post(*window, {reading});
+        QCoreApplication::processEvents();
+        QVERIFY2(width() >= before, qPrintable(reading.left(40))); // never narrower
+        before = width();
+    }
+    const int bound = Twips::toPixelsX(*table, ReadingsView::widestTwips);
+    QVERIFY(width() <= bound);
+    if (expected == u"fits")
+        QVERIFY(width() > table->fontMetrics().horizontalAdvance(text));
+    else if (expected == u"bound")
+        QCOMPARE(width(), bound);
+    else
+        QCOMPARE(width(), userWidth);
+}
+
+void TestMainForm::copyFromTheTable()
+{
+    auto window = makeWindow(QByteArray::number(freePort()));
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    post(*window,
+         {u"a| n| 1 "_qs, u"b| n| 2 "_qs, u"a| n1| 11 "_qs, u"a| n2| 12 "_qs, u"b| n1| 21 "_qs});
+    QTableView *const table = grid(*window);
+    QClipboard *const clipboard = QGuiApplication::clipboard();
+
+    table->setCurrentIndex(table->model()->index(1, 4));
+    QTest::keySequence(table, QKeySequence::Copy);
+    QCOMPARE(clipboard->text(), u"b\tJun 10\t19:35:00\t 21 \n"_qs);
+
+    QTest::keySequence(table, QKeySequence::SelectAll);
+    QTest::keySequence(table, QKeySequence::Copy);
+    const QString all = u"a\tJun 10\t19:35:00\t n1\t 11 \t n2\t 12 \n"
+                        "b\tJun 10\t19:35:00\t n1\t 21 \n"_qs;
+    QCOMPARE(clipboard->text(), all);
+
+    clipboard->clear();
+    table->clearSelection();
+    QContextMenuEvent request(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                              table->viewport()->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(table->viewport(), &request);
+    auto *menu = table->findChild<QMenu *>();
+    QVERIFY(menu);
+    QCOMPARE(menu->actions().size(), 2);
+    QCOMPARE(menu->actions()[0]->text(), u"Copy");
+    QVERIFY(!menu->actions()[0]->isEnabled()); // nothing selected
+    QCOMPARE(menu->actions()[1]->text(), u"Copy All");
+    menu->actions()[1]->trigger();
+    QCOMPARE(clipboard->text(), all);
 }
 
 QTEST_MAIN(TestMainForm)

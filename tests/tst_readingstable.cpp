@@ -102,6 +102,8 @@ private slots:
     void viewsAreToldOfChanges();
     void hostLimit();
     void controlCharactersAreShownHarmlessly();
+    void longestTextsArePublished_data();
+    void longestTextsArePublished();
 };
 
 void TestReadingsTable::header()
@@ -318,6 +320,60 @@ void TestReadingsTable::controlCharactersAreShownHarmlessly()
     QCOMPARE(table.headerData(0, Qt::Vertical).toString(), u"evil\uFFFD\uFFFD[2Jhost");
     QCOMPARE(table.data(table.index(0, 3)).toString(), u" n\uFFFD");
     QCOMPARE(table.data(table.index(0, 4)).toString(), u" \uFFFDx ");
+}
+
+void TestReadingsTable::longestTextsArePublished_data()
+{
+    // Readings as "host|name|value", "publish" between them; checks of what the last publish
+    // announced as "column=text", an empty text for a column it left out.
+    QTest::addColumn<QStringList>("readings");
+    QTest::addColumn<QStringList>("checks");
+    QTest::newRow("a new host's row")
+        << QStringList{u"host1| a| 1 "_qs}
+        << QStringList{u"0=host1"_qs, u"1=Jun 10"_qs, u"2=19:35:00"_qs, u"3="_qs, u"4="_qs};
+    QTest::newRow("the longest value by characters, wherever it is")
+        << QStringList{u"h| a| 1 "_qs,    u"g| a| 1 "_qs,   u"publish"_qs,     u"h| a| 22 "_qs,
+                       u"g| a| 4444 "_qs, u"h| a| 333 "_qs, u"h| b| 55555 "_qs}
+        << QStringList{u"0="_qs, u"3= a"_qs, u"4= 4444 "_qs, u"5= b"_qs, u"6= 55555 "_qs};
+    QTest::newRow("names only when a pair gets one")
+        << QStringList{u"h| a| 1 "_qs, u"h| a| 1 "_qs, u"publish"_qs, u"h| a| 2 "_qs}
+        << QStringList{u"3="_qs, u"4= 2 "_qs};
+    QTest::newRow("a renamed pair")
+        << QStringList{u"h| a| 1 "_qs, u"h| a| 1 "_qs, u"publish"_qs, u"h|a    | 2 "_qs}
+        << QStringList{u"3=a    "_qs, u"4= 2 "_qs};
+}
+
+void TestReadingsTable::longestTextsArePublished()
+{
+    QFETCH(QStringList, readings);
+    QFETCH(QStringList, checks);
+    ReadingsTable table;
+    QStringList published;
+    int publishes = 0;
+    connect(&table, &ReadingsTable::textsPublished, &table, [&](const PostedTexts &longest) {
+        ++publishes;
+        published.clear();
+        for (int column = 0; column < longest.columnCount(); ++column)
+            published << longest.text(column);
+    });
+    for (const QString &line : std::as_const(readings)) {
+        if (line == u"publish") {
+            table.publish();
+            continue;
+        }
+        const QStringList f = line.split(u'|');
+        table.fillgrid(makeReading(f[0], f[1], f[2]));
+    }
+    table.publish();
+    QCOMPARE(published.size(), ReadingsTable::columnCountTotal);
+    for (const QString &check : std::as_const(checks)) {
+        const qsizetype equals = check.indexOf(u'=');
+        QCOMPARE(published[check.left(equals).toInt()], check.mid(equals + 1));
+    }
+    // Nothing posted since: nothing to announce.
+    const int before = publishes;
+    table.publish();
+    QCOMPARE(publishes, before);
 }
 
 QTEST_APPLESS_MAIN(TestReadingsTable)

@@ -9,8 +9,8 @@
 #include "host/twips.h"
 #include "senvoversion.h"
 
+#include <QCoreApplication>
 #include <QFontDatabase>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
@@ -130,7 +130,7 @@ void frmAbout::paintEvent(QPaintEvent *event)
 
 void frmAbout::Form_Load()
 {
-    const QString title = QGuiApplication::applicationDisplayName();
+    const QString title = QCoreApplication::applicationName();
     setWindowTitle(QStringLiteral("About ") + title);
     m_lblVersion->setText(versionText(QCoreApplication::applicationVersion()));
     m_lblTitle->setText(title);

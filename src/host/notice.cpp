@@ -1,14 +1,16 @@
 #include "notice.h"
 
-#include <QGuiApplication>
+#include <QCoreApplication>
 
 QMessageBox *showNotice(QWidget *parent, QMessageBox::Icon icon, const QString &text,
                         const QString &objectName)
 {
-    auto *box = new QMessageBox(icon, QGuiApplication::applicationDisplayName(), text,
-                                QMessageBox::Ok, parent);
+    auto *box =
+        new QMessageBox(icon, QCoreApplication::applicationName(), text, QMessageBox::Ok, parent);
     box->setObjectName(objectName);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->open();
+    // Modeless: the window behind stays usable; the box opens centred over it.
+    box->setModal(false);
+    box->show();
     return box;
 }

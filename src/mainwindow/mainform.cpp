@@ -6,6 +6,8 @@
 #include "host/module1.h"
 #include "host/notice.h"
 #include "host/twips.h"
+#include "mainwindow/onscreen.h"
+#include "mainwindow/readingsview.h"
 #include "reception/counterformat.h"
 #include "senvoversion.h"
 #include "settings/frmoptions.h"
@@ -97,11 +99,10 @@ MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket
         takeTypedCounter(m_receivedBytes, &DatagramReceiver::setBytes, m_receiver.bytes());
     });
 
-    m_grid = new QTableView(client);
+    m_grid = new ReadingsView(&m_table, client);
     m_grid->setObjectName(u"MSFlexGrid1"_qs);
     m_grid->setAccessibleName(tr("Readings"));
     m_grid->setFont(designFont(font(), false));
-    m_grid->setModel(&m_table);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setWordWrap(false);
     // The host is shown as the row's header so it stays in view while scrolling sideways.
@@ -113,6 +114,8 @@ MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket
     QHeaderView *columns = m_grid->horizontalHeader();
     columns->setDefaultSectionSize(Twips::toPixelsX(*this, 900));
     columns->setMinimumSectionSize(Twips::toPixelsX(*this, 300));
+    // The first keystroke goes to the readings, not into a counter.
+    m_grid->setFocus();
 
     connect(&m_receiver, &DatagramReceiver::countersChanged, this, &MainForm::updateCounters);
     connect(&m_receiver, &DatagramReceiver::listeningChanged, this,
@@ -138,12 +141,14 @@ void MainForm::Form_Load()
     const PortSetting::ReadResult loaded = m_options->LoadConfig();
     setWindowTitle(u"Senvo-Net Version %1 on "_qs.arg(SenvoVersion::shortText)
                    + Module1::ComputerNameText());
-    QGuiApplication::setApplicationDisplayName(u"Senvo-Net"_qs);
+    // The title the About dialog and message boxes use. Not the display name: window systems
+    // append a display name that is set to every title bar.
+    QCoreApplication::setApplicationName(u"Senvo-Net"_qs);
     const QString problems = m_portSetting.bindAtStartUp(loaded);
     updateListeningStatus();
     if (!problems.isEmpty()) {
-        // Once the window is on screen, so the user sees what the message is about.
-        QTimer::singleShot(0, this, [this, problems] {
+        // Once the window is on screen and placed, so that the message opens over it.
+        OnScreen::call(this, [this, problems] {
             showNotice(this, QMessageBox::Warning, problems, u"startUpProblem"_qs);
         });
     }

@@ -1,5 +1,6 @@
 #include "readingstable.h"
 
+#include "displaytext.h"
 #include "reading.h"
 #include "textfield.h"
 
@@ -13,27 +14,6 @@ namespace {
 
 constexpr int blankMatch = -1;
 constexpr int unknownMatch = -2;
-
-bool isUnsafeForDisplay(char16_t c)
-{
-    return c < 0x20 || (c >= 0x7f && c <= 0x9f) || c == 0x061c || c == 0x200e || c == 0x200f
-           || (c >= 0x202a && c <= 0x202e) || (c >= 0x2066 && c <= 0x2069);
-}
-
-// Anyone on the network can send us text: control and direction-override characters
-// must not garble or reorder what the operator sees, so they are shown as U+FFFD.
-QString displayable(const QString &text)
-{
-    if (std::none_of(text.cbegin(), text.cend(),
-                     [](QChar c) { return isUnsafeForDisplay(c.unicode()); }))
-        return text;
-    QString shown = text;
-    for (QChar &c : shown) {
-        if (isUnsafeForDisplay(c.unicode()))
-            c = QChar::ReplacementCharacter;
-    }
-    return shown;
-}
 
 } // namespace
 
@@ -64,6 +44,7 @@ void ReadingsTable::fillgrid(const Reading &reading)
         row.pairs.resize(pairIndex + 1);
     Pair &pair = row.pairs[pairIndex];
     const bool wasNamed = pair.nameId >= 0 && pair.matchId != blankMatch;
+    const bool renamed = pair.nameId != nameId;
     matchId = m_names[nameId].matchId;
     if (!wasNamed && matchId != blankMatch)
         ++row.namedPairs;
@@ -74,6 +55,11 @@ void ReadingsTable::fillgrid(const Reading &reading)
     assignText(row.time, reading.time);
 
     const int nameColumn = firstNameColumn + 2 * pairIndex;
+    if (renamed)
+        m_posted.offer(nameColumn, m_names[nameId].text);
+    m_posted.offer(nameColumn + 1, pair.value);
+    m_posted.offer(1, row.date);
+    m_posted.offer(2, row.time);
     markDirty(rowIndex, 1, nameColumn + 1);
 }
 
@@ -130,6 +116,9 @@ void ReadingsTable::addNewRow(const Reading &reading)
     row.date = reading.date;
     row.time = reading.time;
     m_hostIndex.insert(row.host);
+    m_posted.offer(0, row.host);
+    m_posted.offer(1, row.date);
+    m_posted.offer(2, row.time);
     m_rows.append(std::move(row));
 }
 
@@ -251,6 +240,10 @@ void ReadingsTable::publish()
         const QModelIndex bottomRight = index(m_dirtyBottom, m_dirtyRight);
         m_dirtyTop = m_dirtyBottom = -1;
         Q_EMIT dataChanged(topLeft, bottomRight, {Qt::DisplayRole});
+    }
+    if (!m_posted.isEmpty()) {
+        Q_EMIT textsPublished(m_posted);
+        m_posted.clear();
     }
 }
 

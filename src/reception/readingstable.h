@@ -1,5 +1,7 @@
 #pragma once
 
+#include "reception/postedtexts.h"
+
 #include <QAbstractTableModel>
 #include <QList>
 #include <QString>
@@ -50,6 +52,11 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
+
+Q_SIGNALS:
+    // Emitted by publish() with the longest text posted to each column since the last
+    // publish (column 0: the hosts of new rows), for views that fit their columns.
+    void textsPublished(const PostedTexts &longest);
 
 private:
     struct Pair
@@ -114,6 +121,7 @@ private:
     TextIndex m_nameIndex;  // full text -> index into m_names
     TextIndex m_matchIndex; // trimmed text -> match id
     qint64 m_droppedHosts = 0;
+    PostedTexts m_posted{columnCountTotal};
 
     // What views have been told so far.
     bool m_showPlaceholders = true;

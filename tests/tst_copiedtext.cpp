@@ -1,0 +1,78 @@
+#include "reception/copiedtext.h"
+#include "reception/reading.h"
+#include "reception/readingstable.h"
+
+#include <QItemSelection>
+#include <QTest>
+
+class TestCopiedText final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void copied_data();
+    void copied();
+};
+
+void TestCopiedText::copied_data()
+{
+    // Readings as "host|name|value"; the first from a host only makes its row. Selections as
+    // "top,left,bottom,right" in the model's rows and columns; "all" copies everything.
+    QTest::addColumn<QStringList>("readings");
+    QTest::addColumn<QStringList>("selection");
+    QTest::addColumn<QString>("expected");
+
+    const QStringList twoHosts{u"a| x| 0 "_qs, u"b| x| 0 "_qs, u"a| n1| 1 "_qs, u"a| n2| 2 "_qs,
+                               u"b| n1| 3 "_qs};
+    QTest::newRow("all, rows with different pair counts")
+        << twoHosts << QStringList{u"all"_qs}
+        << u"a\tJun 10\t19:35:00\t n1\t 1 \t n2\t 2 \n"
+           "b\tJun 10\t19:35:00\t n1\t 3 \n"_qs;
+    QTest::newRow("a block spanning a row without those pairs")
+        << twoHosts << QStringList{u"0,5,1,6"_qs}
+        << u"a\tJun 10\t19:35:00\t n2\t 2 \nb\tJun 10\t19:35:00\n"_qs;
+    QTest::newRow("cells apart keep their columns")
+        << twoHosts << QStringList{u"0,3,0,3"_qs, u"0,6,0,6"_qs}
+        << u"a\tJun 10\t19:35:00\t n1\t\t\t 2 \n"_qs;
+    QTest::newRow("rows in table order, whatever the order of selecting")
+        << twoHosts << QStringList{u"1,4,1,4"_qs, u"0,4,0,4"_qs}
+        << u"a\tJun 10\t19:35:00\t 1 \nb\tJun 10\t19:35:00\t 3 \n"_qs;
+    QTest::newRow("date and time alone")
+        << twoHosts << QStringList{u"1,1,1,2"_qs} << u"b\tJun 10\t19:35:00\n"_qs;
+    QTest::newRow("tabs and line breaks in a host are replaced")
+        << QStringList{u"h\tx\r\ny| n| 0 "_qs, u"h\tx\r\ny| n| 1 "_qs} << QStringList{u"all"_qs}
+        << u"h\uFFFDx\uFFFD\uFFFDy\tJun 10\t19:35:00\t n\t 1 \n"_qs;
+    QTest::newRow("control characters in cells are replaced")
+        << QStringList{u"h| n| 0 "_qs, u"h| n\u001b[2J| \u202e1\t2 "_qs} << QStringList{u"all"_qs}
+        << u"h\tJun 10\t19:35:00\t n\uFFFD[2J\t \uFFFD1\uFFFD2 \n"_qs;
+    QTest::newRow("nothing before the first host")
+        << QStringList{} << QStringList{u"all"_qs} << QString();
+}
+
+void TestCopiedText::copied()
+{
+    QFETCH(QStringList, readings);
+    QFETCH(QStringList, selection);
+    QFETCH(QString, expected);
+    ReadingsTable table;
+    for (const QString &line : std::as_const(readings)) {
+        const QStringList f = line.split(u'|');
+        table.fillgrid({{}, u"Jun 10"_qs, u"19:35:00"_qs, f[0], f[1], f[2]});
+    }
+    table.publish();
+
+    if (selection == QStringList{u"all"_qs}) {
+        QCOMPARE(CopiedText::all(table), expected);
+        return;
+    }
+    QItemSelection selected;
+    for (const QString &range : std::as_const(selection)) {
+        const QStringList c = range.split(u',');
+        selected.select(table.index(c[0].toInt(), c[1].toInt()),
+                        table.index(c[2].toInt(), c[3].toInt()));
+    }
+    QCOMPARE(CopiedText::fromSelection(table, selected), expected);
+}
+
+QTEST_APPLESS_MAIN(TestCopiedText)
+#include "tst_copiedtext.moc"
