@@ -1,12 +1,11 @@
 #pragma once
 
+#include "textindex.h"
+
 #include <QAbstractTableModel>
 #include <QList>
 #include <QString>
 #include <QStringView>
-
-#include <array>
-#include <vector>
 
 struct Reading;
 
@@ -70,36 +69,6 @@ private:
     {
         QString text; // as the reading held it, with its leading space
         int matchId;  // equal for names that are equal once trimmed; -1 for blank ones
-    };
-
-    // Finds a text among those added, in constant time. The hash is keyed at random for
-    // each table, so that senders cannot choose names that all land in one place.
-    class TextIndex
-    {
-    public:
-        TextIndex();
-        // The id of text, or -1 when it was never added.
-        int find(QStringView text) const;
-        // Adds text, which must not be present yet. Ids count up from 0.
-        int insert(QStringView text);
-
-    private:
-        struct Slot
-        {
-            quint32 check = 0; // the hash's upper half
-            qint32 id = -1;    // -1 while the slot is free
-            quint32 offset = 0;
-            quint32 length = 0;
-        };
-        static constexpr int keyCount = 2 + 2 * 64;
-
-        quint64 hash(QStringView text) const;
-        void place(quint64 hash, const Slot &slot);
-
-        std::array<quint32, keyCount> m_keys;
-        std::vector<Slot> m_slots;    // a power of two, at most half full
-        std::vector<char16_t> m_text; // every text added, end to end
-        int m_count = 0;
     };
 
     void addNewRow(const Reading &reading);
