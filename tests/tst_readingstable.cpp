@@ -1,3 +1,4 @@
+#include "reception/gridaddress.h"
 #include "reception/reading.h"
 #include "reception/readingstable.h"
 
@@ -108,21 +109,21 @@ void TestReadingsTable::header()
 {
     ReadingsTable table;
     QAbstractItemModelTester tester(&table, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    QCOMPARE(table.gridRowCount(), 4);
+    QCOMPARE(GridAddress(table).rowCount(), 4);
     QCOMPARE(table.rowCount(), 3);
     QCOMPARE(table.columnCount(), 131);
-    QCOMPARE(table.cellText(0, 0), QString());
-    QCOMPARE(table.cellText(0, 1), u"Date");
-    QCOMPARE(table.cellText(0, 2), u"Time");
+    QCOMPARE(GridAddress(table).cellText(0, 0), QString());
+    QCOMPARE(GridAddress(table).cellText(0, 1), u"Date");
+    QCOMPARE(GridAddress(table).cellText(0, 2), u"Time");
     for (int j = 3; j <= 129; j += 2) {
-        QCOMPARE(table.cellText(0, j), u"Name");
-        QCOMPARE(table.cellText(0, j + 1), u"Value");
+        QCOMPARE(GridAddress(table).cellText(0, j), u"Name");
+        QCOMPARE(GridAddress(table).cellText(0, j + 1), u"Value");
         QCOMPARE(table.headerData(j, Qt::Horizontal, Qt::ForegroundRole).value<QColor>(),
                  QColor(0, 0, 255));
     }
     QVERIFY(!table.headerData(4, Qt::Horizontal, Qt::ForegroundRole).isValid());
     for (int row = 1; row <= 3; ++row)
-        QCOMPARE(table.cellText(row, 0), QString());
+        QCOMPARE(GridAddress(table).cellText(row, 0), QString());
 }
 
 void TestReadingsTable::posting_data()
@@ -180,9 +181,10 @@ void TestReadingsTable::posting()
         const qsizetype equals = check.indexOf(u'=');
         const int row = check.left(comma).toInt();
         const int column = check.mid(comma + 1, equals - comma - 1).toInt();
-        QCOMPARE(table.cellText(row, column), check.mid(equals + 1));
+        QCOMPARE(GridAddress(table).cellText(row, column), check.mid(equals + 1));
         if (row > 0 && row <= table.rowCount())
-            QCOMPARE(table.data(table.index(row - 1, column)).toString(), check.mid(equals + 1));
+            QCOMPARE(table.data(table.index(GridAddress::modelRow(row), column)).toString(),
+                     check.mid(equals + 1));
     }
 }
 
@@ -239,13 +241,13 @@ void TestReadingsTable::sameAsLiteralScan()
     }
     table.publish();
 
-    QCOMPARE(table.gridRowCount(), reference.rowCount());
+    QCOMPARE(GridAddress(table).rowCount(), reference.rowCount());
     for (int row = 0; row < reference.rowCount(); ++row) {
         for (int column = 0; column < ReadingsTable::columnCountTotal; ++column) {
-            if (table.cellText(row, column) != reference.cell(row, column)) {
+            if (GridAddress(table).cellText(row, column) != reference.cell(row, column)) {
                 QFAIL(
                     qPrintable(u"cell %1,%2: \"%3\" instead of \"%4\""_qs.arg(row).arg(column).arg(
-                        table.cellText(row, column), reference.cell(row, column))));
+                        GridAddress(table).cellText(row, column), reference.cell(row, column))));
             }
         }
     }
@@ -296,12 +298,12 @@ void TestReadingsTable::hostLimit()
     table.publish();
     QCOMPARE(table.hostCount(), limit);
     QCOMPARE(table.droppedHosts(), 1);
-    QCOMPARE(table.gridRowCount(), limit + 1);
-    QCOMPARE(table.cellText(limit, 0), u"h%1"_qs.arg(limit - 1));
+    QCOMPARE(GridAddress(table).rowCount(), limit + 1);
+    QCOMPARE(GridAddress(table).cellText(limit, 0), u"h%1"_qs.arg(limit - 1));
 
     // Hosts that have a row keep being updated.
     table.fillgrid(makeReading(u"h7"_qs, u" n"_qs, u" 2 "_qs));
-    QCOMPARE(table.cellText(8, 4), u" 2 ");
+    QCOMPARE(GridAddress(table).cellText(8, 4), u" 2 ");
     table.fillgrid(makeReading(u"new"_qs, u" n"_qs, u" 2 "_qs));
     QCOMPARE(table.hostCount(), limit);
     QCOMPARE(table.droppedHosts(), 2);
@@ -314,7 +316,7 @@ void TestReadingsTable::controlCharactersAreShownHarmlessly()
     table.fillgrid(makeReading(host, u" n"_qs, u" 1 "_qs));
     table.fillgrid(makeReading(host, u" n\u0007"_qs, u" \u2066x "_qs));
     table.publish();
-    QCOMPARE(table.cellText(1, 0), host);
+    QCOMPARE(GridAddress(table).cellText(1, 0), host);
     QCOMPARE(table.headerData(0, Qt::Vertical).toString(), u"evil\uFFFD\uFFFD[2Jhost");
     QCOMPARE(table.data(table.index(0, 3)).toString(), u" n\uFFFD");
     QCOMPARE(table.data(table.index(0, 4)).toString(), u" \uFFFDx ");

@@ -169,43 +169,49 @@ void ReadingsTable::publish()
     }
 }
 
-int ReadingsTable::gridRowCount() const
-{
-    return m_rows.isEmpty() ? 1 + placeholderRows : hostCount() + 1;
-}
-
-bool ReadingsTable::isNameColumn(int column) const
+bool ReadingsTable::isNameColumn(int column)
 {
     return column >= firstNameColumn && column < columnCountTotal
            && (column - firstNameColumn) % 2 == 0;
 }
 
-QString ReadingsTable::cellText(int gridRow, int column) const
+QString ReadingsTable::text(int row, int column) const
 {
-    if (column < 0 || column >= columnCountTotal)
+    if (row < 0 || row >= hostCount() || column < 0 || column >= columnCountTotal)
         return {};
-    if (gridRow == 0)
-        return headerData(column, Qt::Horizontal).toString();
-    if (gridRow < 1 || gridRow > hostCount())
-        return {};
-    const Row &row = m_rows[gridRow - 1];
+    const Row &cells = m_rows[row];
     switch (column) {
     case 0:
-        return row.host;
+        return cells.host;
     case 1:
-        return row.date;
+        return cells.date;
     case 2:
-        return row.time;
+        return cells.time;
     default:
         break;
     }
     const int pairIndex = (column - firstNameColumn) / 2;
-    if (pairIndex >= row.pairs.size())
+    if (pairIndex >= cells.pairs.size())
         return {};
-    const Pair &pair = row.pairs[pairIndex];
+    const Pair &pair = cells.pairs[pairIndex];
     if (!isNameColumn(column))
         return pair.value;
     return pair.nameId >= 0 ? m_names[pair.nameId].text : QString();
+}
+
+QString ReadingsTable::headerText(int column)
+{
+    switch (column) {
+    case 1:
+        return QStringLiteral("Date");
+    case 2:
+        return QStringLiteral("Time");
+    default:
+        break;
+    }
+    if (column < firstNameColumn || column >= columnCountTotal)
+        return {};
+    return isNameColumn(column) ? QStringLiteral("Name") : QStringLiteral("Value");
 }
 
 int ReadingsTable::rowCount(const QModelIndex &parent) const
@@ -227,8 +233,7 @@ QVariant ReadingsTable::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
-        return m_showPlaceholders ? QString()
-                                  : displayable(cellText(index.row() + 1, index.column()));
+        return m_showPlaceholders ? QString() : displayable(text(index.row(), index.column()));
     case Qt::ForegroundRole:
         if (isNameColumn(index.column()))
             return QColor(Qt::blue);
@@ -254,14 +259,5 @@ QVariant ReadingsTable::headerData(int section, Qt::Orientation orientation, int
         return QColor(Qt::blue);
     if (role != Qt::DisplayRole)
         return {};
-    switch (section) {
-    case 0:
-        return QString();
-    case 1:
-        return QStringLiteral("Date");
-    case 2:
-        return QStringLiteral("Time");
-    default:
-        return isNameColumn(section) ? QStringLiteral("Name") : QStringLiteral("Value");
-    }
+    return headerText(section);
 }

@@ -9,9 +9,9 @@
 
 struct Reading;
 
-// The table of hosts and their latest readings, addressed like a grid: row 0 is the
-// header row, column 0 the host, 1 and 2 the date and time, then 64 name/value pairs.
-// As a model, row r of the grid is model row r - 1 and the header row is the view's header.
+// The table of hosts and their latest readings: one row per host, counted from 0 in order
+// of arrival; column 0 holds the host, 1 and 2 the date and time, then 64 name/value pairs.
+// The column titles are the view's header (GridAddress shows the whole as one grid).
 //
 // Updates are posted at once but announced to views only by publish(), so that a burst
 // of datagrams costs one repaint instead of one per datagram.
@@ -40,9 +40,11 @@ public:
     int hostLimit() const { return m_hostLimit; }
     // Hosts that found the table full and were left out.
     qint64 droppedHosts() const { return m_droppedHosts; }
-    int gridRowCount() const;
-    QString cellText(int gridRow, int column) const;
-    bool isNameColumn(int column) const;
+    // The text of a cell in a host's row, as posted (published or not); empty outside the
+    // rows and columns there are.
+    QString text(int row, int column) const;
+    static QString headerText(int column);
+    static bool isNameColumn(int column);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;

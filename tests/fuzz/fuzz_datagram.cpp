@@ -4,6 +4,7 @@
 // fuzzer keeps the input.
 
 #include "reception/datagramsocket.h"
+#include "reception/gridaddress.h"
 #include "reception/reading.h"
 #include "reception/readingparser.h"
 #include "reception/readingstable.h"
@@ -236,9 +237,11 @@ private:
         const LiteralGrid::Cells &cells = m_grid->row(row);
         QSet<QStringView> names;
         for (int column = 0; column < ReadingsTable::columnCountTotal; ++column) {
-            const QString text = m_table->cellText(row + 1, column);
+            const QString text = GridAddress(*m_table).cellText(GridAddress::gridRow(row), column);
             if (text != cells[column])
-                fail("cell text", u"row %1 column %2: %3"_qs.arg(row + 1).arg(column).arg(text));
+                fail("cell text", u"row %1 column %2: %3"_qs.arg(GridAddress::gridRow(row))
+                                      .arg(column)
+                                      .arg(text));
             if (m_table->isNameColumn(column) && !text.isEmpty()) {
                 // Views into the reference grid's cells, which outlive this loop.
                 const QStringView name = trimmedView(cells[column]);
@@ -256,7 +259,7 @@ private:
         const int hosts = m_table->hostCount();
         check(m_table->rowCount() == (hosts == 0 ? ReadingsTable::placeholderRows : hosts),
               "published row count");
-        check(m_table->gridRowCount()
+        check(GridAddress(*m_table).rowCount()
                   == (hosts == 0 ? 1 + ReadingsTable::placeholderRows : hosts + 1),
               "grid row count");
         if (hosts == 0)
