@@ -1,3 +1,4 @@
+#include "oracle.h"
 #include "reception/datagramreceiver.h"
 #include "reception/datagramsocket.h"
 #include "reception/gridaddress.h"
@@ -40,14 +41,6 @@ QByteArray datagram(const QByteArray &host, const QByteArray &name = "N",
     return "<13>Jun 10 19:35:00 " + host + " senvo[" + name + "]: v=" + value + " x";
 }
 
-// Characters that would garble or reorder the screen if a view showed them as they are.
-bool isUnsafeForDisplay(QChar c)
-{
-    const char16_t u = c.unicode();
-    return u < 0x20 || (u >= 0x7f && u <= 0x9f) || (u >= 0x202a && u <= 0x202e)
-           || (u >= 0x2066 && u <= 0x2069) || u == 0x200e || u == 0x200f || u == 0x061c;
-}
-
 int gridRowOf(const ReadingsTable &table, const QString &host)
 {
     for (int row = 1; row <= table.hostCount(); ++row) {
@@ -55,17 +48,6 @@ int gridRowOf(const ReadingsTable &table, const QString &host)
             return row;
     }
     return 0;
-}
-
-QString trimmedSpaces(const QString &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin] == u' ')
-        ++begin;
-    while (end > begin && text[end - 1] == u' ')
-        --end;
-    return text.mid(begin, end - begin);
 }
 
 } // namespace
@@ -303,7 +285,7 @@ void TestHostileDatagrams::checkConsistent(const ReadingsTable &table)
                      qPrintable(u"shown as is: "_qs + shown));
             if (!table.isNameColumn(column))
                 continue;
-            const QString name = trimmedSpaces(GridAddress(table).cellText(row, column));
+            const QString name = literalTrim(GridAddress(table).cellText(row, column)).toString();
             if (name.isEmpty())
                 continue;
             QVERIFY2(!names.contains(name), qPrintable(u"name twice: "_qs + name));
