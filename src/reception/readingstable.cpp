@@ -67,7 +67,7 @@ void ReadingsTable::fillgrid(const Reading &reading)
         ++row.namedPairs;
     pair.nameId = nameId;
     pair.matchId = matchId;
-    assignText(pair.value, reading.value);
+    pair.value.assign(reading.value);
     assignText(row.date, reading.date);
     assignText(row.time, reading.time);
 
@@ -195,7 +195,7 @@ QString ReadingsTable::text(int row, int column) const
         return {};
     const Pair &pair = cells.pairs[pairIndex];
     if (!isNameColumn(column))
-        return pair.value;
+        return pair.value.toString();
     return pair.nameId >= 0 ? m_names[pair.nameId].text : QString();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "compacttext.h"
 #include "textindex.h"
 
 #include <QAbstractTableModel>
@@ -57,7 +58,7 @@ private:
     {
         int nameId = -1;  // index into m_names; -1 while the pair is empty
         int matchId = -1; // m_names[nameId].matchId, kept here to spare a lookup
-        QString value;
+        CompactText value;
     };
     struct Row
     {
