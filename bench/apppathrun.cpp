@@ -2,6 +2,7 @@
 
 #include "processstats.h"
 #include "receivingwindow.h"
+#include "reception/gridaddress.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -27,7 +28,9 @@ qint64 filledPairs(const ReadingsTable &table)
     qint64 filled = 0;
     for (int row = 1; row <= table.hostCount(); ++row) {
         for (int pair = 0; pair < ReadingsTable::pairCount; ++pair) {
-            if (!table.cellText(row, ReadingsTable::firstNameColumn + 2 * pair + 1).isEmpty())
+            if (!GridAddress(table)
+                     .cellText(row, ReadingsTable::firstNameColumn + 2 * pair + 1)
+                     .isEmpty())
                 ++filled;
         }
     }

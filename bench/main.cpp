@@ -7,6 +7,9 @@
 #include "generator.h"
 #include "processstats.h"
 #include "tablecost.h"
+#include "worstcase.h"
+
+#include "reception/readingstable.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -14,6 +17,7 @@
 #include <QTextStream>
 #include <QThread>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -217,8 +221,31 @@ int main(int argc, char *argv[])
         u"table-only"_qs,
         u"Only decode, parse and post in this process, for a profiler: hosts x 10 readings."_qs,
         u"hosts"_qs);
-    parser.addOptions({quick, soak, soakSeconds, simulator, tableOnly});
+    const QCommandLineOption worstCase(
+        u"worst-case"_qs,
+        u"Only the peak resident memory with 32,766 hosts each filling all 64 pairs with the "
+        "longest name and value a datagram carries, split evenly."_qs);
+    const QCommandLineOption worstCaseName(
+        u"worst-case-name"_qs,
+        u"With --worst-case: the name's share of the room; the value takes the rest."_qs,
+        u"characters"_qs);
+    parser.addOptions({quick, soak, soakSeconds, simulator, tableOnly, worstCase, worstCaseName});
     parser.process(app);
+
+    if (parser.isSet(worstCase)) {
+        const int room = WorstCase::room(6);
+        const int nameLength = parser.isSet(worstCaseName)
+                                   ? std::clamp(parser.value(worstCaseName).toInt(), 3, room - 1)
+                                   : room / 2;
+        const WorstCase::Result worst =
+            WorstCase::measure(ReadingsTable::defaultHostLimit, nameLength);
+        out() << "worst case: " << worst.hosts << " hosts x " << ReadingsTable::pairCount
+              << " pairs, names of " << worst.nameLength << " and values of " << worst.valueLength
+              << " characters (" << worst.datagramSize << "-byte datagrams): peak resident "
+              << mb(worst.peakResident) << " (" << mb(worst.residentBefore) << " before)"
+              << (worst.filled ? "" : " -- NOT every pair was filled") << Qt::endl;
+        return worst.filled ? 0 : 1;
+    }
 
     if (parser.isSet(tableOnly)) {
         const TableCost::Result cost =

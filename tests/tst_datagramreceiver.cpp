@@ -1,5 +1,6 @@
 #include "reception/datagramreceiver.h"
 #include "reception/datagramsocket.h"
+#include "reception/gridaddress.h"
 #include "reception/qtdatagramsocket.h"
 #include "reception/readingstable.h"
 #include "testsupport.h"
@@ -85,12 +86,12 @@ void TestDatagramReceiver::countsAndPosts()
     QTRY_COMPARE(receiver.packets(), double(datagrams.size()));
     QCOMPARE(receiver.bytes(), bytes);
     QTRY_COMPARE(table.rowCount(), 1);
-    QCOMPARE(table.cellText(1, 0), u"host1");
-    QCOMPARE(table.cellText(1, 2), u"19:35:07");
-    QCOMPARE(table.cellText(1, 3), u" CPU");
-    QCOMPARE(table.cellText(1, 4), u" 46 ");
-    QCOMPARE(table.cellText(1, 5), u" Fan");
-    QCOMPARE(table.cellText(1, 6), u" 1200 ");
+    QCOMPARE(GridAddress(table).cellText(1, 0), u"host1");
+    QCOMPARE(GridAddress(table).cellText(1, 2), u"19:35:07");
+    QCOMPARE(GridAddress(table).cellText(1, 3), u" CPU");
+    QCOMPARE(GridAddress(table).cellText(1, 4), u" 46 ");
+    QCOMPARE(GridAddress(table).cellText(1, 5), u" Fan");
+    QCOMPARE(GridAddress(table).cellText(1, 6), u" 1200 ");
 }
 
 void TestDatagramReceiver::countersArePublishedTogether()

@@ -1,5 +1,7 @@
+#include "oracle.h"
 #include "reception/datagramreceiver.h"
 #include "reception/datagramsocket.h"
+#include "reception/gridaddress.h"
 #include "reception/qtdatagramsocket.h"
 #include "reception/readingstable.h"
 #include "testsupport.h"
@@ -39,32 +41,13 @@ QByteArray datagram(const QByteArray &host, const QByteArray &name = "N",
     return "<13>Jun 10 19:35:00 " + host + " senvo[" + name + "]: v=" + value + " x";
 }
 
-// Characters that would garble or reorder the screen if a view showed them as they are.
-bool isUnsafeForDisplay(QChar c)
-{
-    const char16_t u = c.unicode();
-    return u < 0x20 || (u >= 0x7f && u <= 0x9f) || (u >= 0x202a && u <= 0x202e)
-           || (u >= 0x2066 && u <= 0x2069) || u == 0x200e || u == 0x200f || u == 0x061c;
-}
-
 int gridRowOf(const ReadingsTable &table, const QString &host)
 {
     for (int row = 1; row <= table.hostCount(); ++row) {
-        if (table.cellText(row, 0) == host)
+        if (GridAddress(table).cellText(row, 0) == host)
             return row;
     }
     return 0;
-}
-
-QString trimmedSpaces(const QString &text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin] == u' ')
-        ++begin;
-    while (end > begin && text[end - 1] == u' ')
-        --end;
-    return text.mid(begin, end - begin);
 }
 
 } // namespace
@@ -264,20 +247,22 @@ void TestHostileDatagrams::hostileThenGood()
     QCOMPARE(receiver.bytes(), bytes);
     receiver.publish();
 
-    QCOMPARE(table.cellText(goodHostRow, 1), u"Jun 11"_qs);
-    QCOMPARE(table.cellText(goodHostRow, 2), u"08:00:01"_qs);
-    QCOMPARE(table.cellText(goodHostRow, 3), u" CPU"_qs);
-    QCOMPARE(table.cellText(goodHostRow, 4), u" 46 "_qs);
+    QCOMPARE(GridAddress(table).cellText(goodHostRow, 1), u"Jun 11"_qs);
+    QCOMPARE(GridAddress(table).cellText(goodHostRow, 2), u"08:00:01"_qs);
+    QCOMPARE(GridAddress(table).cellText(goodHostRow, 3), u" CPU"_qs);
+    QCOMPARE(GridAddress(table).cellText(goodHostRow, 4), u" 46 "_qs);
     QCOMPARE(table.hostCount(), hosts);
     QCOMPARE(table.droppedHosts(), qint64(dropped));
     for (const Expectation &cell : std::as_const(expected)) {
         const int row = gridRowOf(table, cell.host);
         QVERIFY2(row > 0, qPrintable(u"no row for "_qs + cell.host));
-        QCOMPARE(table.cellText(row, cell.column), cell.text);
+        QCOMPARE(GridAddress(table).cellText(row, cell.column), cell.text);
         if (!cell.shown.isNull()) {
-            QCOMPARE(table.index(row - 1, cell.column).data().toString(), cell.shown);
+            QCOMPARE(table.index(GridAddress::modelRow(row), cell.column).data().toString(),
+                     cell.shown);
             if (cell.column == 0)
-                QCOMPARE(table.headerData(row - 1, Qt::Vertical).toString(), cell.shown);
+                QCOMPARE(table.headerData(GridAddress::modelRow(row), Qt::Vertical).toString(),
+                         cell.shown);
         }
     }
     checkConsistent(table);
@@ -286,21 +271,21 @@ void TestHostileDatagrams::hostileThenGood()
 void TestHostileDatagrams::checkConsistent(const ReadingsTable &table)
 {
     QVERIFY(table.hostCount() <= table.hostLimit());
-    QCOMPARE(table.gridRowCount(), table.hostCount() + 1);
+    QCOMPARE(GridAddress(table).rowCount(), table.hostCount() + 1);
     QCOMPARE(table.rowCount(), table.hostCount());
     QSet<QString> hosts;
     for (int row = 1; row <= table.hostCount(); ++row) {
-        const QString host = table.cellText(row, 0);
+        const QString host = GridAddress(table).cellText(row, 0);
         QVERIFY2(!hosts.contains(host), qPrintable(u"host twice: "_qs + host));
         hosts.insert(host);
         QSet<QString> names;
         for (int column = 0; column < ReadingsTable::columnCountTotal; ++column) {
-            const QString shown = table.index(row - 1, column).data().toString();
+            const QString shown = table.index(GridAddress::modelRow(row), column).data().toString();
             QVERIFY2(std::none_of(shown.cbegin(), shown.cend(), isUnsafeForDisplay),
                      qPrintable(u"shown as is: "_qs + shown));
             if (!table.isNameColumn(column))
                 continue;
-            const QString name = trimmedSpaces(table.cellText(row, column));
+            const QString name = literalTrim(GridAddress(table).cellText(row, column)).toString();
             if (name.isEmpty())
                 continue;
             QVERIFY2(!names.contains(name), qPrintable(u"name twice: "_qs + name));

@@ -1,3 +1,4 @@
+#include "oracle.h"
 #include "reception/reading.h"
 #include "reception/readingparser.h"
 
@@ -121,6 +122,37 @@ void TestReadingParser::parse_data()
                                                    << " C "
                                                    << "C and more";
 
+    // Only the space is trimmed: a tab is part of the text.
+    QTest::newRow("tab after the host") << "<13>Jun 10 19:35:00 box\t tag[CPU]: t=45 C"
+                                        << "Jun 10"
+                                        << "19:35:00"
+                                        << "box\t"
+                                        << " CPU"
+                                        << " 45 "
+                                        << "t=45 C";
+    QTest::newRow("tab before the host") << "<13>Jun 10 19:35:00 \tbox tag[CPU]: t=45 C"
+                                         << "Jun 10"
+                                         << "19:35:00"
+                                         << "\tbox"
+                                         << " CPU"
+                                         << " 45 "
+                                         << "t=45 C";
+    QTest::newRow("tabs around the name") << "<13>Jun 10 19:35:00 h tag[ \tCPU\t ]: t=45 C"
+                                          << "Jun 10"
+                                          << "19:35:00"
+                                          << "h"
+                                          << " \tCPU\t"
+                                          << " 45 "
+                                          << "t=45 C";
+    QTest::newRow("tabs around the message and the value")
+        << "<13>Jun 10 19:35:00 h tag[CPU]:\tt=\t45\t C\t"
+        << "Jun 10"
+        << "19:35:00"
+        << "h"
+        << " CPU"
+        << " \t45\t "
+        << "\tt=\t45\t C\t";
+
     // A ">" far into a long datagram: positions are not 16-bit here.
     const QString tail = QStringLiteral("Jun 10 19:35:00 far tag[N]: v=7 u");
     QTest::newRow("'>' at 40000") << QString(39999, u'x') + u'>' + tail << "Jun 10"
@@ -160,13 +192,17 @@ void TestReadingParser::parse()
     Reading reading = previousReading();
     reading.buffer = datagram;
 
-    QVERIFY(parseudp(reading));
-    QTEST(reading.date, "date");
-    QTEST(reading.time, "time");
-    QTEST(reading.host, "host");
-    QTEST(reading.name, "name");
-    QTEST(reading.value, "value");
-    QTEST(reading.buffer, "buffer");
+    // The literal model that the fuzzer trusts must agree with every expectation here.
+    Reading literal = reading;
+    for (Reading *parsed : {&reading, &literal}) {
+        QVERIFY(parsed == &reading ? parseudp(reading) : literalParse(literal));
+        QTEST(parsed->date, "date");
+        QTEST(parsed->time, "time");
+        QTEST(parsed->host, "host");
+        QTEST(parsed->name, "name");
+        QTEST(parsed->value, "value");
+        QTEST(parsed->buffer, "buffer");
+    }
 }
 
 void TestReadingParser::undefinedReadingLeavesFieldsAsTheyWere_data()
@@ -187,6 +223,9 @@ void TestReadingParser::undefinedReadingLeavesFieldsAsTheyWere()
     Reading reading = previousReading();
     reading.buffer = datagram;
 
+    Reading literal = reading;
+    QVERIFY(!literalParse(literal));
+    QCOMPARE(literal.name, previousReading().name);
     QVERIFY(!parseudp(reading));
     const Reading before = previousReading();
     QCOMPARE(reading.date, before.date);

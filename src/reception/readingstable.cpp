@@ -5,10 +5,8 @@
 #include "textfield.h"
 
 #include <QColor>
-#include <QRandomGenerator>
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -50,14 +48,14 @@ void ReadingsTable::fillgrid(const Reading &reading)
         ++row.namedPairs;
     pair.nameId = nameId;
     pair.matchId = matchId;
-    assignText(pair.value, reading.value);
+    pair.value.assign(reading.value);
     assignText(row.date, reading.date);
     assignText(row.time, reading.time);
 
     const int nameColumn = firstNameColumn + 2 * pairIndex;
     if (renamed)
         m_posted.offer(nameColumn, m_names[nameId].text);
-    m_posted.offer(nameColumn + 1, pair.value);
+    m_posted.offer(nameColumn + 1, reading.value);
     m_posted.offer(1, row.date);
     m_posted.offer(2, row.time);
     markDirty(rowIndex, 1, nameColumn + 1);
@@ -122,89 +120,6 @@ void ReadingsTable::addNewRow(const Reading &reading)
     m_rows.append(std::move(row));
 }
 
-ReadingsTable::TextIndex::TextIndex()
-{
-    QRandomGenerator::global()->generate(m_keys.begin(), m_keys.end());
-}
-
-// NH, a universal hash: while the keys stay secret, no choice of texts collides more often
-// than about once in 2^32 pairs. It takes four characters per multiply, and the keys cover
-// 256 characters, more than a datagram's host or name can hold.
-quint64 ReadingsTable::TextIndex::hash(QStringView text) const
-{
-    const char16_t *chars = text.utf16();
-    qsizetype left = text.size();
-    quint64 sum = quint64(quint32(left) + m_keys[0]) * quint64(m_keys[1]);
-    size_t key = 2;
-    const auto add = [&](const char16_t *four) {
-        quint32 low;
-        quint32 high;
-        std::memcpy(&low, four, sizeof low);
-        std::memcpy(&high, four + 2, sizeof high);
-        sum += quint64(low + m_keys[key]) * quint64(high + m_keys[key + 1]);
-        key = key + 2 < m_keys.size() ? key + 2 : 2;
-    };
-    for (; left >= 4; left -= 4, chars += 4)
-        add(chars);
-    if (left > 0) {
-        char16_t tail[4] = {};
-        for (qsizetype i = 0; i < left; ++i)
-            tail[i] = chars[i];
-        add(tail);
-    }
-    // NH's best bits are its upper ones; mix them into the lower ones that pick the slot.
-    sum ^= sum >> 32;
-    sum *= 0x9E3779B97F4A7C15ull;
-    return sum ^ (sum >> 29);
-}
-
-int ReadingsTable::TextIndex::find(QStringView text) const
-{
-    if (m_slots.empty())
-        return -1;
-    const quint64 h = hash(text);
-    const auto check = quint32(h >> 32);
-    const size_t mask = m_slots.size() - 1;
-    for (size_t i = size_t(h) & mask;; i = (i + 1) & mask) {
-        const Slot &slot = m_slots[i];
-        if (slot.id < 0)
-            return -1;
-        if (slot.check == check && slot.length == size_t(text.size())
-            && std::equal(text.begin(), text.end(), m_text.begin() + slot.offset,
-                          [](QChar a, char16_t b) { return a.unicode() == b; }))
-            return slot.id;
-    }
-}
-
-int ReadingsTable::TextIndex::insert(QStringView text)
-{
-    if (size_t(m_count + 1) * 2 > m_slots.size()) {
-        std::vector<Slot> old(std::max<size_t>(16, m_slots.size() * 2));
-        old.swap(m_slots);
-        for (const Slot &slot : old) {
-            if (slot.id >= 0)
-                place(hash(QStringView(m_text.data() + slot.offset, slot.length)), slot);
-        }
-    }
-    Slot slot;
-    slot.id = m_count++;
-    slot.offset = quint32(m_text.size());
-    slot.length = quint32(text.size());
-    m_text.insert(m_text.end(), text.utf16(), text.utf16() + text.size());
-    place(hash(text), slot);
-    return slot.id;
-}
-
-void ReadingsTable::TextIndex::place(quint64 hash, const Slot &slot)
-{
-    const size_t mask = m_slots.size() - 1;
-    size_t i = size_t(hash) & mask;
-    while (m_slots[i].id >= 0)
-        i = (i + 1) & mask;
-    m_slots[i] = slot;
-    m_slots[i].check = quint32(hash >> 32);
-}
-
 void ReadingsTable::markDirty(int row, int firstColumn, int lastColumn)
 {
     if (row >= m_publishedRows)
@@ -247,43 +162,49 @@ void ReadingsTable::publish()
     }
 }
 
-int ReadingsTable::gridRowCount() const
-{
-    return m_rows.isEmpty() ? 1 + placeholderRows : hostCount() + 1;
-}
-
-bool ReadingsTable::isNameColumn(int column) const
+bool ReadingsTable::isNameColumn(int column)
 {
     return column >= firstNameColumn && column < columnCountTotal
            && (column - firstNameColumn) % 2 == 0;
 }
 
-QString ReadingsTable::cellText(int gridRow, int column) const
+QString ReadingsTable::text(int row, int column) const
 {
-    if (column < 0 || column >= columnCountTotal)
+    if (row < 0 || row >= hostCount() || column < 0 || column >= columnCountTotal)
         return {};
-    if (gridRow == 0)
-        return headerData(column, Qt::Horizontal).toString();
-    if (gridRow < 1 || gridRow > hostCount())
-        return {};
-    const Row &row = m_rows[gridRow - 1];
+    const Row &cells = m_rows[row];
     switch (column) {
     case 0:
-        return row.host;
+        return cells.host;
     case 1:
-        return row.date;
+        return cells.date;
     case 2:
-        return row.time;
+        return cells.time;
     default:
         break;
     }
     const int pairIndex = (column - firstNameColumn) / 2;
-    if (pairIndex >= row.pairs.size())
+    if (pairIndex >= cells.pairs.size())
         return {};
-    const Pair &pair = row.pairs[pairIndex];
+    const Pair &pair = cells.pairs[pairIndex];
     if (!isNameColumn(column))
-        return pair.value;
+        return pair.value.toString();
     return pair.nameId >= 0 ? m_names[pair.nameId].text : QString();
+}
+
+QString ReadingsTable::headerText(int column)
+{
+    switch (column) {
+    case 1:
+        return QStringLiteral("Date");
+    case 2:
+        return QStringLiteral("Time");
+    default:
+        break;
+    }
+    if (column < firstNameColumn || column >= columnCountTotal)
+        return {};
+    return isNameColumn(column) ? QStringLiteral("Name") : QStringLiteral("Value");
 }
 
 int ReadingsTable::rowCount(const QModelIndex &parent) const
@@ -305,8 +226,7 @@ QVariant ReadingsTable::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
-        return m_showPlaceholders ? QString()
-                                  : displayable(cellText(index.row() + 1, index.column()));
+        return m_showPlaceholders ? QString() : displayable(text(index.row(), index.column()));
     case Qt::ForegroundRole:
         if (isNameColumn(index.column()))
             return QColor(Qt::blue);
@@ -332,14 +252,5 @@ QVariant ReadingsTable::headerData(int section, Qt::Orientation orientation, int
         return QColor(Qt::blue);
     if (role != Qt::DisplayRole)
         return {};
-    switch (section) {
-    case 0:
-        return QString();
-    case 1:
-        return QStringLiteral("Date");
-    case 2:
-        return QStringLiteral("Time");
-    default:
-        return isNameColumn(section) ? QStringLiteral("Name") : QStringLiteral("Value");
-    }
+    return headerText(section);
 }

@@ -1,20 +1,19 @@
 #pragma once
 
-#include "reception/postedtexts.h"
+#include "compacttext.h"
+#include "postedtexts.h"
+#include "textindex.h"
 
 #include <QAbstractTableModel>
 #include <QList>
 #include <QString>
 #include <QStringView>
 
-#include <array>
-#include <vector>
-
 struct Reading;
 
-// The table of hosts and their latest readings, addressed like a grid: row 0 is the
-// header row, column 0 the host, 1 and 2 the date and time, then 64 name/value pairs.
-// As a model, row r of the grid is model row r - 1 and the header row is the view's header.
+// The table of hosts and their latest readings: one row per host, counted from 0 in order
+// of arrival; column 0 holds the host, 1 and 2 the date and time, then 64 name/value pairs.
+// The column titles are the view's header (GridAddress shows the whole as one grid).
 //
 // Updates are posted at once but announced to views only by publish(), so that a burst
 // of datagrams costs one repaint instead of one per datagram.
@@ -43,9 +42,11 @@ public:
     int hostLimit() const { return m_hostLimit; }
     // Hosts that found the table full and were left out.
     qint64 droppedHosts() const { return m_droppedHosts; }
-    int gridRowCount() const;
-    QString cellText(int gridRow, int column) const;
-    bool isNameColumn(int column) const;
+    // The text of a cell in a host's row, as posted (published or not); empty outside the
+    // rows and columns there are.
+    QString text(int row, int column) const;
+    static QString headerText(int column);
+    static bool isNameColumn(int column);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -63,7 +64,7 @@ private:
     {
         int nameId = -1;  // index into m_names; -1 while the pair is empty
         int matchId = -1; // m_names[nameId].matchId, kept here to spare a lookup
-        QString value;
+        CompactText value;
     };
     struct Row
     {
@@ -77,36 +78,6 @@ private:
     {
         QString text; // as the reading held it, with its leading space
         int matchId;  // equal for names that are equal once trimmed; -1 for blank ones
-    };
-
-    // Finds a text among those added, in constant time. The hash is keyed at random for
-    // each table, so that senders cannot choose names that all land in one place.
-    class TextIndex
-    {
-    public:
-        TextIndex();
-        // The id of text, or -1 when it was never added.
-        int find(QStringView text) const;
-        // Adds text, which must not be present yet. Ids count up from 0.
-        int insert(QStringView text);
-
-    private:
-        struct Slot
-        {
-            quint32 check = 0; // the hash's upper half
-            qint32 id = -1;    // -1 while the slot is free
-            quint32 offset = 0;
-            quint32 length = 0;
-        };
-        static constexpr int keyCount = 2 + 2 * 64;
-
-        quint64 hash(QStringView text) const;
-        void place(quint64 hash, const Slot &slot);
-
-        std::array<quint32, keyCount> m_keys;
-        std::vector<Slot> m_slots;    // a power of two, at most half full
-        std::vector<char16_t> m_text; // every text added, end to end
-        int m_count = 0;
     };
 
     void addNewRow(const Reading &reading);

@@ -1,0 +1,16 @@
+#include "gridaddress.h"
+
+#include "readingstable.h"
+
+int GridAddress::rowCount() const
+{
+    const int hosts = m_table.hostCount();
+    return 1 + (hosts == 0 ? ReadingsTable::placeholderRows : hosts);
+}
+
+QString GridAddress::cellText(int gridRow, int column) const
+{
+    if (gridRow == headerRow)
+        return ReadingsTable::headerText(column);
+    return m_table.text(modelRow(gridRow), column);
+}

@@ -1,0 +1,60 @@
+#include "literalgrid.h"
+
+#include "oracle.h"
+#include "reception/reading.h"
+
+LiteralGrid::LiteralGrid(int hostLimit)
+    : m_hostLimit(hostLimit)
+{
+    m_header[1] = u"Date"_qs;
+    m_header[2] = u"Time"_qs;
+    for (int j = 3; j <= 130; j += 2) {
+        m_header[j] = u"Name"_qs;
+        m_header[j + 1] = u"Value"_qs;
+    }
+}
+
+void LiteralGrid::fillgrid(const Reading &reading)
+{
+    const auto found = m_rowOfHost.constFind(reading.host);
+    if (found == m_rowOfHost.cend()) {
+        if (m_rows.size() >= m_hostLimit) {
+            ++m_dropped;
+            return;
+        }
+        Cells cells;
+        cells[0] = deepCopy(reading.host);
+        cells[1] = deepCopy(reading.date);
+        cells[2] = deepCopy(reading.time);
+        m_rowOfHost.insert(cells[0], int(m_rows.size()));
+        m_rows.append(cells);
+        return;
+    }
+    Cells &cells = m_rows[*found];
+    const QStringView name = literalTrim(reading.name);
+    int column = 0;
+    for (int j = 3; j <= 130; j += 2) {
+        const QStringView cell = literalTrim(cells[j]);
+        if (cell == name)
+            column = j;
+        if (cell.isEmpty() && column == 0)
+            column = j;
+    }
+    if (column == 0)
+        return;
+    cells[column] = deepCopy(reading.name);
+    cells[column + 1] = deepCopy(reading.value);
+    cells[1] = deepCopy(reading.date);
+    cells[2] = deepCopy(reading.time);
+}
+
+QString LiteralGrid::cell(int gridRow, int column) const
+{
+    if (column < 0 || column >= ReadingsTable::columnCountTotal)
+        return {};
+    if (gridRow == 0)
+        return m_header[column];
+    if (gridRow < 1 || gridRow > hostCount())
+        return {};
+    return m_rows[gridRow - 1][column];
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+// Plain, literal models of what the receiving path is meant to do, shared by the unit
+// tests, the corpus replay and the fuzz target.
+
+#include "datagramcheck.h"
+#include "literalgrid.h"
+
+#include <QString>
+#include <QStringView>
+
+struct Reading;
+
+// Leading and trailing spaces removed, one at a time; tabs and other white space stay.
+QStringView literalTrim(QStringView text);
+
+// The parsing steps written out one by one with 1-based positions, on copies. Returns
+// false, leaving r as it was, for a datagram that has no reading.
+bool literalParse(Reading &r);
+
+// Characters that would garble or reorder the screen if a view showed them as they are.
+bool isUnsafeForDisplay(QChar c);
+
+// A copy that shares no storage with text.
+QString deepCopy(const QString &text);
