@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QHostAddress>
+#include <QTemporaryDir>
 #include <QUdpSocket>
 
 // A UDP port nobody listens on right now, for a test to bind.
@@ -15,4 +16,20 @@ inline QByteArray readBytes(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// A path below a plain file in base: no folder can be made there and nothing written,
+// whoever runs the test, root included.
+inline QString belowAPlainFile(const QTemporaryDir &base, const QString &name)
+{
+    const QString plain = base.filePath(QStringLiteral("plain"));
+    if (!QFile::exists(plain))
+        writeBytes(plain, "x");
+    return plain + u'/' + name;
 }

@@ -72,11 +72,8 @@ void TestPortSetting::store(Stored kind, const QByteArray &bytes)
     QDir(m_program->path()).rmdir(u"Senvo-Net.ini"_qs);
     if (kind == Stored::Folder)
         QVERIFY(QDir(m_program->path()).mkdir(u"Senvo-Net.ini"_qs));
-    if (kind != Stored::Bytes)
-        return;
-    QFile file(iniPath());
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
+    if (kind == Stored::Bytes)
+        QVERIFY(writeBytes(iniPath(), bytes));
 }
 
 void TestPortSetting::bindAtStartUp_data()
@@ -102,6 +99,12 @@ void TestPortSetting::bindAtStartUp_data()
                           << QStringList{u"\"hello\""_qs, notAPort};
     QTest::newRow("zero") << bytes << QByteArray("0") << false << u"514"_qs
                           << QStringList{u"\"0\""_qs, notAPort};
+    QTest::newRow("empty line") << bytes << QByteArray("\r\n") << false << u"514"_qs
+                                << QStringList{u"\"\""_qs, notAPort};
+    QTest::newRow("huge number") << bytes << QByteArray("99999999999999999999\r\n") << false
+                                 << u"514"_qs << QStringList{notAPort};
+    QTest::newRow("10 MB of garbage, told briefly") << bytes << QByteArray(10 * 1024 * 1024, '\x07')
+                                                    << false << u"514"_qs << QStringList{notAPort};
     QTest::newRow("binary, quoted harmlessly")
         << bytes << QByteArray("\x01\x02", 2) << false << u"514"_qs
         << QStringList{u"\"\uFFFD\uFFFD\""_qs, notAPort};
@@ -229,12 +232,9 @@ void TestPortSetting::apply()
     QFETCH(quint16, port);
     QFETCH(QStringList, told);
     QTemporaryDir base;
-    if (!writable) {
-        QFile plain(base.filePath(u"plain"_qs));
-        QVERIFY(plain.open(QIODevice::WriteOnly));
+    if (!writable)
         makeSetting(
-            SettingsFile(base.filePath(u"plain/program"_qs), base.filePath(u"plain/user"_qs)));
-    }
+            SettingsFile(belowAPlainFile(base, u"program"_qs), belowAPlainFile(base, u"user"_qs)));
     QVERIFY(m_receiver->bind(u"7000"_qs));
     m_socket->failWith = bindFails ? DatagramSocket::Failure::InUse : DatagramSocket::Failure::None;
     QSignalSpy applied(m_setting.get(), &PortSetting::portApplied);

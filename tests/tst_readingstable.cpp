@@ -2,6 +2,7 @@
 #include "reception/gridaddress.h"
 #include "reception/reading.h"
 #include "reception/readingstable.h"
+#include "reception/tablefullnotice.h"
 
 #include <QAbstractItemModelTester>
 #include <QColor>
@@ -39,6 +40,8 @@ private slots:
     void sameAsLiteralScan();
     void viewsAreToldOfChanges();
     void hostLimit();
+    void fullTableIsToldOnce_data();
+    void fullTableIsToldOnce();
     void controlCharactersAreShownHarmlessly();
     void longestTextsArePublished_data();
     void longestTextsArePublished();
@@ -259,6 +262,37 @@ void TestReadingsTable::hostLimit()
     table.fillgrid(makeReading(u"new"_qs, u" n"_qs, u" 2 "_qs));
     QCOMPARE(table.hostCount(), limit);
     QCOMPARE(table.droppedHosts(), 2);
+}
+
+void TestReadingsTable::fullTableIsToldOnce_data()
+{
+    QTest::addColumn<QStringList>("hosts"); // posted one by one, asking after each
+    QTest::addColumn<int>("toldAfter");     // the post after which the notice comes; -1: never
+    QTest::newRow("room left") << QStringList{u"a"_qs, u"b"_qs, u"a"_qs} << -1;
+    QTest::newRow("known hosts only, when full")
+        << QStringList{u"a"_qs, u"b"_qs, u"b"_qs, u"a"_qs} << -1;
+    QTest::newRow("third host") << QStringList{u"a"_qs, u"b"_qs, u"c"_qs, u"d"_qs, u"c"_qs} << 2;
+    QTest::newRow("later host") << QStringList{u"a"_qs, u"b"_qs, u"a"_qs, u"b"_qs, u"e"_qs, u"f"_qs}
+                                << 4;
+}
+
+void TestReadingsTable::fullTableIsToldOnce()
+{
+    QFETCH(QStringList, hosts);
+    QFETCH(int, toldAfter);
+    ReadingsTable table(nullptr, 2);
+    TableFullNotice notice(table);
+    for (int i = 0; i < hosts.size(); ++i) {
+        table.fillgrid(makeReading(hosts.at(i), u" n"_qs, u" 1 "_qs));
+        const QString message = notice.take();
+        QCOMPARE(message.isEmpty(), i != toldAfter);
+        QCOMPARE(notice.told(), toldAfter >= 0 && i >= toldAfter);
+        if (!message.isEmpty()) {
+            QCOMPARE(message, u"The table is full: it holds at most 2 hosts, so readings from "
+                              u"further hosts are not shown. The hosts already in the table keep "
+                              u"being updated."_qs);
+        }
+    }
 }
 
 void TestReadingsTable::controlCharactersAreShownHarmlessly()

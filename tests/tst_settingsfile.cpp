@@ -1,6 +1,7 @@
 #include "settings/settingsfile.h"
 #include "testsupport.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -11,17 +12,6 @@
 #endif
 
 using Status = SettingsFile::LoadResult::Status;
-
-namespace {
-
-void writeBytes(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-} // namespace
 
 class TestSettingsFile final : public QObject
 {
@@ -35,10 +25,16 @@ private slots:
     void roundTrip_data();
     void roundTrip();
     void fileReplacedByDirectory();
-    void unwritableProgramFolderFallsBackToUserFolder();
+    void savedInTheUserFolder_data();
+    void savedInTheUserFolder();
     void laterSaveBesideProgramWins();
+    void nowhereToWriteIsReported_data();
     void nowhereToWriteIsReported();
     void unreadableFileIsReported();
+    void systemProgramDirectory_data();
+    void systemProgramDirectory();
+    void linkToSystemDirectory();
+    void buildTreeKeepsFileBesideProgram();
 };
 
 void TestSettingsFile::load_data()
@@ -72,7 +68,7 @@ void TestSettingsFile::load()
     const SettingsFile settings(program.path(), user.path());
     QCOMPARE(int(settings.load().status), int(Status::NoFile));
 
-    writeBytes(program.filePath(u"Senvo-Net.ini"_qs), content);
+    QVERIFY(writeBytes(program.filePath(u"Senvo-Net.ini"_qs), content));
     const SettingsFile::LoadResult loaded = settings.load();
     QTEST(int(loaded.status), "status");
     QTEST(loaded.item, "item");
@@ -85,7 +81,7 @@ void TestSettingsFile::hugeGarbageIsNotReadWhole()
     QByteArray garbage(10 * 1024 * 1024, 'x');
     for (qsizetype i = 0; i < garbage.size(); i += 7)
         garbage[i] = char(i % 251);
-    writeBytes(program.filePath(u"Senvo-Net.ini"_qs), garbage);
+    QVERIFY(writeBytes(program.filePath(u"Senvo-Net.ini"_qs), garbage));
     const SettingsFile::LoadResult loaded = SettingsFile(program.path(), {}).load();
     QCOMPARE(int(loaded.status), int(Status::Read));
     QVERIFY(loaded.item.size() <= 4096);
@@ -96,7 +92,7 @@ void TestSettingsFile::saveWritesOneLine()
     QTemporaryDir program;
     QTemporaryDir user;
     const SettingsFile settings(program.path(), user.path());
-    writeBytes(program.filePath(u"Senvo-Net.ini"_qs), "old,content\r\nmore lines\r\n");
+    QVERIFY(writeBytes(program.filePath(u"Senvo-Net.ini"_qs), "old,content\r\nmore lines\r\n"));
     const SettingsFile::SaveResult saved = settings.save(u"5140"_qs);
     QVERIFY2(saved.saved, qPrintable(saved.error));
     QCOMPARE(saved.path, program.filePath(u"Senvo-Net.ini"_qs));
@@ -139,23 +135,39 @@ void TestSettingsFile::fileReplacedByDirectory()
     QCOMPARE(settings.load().item, u"5140");
 }
 
-void TestSettingsFile::unwritableProgramFolderFallsBackToUserFolder()
+void TestSettingsFile::savedInTheUserFolder_data()
 {
-    // A folder below a plain file can be written by nobody, root included.
+    QTest::addColumn<bool>("programFolder");
+    QTest::newRow("program folder cannot be written") << true;
+    // A program in a system directory keeps the port in the user's file only, root included.
+    QTest::newRow("installed program") << false;
+}
+
+void TestSettingsFile::savedInTheUserFolder()
+{
+    QFETCH(bool, programFolder);
     QTemporaryDir base;
-    writeBytes(base.filePath(u"plain"_qs), "x");
-    const QString program = base.filePath(u"plain/program"_qs);
     const QString user = base.filePath(u"config/Senvo-Net"_qs);
-    const SettingsFile settings(program, user);
+    const SettingsFile settings(programFolder ? belowAPlainFile(base, u"program"_qs) : QString(),
+                                user);
+    QCOMPARE(settings.applicationPath().isEmpty(), !programFolder);
+    QCOMPARE(int(settings.load().status), int(Status::NoFile));
 
     const SettingsFile::SaveResult saved = settings.save(u"5140"_qs);
     QVERIFY2(saved.saved, qPrintable(saved.error));
     QCOMPARE(saved.path, user + u"/Senvo-Net.ini"_qs);
     QCOMPARE(readBytes(saved.path), QByteArray("5140\r\n"));
+    // Nothing beside a folder that is not there, nor at the root.
+    QVERIFY(!QFile::exists(u"/Senvo-Net.ini"_qs));
+    QCOMPARE(QDir(base.path()).entryList(QDir::Files),
+             programFolder ? QStringList{u"plain"_qs} : QStringList());
 
     const SettingsFile::LoadResult loaded = settings.load();
     QCOMPARE(int(loaded.status), int(Status::Read));
     QCOMPARE(loaded.item, u"5140");
+    QCOMPARE(loaded.path, saved.path);
+    QVERIFY(settings.save(u"6000"_qs).saved);
+    QCOMPARE(settings.load().item, u"6000");
 }
 
 void TestSettingsFile::laterSaveBesideProgramWins()
@@ -165,8 +177,8 @@ void TestSettingsFile::laterSaveBesideProgramWins()
     const SettingsFile settings(program.path(), user.path());
     // An older port kept in the user's folder while the program's folder was read-only,
     // and a file beside the program that the user's one must win over.
-    writeBytes(user.filePath(u"Senvo-Net.ini"_qs), "6000\r\n");
-    writeBytes(program.filePath(u"Senvo-Net.ini"_qs), "514\r\n");
+    QVERIFY(writeBytes(user.filePath(u"Senvo-Net.ini"_qs), "6000\r\n"));
+    QVERIFY(writeBytes(program.filePath(u"Senvo-Net.ini"_qs), "514\r\n"));
     QCOMPARE(settings.load().item, u"6000");
 
     QVERIFY(settings.save(u"7000"_qs).saved);
@@ -174,15 +186,28 @@ void TestSettingsFile::laterSaveBesideProgramWins()
     QCOMPARE(settings.load().item, u"7000");
 }
 
+void TestSettingsFile::nowhereToWriteIsReported_data()
+{
+    QTest::addColumn<QString>("program"); // below a plain file; none when empty
+    QTest::addColumn<QString>("user");    // below a plain file
+    QTest::addColumn<QString>("error");
+    QTest::newRow("neither folder writable")
+        << u"program"_qs << u"user"_qs << u"could not be written"_qs;
+    QTest::newRow("installed, user folder cannot be made")
+        << QString() << u"Senvo-Net"_qs << u"could not be created"_qs;
+}
+
 void TestSettingsFile::nowhereToWriteIsReported()
 {
+    QFETCH(QString, program);
+    QFETCH(QString, user);
     QTemporaryDir base;
-    writeBytes(base.filePath(u"plain"_qs), "x");
-    const SettingsFile settings(base.filePath(u"plain/program"_qs),
-                                base.filePath(u"plain/user"_qs));
+    const SettingsFile settings(program.isEmpty() ? QString() : belowAPlainFile(base, program),
+                                belowAPlainFile(base, user));
     const SettingsFile::SaveResult saved = settings.save(u"5140"_qs);
     QVERIFY(!saved.saved);
-    QVERIFY(saved.error.contains(u"could not be written"));
+    QFETCH(QString, error);
+    QVERIFY2(saved.error.contains(error), qPrintable(saved.error));
 }
 
 void TestSettingsFile::unreadableFileIsReported()
@@ -194,7 +219,7 @@ void TestSettingsFile::unreadableFileIsReported()
         QSKIP("root reads files whatever their permissions");
     QTemporaryDir program;
     const QString path = program.filePath(u"Senvo-Net.ini"_qs);
-    writeBytes(path, "5140\r\n");
+    QVERIFY(writeBytes(path, "5140\r\n"));
     QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
     const SettingsFile::LoadResult loaded = SettingsFile(program.path(), {}).load();
     QCOMPARE(int(loaded.status), int(Status::Failed));
@@ -202,5 +227,49 @@ void TestSettingsFile::unreadableFileIsReported()
 #endif
 }
 
-QTEST_APPLESS_MAIN(TestSettingsFile)
+void TestSettingsFile::systemProgramDirectory_data()
+{
+    QTest::addColumn<QString>("directory");
+    QTest::addColumn<bool>("system");
+    QTest::newRow("/usr/bin") << u"/usr/bin"_qs << true;
+    QTest::newRow("trailing slash") << u"/usr/bin/"_qs << true;
+    QTest::newRow("dot-dot") << u"/usr/lib/../bin"_qs << true;
+    QTest::newRow("/usr/local/bin") << u"/usr/local/bin"_qs << true;
+    QTest::newRow("/bin") << u"/bin"_qs << true;
+    QTest::newRow("/usr/share") << u"/usr/share"_qs << false;
+    QTest::newRow("below /usr/bin") << u"/usr/bin/senvo"_qs << false;
+    QTest::newRow("/opt") << u"/opt/senvo-net/bin"_qs << false;
+    QTest::newRow("build tree") << u"/home/user/senvo-net/build/src"_qs << false;
+    QTest::newRow("relative") << u"usr/bin"_qs << false;
+    QTest::newRow("empty") << QString() << false;
+}
+
+void TestSettingsFile::systemProgramDirectory()
+{
+    QFETCH(QString, directory);
+    QTEST(SettingsFile::isSystemProgramDirectory(directory), "system");
+}
+
+void TestSettingsFile::linkToSystemDirectory()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("the system directories checked are Unix ones");
+#else
+    QTemporaryDir base;
+    const QString link = base.filePath(u"bin"_qs);
+    QVERIFY(QFile::link(u"/usr/bin"_qs, link));
+    QVERIFY(SettingsFile::isSystemProgramDirectory(link));
+    QVERIFY(!SettingsFile::isSystemProgramDirectory(base.path()));
+#endif
+}
+
+void TestSettingsFile::buildTreeKeepsFileBesideProgram()
+{
+    const SettingsFile settings = SettingsFile::forThisApplication();
+    QCOMPARE(settings.applicationPath(),
+             QCoreApplication::applicationDirPath() + u"/Senvo-Net.ini"_qs);
+    QVERIFY(settings.userPath().endsWith(u"/Senvo-Net/Senvo-Net.ini"));
+}
+
+QTEST_GUILESS_MAIN(TestSettingsFile)
 #include "tst_settingsfile.moc"
