@@ -16,6 +16,8 @@ if [ "${1:-}" = package ]; then
         -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
         -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)"
     cmake --build build-package --parallel "$(nproc)"
+    # CPack leaves older packages where they are: only this version's may come out.
+    rm -f build-package/senvo-net_*.deb
     (cd build-package && cpack -G DEB)
     mkdir -p build
     rm -f build/senvo-net_*.deb
