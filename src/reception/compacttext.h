@@ -16,23 +16,18 @@ public:
     {
         const char16_t *const chars = text.utf16();
         const qsizetype size = text.size();
+        // Narrowed in one pass; the rare wider character starts it again as UTF-16.
+        char *const out = storage(size);
         char16_t all = 0;
-        for (qsizetype i = 0; i < size; ++i)
+        for (qsizetype i = 0; i < size; ++i) {
             all |= chars[i];
-        m_wide = all > 0xff;
-        const qsizetype bytes = m_wide ? size * qsizetype(sizeof(char16_t)) : size;
-        // resize() would round a new allocation up for growth that never comes.
-        if (m_bytes.capacity() >= bytes && m_bytes.isDetached())
-            m_bytes.resize(bytes);
-        else
-            m_bytes = QByteArray(bytes, Qt::Uninitialized);
-        char *const out = m_bytes.data();
-        if (m_wide) {
-            std::memcpy(out, chars, size_t(size) * sizeof(char16_t));
-            return;
-        }
-        for (qsizetype i = 0; i < size; ++i)
             out[i] = char(chars[i]);
+        }
+        m_wide = all > 0xff;
+        if (m_wide) {
+            const auto bytes = size * qsizetype(sizeof(char16_t));
+            std::memcpy(storage(bytes), chars, size_t(bytes));
+        }
     }
 
     QString toString() const
@@ -44,6 +39,19 @@ public:
     }
 
 private:
+    // Room for exactly that many bytes.
+    char *storage(qsizetype bytes)
+    {
+        if (m_bytes.size() != bytes || !m_bytes.isDetached()) {
+            // resize() would round a new allocation up for growth that never comes.
+            if (m_bytes.capacity() >= bytes && m_bytes.isDetached())
+                m_bytes.resize(bytes);
+            else
+                m_bytes = QByteArray(bytes, Qt::Uninitialized);
+        }
+        return m_bytes.data();
+    }
+
     QByteArray m_bytes; // Latin-1, or UTF-16 units when m_wide
     bool m_wide = false;
 };
