@@ -54,11 +54,10 @@ WorstCase::Result WorstCase::measure(int hosts, int nameLength, Names names)
     {
         ReadingsTable table(nullptr, hosts);
         Reading reading;
-        // A host's first datagram only creates its row; the next 64 fill its pairs.
-        for (int pair = -1; pair < ReadingsTable::pairCount; ++pair) {
+        for (int pair = 0; pair < ReadingsTable::pairCount; ++pair) {
             for (int host = 0; host < hosts; ++host) {
-                const QByteArray bytes = datagram(hostName(host), pair < 0 ? 0 : pair, nameLength,
-                                                  result.valueLength, names);
+                const QByteArray bytes =
+                    datagram(hostName(host), pair, nameLength, result.valueLength, names);
                 result.datagramSize = int(bytes.size());
                 decodeDatagram(bytes, reading);
                 if (parseudp(reading))
