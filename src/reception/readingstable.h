@@ -63,7 +63,8 @@ private:
     struct Pair
     {
         int nameId = emptyPair; // into m_names, or blankName
-        // The spaces around the name as the reading held it, which is what the cell shows.
+        // The spaces around the name as the reading held it, which is what the cell shows;
+        // a parsed name is far shorter than 65,535 characters.
         quint16 leading = 0;
         quint16 trailing = 0;
         CompactText value;
