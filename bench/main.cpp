@@ -224,25 +224,36 @@ int main(int argc, char *argv[])
     const QCommandLineOption worstCase(
         u"worst-case"_qs,
         u"Only the peak resident memory with 32,766 hosts each filling all 64 pairs with the "
-        "longest name and value a datagram carries, split evenly."_qs);
+        "longest name and value a datagram carries, split evenly; every host the same names."_qs);
+    const QCommandLineOption worstCaseDistinct(
+        u"worst-case-distinct"_qs,
+        u"As --worst-case, but each host reports 64 names of its own."_qs);
     const QCommandLineOption worstCaseName(
         u"worst-case-name"_qs,
-        u"With --worst-case: the name's share of the room; the value takes the rest."_qs,
+        u"With --worst-case or --worst-case-distinct: the name's share of the room; the value "
+        "takes the rest."_qs,
         u"characters"_qs);
-    parser.addOptions({quick, soak, soakSeconds, simulator, tableOnly, worstCase, worstCaseName});
+    parser.addOptions({quick, soak, soakSeconds, simulator, tableOnly, worstCase, worstCaseDistinct,
+                       worstCaseName});
     parser.process(app);
 
-    if (parser.isSet(worstCase)) {
+    if (parser.isSet(worstCase) || parser.isSet(worstCaseDistinct)) {
+        const bool distinct = parser.isSet(worstCaseDistinct);
         const int room = WorstCase::room(6);
-        const int nameLength = parser.isSet(worstCaseName)
-                                   ? std::clamp(parser.value(worstCaseName).toInt(), 3, room - 1)
-                                   : room / 2;
+        // A host's own name carries the pair and the host: "n07h00042".
+        const int shortest = distinct ? 9 : 3;
+        const int nameLength =
+            parser.isSet(worstCaseName)
+                ? std::clamp(parser.value(worstCaseName).toInt(), shortest, room - 1)
+                : room / 2;
         const WorstCase::Result worst =
-            WorstCase::measure(ReadingsTable::defaultHostLimit, nameLength);
-        out() << "worst case: " << worst.hosts << " hosts x " << ReadingsTable::pairCount
-              << " pairs, names of " << worst.nameLength << " and values of " << worst.valueLength
-              << " characters (" << worst.datagramSize << "-byte datagrams): peak resident "
-              << mb(worst.peakResident) << " (" << mb(worst.residentBefore) << " before)"
+            WorstCase::measure(ReadingsTable::defaultHostLimit, nameLength,
+                               distinct ? WorstCase::Names::PerHost : WorstCase::Names::Shared);
+        out() << "worst case, " << (distinct ? "names of each host's own" : "names shared") << ": "
+              << worst.hosts << " hosts x " << ReadingsTable::pairCount << " pairs, names of "
+              << worst.nameLength << " and values of " << worst.valueLength << " characters ("
+              << worst.datagramSize << "-byte datagrams): peak resident " << mb(worst.peakResident)
+              << " (" << mb(worst.residentBefore) << " before)"
               << (worst.filled ? "" : " -- NOT every pair was filled") << Qt::endl;
         return worst.filled ? 0 : 1;
     }

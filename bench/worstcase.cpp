@@ -23,11 +23,15 @@ QByteArray hostName(int host)
 }
 
 // «<13>Jun 10 19:35:00 h00042 [n07xxxx…]=vvvv… »: no colon, so that the whole name and
-// value lie within the characters read.
-QByteArray datagram(const QByteArray &host, int pair, int nameLength, int valueLength)
+// value lie within the characters read. A name of the host's own carries the host too:
+// «[n07h00042xxxx…]».
+QByteArray datagram(const QByteArray &host, int pair, int nameLength, int valueLength,
+                    WorstCase::Names names)
 {
-    const QByteArray name =
-        ('n' + QByteArray::number(pair).rightJustified(2, '0')).leftJustified(nameLength, 'x');
+    QByteArray name = 'n' + QByteArray::number(pair).rightJustified(2, '0');
+    if (names == WorstCase::Names::PerHost)
+        name += host;
+    name = name.leftJustified(nameLength, 'x');
     const QByteArray value = QByteArray::number(pair).leftJustified(valueLength, 'v');
     return "<13>Jun 10 19:35:00 " + host + " [" + name + "]=" + value + ' ';
 }
@@ -39,7 +43,7 @@ int WorstCase::room(int hostLength)
     return readableLength - timestampLength - (hostLength + 1) - 4;
 }
 
-WorstCase::Result WorstCase::measure(int hosts, int nameLength)
+WorstCase::Result WorstCase::measure(int hosts, int nameLength, Names names)
 {
     Result result;
     result.hosts = hosts;
@@ -50,11 +54,10 @@ WorstCase::Result WorstCase::measure(int hosts, int nameLength)
     {
         ReadingsTable table(nullptr, hosts);
         Reading reading;
-        // A host's first datagram only creates its row; the next 64 fill its pairs.
-        for (int pair = -1; pair < ReadingsTable::pairCount; ++pair) {
+        for (int pair = 0; pair < ReadingsTable::pairCount; ++pair) {
             for (int host = 0; host < hosts; ++host) {
                 const QByteArray bytes =
-                    datagram(hostName(host), pair < 0 ? 0 : pair, nameLength, result.valueLength);
+                    datagram(hostName(host), pair, nameLength, result.valueLength, names);
                 result.datagramSize = int(bytes.size());
                 decodeDatagram(bytes, reading);
                 if (parseudp(reading))

@@ -19,10 +19,13 @@ public:
         bool filled = false; // every host holds every pair
     };
 
+    // Whether every host reports the same 64 names, or each host names its own.
+    enum class Names { Shared, PerHost };
+
     WorstCase() = delete;
 
     // nameLength: how much of the room goes to the name; the value takes the rest.
-    static Result measure(int hosts, int nameLength);
+    static Result measure(int hosts, int nameLength, Names names);
     // The most that name and value can hold together beside a host of hostLength.
     static int room(int hostLength);
 };

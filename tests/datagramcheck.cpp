@@ -81,6 +81,17 @@ void DatagramCheck::run(QByteArrayView bytes)
         publishAndSpotCheck(bytes);
 }
 
+void DatagramCheck::runEach(QByteArrayView input)
+{
+    for (qsizetype from = 0;;) {
+        const qsizetype end = input.indexOf('\x1e', from);
+        run(input.sliced(from, (end < 0 ? input.size() : end) - from));
+        if (end < 0)
+            return;
+        from = end + 1;
+    }
+}
+
 void DatagramCheck::restart()
 {
     m_tester.reset();

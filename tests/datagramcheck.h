@@ -37,6 +37,9 @@ public:
     Q_DISABLE_COPY_MOVE(DatagramCheck)
 
     void run(QByteArrayView bytes);
+    // Runs each datagram of input, where datagrams are separated by the byte 0x1E, so that
+    // one input can hold a sequence from several hosts.
+    void runEach(QByteArrayView input);
     const ReadingsTable &table() const { return *m_table; }
 
 private:

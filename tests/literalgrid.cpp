@@ -16,21 +16,20 @@ LiteralGrid::LiteralGrid(int hostLimit)
 
 void LiteralGrid::fillgrid(const Reading &reading)
 {
-    const auto found = m_rowOfHost.constFind(reading.host);
-    if (found == m_rowOfHost.cend()) {
+    int row = m_rowOfHost.value(reading.host, -1);
+    if (row < 0) {
         if (m_rows.size() >= m_hostLimit) {
             ++m_dropped;
             return;
         }
+        // A new host's row starts empty and then takes the reading like any other.
         Cells cells;
         cells[0] = deepCopy(reading.host);
-        cells[1] = deepCopy(reading.date);
-        cells[2] = deepCopy(reading.time);
-        m_rowOfHost.insert(cells[0], int(m_rows.size()));
+        row = int(m_rows.size());
+        m_rowOfHost.insert(cells[0], row);
         m_rows.append(cells);
-        return;
     }
-    Cells &cells = m_rows[*found];
+    Cells &cells = m_rows[row];
     const QStringView name = literalTrim(reading.name);
     int column = 0;
     for (int j = 3; j <= 130; j += 2) {

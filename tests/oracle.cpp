@@ -45,12 +45,9 @@ bool literalParse(Reading &r)
     buffer = take(buffer, s + 1, 255);
     const qsizetype a = positionOf(buffer, u'[');
     const qsizetype b = positionOf(buffer, u']');
-    QString name = r.name;
-    if (a != 0 && b != 0) {
-        if (b < a)
-            return false;
-        name = u' ' + trimmed(take(buffer, a + 1, b - a - 1));
-    }
+    if (a == 0 || b == 0 || b < a)
+        return false;
+    const QString name = u' ' + trimmed(take(buffer, a + 1, b - a - 1));
     if (const qsizetype k = positionOf(buffer, u':'); k != 0)
         buffer = trimmed(take(buffer, k + 1, 255));
     const qsizetype e = positionOf(buffer, u'=');

@@ -15,7 +15,7 @@ struct Reading;
 QStringView literalTrim(QStringView text);
 
 // The parsing steps written out one by one with 1-based positions, on copies. Returns
-// false, leaving r as it was, for a datagram that has no reading.
+// false, leaving r as it was, for a datagram that has no reading (none without a name).
 bool literalParse(Reading &r);
 
 // Characters that would garble or reorder the screen if a view showed them as they are.

@@ -76,6 +76,7 @@ void TestDatagramReceiver::countsAndPosts()
         "<13>Jun 10 19:35:06 host1 senvo]CPU[: broken",
         "",
         "<13>Jun 10 19:35:07 host1 senvo[Fan]: rpm=1200 rpm",
+        "<13>Jun 10 19:35:08 host1 senvo: t=99 C",
     };
     QUdpSocket sender;
     double bytes = 0;

@@ -74,36 +74,35 @@ void TestReadingsTable::posting_data()
     QTest::addColumn<QStringList>("readings");
     QTest::addColumn<QStringList>("checks");
 
-    QTest::newRow("first reading only adds the row")
+    QTest::newRow("first reading adds the row and fills pair 0")
         << QStringList{u"host1| CPU| 45 "_qs}
-        << QStringList{u"0,0="_qs, u"1,0=host1"_qs, u"1,1=Jun 10"_qs,
-                       u"1,3="_qs, u"1,4="_qs,      u"2,0="_qs};
-    QTest::newRow("second reading fills pair 0")
+        << QStringList{u"0,0="_qs,     u"1,0=host1"_qs, u"1,1=Jun 10"_qs, u"1,2=19:35:00"_qs,
+                       u"1,3= CPU"_qs, u"1,4= 45 "_qs,  u"1,5="_qs,       u"2,0="_qs};
+    QTest::newRow("second reading replaces the value")
         << QStringList{u"host1| CPU| 45 "_qs, u"host1| CPU| 46 "_qs}
         << QStringList{u"1,3= CPU"_qs, u"1,4= 46 "_qs, u"1,5="_qs};
     QTest::newRow("names fill pairs in order, values are replaced")
         << QStringList{u"h| a| 1 "_qs, u"h| a| 2 "_qs, u"h| b| 3 "_qs, u"h| a| 4 "_qs}
         << QStringList{u"1,3= a"_qs, u"1,4= 4 "_qs, u"1,5= b"_qs, u"1,6= 3 "_qs};
     QTest::newRow("names match once trimmed")
-        << QStringList{u"h| x| 0 "_qs, u"h| CPU| 1 "_qs, u"h|CPU  | 2 "_qs}
+        << QStringList{u"h| CPU| 1 "_qs, u"h|CPU  | 2 "_qs}
         << QStringList{u"1,3=CPU  "_qs, u"1,4= 2 "_qs, u"1,5="_qs};
     // Only the space is trimmed: a tab makes a name of its own, and is not blank.
     QTest::newRow("a tab is part of a name")
-        << QStringList{u"h| x| 0 "_qs, u"h| CPU| 1 "_qs, u"h|\tCPU| 2 "_qs, u"h| CPU\t| 3 "_qs,
-                       u"h|CPU | 4 "_qs}
+        << QStringList{u"h| CPU| 1 "_qs, u"h|\tCPU| 2 "_qs, u"h| CPU\t| 3 "_qs, u"h|CPU | 4 "_qs}
         << QStringList{u"1,3=CPU "_qs, u"1,4= 4 "_qs,    u"1,5=\tCPU"_qs,
                        u"1,6= 2 "_qs,  u"1,7= CPU\t"_qs, u"1,8= 3 "_qs};
     QTest::newRow("spaces around a tab are not a blank name")
-        << QStringList{u"h| x| 0 "_qs, u"h| \t | 1 "_qs}
+        << QStringList{u"h| \t | 1 "_qs}
         << QStringList{u"1,3= \t "_qs, u"1,4= 1 "_qs, u"1,129="_qs, u"1,130="_qs};
     QTest::newRow("hosts differ by case")
         << QStringList{u"Box| a| 1 "_qs, u"box| a| 2 "_qs, u"Box| a| 3 "_qs}
-        << QStringList{u"1,0=Box"_qs, u"2,0=box"_qs, u"1,4= 3 "_qs, u"2,4="_qs};
-    QTest::newRow("blank name goes to the last pair")
-        << QStringList{u"h| a| 1 "_qs, u"h| | 2 "_qs, u"h| b| 3 "_qs, u"h| | 4 "_qs}
+        << QStringList{u"1,0=Box"_qs, u"2,0=box"_qs, u"1,4= 3 "_qs, u"2,4= 2 "_qs};
+    QTest::newRow("blank name goes to the last pair, also a host's first")
+        << QStringList{u"h| | 2 "_qs, u"h| b| 3 "_qs, u"h| | 4 "_qs}
         << QStringList{u"1,3= b"_qs, u"1,4= 3 "_qs, u"1,129= "_qs, u"1,130= 4 "_qs};
 
-    QStringList many{u"h| first| 0 "_qs};
+    QStringList many;
     for (int i = 0; i < 64; ++i)
         many << u"h| n%1| %1 "_qs.arg(i);
     QStringList late = many;
@@ -299,7 +298,6 @@ void TestReadingsTable::controlCharactersAreShownHarmlessly()
 {
     ReadingsTable table;
     const QString host = u"evil\u202e\x1b[2Jhost"_qs;
-    table.fillgrid(makeReading(host, u" n"_qs, u" 1 "_qs));
     table.fillgrid(makeReading(host, u" n\u0007"_qs, u" \u2066x "_qs));
     table.publish();
     QCOMPARE(GridAddress(table).cellText(1, 0), host);
@@ -316,17 +314,19 @@ void TestReadingsTable::longestTextsArePublished_data()
     QTest::addColumn<QStringList>("checks");
     QTest::newRow("a new host's row")
         << QStringList{u"host1| a| 1 "_qs}
-        << QStringList{u"0=host1"_qs, u"1=Jun 10"_qs, u"2=19:35:00"_qs, u"3="_qs, u"4="_qs};
+        << QStringList{u"0=host1"_qs, u"1=Jun 10"_qs, u"2=19:35:00"_qs, u"3= a"_qs, u"4= 1 "_qs};
+    QTest::newRow("one character longer is longer")
+        << QStringList{u"h| a| 1 "_qs, u"publish"_qs, u"h| a| 22 "_qs, u"h| a| 333 "_qs}
+        << QStringList{u"4= 333 "_qs};
     QTest::newRow("the longest value by characters, wherever it is")
         << QStringList{u"h| a| 1 "_qs,    u"g| a| 1 "_qs,   u"publish"_qs,     u"h| a| 22 "_qs,
                        u"g| a| 4444 "_qs, u"h| a| 333 "_qs, u"h| b| 55555 "_qs}
-        << QStringList{u"0="_qs, u"3= a"_qs, u"4= 4444 "_qs, u"5= b"_qs, u"6= 55555 "_qs};
+        << QStringList{u"0="_qs, u"3="_qs, u"4= 4444 "_qs, u"5= b"_qs, u"6= 55555 "_qs};
     QTest::newRow("names only when a pair gets one")
-        << QStringList{u"h| a| 1 "_qs, u"h| a| 1 "_qs, u"publish"_qs, u"h| a| 2 "_qs}
+        << QStringList{u"h| a| 1 "_qs, u"publish"_qs, u"h| a| 2 "_qs}
         << QStringList{u"3="_qs, u"4= 2 "_qs};
-    QTest::newRow("a renamed pair")
-        << QStringList{u"h| a| 1 "_qs, u"h| a| 1 "_qs, u"publish"_qs, u"h|a    | 2 "_qs}
-        << QStringList{u"3=a    "_qs, u"4= 2 "_qs};
+    QTest::newRow("a renamed pair") << QStringList{u"h| a| 1 "_qs, u"publish"_qs, u"h|a    | 2 "_qs}
+                                    << QStringList{u"3=a    "_qs, u"4= 2 "_qs};
 }
 
 void TestReadingsTable::longestTextsArePublished()

@@ -33,6 +33,17 @@ void TestTextIndex::findsWhatWasAdded_data()
         << QStringList{longText, longText + u'1', longText + u'2'}
         << QStringList{longText.left(299), longText + u'3', u'1' + longText};
 
+    // Kept as Latin-1 where it fits: a character above it must not match its low byte.
+    QTest::newRow("Latin-1 and wider")
+        << QStringList{u"a\u00acb"_qs, u"\u00e9t\u20ac"_qs, u"\U0001F600"_qs}
+        << QStringList{u"a\u20acb"_qs, u"\u00e9t\u00ac"_qs, u"\u00e9t"_qs};
+    // More than one block holds, and a text larger than a block.
+    QStringList large;
+    for (int i = 0; i < 600; ++i)
+        large << QString(250, u'x') + QString::number(i);
+    large << QString(40000, u'\u20ac') << u"after"_qs;
+    QTest::newRow("many blocks") << large << QStringList{QString(250, u'x')};
+
     for (const int count : {15, 16, 17, 5000}) {
         QStringList added;
         QStringList absent;
@@ -55,8 +66,10 @@ void TestTextIndex::findsWhatWasAdded()
     }
     QCOMPARE(index.size(), int(added.size()));
     // Everything is still found once the index has grown past where it started.
-    for (qsizetype i = 0; i < added.size(); ++i)
+    for (qsizetype i = 0; i < added.size(); ++i) {
         QCOMPARE(index.find(added[i]), int(i));
+        QCOMPARE(index.text(int(i)), added[i]);
+    }
     for (const QString &text : std::as_const(absent))
         QCOMPARE(index.find(text), -1);
 }

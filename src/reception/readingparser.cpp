@@ -61,10 +61,10 @@ bool parseudp(Reading &reading)
 
     const qsizetype a = positionOf(buffer, u'[');
     const qsizetype b = positionOf(buffer, u']');
-    const bool hasName = a != 0 && b != 0;
-    if (hasName && b < a)
+    // Without a name of its own a reading would be shown under whatever name came last.
+    if (a == 0 || b == 0 || b < a)
         return false;
-    const QStringView name = hasName ? trimSpaces(take(buffer, a + 1, b - a - 1)) : QStringView();
+    const QStringView name = trimSpaces(take(buffer, a + 1, b - a - 1));
 
     if (const qsizetype k = positionOf(buffer, u':'); k != 0)
         buffer = trimSpaces(take(buffer, k + 1, maxPart));
@@ -80,8 +80,7 @@ bool parseudp(Reading &reading)
     assign(reading.time, {}, time, {});
     if (s != 0)
         assign(reading.host, {}, host, {});
-    if (hasName)
-        assign(reading.name, u" ", name, {});
+    assign(reading.name, u" ", name, {});
     assign(reading.value, u" ", value, u" ");
     // Moved to the front by hand: remove(0, n) would leave the free space before the text,
     // and the next datagram would then need a new allocation to fit.

@@ -8,13 +8,6 @@
 
 #include <algorithm>
 
-namespace {
-
-constexpr int blankMatch = -1;
-constexpr int unknownMatch = -2;
-
-} // namespace
-
 ReadingsTable::ReadingsTable(QObject *parent, int hostLimit)
     : QAbstractTableModel(parent)
     , m_hostLimit(hostLimit)
@@ -23,38 +16,43 @@ ReadingsTable::ReadingsTable(QObject *parent, int hostLimit)
 
 void ReadingsTable::fillgrid(const Reading &reading)
 {
-    const int rowIndex = m_hostIndex.find(reading.host);
+    int rowIndex = m_hosts.find(reading.host);
     if (rowIndex < 0) {
-        // The reading that brings a new host only creates its row.
-        addNewRow(reading);
-        return;
+        // A new host's row is an empty row that then takes the reading like any other.
+        rowIndex = addNewRow(reading);
+        if (rowIndex < 0)
+            return;
     }
-    Row &row = m_rows[rowIndex];
-    int nameId = -1;
-    int matchId = unknownMatch;
-    const int pairIndex = pairFor(row, reading.name, &nameId, &matchId);
+    Row &row = m_rows[size_t(rowIndex)];
+    const QStringView name = reading.name;
+    const QStringView trimmed = trimSpaces(name);
+    int nameId = trimmed.isEmpty() ? blankName : m_names.find(trimmed);
+    const int pairIndex = pairFor(row, nameId);
     if (pairIndex < 0)
         return;
-    if (nameId < 0)
-        nameId = internName(reading.name, matchId);
+    // Kept only once written to a pair: a stream of names that find no room costs no memory.
+    if (nameId == -1)
+        nameId = m_names.insert(trimmed);
 
-    if (pairIndex >= row.pairs.size())
-        row.pairs.resize(pairIndex + 1);
-    Pair &pair = row.pairs[pairIndex];
-    const bool wasNamed = pair.nameId >= 0 && pair.matchId != blankMatch;
-    const bool renamed = pair.nameId != nameId;
-    matchId = m_names[nameId].matchId;
-    if (!wasNamed && matchId != blankMatch)
+    if (size_t(pairIndex) >= row.pairs.size())
+        row.pairs.resize(size_t(pairIndex) + 1);
+    Pair &pair = row.pairs[size_t(pairIndex)];
+    const auto leading = quint16(trimmed.data() - name.data());
+    const auto trailing = quint16(name.size() - leading - trimmed.size());
+    const bool renamed =
+        pair.nameId != nameId || pair.leading != leading || pair.trailing != trailing;
+    if (pair.nameId < 0 && nameId >= 0)
         ++row.namedPairs;
     pair.nameId = nameId;
-    pair.matchId = matchId;
+    pair.leading = leading;
+    pair.trailing = trailing;
     pair.value.assign(reading.value);
     assignText(row.date, reading.date);
     assignText(row.time, reading.time);
 
     const int nameColumn = firstNameColumn + 2 * pairIndex;
     if (renamed)
-        m_posted.offer(nameColumn, m_names[nameId].text);
+        m_posted.offer(nameColumn, reading.name);
     m_posted.offer(nameColumn + 1, reading.value);
     m_posted.offer(1, row.date);
     m_posted.offer(2, row.time);
@@ -65,59 +63,30 @@ void ReadingsTable::fillgrid(const Reading &reading)
 // empty one; -1 when all are taken. Non-blank names fill pairs from the left, and at most
 // one pair holds a given name, so the scan stops at the named ones. A blank name matches
 // every empty pair and so goes to the last one.
-int ReadingsTable::pairFor(const Row &row, const QString &name, int *nameId, int *matchId) const
+int ReadingsTable::pairFor(const Row &row, int nameId) const
 {
-    *nameId = m_nameIndex.find(name);
-    if (*nameId >= 0) {
-        *matchId = m_names[*nameId].matchId;
-    } else {
-        const QStringView trimmed = trimSpaces(name);
-        if (trimmed.isEmpty()) {
-            *matchId = blankMatch;
-        } else {
-            const int match = m_matchIndex.find(trimmed);
-            *matchId = match >= 0 ? match : unknownMatch;
-        }
-    }
-
     const bool hasEmptyPair = row.namedPairs < pairCount;
-    if (*matchId == blankMatch)
+    if (nameId == blankName)
         return hasEmptyPair ? pairCount - 1 : -1;
-    if (*matchId != unknownMatch) {
+    if (nameId >= 0) {
         for (int i = 0; i < row.namedPairs; ++i) {
-            if (row.pairs[i].matchId == *matchId)
+            if (row.pairs[size_t(i)].nameId == nameId)
                 return i;
         }
     }
     return hasEmptyPair ? row.namedPairs : -1;
 }
 
-// Names are kept once, however many hosts report them, and only once written to a pair:
-// a stream of names that find no room costs no memory.
-int ReadingsTable::internName(const QString &name, int matchId)
-{
-    if (matchId == unknownMatch)
-        matchId = m_matchIndex.insert(trimSpaces(name));
-    const int id = m_nameIndex.insert(name);
-    m_names.append({name, matchId});
-    return id;
-}
-
-void ReadingsTable::addNewRow(const Reading &reading)
+// The new row's index, or -1 when the table is full.
+int ReadingsTable::addNewRow(const Reading &reading)
 {
     if (hostCount() >= m_hostLimit) {
         ++m_droppedHosts;
-        return;
+        return -1;
     }
-    Row row;
-    row.host = reading.host;
-    row.date = reading.date;
-    row.time = reading.time;
-    m_hostIndex.insert(row.host);
-    m_posted.offer(0, row.host);
-    m_posted.offer(1, row.date);
-    m_posted.offer(2, row.time);
-    m_rows.append(std::move(row));
+    m_rows.emplace_back();
+    m_posted.offer(0, reading.host);
+    return m_hosts.insert(reading.host);
 }
 
 void ReadingsTable::markDirty(int row, int firstColumn, int lastColumn)
@@ -172,10 +141,10 @@ QString ReadingsTable::text(int row, int column) const
 {
     if (row < 0 || row >= hostCount() || column < 0 || column >= columnCountTotal)
         return {};
-    const Row &cells = m_rows[row];
+    const Row &cells = m_rows[size_t(row)];
     switch (column) {
     case 0:
-        return cells.host;
+        return m_hosts.text(row);
     case 1:
         return cells.date;
     case 2:
@@ -184,12 +153,15 @@ QString ReadingsTable::text(int row, int column) const
         break;
     }
     const int pairIndex = (column - firstNameColumn) / 2;
-    if (pairIndex >= cells.pairs.size())
+    if (size_t(pairIndex) >= cells.pairs.size())
         return {};
-    const Pair &pair = cells.pairs[pairIndex];
+    const Pair &pair = cells.pairs[size_t(pairIndex)];
     if (!isNameColumn(column))
         return pair.value.toString();
-    return pair.nameId >= 0 ? m_names[pair.nameId].text : QString();
+    if (pair.nameId == emptyPair)
+        return {};
+    const QString name = pair.nameId >= 0 ? m_names.text(pair.nameId) : QString();
+    return QString(pair.leading, u' ') + name + QString(pair.trailing, u' ');
 }
 
 QString ReadingsTable::headerText(int column)
@@ -244,7 +216,7 @@ QVariant ReadingsTable::headerData(int section, Qt::Orientation orientation, int
         if ((role != Qt::DisplayRole && role != Qt::AccessibleTextRole) || m_showPlaceholders
             || section < 0 || section >= m_publishedRows)
             return {};
-        return displayable(m_rows[section].host);
+        return displayable(m_hosts.text(section));
     }
     if (section < 0 || section >= columnCountTotal)
         return {};

@@ -5,9 +5,9 @@
 #include "textindex.h"
 
 #include <QAbstractTableModel>
-#include <QList>
 #include <QString>
-#include <QStringView>
+
+#include <vector>
 
 struct Reading;
 
@@ -31,8 +31,8 @@ public:
 
     explicit ReadingsTable(QObject *parent = nullptr, int hostLimit = defaultHostLimit);
 
-    // Posts one parsed reading: adds a row for a new host, else writes the name, value,
-    // date and time into the host's row.
+    // Posts one parsed reading: writes the name, value, date and time into the host's row,
+    // adding the row first for a new host.
     void fillgrid(const Reading &reading);
 
     // Announces to views every change since the last call.
@@ -62,35 +62,33 @@ Q_SIGNALS:
 private:
     struct Pair
     {
-        int nameId = -1;  // index into m_names; -1 while the pair is empty
-        int matchId = -1; // m_names[nameId].matchId, kept here to spare a lookup
+        int nameId = emptyPair; // into m_names, or blankName
+        // The spaces around the name as the reading held it, which is what the cell shows;
+        // a parsed name is far shorter than 65,535 characters.
+        quint16 leading = 0;
+        quint16 trailing = 0;
         CompactText value;
     };
     struct Row
     {
-        QString host;
         QString date;
         QString time;
-        QList<Pair> pairs;  // only as long as the last pair written
-        int namedPairs = 0; // pairs [0, namedPairs) hold non-blank names
+        std::vector<Pair> pairs; // only as long as the last pair written
+        int namedPairs = 0;      // pairs [0, namedPairs) hold non-blank names
     };
-    struct Name
-    {
-        QString text; // as the reading held it, with its leading space
-        int matchId;  // equal for names that are equal once trimmed; -1 for blank ones
-    };
+    static constexpr int emptyPair = -2;
+    static constexpr int blankName = -3;
 
-    void addNewRow(const Reading &reading);
-    int pairFor(const Row &row, const QString &name, int *nameId, int *matchId) const;
-    int internName(const QString &name, int matchId);
+    int addNewRow(const Reading &reading);
+    int pairFor(const Row &row, int nameId) const;
     void markDirty(int row, int firstColumn, int lastColumn);
 
     const int m_hostLimit;
-    QList<Row> m_rows;
-    TextIndex m_hostIndex; // host -> row
-    QList<Name> m_names;
-    TextIndex m_nameIndex;  // full text -> index into m_names
-    TextIndex m_matchIndex; // trimmed text -> match id
+    std::vector<Row> m_rows;
+    TextIndex m_hosts; // the host of each row, by row
+    // Names once trimmed, which is how pairs match them; each kept once however many
+    // hosts report it.
+    TextIndex m_names;
     qint64 m_droppedHosts = 0;
     PostedTexts m_posted{columnCountTotal};
 

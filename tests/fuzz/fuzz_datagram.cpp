@@ -1,6 +1,6 @@
 // Feeds arbitrary bytes down the path a received datagram takes, beside the literal
 // models of the parser and the grid (DatagramCheck); any difference, and any broken
-// invariant, aborts so that the fuzzer keeps the input.
+// invariant, aborts so that the fuzzer keeps the input. A byte 0x1E separates datagrams.
 
 #include "oracle.h"
 #include "reception/datagramsocket.h"
@@ -11,12 +11,12 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    // Nothing larger can arrive in one UDP datagram.
+    // Nothing larger can arrive in one UDP datagram; a sequence is kept as short.
     if (size > std::size_t(DatagramSocket::maxDatagramSize))
         return -1;
     static DatagramCheck check;
     try {
-        check.run(QByteArrayView(reinterpret_cast<const char *>(data), qsizetype(size)));
+        check.runEach(QByteArrayView(reinterpret_cast<const char *>(data), qsizetype(size)));
     } catch (const DatagramCheck::Broken &broken) {
         std::fprintf(stderr, "invariant broken: %s\n", qUtf8Printable(broken.what));
         std::abort();
