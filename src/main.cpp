@@ -1,4 +1,4 @@
-#include "app/commandline.h"
+#include "mainwindow/commandline.h"
 #include "mainwindow/mainform.h"
 #include "senvoversion.h"
 
