@@ -249,11 +249,9 @@ void TestSettingsFile::systemProgramDirectory_data()
     QTest::newRow("backslashes") << u"C:\\Program Files\\Senvo-Net\\"_qs << true;
     QTest::newRow("other case") << u"c:/PROGRAM FILES/senvo-net"_qs << true;
     QTest::newRow("Program Files (x86)") << u"C:/Program Files (x86)/Senvo-Net"_qs << true;
-    QTest::newRow("nested") << u"C:/Program Files/Senvo/Net"_qs << true;
     QTest::newRow("name sharing the start") << u"C:/Program Files2/Senvo-Net"_qs << false;
     QTest::newRow("unzipped in Downloads")
         << u"C:/Users/op/Downloads/senvo-net-1.0.0-win64"_qs << false;
-    QTest::newRow("other drive") << u"D:/Program Files/Senvo-Net"_qs << false;
 }
 
 void TestSettingsFile::systemProgramDirectory()
@@ -288,12 +286,7 @@ void TestSettingsFile::buildTreeKeepsFileBesideProgram()
 void TestSettingsFile::programFilesKeepsFileInUserFolder()
 {
     const QByteArray programFiles = qgetenv("ProgramFiles");
-    const auto restore = qScopeGuard([&] {
-        if (programFiles.isNull())
-            qunsetenv("ProgramFiles");
-        else
-            qputenv("ProgramFiles", programFiles);
-    });
+    const auto restore = qScopeGuard([&] { qputenv("ProgramFiles", programFiles); });
     const QString aboveProgram = QDir(QCoreApplication::applicationDirPath() + u"/.."_qs).path();
     qputenv("ProgramFiles", QDir::toNativeSeparators(aboveProgram).toLocal8Bit());
     const SettingsFile settings = SettingsFile::forThisApplication();
