@@ -12,7 +12,9 @@ if(NOT SEVEN_ZIP OR (BUILD_DIR AND NOT MAKENSIS))
 endif()
 if(BUILD_DIR)
     file(REMOVE_RECURSE "${PACKAGE_DIR}")
-    execute_process(COMMAND cpack --config "${BUILD_DIR}/CPackConfig.cmake" -B "${PACKAGE_DIR}"
+    execute_process(
+        COMMAND "${CMAKE_CPACK_COMMAND}" --config "${BUILD_DIR}/CPackConfig.cmake"
+                -B "${PACKAGE_DIR}"
         COMMAND_ERROR_IS_FATAL ANY OUTPUT_QUIET)
 endif()
 
