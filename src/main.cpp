@@ -1,3 +1,4 @@
+#include "host/designfont.h"
 #include "mainwindow/commandline.h"
 #include "mainwindow/mainform.h"
 #include "senvoversion.h"
@@ -7,12 +8,28 @@
 
 #include <cstdio>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
+
 namespace {
 
 void nameApplication()
 {
     QCoreApplication::setApplicationName(u"Senvo-Net"_qs);
     QCoreApplication::setApplicationVersion(SenvoVersion::text);
+}
+
+// A window program on Windows has no console of its own: answer in the one it was started
+// from, unless its output already goes somewhere (a pipe, a file).
+void answerInCallersConsole()
+{
+#ifdef Q_OS_WIN
+    if (!GetStdHandle(STD_OUTPUT_HANDLE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+        std::freopen("CONOUT$", "w", stdout);
+        std::freopen("CONOUT$", "w", stderr);
+    }
+#endif
 }
 
 } // namespace
@@ -25,6 +42,7 @@ int main(int argc, char *argv[])
         nameApplication();
         const CommandLine commandLine(QCoreApplication::arguments());
         if (!commandLine.opensWindow()) {
+            answerInCallersConsole();
             QTextStream(commandLine.exitCode() == 0 ? stdout : stderr) << commandLine.message();
             return commandLine.exitCode();
         }
@@ -32,6 +50,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     nameApplication();
     QGuiApplication::setDesktopFileName(u"senvo-net"_qs);
+    // Menus and message boxes read as well as the windows.
+    QApplication::setFont(withInstalledFace(QApplication::font()));
     MainForm window(SettingsFile::forThisApplication());
     window.show();
     return QApplication::exec();

@@ -1,3 +1,4 @@
+#include "host/designfont.h"
 #include "reception/datagramreceiver.h"
 #include "reception/readingstable.h"
 #include "settings/frmoptions.h"
@@ -5,6 +6,7 @@
 #include "testsupport.h"
 
 #include <QFile>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -29,6 +31,7 @@ private slots:
     void portThatCannotBeSavedIsReported();
     void unusablePortKeepsTheOldOne_data();
     void unusablePortKeepsTheOldOne();
+    void missingFaceGivesWayToAnInstalledOne();
 
 private:
     void typePort(const QString &port);
@@ -211,6 +214,15 @@ void TestOptionsDialog::unusablePortKeepsTheOldOne()
     QUdpSocket sender;
     sender.writeDatagram("<13>Jun 10 19:35:00 h s[N]: v=1 x", QHostAddress::LocalHost, m_startPort);
     QTRY_COMPARE(m_receiver->packets(), 1.0);
+}
+
+void TestOptionsDialog::missingFaceGivesWayToAnInstalledOne()
+{
+    const QFont face = withInstalledFace(QFont(u"No Such Face"_qs, 10));
+    QCOMPARE(QFontInfo(face).family(), face.family());
+    QCOMPARE(face.pointSize(), 10);
+    const QString installed = QFontInfo(QFont(u"DejaVu Serif"_qs)).family();
+    QCOMPARE(withInstalledFace(QFont(installed)).family(), installed);
 }
 
 QTEST_MAIN(TestOptionsDialog)

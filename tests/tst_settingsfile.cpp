@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -35,6 +36,7 @@ private slots:
     void systemProgramDirectory();
     void linkToSystemDirectory();
     void buildTreeKeepsFileBesideProgram();
+    void programFilesKeepsFileInUserFolder();
 };
 
 void TestSettingsFile::load_data()
@@ -242,12 +244,22 @@ void TestSettingsFile::systemProgramDirectory_data()
     QTest::newRow("build tree") << u"/home/user/senvo-net/build/src"_qs << false;
     QTest::newRow("relative") << u"usr/bin"_qs << false;
     QTest::newRow("empty") << QString() << false;
+    // Windows, with the program folders of windowsProgramFolders below.
+    QTest::newRow("Program Files") << u"C:/Program Files/Senvo-Net"_qs << true;
+    QTest::newRow("backslashes") << u"C:\\Program Files\\Senvo-Net\\"_qs << true;
+    QTest::newRow("other case") << u"c:/PROGRAM FILES/senvo-net"_qs << true;
+    QTest::newRow("Program Files (x86)") << u"C:/Program Files (x86)/Senvo-Net"_qs << true;
+    QTest::newRow("name sharing the start") << u"C:/Program Files2/Senvo-Net"_qs << false;
+    QTest::newRow("unzipped in Downloads")
+        << u"C:/Users/op/Downloads/senvo-net-1.0.0-win64"_qs << false;
 }
 
 void TestSettingsFile::systemProgramDirectory()
 {
+    const QStringList windowsProgramFolders{u"C:\\Program Files"_qs,
+                                            u"C:\\Program Files (x86)\\"_qs};
     QFETCH(QString, directory);
-    QTEST(SettingsFile::isSystemProgramDirectory(directory), "system");
+    QTEST(SettingsFile::isSystemProgramDirectory(directory, windowsProgramFolders), "system");
 }
 
 void TestSettingsFile::linkToSystemDirectory()
@@ -268,6 +280,17 @@ void TestSettingsFile::buildTreeKeepsFileBesideProgram()
     const SettingsFile settings = SettingsFile::forThisApplication();
     QCOMPARE(settings.applicationPath(),
              QCoreApplication::applicationDirPath() + u"/Senvo-Net.ini"_qs);
+    QVERIFY(settings.userPath().endsWith(u"/Senvo-Net/Senvo-Net.ini"));
+}
+
+void TestSettingsFile::programFilesKeepsFileInUserFolder()
+{
+    const QByteArray programFiles = qgetenv("ProgramFiles");
+    const auto restore = qScopeGuard([&] { qputenv("ProgramFiles", programFiles); });
+    const QString aboveProgram = QDir(QCoreApplication::applicationDirPath() + u"/.."_qs).path();
+    qputenv("ProgramFiles", QDir::toNativeSeparators(aboveProgram).toLocal8Bit());
+    const SettingsFile settings = SettingsFile::forThisApplication();
+    QCOMPARE(settings.applicationPath(), QString());
     QVERIFY(settings.userPath().endsWith(u"/Senvo-Net/Senvo-Net.ini"));
 }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing on Debian, builds, then starts Senvo-Net ("run", the default)
 # or runs every test ("test"), then again in a sanitizer build; or makes the Debian
-# package build/senvo-net_<version>_<arch>.deb from a Release build ("package").
+# package build/senvo-net_<version>_<arch>.deb from a Release build ("package"), or
+# cross-builds for Windows the portable zip and the installer in build-windows/ ("windows").
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,6 +24,20 @@ if [ "${1:-}" = package ]; then
     rm -f build/senvo-net_*.deb
     mv build-package/senvo-net_*.deb build/
     ls build/senvo-net_*.deb
+    exit 0
+fi
+
+if [ "${1:-}" = windows ]; then
+    # MinGW-w64 cross-compiles, NSIS makes the installer, 7-Zip lists it for the check below;
+    # Debian's Qt supplies the host tools (moc and the like) for the Qt for Windows.
+    tools/install-missing.sh cmake ninja-build qt6-base-dev g++-mingw-w64-x86-64-posix nsis \
+        p7zip-full xz-utils
+    tools/windows-configure.sh build-windows -DCMAKE_BUILD_TYPE=Release
+    cmake --build build-windows --parallel "$(nproc)"
+    # As for the Debian package: exactly this version's packages come out.
+    rm -f build-windows/senvo-net-*-win64.zip build-windows/senvo-net-*-win64-setup.exe
+    (cd build-windows && cpack)
+    cmake -DPACKAGE_DIR=build-windows -P tests/windowspackages.cmake
     exit 0
 fi
 
@@ -49,7 +64,7 @@ test)
     QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$(nproc)"
     ;;
 *)
-    echo "usage: $0 [run|test|package]" >&2
+    echo "usage: $0 [run|test|package|windows]" >&2
     exit 2
     ;;
 esac

@@ -5,6 +5,7 @@
 #include "about/registry.h"
 #include "about/sysinfolauncher.h"
 #include "about/systemregistry.h"
+#include "host/designfont.h"
 #include "host/notice.h"
 #include "host/twips.h"
 #include "senvoversion.h"
@@ -37,7 +38,7 @@ frmAbout::frmAbout(QWidget *parent)
     setFixedSize(Twips::toPixels(*this, 5730, 3555));
     // The layout is measured for an 8-point body text; the desktop's usual 9 or 10 points
     // would cut the description short.
-    QFont bodyFont = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    QFont bodyFont = withInstalledFace(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
     bodyFont.setPointSize(8);
     setFont(bodyFont);
 
@@ -49,7 +50,7 @@ frmAbout::frmAbout(QWidget *parent)
 
     m_lblTitle->setObjectName(QStringLiteral("lblTitle"));
     m_lblTitle->setGeometry(twips(1050, 120, 3885, 360));
-    QFont titleFont = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    QFont titleFont = withInstalledFace(QFontDatabase::systemFont(QFontDatabase::GeneralFont));
     titleFont.setPointSize(12);
     titleFont.setBold(true);
     m_lblTitle->setFont(titleFont);

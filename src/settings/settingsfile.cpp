@@ -24,6 +24,11 @@ QString describe(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
+QString windowsClean(QString path)
+{
+    return QDir::cleanPath(path.replace(u'\\', u'/'));
+}
+
 SettingsFile::LoadResult readFile(const QString &path)
 {
     using Status = SettingsFile::LoadResult::Status;
@@ -78,16 +83,41 @@ SettingsFile SettingsFile::forThisApplication()
 {
     const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     const QString program = QCoreApplication::applicationDirPath();
-    return {isSystemProgramDirectory(program) ? QString() : program, config + u"/Senvo-Net"_qs};
+    return {isSystemProgramDirectory(program, windowsProgramFolders()) ? QString() : program,
+            config + u"/Senvo-Net"_qs};
 }
 
-bool SettingsFile::isSystemProgramDirectory(const QString &directory)
+QStringList SettingsFile::windowsProgramFolders()
+{
+    QStringList folders;
+    for (const char *name : {"ProgramFiles", "ProgramW6432", "ProgramFiles(x86)"}) {
+        const QString folder = qEnvironmentVariable(name);
+        if (!folder.isEmpty())
+            folders.append(folder);
+    }
+    return folders;
+}
+
+bool SettingsFile::isSystemProgramDirectory(const QString &directory,
+                                            const QStringList &programFolders)
 {
     static constexpr QStringView systemDirectories[] = {
         u"/usr/bin",   u"/usr/sbin", u"/usr/local/bin", u"/usr/local/sbin",
         u"/usr/games", u"/bin",      u"/sbin",          u"/usr/local/games",
     };
-    if (directory.isEmpty() || QDir::isRelativePath(directory))
+    if (directory.isEmpty())
+        return false;
+    // Windows paths ignore case and take either slash; a program folder's own subfolders
+    // (Program Files\Senvo-Net) are the installed ones.
+    const QString windowsPath = windowsClean(directory);
+    for (const QString &folder : programFolders) {
+        const QString program = windowsClean(folder);
+        if (!program.isEmpty()
+            && (windowsPath.compare(program, Qt::CaseInsensitive) == 0
+                || windowsPath.startsWith(program + u'/', Qt::CaseInsensitive)))
+            return true;
+    }
+    if (QDir::isRelativePath(directory))
         return false;
     // /bin may be a link to /usr/bin, and a program started through a link sees either.
     const QString clean = QDir::cleanPath(directory);

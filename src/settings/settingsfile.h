@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // The one-line file that keeps the port between runs.
 //
@@ -34,9 +35,13 @@ public:
     // Next to this program, with ~/.config/Senvo-Net (or the platform's equivalent) as fallback;
     // only the latter for a program installed in a system directory.
     static SettingsFile forThisApplication();
-    // The directories that hold the programs of the whole system (/usr/bin and the like):
-    // a file written there by root would be left behind by the package manager.
-    static bool isSystemProgramDirectory(const QString &directory);
+    // The directories that hold the programs of the whole system (/usr/bin and the like, or
+    // a folder in one of Windows' programFolders): a file written there by root would be left
+    // behind by the package manager, and an ordinary Windows user may not write there at all.
+    static bool isSystemProgramDirectory(const QString &directory,
+                                         const QStringList &programFolders = {});
+    // Windows' Program Files folders, from the environment; none elsewhere.
+    static QStringList windowsProgramFolders();
 
     QString applicationPath() const; // empty without an application directory
     QString userPath() const;        // empty without a user directory
