@@ -5,6 +5,21 @@
 #include <QTemporaryDir>
 #include <QUdpSocket>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
+
+// True in a Windows program that Wine runs: Wine's ntdll has a call that Windows' lacks.
+inline bool runningUnderWine()
+{
+#ifdef Q_OS_WIN
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+#else
+    return false;
+#endif
+}
+
 // A UDP port nobody listens on right now, for a test to bind.
 inline quint16 freePort()
 {

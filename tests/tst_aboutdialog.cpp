@@ -1,5 +1,6 @@
 #include "about/applicationicon.h"
 #include "about/frmabout.h"
+#include "testsupport.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -170,8 +171,10 @@ void TestAboutDialog::okButtonCloses()
 
 void TestAboutDialog::sysInfoUnavailable()
 {
+    // A scratch Wine prefix has no System Information keys; a real Windows has the program.
 #ifdef Q_OS_WIN
-    QSKIP("Would start the real System Information program");
+    if (!runningUnderWine())
+        QSKIP("Would start the real System Information program");
 #endif
     auto *sysInfo = m_dialog->findChild<QPushButton *>(u"cmdSysInfo"_qs);
     QVERIFY(sysInfo);

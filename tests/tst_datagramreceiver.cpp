@@ -6,6 +6,7 @@
 #include "testsupport.h"
 
 #include <QHostAddress>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 #include <QUdpSocket>
@@ -30,6 +31,7 @@ class TestDatagramReceiver final : public QObject
 private slots:
     void countsAndPosts_data();
     void countsAndPosts();
+    void countsDatagramsOfTheSystemLogger();
     void countersArePublishedTogether();
     void typedCounterValueIsKept();
     void badPortText_data();
@@ -93,6 +95,40 @@ void TestDatagramReceiver::countsAndPosts()
     QCOMPARE(GridAddress(table).cellText(1, 4), u" 46 ");
     QCOMPARE(GridAddress(table).cellText(1, 5), u" Fan");
     QCOMPARE(GridAddress(table).cellText(1, 6), u" 1200 ");
+}
+
+void TestDatagramReceiver::countsDatagramsOfTheSystemLogger()
+{
+    // Linux's own syslog client, started even by the Windows build when Wine runs it.
+#ifdef Q_OS_WIN
+    if (!runningUnderWine())
+        QSKIP("Windows has no logger program");
+    const QString logger = u"Z:/usr/bin/logger"_qs;
+#else
+    const QString logger = u"/usr/bin/logger"_qs;
+#endif
+    if (!QFile::exists(logger))
+        QSKIP("logger (Debian package bsdutils) is not installed");
+    ReadingsTable table;
+    DatagramReceiver receiver(&table);
+    const quint16 port = freePort();
+    QVERIFY2(receiver.bind(QString::number(port)), qPrintable(receiver.errorString()));
+
+    // One after the other, so that they arrive in order. Wine cannot wait for a Linux
+    // program it started, so the test waits for each datagram instead.
+    double sent = 0;
+    for (const QString &value : {u"t=45 C"_qs, u"t=46 C"_qs}) {
+        QVERIFY(QProcess::startDetached(logger, {u"--rfc3164"_qs, u"-d"_qs, u"-n"_qs,
+                                                 u"127.0.0.1"_qs, u"-P"_qs, QString::number(port),
+                                                 u"-t"_qs, u"senvo[CPU]"_qs, value}));
+        sent += 1;
+        QTRY_COMPARE(receiver.packets(), sent);
+    }
+    QVERIFY(receiver.bytes() > 2 * 40);
+    QCOMPARE(table.rowCount(), 1);
+    QVERIFY(!GridAddress(table).cellText(1, 0).isEmpty());
+    QCOMPARE(GridAddress(table).cellText(1, 3), u" CPU");
+    QCOMPARE(GridAddress(table).cellText(1, 4), u" 46 ");
 }
 
 void TestDatagramReceiver::countersArePublishedTogether()

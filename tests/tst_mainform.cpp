@@ -221,11 +221,14 @@ void TestMainForm::portTakenAtStartUp()
     QTRY_VERIFY(startUpMessage(*window));
     QVERIFY(startUpMessage(*window)->text().contains(u"already in use"));
     QTRY_VERIFY(startUpMessage(*window)->isVisible());
+    QVERIFY(!startUpMessage(*window)->isModal());
+    QVERIFY(window->listeningStatus().startsWith(u"Not listening"));
+    if (runningUnderWine() && QGuiApplication::platformName() == u"windows")
+        QSKIP("Wine reports a sizable window without side borders, so Qt places the box by "
+              "its fallback guess of the frame");
     const QPoint off =
         startUpMessage(*window)->frameGeometry().center() - window->frameGeometry().center();
     QVERIFY2(off.manhattanLength() <= 4, qPrintable(u"%1,%2"_qs.arg(off.x()).arg(off.y())));
-    QVERIFY(!startUpMessage(*window)->isModal());
-    QVERIFY(window->listeningStatus().startsWith(u"Not listening"));
 }
 
 void TestMainForm::failedBindStillShowsTheWindow_data()
@@ -366,7 +369,10 @@ void TestMainForm::sizeLimits()
         QTEST(outer, "pixelsAt96Dpi");
     auto *table = form->findChild<QTableView *>(u"MSFlexGrid1"_qs);
     QVERIFY(qAbs(Twips::fromPixelsX(*form, table->width()) - grid.width()) <= 30);
-    QVERIFY(qAbs(Twips::fromPixelsY(*form, table->height()) - grid.height()) <= 30);
+    // Where the platform's title and menu bars take more height than the layout leaves them
+    // (Windows' do), the table is cut to what fits, so that its scroll bar stays in view.
+    const int fits = Twips::fromPixelsY(*form, form->centralWidget()->height() - table->y());
+    QVERIFY(qAbs(Twips::fromPixelsY(*form, table->height()) - std::min(grid.height(), fits)) <= 30);
 }
 
 void TestMainForm::minimisingChangesNothing()

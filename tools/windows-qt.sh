@@ -7,10 +7,11 @@
 #      into the cache;
 #   4. else Qt is built into the cache from Debian's own qt6-base source package (35 to 60
 #      minutes on two cores, once).
-# --from-source skips 3. Only the prefix goes to standard output; what was done goes to
-# standard error.
+# --from-source skips 3; --if-available skips 4 and exits with 3, saying nothing, where
+# there is no Qt to use without building one. Only the prefix goes to standard output;
+# what was done goes to standard error.
 #
-#   tools/windows-qt.sh [--from-source]
+#   tools/windows-qt.sh [--from-source | --if-available]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -40,6 +41,7 @@ fi
 
 from_source=0
 [ "${1:-}" = --from-source ] && from_source=1
+[ "${1:-}" = --if-available ] && [ ! -f "$shared/$archive" ] && exit 3
 rm -rf "$cache"
 mkdir -p "$cache"
 

@@ -43,9 +43,13 @@ bool GetKeyValue(Registry &registry, RegistryRoot keyRoot, const QString &keyNam
     if (data.endsWith('\0'))
         data.chop(1);
 
-    if (type == RegistryType::String)
+    if (type == RegistryType::String) {
+        // Text ends at its first NUL, as the system's own readers of a REG_SZ take it;
+        // decoders differ on embedded NULs (Windows' drops one, Linux' keeps them).
+        if (const qsizetype end = data.indexOf('\0'); end >= 0)
+            data.truncate(end);
         keyVal = QString::fromLocal8Bit(data);
-    else if (type == RegistryType::DoubleWord)
+    } else if (type == RegistryType::DoubleWord)
         keyVal = doubleWordText(data);
     return true;
 }
