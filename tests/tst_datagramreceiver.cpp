@@ -125,7 +125,8 @@ void TestDatagramReceiver::countsDatagramsOfTheSystemLogger()
         QTRY_COMPARE(receiver.packets(), sent);
     }
     QVERIFY(receiver.bytes() > 2 * 40);
-    QCOMPARE(table.rowCount(), 1);
+    // Posted at once, shown to views at the next publish: the posted table is what counts.
+    QCOMPARE(table.hostCount(), 1);
     QVERIFY(!GridAddress(table).cellText(1, 0).isEmpty());
     QCOMPARE(GridAddress(table).cellText(1, 3), u" CPU");
     QCOMPARE(GridAddress(table).cellText(1, 4), u" 46 ");
