@@ -8,7 +8,7 @@
 #include <map>
 #include <vector>
 
-QString CopiedText::fromSelection(const ReadingsTable &table, const QItemSelection &selection)
+QString CopiedText::fromSelection(const QAbstractItemModel &table, const QItemSelection &selection)
 {
     constexpr int firstCell = ReadingsTable::firstNameColumn;
     // The selected cells of each row; host, date and time start every line anyway.
@@ -57,7 +57,7 @@ QString CopiedText::fromSelection(const ReadingsTable &table, const QItemSelecti
     return text;
 }
 
-QString CopiedText::all(const ReadingsTable &table)
+QString CopiedText::all(const QAbstractItemModel &table)
 {
     if (table.rowCount() == 0)
         return {};

@@ -17,22 +17,22 @@ ReadingsTable::ReadingsTable(QObject *parent, int hostLimit)
 void ReadingsTable::fillgrid(const Reading &reading)
 {
     int rowIndex = m_hosts.find(reading.host);
-    if (rowIndex < 0) {
+    if (rowIndex == TextIndex::notFound) {
         // A new host's row is an empty row that then takes the reading like any other.
         rowIndex = addNewRow(reading);
-        if (rowIndex < 0)
+        if (rowIndex == noRow)
             return;
     }
     Row &row = m_rows[size_t(rowIndex)];
     const QStringView name = reading.name;
     const QStringView trimmed = trimSpaces(name);
-    int nameId = trimmed.isEmpty() ? blankName : m_names.find(trimmed);
+    NameId nameId = trimmed.isEmpty() ? NameId::blank() : NameId::found(m_names.find(trimmed));
     const int pairIndex = pairFor(row, nameId);
-    if (pairIndex < 0)
+    if (pairIndex == noPair)
         return;
     // Kept only once written to a pair: a stream of names that find no room costs no memory.
-    if (nameId == -1)
-        nameId = m_names.insert(trimmed);
+    if (nameId.isUnkept())
+        nameId = NameId::kept(m_names.insert(trimmed));
 
     if (size_t(pairIndex) >= row.pairs.size())
         row.pairs.resize(size_t(pairIndex) + 1);
@@ -40,10 +40,10 @@ void ReadingsTable::fillgrid(const Reading &reading)
     const auto leading = quint16(trimmed.data() - name.data());
     const auto trailing = quint16(name.size() - leading - trimmed.size());
     const bool renamed =
-        pair.nameId != nameId || pair.leading != leading || pair.trailing != trailing;
-    if (pair.nameId < 0 && nameId >= 0)
+        pair.name != nameId || pair.leading != leading || pair.trailing != trailing;
+    if (!pair.name.isKept() && nameId.isKept())
         ++row.namedPairs;
-    pair.nameId = nameId;
+    pair.name = nameId;
     pair.leading = leading;
     pair.trailing = trailing;
     pair.value.assign(reading.value);
@@ -60,33 +60,36 @@ void ReadingsTable::fillgrid(const Reading &reading)
 }
 
 // The pair a reading goes to: the one whose name matches once trimmed, else the first
-// empty one; -1 when all are taken. Non-blank names fill pairs from the left, and at most
-// one pair holds a given name, so the scan stops at the named ones. A blank name matches
-// every empty pair and so goes to the last one.
-int ReadingsTable::pairFor(const Row &row, int nameId) const
+// empty one; noPair when all are taken. Non-blank names fill pairs from the left, and at
+// most one pair holds a given name, so the scan stops at the named ones. A blank name
+// matches every empty pair and so goes to the last one.
+int ReadingsTable::pairFor(const Row &row, NameId name) const
 {
     const bool hasEmptyPair = row.namedPairs < pairCount;
-    if (nameId == blankName)
-        return hasEmptyPair ? pairCount - 1 : -1;
-    if (nameId >= 0) {
+    if (name == NameId::blank())
+        return hasEmptyPair ? pairCount - 1 : noPair;
+    if (name.isKept()) {
         for (int i = 0; i < row.namedPairs; ++i) {
-            if (row.pairs[size_t(i)].nameId == nameId)
+            if (row.pairs[size_t(i)].name == name)
                 return i;
         }
     }
-    return hasEmptyPair ? row.namedPairs : -1;
+    return hasEmptyPair ? row.namedPairs : noPair;
 }
 
-// The new row's index, or -1 when the table is full.
+// The new row's index, or noRow when the table is full.
 int ReadingsTable::addNewRow(const Reading &reading)
 {
     if (hostCount() >= m_hostLimit) {
         ++m_droppedHosts;
-        return -1;
+        return noRow;
     }
     m_rows.emplace_back();
     m_posted.offer(0, reading.host);
-    return m_hosts.insert(reading.host);
+    const int row = m_hosts.insert(reading.host);
+    // The host index numbers its texts as the rows are numbered.
+    Q_ASSERT(row == hostCount() - 1);
+    return row;
 }
 
 void ReadingsTable::markDirty(int row, int firstColumn, int lastColumn)
@@ -109,7 +112,7 @@ void ReadingsTable::publish()
 {
     const int rows = hostCount();
     if (rows > m_publishedRows) {
-        if (m_publishedRows == 0) {
+        if (m_showPlaceholders) {
             // The empty rows shown before the first host go before any host row comes.
             beginRemoveRows({}, 0, placeholderRows - 1);
             m_showPlaceholders = false;
@@ -131,6 +134,99 @@ void ReadingsTable::publish()
     }
 }
 
+void ReadingsTable::removeHosts(const std::vector<int> &rows)
+{
+    std::vector<bool> dropped(m_rows.size());
+    bool any = false;
+    for (const int row : rows) {
+        if (row >= 0 && row < shownHostCount()) {
+            dropped[size_t(row)] = true;
+            any = true;
+        }
+    }
+    if (any)
+        dropRows(dropped);
+}
+
+void ReadingsTable::clear()
+{
+    if (hostCount() > 0)
+        dropRows(std::vector<bool>(size_t(hostCount()), true));
+}
+
+// The one way rows leave the table.
+void ReadingsTable::dropRows(const std::vector<bool> &dropped)
+{
+    // Views then know every row, so that what they are told matches what is stored.
+    publish();
+    // One run at a time, from the bottom up, so that the runs still to come keep their
+    // numbers; views may look at the rows left between two runs.
+    for (int last = hostCount() - 1; last >= 0; --last) {
+        if (!dropped[size_t(last)])
+            continue;
+        int first = last;
+        while (first > 0 && dropped[size_t(first - 1)])
+            --first;
+        beginRemoveRows({}, first, last);
+        m_goneRuns.push_back({first, last - first + 1});
+        m_publishedRows -= last - first + 1;
+        endRemoveRows();
+        last = first;
+    }
+    compact(dropped);
+}
+
+// Keeps the rows that are not dropped, in their order, and builds both indexes again from
+// them alone, so that hosts and names that no row uses any more give their memory back.
+void ReadingsTable::compact(const std::vector<bool> &dropped)
+{
+    const auto kept = size_t(std::count(dropped.begin(), dropped.end(), false));
+    std::vector<Row> rows;
+    rows.reserve(kept);
+    TextIndex hosts;
+    TextIndex names;
+    std::vector<int> renamed(size_t(m_names.size()), TextIndex::notFound);
+    for (size_t row = 0; row < m_rows.size(); ++row) {
+        if (dropped[row])
+            continue;
+        hosts.insert(m_hosts.text(int(row)));
+        Row &moved = rows.emplace_back(std::move(m_rows[row]));
+        for (Pair &pair : moved.pairs) {
+            if (!pair.name.isKept())
+                continue;
+            int &id = renamed[size_t(pair.name.id())];
+            if (id == TextIndex::notFound)
+                id = names.insert(m_names.text(pair.name.id()));
+            pair.name = NameId::kept(id);
+        }
+    }
+    m_rows = std::move(rows);
+    m_hosts = std::move(hosts);
+    m_names = std::move(names);
+    m_goneRuns.clear();
+    m_publishedRows = hostCount();
+}
+
+// Where a row that views see is stored. Only while views are told of a removal do the two
+// differ; they look at few rows then, so the runs are walked.
+int ReadingsTable::storedRow(int row) const
+{
+    int gone = 0;
+    for (auto run = m_goneRuns.rbegin(); run != m_goneRuns.rend(); ++run) {
+        if (row + gone < run->first)
+            break;
+        gone += run->count;
+    }
+    return row + gone;
+}
+
+int ReadingsTable::pairsInUse(int row) const
+{
+    if (row < 0 || row >= hostCount())
+        return 0;
+    return int(m_rows[size_t(storedRow(row))].pairs.size());
+}
+
 bool ReadingsTable::isNameColumn(int column)
 {
     return column >= firstNameColumn && column < columnCountTotal
@@ -139,7 +235,10 @@ bool ReadingsTable::isNameColumn(int column)
 
 QString ReadingsTable::text(int row, int column) const
 {
-    if (row < 0 || row >= hostCount() || column < 0 || column >= columnCountTotal)
+    if (row < 0 || column < 0 || column >= columnCountTotal)
+        return {};
+    row = storedRow(row);
+    if (row >= hostCount())
         return {};
     const Row &cells = m_rows[size_t(row)];
     switch (column) {
@@ -158,9 +257,9 @@ QString ReadingsTable::text(int row, int column) const
     const Pair &pair = cells.pairs[size_t(pairIndex)];
     if (!isNameColumn(column))
         return pair.value.toString();
-    if (pair.nameId == emptyPair)
+    if (pair.name == NameId::none())
         return {};
-    const QString name = pair.nameId >= 0 ? m_names.text(pair.nameId) : QString();
+    const QString name = pair.name.isKept() ? m_names.text(pair.name.id()) : QString();
     return QString(pair.leading, u' ') + name + QString(pair.trailing, u' ');
 }
 
@@ -216,7 +315,7 @@ QVariant ReadingsTable::headerData(int section, Qt::Orientation orientation, int
         if ((role != Qt::DisplayRole && role != Qt::AccessibleTextRole) || m_showPlaceholders
             || section < 0 || section >= m_publishedRows)
             return {};
-        return displayable(m_hosts.text(section));
+        return displayable(m_hosts.text(storedRow(section)));
     }
     if (section < 0 || section >= columnCountTotal)
         return {};

@@ -38,7 +38,18 @@ public:
     // Announces to views every change since the last call.
     void publish();
 
+    // Removes the rows of these hosts (rows as views count them, in any order); a removed
+    // host that reports again gets a new row at the end. Views are told at once, and of
+    // anything posted before.
+    void removeHosts(const std::vector<int> &rows);
+    // Removes every row. The table keeps no empty rows for show afterwards.
+    void clear();
+
     int hostCount() const { return int(m_rows.size()); }
+    // The host rows that views have been told of.
+    int shownHostCount() const { return m_showPlaceholders ? 0 : m_publishedRows; }
+    // How many pairs a host's row holds, the last one written included.
+    int pairsInUse(int row) const;
     int hostLimit() const { return m_hostLimit; }
     // Hosts that found the table full and were left out.
     qint64 droppedHosts() const { return m_droppedHosts; }
@@ -60,9 +71,42 @@ Q_SIGNALS:
     void textsPublished(const PostedTexts &longest);
 
 private:
+    // What a pair's name is: the id of a name kept in m_names, or one of the other meanings.
+    class NameId
+    {
+    public:
+        // The pair has not been written yet.
+        static constexpr NameId none() { return NameId(noneValue); }
+        // A name of spaces only, which matches every empty pair and is kept nowhere.
+        static constexpr NameId blank() { return NameId(blankValue); }
+        static constexpr NameId kept(int id) { return NameId(id); }
+        // What m_names.find() said: kept, or a name the table does not keep yet.
+        static constexpr NameId found(int id)
+        {
+            return NameId(id == TextIndex::notFound ? unkeptValue : id);
+        }
+
+        constexpr bool isKept() const { return m_value >= 0; }
+        constexpr bool isUnkept() const { return m_value == unkeptValue; }
+        constexpr int id() const { return m_value; }
+        constexpr bool operator==(const NameId &) const = default;
+
+    private:
+        static constexpr int unkeptValue = -1;
+        static constexpr int noneValue = -2;
+        static constexpr int blankValue = -3;
+
+        constexpr explicit NameId(int value)
+            : m_value(value)
+        {
+        }
+
+        int m_value;
+    };
+
     struct Pair
     {
-        int nameId = emptyPair; // into m_names, or blankName
+        NameId name = NameId::none();
         // The spaces around the name as the reading held it, which is what the cell shows;
         // a parsed name is far shorter than 65,535 characters.
         quint16 leading = 0;
@@ -76,12 +120,20 @@ private:
         std::vector<Pair> pairs; // only as long as the last pair written
         int namedPairs = 0;      // pairs [0, namedPairs) hold non-blank names
     };
-    static constexpr int emptyPair = -2;
-    static constexpr int blankName = -3;
+    struct Run
+    {
+        int first;
+        int count;
+    };
+    static constexpr int noRow = -1;
+    static constexpr int noPair = -1;
 
     int addNewRow(const Reading &reading);
-    int pairFor(const Row &row, int nameId) const;
+    int pairFor(const Row &row, NameId name) const;
     void markDirty(int row, int firstColumn, int lastColumn);
+    void dropRows(const std::vector<bool> &dropped);
+    void compact(const std::vector<bool> &dropped);
+    int storedRow(int row) const;
 
     const int m_hostLimit;
     std::vector<Row> m_rows;
@@ -91,6 +143,10 @@ private:
     TextIndex m_names;
     qint64 m_droppedHosts = 0;
     PostedTexts m_posted{columnCountTotal};
+
+    // While views are told of a removal: the runs of rows they have been told are gone, from
+    // the bottom up. The rows stay stored until the removal is done.
+    std::vector<Run> m_goneRuns;
 
     // What views have been told so far.
     bool m_showPlaceholders = true;

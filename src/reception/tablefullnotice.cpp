@@ -11,7 +11,7 @@ TableFullNotice::TableFullNotice(const ReadingsTable &table)
 
 QString TableFullNotice::take()
 {
-    if (m_told || m_table.droppedHosts() == 0)
+    if (m_told || m_table.droppedHosts() == m_droppedBefore)
         return {};
     m_told = true;
     return QCoreApplication::translate(
@@ -19,4 +19,14 @@ QString TableFullNotice::take()
                "The table is full: it holds at most %1 hosts, so readings from further hosts are "
                "not shown. The hosts already in the table keep being updated.")
         .arg(m_table.hostLimit());
+}
+
+bool TableFullNotice::roomAgain()
+{
+    if (m_table.hostCount() >= m_table.hostLimit())
+        return false;
+    const bool wasTold = m_told;
+    m_told = false;
+    m_droppedBefore = m_table.droppedHosts();
+    return wasTold;
 }

@@ -70,14 +70,14 @@ bool TextIndex::equals(const Place &place, QStringView text) const
 int TextIndex::find(QStringView text) const
 {
     if (m_slots.empty())
-        return -1;
+        return notFound;
     const quint64 h = hash(text.utf16(), text.size());
     const auto check = quint32(h >> 32);
     const size_t mask = m_slots.size() - 1;
     for (size_t i = size_t(h) & mask;; i = (i + 1) & mask) {
         const Slot &slot = m_slots[i];
-        if (slot.id < 0)
-            return -1;
+        if (slot.id == notFound)
+            return notFound;
         if (slot.check == check && equals(m_places[size_t(slot.id)], text))
             return slot.id;
     }
@@ -141,7 +141,7 @@ void TextIndex::place(quint64 hash, int id)
 {
     const size_t mask = m_slots.size() - 1;
     size_t i = size_t(hash) & mask;
-    while (m_slots[i].id >= 0)
+    while (m_slots[i].id != notFound)
         i = (i + 1) & mask;
     m_slots[i].id = id;
     m_slots[i].check = quint32(hash >> 32);

@@ -15,9 +15,11 @@
 class TextIndex final
 {
 public:
+    static constexpr int notFound = -1;
+
     TextIndex();
 
-    // The id of text, or -1 when it was never added.
+    // The id of text, or notFound when it was never added.
     int find(QStringView text) const;
     // Adds text, which must not be present yet. Ids count up from 0.
     int insert(QStringView text);
@@ -27,8 +29,8 @@ public:
 private:
     struct Slot
     {
-        quint32 check = 0; // the hash's upper half
-        qint32 id = -1;    // -1 while the slot is free
+        quint32 check = 0;    // the hash's upper half
+        qint32 id = notFound; // while the slot is free
     };
     struct Place
     {

@@ -1,0 +1,62 @@
+#include "hostfilter.h"
+
+#include "readingstable.h"
+
+#include <QLocale>
+
+HostFilter::HostFilter(ReadingsTable *table, QObject *parent)
+    : QSortFilterProxyModel(parent)
+    , m_table(table)
+{
+    setDynamicSortFilter(false);
+    setSourceModel(table);
+}
+
+void HostFilter::setText(const QString &text)
+{
+    if (text == m_text)
+        return;
+    m_text = text;
+    invalidateRowsFilter();
+}
+
+bool HostFilter::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const
+{
+    if (sourceParent.isValid())
+        return false;
+    if (m_text.isEmpty())
+        return true;
+    // The empty rows shown before the first host have no host to match.
+    return sourceRow < m_table->shownHostCount()
+           && m_table->text(sourceRow, 0).contains(m_text, Qt::CaseInsensitive);
+}
+
+int HostFilter::shownHostCount() const
+{
+    return m_table->shownHostCount() == 0 ? 0 : rowCount();
+}
+
+QString HostFilter::countText() const
+{
+    const int total = m_table->shownHostCount();
+    const QLocale locale;
+    const QString hosts = total == 1 ? tr("%1 host") : tr("%1 hosts");
+    if (m_text.isEmpty())
+        return hosts.arg(locale.toString(total));
+    return tr("%1 of %2").arg(locale.toString(shownHostCount()), hosts.arg(locale.toString(total)));
+}
+
+std::vector<int> HostFilter::tableRows() const
+{
+    std::vector<int> rows;
+    const int shown = shownHostCount();
+    rows.reserve(size_t(shown));
+    for (int row = 0; row < shown; ++row)
+        rows.push_back(tableRow(row));
+    return rows;
+}
+
+int HostFilter::tableRow(int shownRow) const
+{
+    return mapToSource(index(shownRow, 0)).row();
+}
