@@ -589,10 +589,13 @@ void TestMainForm::copyFromTheTable()
     QApplication::sendEvent(table->viewport(), &request);
     auto *menu = table->findChild<QMenu *>();
     QVERIFY(menu);
-    QCOMPARE(menu->actions().size(), 2);
-    QCOMPARE(menu->actions()[0]->text(), u"Copy");
+    QCOMPARE(menu->actions().size(), 4);
+    QCOMPARE(menu->actions()[0]->text(), u"&Copy");
     QVERIFY(!menu->actions()[0]->isEnabled()); // nothing selected
-    QCOMPARE(menu->actions()[1]->text(), u"Copy All");
+    QCOMPARE(menu->actions()[1]->text(), u"Copy &All");
+    QVERIFY(menu->actions()[2]->isSeparator());
+    QCOMPARE(menu->actions()[3]->text(), u"&Remove Host");
+    QVERIFY(!menu->actions()[3]->isEnabled());
     menu->actions()[1]->trigger();
     QCOMPARE(clipboard->text(), all);
 }

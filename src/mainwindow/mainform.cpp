@@ -6,20 +6,28 @@
 #include "host/module1.h"
 #include "host/notice.h"
 #include "host/twips.h"
+#include "mainwindow/findbar.h"
 #include "mainwindow/onscreen.h"
 #include "mainwindow/readingsview.h"
 #include "reception/counterformat.h"
+#include "reception/hostfilter.h"
+#include "reception/tablesaver.h"
 #include "senvoversion.h"
 #include "settings/frmoptions.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QRegularExpressionValidator>
-#include <QTableView>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <tuple>
@@ -46,7 +54,6 @@ MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket
     setObjectName(u"MainForm"_qs);
     setWindowTitle(u"Senvo-Net"_qs);
     setWindowIcon(applicationIcon());
-    createMenus();
 
     auto *client = new QWidget(this);
     setCentralWidget(client);
@@ -116,6 +123,20 @@ MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket
     columns->setMinimumSectionSize(Twips::toPixelsX(*this, 300));
     // The first keystroke goes to the readings, not into a counter.
     m_grid->setFocus();
+    connect(m_grid, &ReadingsView::hostsRemoved, this, &MainForm::afterRemoval);
+
+    // While a find is on, it takes the status line's place.
+    m_findBar = new FindBar(client);
+    m_findBar->setGeometry(m_status->geometry());
+    m_findBar->hide();
+    connect(m_findBar, &FindBar::textChanged, this, &MainForm::findHost);
+    connect(m_findBar, &FindBar::ended, this, &MainForm::endFind);
+    connect(m_findBar, &FindBar::toTable, this, [this] {
+        if (!m_grid->currentIndex().isValid() && m_grid->model()->rowCount() > 0)
+            m_grid->setCurrentIndex(m_grid->model()->index(0, 1));
+        m_grid->setFocus(Qt::ShortcutFocusReason);
+    });
+    createMenus();
 
     connect(&m_receiver, &DatagramReceiver::countersChanged, this, &MainForm::updateCounters);
     connect(&m_receiver, &DatagramReceiver::listeningChanged, this,
@@ -131,6 +152,7 @@ MainForm::~MainForm()
     // Child widgets outlive the members: a counter field that loses the focus as the window
     // goes would otherwise write to a receiver that is already gone.
     unloadOptions();
+    delete m_saver.data();
     delete centralWidget();
     delete m_about.data();
 }
@@ -164,16 +186,187 @@ void MainForm::createMenus()
     };
     QMenu *file = menuBar()->addMenu(tr("&File"));
     file->setObjectName(u"FileMenu"_qs);
+    m_saveAction =
+        add(file, tr("&Save Table As\u2026"), u"SaveTableMenu"_qs, &MainForm::saveTableAs);
+    m_saveAction->setShortcut(QKeySequence::Save);
+    file->addSeparator();
     add(file, tr("E&xit"), u"ExitMenu"_qs, [this] {
         unloadOptions();
         close();
     });
+
+    QMenu *edit = menuBar()->addMenu(tr("&Edit"));
+    edit->setObjectName(u"EditMenu"_qs);
+    edit->addAction(m_grid->copyAction());
+    edit->addAction(m_grid->copyAllAction());
+    edit->addSeparator();
+    add(edit, tr("&Find Host\u2026"), u"FindHostMenu"_qs, &MainForm::showFindBar)
+        ->setShortcut(QKeySequence::Find);
+    edit->addSeparator();
+    edit->addAction(m_grid->removeAction());
+    m_clearAction = add(edit, tr("C&lear Table"), u"ClearTableMenu"_qs, &MainForm::clearTable);
+    connect(edit, &QMenu::aboutToShow, this, &MainForm::updateSaving);
+
     QMenu *tools = menuBar()->addMenu(tr("&Tools"));
     tools->setObjectName(u"ToolsMenu"_qs);
     add(tools, tr("&Options"), u"OptionsMenu"_qs, &MainForm::showOptions);
     QMenu *help = menuBar()->addMenu(tr("&Help"));
     help->setObjectName(u"HelpMenu"_qs);
     add(help, tr("&About"), u"AboutMenu"_qs, &MainForm::showAbout);
+}
+
+void MainForm::findHost(const QString &text)
+{
+    m_grid->hostFilter()->setText(text);
+    updateFindCount();
+}
+
+void MainForm::showFindBar()
+{
+    m_status->hide();
+    m_findBar->start();
+    updateFindCount();
+}
+
+void MainForm::endFind()
+{
+    findHost({});
+    m_findBar->hide();
+    m_status->show();
+    m_grid->setFocus(Qt::ShortcutFocusReason);
+    if (m_grid->currentIndex().isValid())
+        m_grid->scrollTo(m_grid->currentIndex());
+}
+
+void MainForm::updateFindCount()
+{
+    if (!m_findBar->isHidden())
+        m_findBar->setCount(m_grid->hostFilter()->countText());
+}
+
+void MainForm::afterRemoval()
+{
+    if (m_tableFull.roomAgain()) {
+        if (auto *full = findChild<QMessageBox *>(u"tableFull"_qs))
+            full->close();
+    }
+    updateListeningStatus();
+    updateFindCount();
+    m_grid->setFocus(Qt::OtherFocusReason);
+}
+
+void MainForm::clearTable()
+{
+    if (m_saver)
+        return;
+    // Whatever arrived is in the count that the question gives.
+    m_receiver.publish();
+    const int hosts = m_table.shownHostCount();
+    if (hosts == 0)
+        return;
+    auto *question = new QMessageBox(
+        QMessageBox::Question, QCoreApplication::applicationName(),
+        hosts == 1 ? tr("Remove the one host from the table?")
+                   : tr("Remove all %1 hosts from the table?").arg(QLocale().toString(hosts)),
+        QMessageBox::NoButton, this);
+    question->setObjectName(u"clearTableQuestion"_qs);
+    question->setInformativeText(tr("Their rows and readings are gone from the window; a host "
+                                    "that reports again gets a new row. The counters keep "
+                                    "their counts."));
+    QPushButton *clear = question->addButton(tr("C&lear Table"), QMessageBox::AcceptRole);
+    question->setDefaultButton(question->addButton(QMessageBox::Cancel));
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    connect(question, &QMessageBox::buttonClicked, this, [this, clear](QAbstractButton *button) {
+        if (button != clear || m_saver)
+            return;
+        m_table.clear();
+        afterRemoval();
+    });
+    connect(question, &QDialog::finished, m_grid, [this] { m_grid->setFocus(); });
+    // Readings keep arriving while the question is open.
+    question->open();
+}
+
+void MainForm::saveTableAs()
+{
+    if (m_saver)
+        return;
+    auto *dialog = new QFileDialog(this, tr("Save Table As"));
+    dialog->setObjectName(u"saveTableDialog"_qs);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setNameFilters({tr("CSV files (*.csv)"), tr("All files (*)")});
+    dialog->setDefaultSuffix(u"csv"_qs);
+    QString folder = m_saveFolder;
+    if (folder.isEmpty() || !QDir(folder).exists())
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!QDir(folder).exists())
+        folder = QDir::homePath();
+    dialog->setDirectory(folder);
+    dialog->selectFile(
+        u"senvo-net-%1.csv"_qs.arg(QDateTime::currentDateTime().toString(u"yyyy-MM-dd-hhmm"_qs)));
+    connect(dialog, &QFileDialog::fileSelected, this, &MainForm::saveTable);
+    connect(dialog, &QDialog::finished, m_grid, [this] { m_grid->setFocus(); });
+    // Readings keep arriving while the dialog is open.
+    dialog->open();
+}
+
+bool MainForm::saveTable(const QString &path)
+{
+    if (m_saver)
+        return false;
+    m_saveFolder = QFileInfo(path).absolutePath();
+    // Everything received so far is shown, and so saved.
+    m_receiver.publish();
+    auto *saver = new TableSaver(&m_table, m_grid->hostFilter()->tableRows(), {}, path, this);
+    if (!saver->start()) {
+        showNotice(this, QMessageBox::Warning,
+                   tr("The table could not be saved to %1:\n%2")
+                       .arg(QDir::toNativeSeparators(path), saver->errorString()),
+                   u"tableNotSaved"_qs);
+        delete saver;
+        return false;
+    }
+    m_saver = saver;
+    connect(saver, &TableSaver::progressed, this, &MainForm::updateSaving);
+    connect(saver, &TableSaver::finished, this, &MainForm::saved);
+    updateSaving();
+    return true;
+}
+
+void MainForm::saved(bool saved)
+{
+    TableSaver *const saver = m_saver;
+    m_saver = nullptr;
+    saver->deleteLater();
+    const QString path = QDir::toNativeSeparators(saver->path());
+    if (saved) {
+        const int hosts = saver->rowCount();
+        showNotice(
+            this, QMessageBox::Information,
+            hosts == 1
+                ? tr("The table was saved: one host, in %1.").arg(path)
+                : tr("The table was saved: %1 hosts, in %2.").arg(QLocale().toString(hosts), path),
+            u"tableSaved"_qs);
+    } else {
+        showNotice(this, QMessageBox::Warning,
+                   tr("The table could not be saved to %1:\n%2\n\nNo file was written; an "
+                      "earlier file of that name is as it was.")
+                       .arg(path, saver->errorString()),
+                   u"tableNotSaved"_qs);
+    }
+    updateSaving();
+    Q_EMIT saveFinished(saved);
+}
+
+// What may be done while a save is under way, and how far it is.
+void MainForm::updateSaving()
+{
+    const bool saving = m_saver;
+    m_saveAction->setEnabled(!saving);
+    m_clearAction->setEnabled(!saving && m_table.hostCount() > 0);
+    m_grid->setRemovable(!saving);
+    updateListeningStatus();
 }
 
 void MainForm::createOptions()
@@ -200,6 +393,12 @@ QString MainForm::listeningStatus() const
 
 void MainForm::updateListeningStatus()
 {
+    if (m_receiver.isListening() && m_saver) {
+        const int rows = std::max(m_saver->rowCount(), 1);
+        m_status->setText(
+            tr("Saving the table\u2026 %1%").arg(100 * qint64(m_saver->rowsWritten()) / rows));
+        return;
+    }
     if (m_receiver.isListening()) {
         m_status->setText(
             m_tableFull.told()
@@ -222,6 +421,7 @@ void MainForm::updateCounters()
         updateListeningStatus();
         showNotice(this, QMessageBox::Warning, full, u"tableFull"_qs);
     }
+    updateFindCount();
     // A field the user is typing into is left alone until the typing is done.
     if (!m_packetsReceived->isModified())
         m_packetsReceived->setText(generalNumber(m_receiver.packets()));
@@ -254,6 +454,8 @@ void MainForm::layoutCounters()
     place(m_packetsLabel, m_packetsReceived->x() - Twips::toPixelsX(*this, packetsX - 5160),
           m_packetsLabel->width());
     place(m_status, m_status->x(), std::max(0, m_packetsLabel->x() - m_status->x()));
+    if (m_findBar)
+        m_findBar->setGeometry(m_status->geometry());
 }
 
 void MainForm::takeTypedCounter(QLineEdit *field, void (DatagramReceiver::*set)(double),

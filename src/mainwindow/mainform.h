@@ -9,10 +9,13 @@
 #include <QPointer>
 
 class DatagramSocket;
+class FindBar;
+class QAction;
 class QDialog;
 class QLabel;
 class QLineEdit;
-class QTableView;
+class ReadingsView;
+class TableSaver;
 class frmOptions;
 
 // The one main window: counters, the readings table, the menus, and the receiver.
@@ -45,6 +48,21 @@ public:
     void showOptions();
     void showAbout();
 
+    // Shows only the hosts that contain text, ignoring case; empty: every host.
+    void findHost(const QString &text);
+    void showFindBar();
+    void endFind();
+    // Asks how to name the file, then saves.
+    void saveTableAs();
+    // Saves the hosts shown to a CSV file, in the background; false, having told the user
+    // why, when it cannot start. saveFinished() follows a start.
+    bool saveTable(const QString &path);
+    // Asks first; the counters stay.
+    void clearTable();
+
+Q_SIGNALS:
+    void saveFinished(bool saved);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -54,7 +72,12 @@ protected:
 private:
     void Form_Load();
     void createMenus();
+    void createEditMenu();
     void createOptions();
+    void afterRemoval();
+    void updateFindCount();
+    void updateSaving();
+    void saved(bool saved);
     void updateCounters();
     void layoutCounters();
     void takeTypedCounter(QLineEdit *field, void (DatagramReceiver::*set)(double), double current);
@@ -73,7 +96,12 @@ private:
     QLabel *m_bytesLabel = nullptr;
     QLineEdit *m_packetsReceived = nullptr;
     QLineEdit *m_receivedBytes = nullptr;
-    QTableView *m_grid = nullptr;
+    ReadingsView *m_grid = nullptr;
+    FindBar *m_findBar = nullptr;
+    QAction *m_saveAction = nullptr;
+    QAction *m_clearAction = nullptr;
+    QPointer<TableSaver> m_saver;
+    QString m_saveFolder;
     bool m_unloading = false;
     QSize m_refusedSize;
 };

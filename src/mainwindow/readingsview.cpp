@@ -3,6 +3,7 @@
 #include "host/twips.h"
 #include "reception/copiedtext.h"
 #include "reception/displaytext.h"
+#include "reception/hostfilter.h"
 #include "reception/postedtexts.h"
 #include "reception/readingstable.h"
 
@@ -18,19 +19,28 @@
 ReadingsView::ReadingsView(ReadingsTable *table, QWidget *parent)
     : QTableView(parent)
     , m_table(table)
-    , m_copy(new QAction(tr("Copy"), this))
-    , m_copyAll(new QAction(tr("Copy All"), this))
+    , m_filter(new HostFilter(table, this))
+    , m_copy(new QAction(tr("&Copy"), this))
+    , m_copyAll(new QAction(tr("Copy &All"), this))
+    , m_remove(new QAction(tr("&Remove Host"), this))
     , m_widthsSet(size_t(table->columnCount()))
     , m_userSized(size_t(table->columnCount()))
 {
-    setModel(table);
+    setModel(m_filter);
     m_copy->setObjectName(u"CopyMenu"_qs);
     m_copy->setShortcut(QKeySequence::Copy);
     m_copyAll->setObjectName(u"CopyAllMenu"_qs);
+    m_copyAll->setShortcut(Qt::CTRL | Qt::SHIFT | Qt::Key_C);
+    m_remove->setObjectName(u"RemoveHostMenu"_qs);
+    m_remove->setShortcut(QKeySequence::Delete);
     connect(m_copy, &QAction::triggered, this, &ReadingsView::copySelection);
     connect(m_copyAll, &QAction::triggered, this, &ReadingsView::copyAll);
+    connect(m_remove, &QAction::triggered, this, &ReadingsView::removeSelectedHosts);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &ReadingsView::updateActions);
     connect(table, &ReadingsTable::textsPublished, this, &ReadingsView::widen);
     verticalHeader()->setMaximumWidth(Twips::toPixelsX(*this, widestTwips));
+    updateActions();
 }
 
 void ReadingsView::copySelection() const
@@ -38,12 +48,65 @@ void ReadingsView::copySelection() const
     if (!selectionModel()->hasSelection())
         return;
     QGuiApplication::clipboard()->setText(
-        CopiedText::fromSelection(*m_table, selectionModel()->selection()));
+        CopiedText::fromSelection(*m_filter, selectionModel()->selection()));
 }
 
 void ReadingsView::copyAll() const
 {
-    QGuiApplication::clipboard()->setText(CopiedText::all(*m_table));
+    QGuiApplication::clipboard()->setText(CopiedText::all(*m_filter));
+}
+
+std::vector<int> ReadingsView::selectedTableRows() const
+{
+    const int shown = m_filter->shownHostCount();
+    std::vector<bool> selected(static_cast<size_t>(shown));
+    for (const QItemSelectionRange &range : selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom() && row < shown; ++row)
+            selected[size_t(row)] = true;
+    }
+    std::vector<int> rows;
+    for (int row = 0; row < shown; ++row) {
+        if (selected[size_t(row)])
+            rows.push_back(m_filter->tableRow(row));
+    }
+    return rows;
+}
+
+void ReadingsView::removeSelectedHosts()
+{
+    if (!m_removable)
+        return;
+    const std::vector<int> rows = selectedTableRows();
+    if (rows.empty())
+        return;
+    int top = m_filter->rowCount();
+    for (const QItemSelectionRange &range : selectionModel()->selection())
+        top = std::min(top, range.top());
+    const int column = std::max(currentIndex().column(), 1);
+    m_table->removeHosts(rows);
+    // The row that moved up into the first removed one's place becomes the current one,
+    // unselected, so that a second Delete removes nothing by surprise.
+    if (const int left = m_filter->rowCount(); left > 0) {
+        selectionModel()->setCurrentIndex(m_filter->index(std::min(top, left - 1), column),
+                                          QItemSelectionModel::NoUpdate);
+    }
+    updateActions();
+    Q_EMIT hostsRemoved();
+}
+
+void ReadingsView::setRemovable(bool removable)
+{
+    m_removable = removable;
+    updateActions();
+}
+
+void ReadingsView::updateActions()
+{
+    const bool selected = selectionModel()->hasSelection() && m_filter->shownHostCount() > 0;
+    m_copy->setEnabled(selected);
+    const auto rows = selected ? selectedTableRows().size() : 0;
+    m_remove->setEnabled(rows > 0 && m_removable);
+    m_remove->setText(rows > 1 ? tr("&Remove Hosts") : tr("&Remove Host"));
 }
 
 void ReadingsView::keyPressEvent(QKeyEvent *event)
@@ -62,9 +125,11 @@ void ReadingsView::contextMenuEvent(QContextMenuEvent *event)
     // Shown without a loop of its own, like every other window here.
     auto *menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    m_copy->setEnabled(selectionModel()->hasSelection());
+    updateActions();
     menu->addAction(m_copy);
     menu->addAction(m_copyAll);
+    menu->addSeparator();
+    menu->addAction(m_remove);
     menu->popup(event->globalPos());
     event->accept();
 }

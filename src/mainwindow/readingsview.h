@@ -4,13 +4,15 @@
 
 #include <vector>
 
+class HostFilter;
 class PostedTexts;
 class QAction;
 class ReadingsTable;
 
-// The readings table on screen. Columns and the host header widen to show what arrives,
-// measuring only the texts posted since the last publish; a column the user has sized keeps
-// the user's width. The selection can be copied out as tab-separated text.
+// The readings table on screen, the rows whose host matches the find text only. Columns and
+// the host header widen to show what arrives, measuring only the texts posted since the last
+// publish; a column the user has sized keeps the user's width. The selection can be copied
+// out as tab-separated text, and its hosts removed.
 class ReadingsView final : public QTableView
 {
     Q_OBJECT
@@ -23,21 +25,38 @@ public:
 
     explicit ReadingsView(ReadingsTable *table, QWidget *parent = nullptr);
 
+    HostFilter *hostFilter() const { return m_filter; }
+    QAction *copyAction() const { return m_copy; }
+    QAction *copyAllAction() const { return m_copyAll; }
+    QAction *removeAction() const { return m_remove; }
+
     void copySelection() const;
     void copyAll() const;
+    // The table's rows that hold a selected cell, in order.
+    std::vector<int> selectedTableRows() const;
+    void removeSelectedHosts();
+    // Whether hosts may be removed now; a save in progress says no.
+    void setRemovable(bool removable);
+
+Q_SIGNALS:
+    void hostsRemoved();
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
+    void updateActions();
     void widen(const PostedTexts &longest);
     int widthOfCell(const QString &text) const;
     int widthOfHost(const QString &text) const;
 
     ReadingsTable *const m_table;
+    HostFilter *const m_filter;
     QAction *const m_copy;
     QAction *const m_copyAll;
+    QAction *const m_remove;
+    bool m_removable = true;
     std::vector<int> m_widthsSet; // the width last set on each column; 0 while untouched
     std::vector<bool> m_userSized;
 };

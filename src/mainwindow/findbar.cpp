@@ -1,0 +1,63 @@
+#include "findbar.h"
+
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+
+FindBar::FindBar(QWidget *parent)
+    : QWidget(parent)
+    , m_field(new QLineEdit(this))
+    , m_count(new QLabel(this))
+{
+    setObjectName(u"findBar"_qs);
+    m_field->setObjectName(u"findHost"_qs);
+    m_field->setPlaceholderText(tr("Find host"));
+    m_field->setAccessibleName(tr("Find host"));
+    m_field->setClearButtonEnabled(true);
+    m_field->installEventFilter(this);
+    m_count->setObjectName(u"findHostCount"_qs);
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_field, 3);
+    layout->addWidget(m_count, 2);
+    connect(m_field, &QLineEdit::textChanged, this, &FindBar::textChanged);
+}
+
+QString FindBar::text() const
+{
+    return m_field->text();
+}
+
+void FindBar::setCount(const QString &count)
+{
+    if (m_count->text() != count)
+        m_count->setText(count);
+}
+
+void FindBar::start()
+{
+    show();
+    m_field->setFocus(Qt::ShortcutFocusReason);
+    m_field->selectAll();
+}
+
+bool FindBar::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_field && event->type() == QEvent::KeyPress) {
+        switch (static_cast<QKeyEvent *>(event)->key()) {
+        case Qt::Key_Escape:
+            m_field->clear();
+            Q_EMIT ended();
+            return true;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Down:
+            Q_EMIT toTable();
+            return true;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+
+// The one-line "find a host" field with how many hosts match, shown in the window's status
+// line while a find is on. Esc ends the find; Enter or Down goes on to the table.
+class FindBar final : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FindBar)
+
+public:
+    explicit FindBar(QWidget *parent = nullptr);
+
+    QString text() const;
+    void setCount(const QString &count);
+    // Shows the bar with the field focused and its text selected, for typing over.
+    void start();
+
+Q_SIGNALS:
+    void textChanged(const QString &text);
+    void ended();
+    void toTable();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QLineEdit *const m_field;
+    QLabel *const m_count;
+};
