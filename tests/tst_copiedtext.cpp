@@ -1,4 +1,5 @@
 #include "reception/copiedtext.h"
+#include "reception/csvtable.h"
 #include "reception/reading.h"
 #include "reception/readingstable.h"
 
@@ -12,6 +13,8 @@ class TestCopiedText final : public QObject
 private slots:
     void copied_data();
     void copied();
+    void csv_data();
+    void csv();
 };
 
 void TestCopiedText::copied_data()
@@ -71,6 +74,66 @@ void TestCopiedText::copied()
                         table.index(c[2].toInt(), c[3].toInt()));
     }
     QCOMPARE(CopiedText::fromSelection(table, selected), expected);
+}
+
+void TestCopiedText::csv_data()
+{
+    // Readings as "host|name|value"; the rows written, in that order; whether a last-heard
+    // time is known (row 0 at 2026-12-08 03:04:05 local time, no other).
+    QTest::addColumn<QStringList>("readings");
+    QTest::addColumn<QList<int>>("rows");
+    QTest::addColumn<bool>("lastHeard");
+    QTest::addColumn<QString>("expected"); // after the byte-order mark
+    QTest::newRow("an empty table")
+        << QStringList{} << QList<int>{} << false << u"Host,Date,Time\r\n"_qs;
+    QTest::newRow("as wide as the widest row, names and values trimmed")
+        << QStringList{u"a| n1| 1 "_qs, u"b| n1| 3 "_qs, u"b|  n2 | 4 "_qs} << QList<int>{0, 1}
+        << false
+        << u"Host,Date,Time,Name 1,Value 1,Name 2,Value 2\r\n"
+           "a,Jun 10,19:35:00,n1,1,,\r\n"
+           "b,Jun 10,19:35:00,n1,3,n2,4\r\n"_qs;
+    QTest::newRow("commas, quotes and line breaks are quoted")
+        << QStringList{u"h,1| \"CPU\" °C| 1,5 "_qs, u"h\r\n2| a\nb| x"_qs} << QList<int>{0, 1}
+        << false
+        << u"Host,Date,Time,Name 1,Value 1\r\n"
+           "\"h,1\",Jun 10,19:35:00,\"\"\"CPU\"\" °C\",\"1,5\"\r\n"
+           "\"h\r\n2\",Jun 10,19:35:00,\"a\nb\",x\r\n"_qs;
+    // "PAIRS" stands for the titles of all 64 pairs.
+    QTest::newRow("only the rows given, a blank name's pair included")
+        << QStringList{u"a| n| 1 "_qs, u"b| | 2 "_qs, u"c| n| 3 "_qs} << QList<int>{2, 1} << false
+        << u"Host,Date,Time,PAIRS\r\nc,Jun 10,19:35:00,n,3"_qs + QString(126, u',')
+               + u"\r\nb,Jun 10,19:35:00"_qs + QString(126, u',') + u",,2\r\n"_qs;
+    QTest::newRow("last heard after the time")
+        << QStringList{u"a| n| 1 "_qs, u"b| n| 2 "_qs} << QList<int>{0, 1} << true
+        << u"Host,Date,Time,Last heard,Name 1,Value 1\r\n"
+           "a,Jun 10,19:35:00,2026-12-08 03:04:05,n,1\r\n"
+           "b,Jun 10,19:35:00,,n,2\r\n"_qs;
+}
+
+void TestCopiedText::csv()
+{
+    QFETCH(QStringList, readings);
+    QFETCH(QList<int>, rows);
+    QFETCH(bool, lastHeard);
+    QFETCH(QString, expected);
+    ReadingsTable table;
+    for (const QString &line : std::as_const(readings)) {
+        const QStringList f = line.split(u'|');
+        table.fillgrid({{}, u"Jun 10"_qs, u"19:35:00"_qs, f[0], f[1], f[2]});
+    }
+    table.publish();
+    CsvTable::LastHeard heard;
+    if (lastHeard) {
+        heard = [](int row) {
+            return row == 0 ? QDateTime(QDate(2026, 12, 8), QTime(3, 4, 5)) : QDateTime();
+        };
+    }
+    QStringList pairs;
+    for (int pair = 1; pair <= 64; ++pair)
+        pairs << u"Name %1,Value %1"_qs.arg(pair);
+    expected.replace(u"PAIRS"_qs, pairs.join(u','));
+    const CsvTable csv(table, std::vector<int>(rows.begin(), rows.end()), heard);
+    QCOMPARE(csv.all(), QByteArray(CsvTable::byteOrderMark) + expected.toUtf8());
 }
 
 QTEST_APPLESS_MAIN(TestCopiedText)

@@ -1,5 +1,6 @@
 #include "oracle.h"
 #include "reception/gridaddress.h"
+#include "reception/hostfilter.h"
 #include "reception/reading.h"
 #include "reception/readingstable.h"
 #include "reception/tablefullnotice.h"
@@ -45,6 +46,11 @@ private slots:
     void controlCharactersAreShownHarmlessly();
     void longestTextsArePublished_data();
     void longestTextsArePublished();
+    void removal_data();
+    void removal();
+    void removalMakesRoom();
+    void hostFilter_data();
+    void hostFilter();
 };
 
 void TestReadingsTable::header()
@@ -360,6 +366,163 @@ void TestReadingsTable::longestTextsArePublished()
     const int before = publishes;
     table.publish();
     QCOMPARE(publishes, before);
+}
+
+void TestReadingsTable::removal_data()
+{
+    // Steps: "host|name|value" posts a reading, "-1,3" removes those rows (as views count
+    // them), "clear" clears. Checks as in posting(), after the hosts left in order.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("hosts");
+    QTest::addColumn<QStringList>("checks");
+    const QStringList four{u"a| n| 1 "_qs, u"b| m| 2 "_qs, u"c| n| 3 "_qs, u"d| k| 4 "_qs};
+    QTest::newRow("one row") << four + QStringList{u"-1"_qs}
+                             << QStringList{u"a"_qs, u"c"_qs, u"d"_qs}
+                             << QStringList{u"2,3= n"_qs, u"3,3= k"_qs, u"3,4= 4 "_qs};
+    QTest::newRow("runs apart, in any order")
+        << four + QStringList{u"-3,0,2"_qs} << QStringList{u"b"_qs} << QStringList{u"1,3= m"_qs};
+    QTest::newRow("rows out of range are left alone")
+        << four + QStringList{u"-7,-1,3"_qs} << QStringList{u"a"_qs, u"b"_qs, u"c"_qs}
+        << QStringList{u"3,4= 3 "_qs, u"4,0="_qs};
+    QTest::newRow("a removed host comes back at the end, with that reading only")
+        << four + QStringList{u"-1"_qs, u"b| x| 9 "_qs, u"c| m| 5 "_qs}
+        << QStringList{u"a"_qs, u"c"_qs, u"d"_qs, u"b"_qs}
+        << QStringList{u"4,3= x"_qs, u"4,4= 9 "_qs, u"4,5="_qs, u"2,5= m"_qs, u"2,6= 5 "_qs};
+    QTest::newRow("names of removed rows are forgotten, names still used are kept")
+        << four + QStringList{u"-1,3"_qs, u"a| m| 6 "_qs, u"a| n| 7 "_qs}
+        << QStringList{u"a"_qs, u"c"_qs} << QStringList{u"1,4= 7 "_qs, u"1,5= m"_qs};
+    QTest::newRow("clear") << four + QStringList{u"clear"_qs} << QStringList{}
+                           << QStringList{u"1,0="_qs};
+    QTest::newRow("clear, then hosts arrive again")
+        << four + QStringList{u"clear"_qs, u"d| k| 5 "_qs, u"a| n| 6 "_qs}
+        << QStringList{u"d"_qs, u"a"_qs} << QStringList{u"1,4= 5 "_qs, u"2,3= n"_qs};
+    QTest::newRow("clear with nothing posted")
+        << QStringList{u"clear"_qs} << QStringList{} << QStringList{};
+}
+
+void TestReadingsTable::removal()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, hosts);
+    QFETCH(QStringList, checks);
+    ReadingsTable table;
+    HostFilter filter(&table);
+    filter.setText(u"A"_qs);
+    QAbstractItemModelTester tester(&table, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QAbstractItemModelTester filtered(&filter,
+                                      QAbstractItemModelTester::FailureReportingMode::QtTest);
+    for (const QString &step : std::as_const(steps)) {
+        if (step == u"clear") {
+            table.clear();
+        } else if (step == u"publish") {
+            table.publish();
+        } else if (step.startsWith(u'-')) {
+            std::vector<int> rows;
+            for (const QString &row : step.mid(1).split(u','))
+                rows.push_back(row.toInt());
+            table.removeHosts(rows);
+        } else {
+            const QStringList f = step.split(u'|');
+            table.fillgrid(makeReading(f[0], f[1], f[2]));
+            table.publish();
+        }
+    }
+    table.publish();
+    QStringList left;
+    for (int row = 0; row < table.hostCount(); ++row)
+        left << table.text(row, 0);
+    QCOMPARE(left, hosts);
+    QCOMPARE(table.shownHostCount(), int(hosts.size()));
+    QCOMPARE(filter.shownHostCount(), int(hosts.contains(u"a"_qs)));
+    for (const QString &check : std::as_const(checks)) {
+        const qsizetype comma = check.indexOf(u',');
+        const qsizetype equals = check.indexOf(u'=');
+        QCOMPARE(GridAddress(table).cellText(check.left(comma).toInt(),
+                                             check.mid(comma + 1, equals - comma - 1).toInt()),
+                 check.mid(equals + 1));
+    }
+}
+
+void TestReadingsTable::removalMakesRoom()
+{
+    ReadingsTable table(nullptr, 2);
+    TableFullNotice notice(table);
+    const auto post = [&table](const QString &host) {
+        table.fillgrid(makeReading(host, u" n"_qs, u" 1 "_qs));
+        table.publish();
+    };
+    post(u"a"_qs);
+    post(u"b"_qs);
+    post(u"c"_qs);
+    QVERIFY(!notice.take().isEmpty());
+    QVERIFY(!notice.roomAgain()); // still full
+    table.removeHosts({0});
+    QVERIFY(notice.roomAgain());
+    QVERIFY(!notice.told());
+    QVERIFY(notice.take().isEmpty()); // c was turned away before there was room
+    post(u"c"_qs);
+    QCOMPARE(table.text(1, 0), u"c");
+    post(u"d"_qs);
+    QVERIFY(!notice.take().isEmpty()); // full again: told again
+    QCOMPARE(table.droppedHosts(), 2);
+    table.clear();
+    QVERIFY(notice.roomAgain());
+    QCOMPARE(table.hostCount(), 0);
+}
+
+void TestReadingsTable::hostFilter_data()
+{
+    // Steps: a host reports, or "find TEXT" changes the text; the hosts shown afterwards and
+    // the count told.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QString>("count");
+    const QStringList three{u"web-01"_qs, u"DB-01"_qs, u"web-02"_qs};
+    QTest::newRow("no text: every host") << three << three << u"3 hosts"_qs;
+    QTest::newRow("contains, ignoring case")
+        << three + QStringList{u"find dB"_qs} << QStringList{u"DB-01"_qs} << u"1 of 3 hosts"_qs;
+    QTest::newRow("in the table's order")
+        << three + QStringList{u"find 0"_qs} << three << u"3 of 3 hosts"_qs;
+    QTest::newRow("matching hosts that arrive appear")
+        << QStringList{u"find WEB"_qs} + three + QStringList{u"mail"_qs, u"Web-03"_qs}
+        << QStringList{u"web-01"_qs, u"web-02"_qs, u"Web-03"_qs} << u"3 of 5 hosts"_qs;
+    QTest::newRow("no match") << three + QStringList{u"find x"_qs} << QStringList{}
+                              << u"0 of 3 hosts"_qs;
+    QTest::newRow("an empty text shows every host again")
+        << three + QStringList{u"find db"_qs, u"find "_qs} << three << u"3 hosts"_qs;
+    QTest::newRow("before any host")
+        << QStringList{u"find a"_qs} << QStringList{} << u"0 of 0 hosts"_qs;
+    QTest::newRow("one host") << QStringList{u"a"_qs} << QStringList{u"a"_qs} << u"1 host"_qs;
+}
+
+void TestReadingsTable::hostFilter()
+{
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, shown);
+    QFETCH(QString, count);
+    QLocale::setDefault(QLocale::c());
+    ReadingsTable table;
+    HostFilter filter(&table);
+    QAbstractItemModelTester tester(&filter,
+                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
+    for (const QString &step : std::as_const(steps)) {
+        if (step.startsWith(u"find ")) {
+            filter.setText(step.mid(5));
+            continue;
+        }
+        table.fillgrid(makeReading(step, u" n"_qs, u" 1 "_qs));
+        table.publish();
+        // Updates to rows already shown pass through.
+        table.fillgrid(makeReading(table.text(0, 0), u" n"_qs, u" 2 "_qs));
+        table.publish();
+    }
+    QStringList hosts;
+    for (const int row : filter.tableRows())
+        hosts << table.text(row, 0);
+    QCOMPARE(hosts, shown);
+    QCOMPARE(filter.countText(), count);
+    for (int row = 0; row < filter.shownHostCount(); ++row)
+        QCOMPARE(filter.headerData(row, Qt::Vertical).toString(), shown[row]);
 }
 
 QTEST_APPLESS_MAIN(TestReadingsTable)
