@@ -4,6 +4,7 @@
 #include "mainwindow/mainform.h"
 #include "mainwindow/readingsview.h"
 #include "reception/copiedtext.h"
+#include "reception/csvtable.h"
 #include "reception/reading.h"
 #include "settings/frmoptions.h"
 #include "testsupport.h"
@@ -20,7 +21,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QPointer>
 #include <QSignalSpy>
 #include <QTableView>
@@ -97,6 +100,9 @@ private slots:
     void columnsFitWhatArrives_data();
     void columnsFitWhatArrives();
     void copyFromTheTable();
+    void menus();
+    void findRemoveAndClear();
+    void saveTheTable();
 
 private:
     std::unique_ptr<MainForm> makeWindow(const QByteArray &stored,
@@ -598,6 +604,113 @@ void TestMainForm::copyFromTheTable()
     QVERIFY(!menu->actions()[3]->isEnabled());
     menu->actions()[1]->trigger();
     QCOMPARE(clipboard->text(), all);
+}
+
+void TestMainForm::menus()
+{
+    auto window = makeWindow({}, new FakeDatagramSocket);
+    // Titles, items (a separator as "-") and shortcuts, in order.
+    QStringList found;
+    for (QAction *menu : window->menuBar()->actions()) {
+        QStringList items;
+        for (QAction *item : menu->menu()->actions()) {
+            items << (item->isSeparator() ? u"-"_qs
+                                          : item->text() + u' ' + item->shortcut().toString());
+        }
+        found << menu->text() + u": "_qs + items.join(u" | "_qs);
+    }
+    QCOMPARE(found, (QStringList{
+                        u"&File: &Save Table As\u2026 Ctrl+S | - | E&xit "_qs,
+                        u"&Edit: &Copy Ctrl+C | Copy &All Ctrl+Shift+C | - | &Find Host\u2026 "
+                        u"Ctrl+F | - | &Remove Host Del | C&lear Table "_qs,
+                        u"&Tools: &Options "_qs,
+                        u"&Help: &About "_qs,
+                    }));
+}
+
+void TestMainForm::findRemoveAndClear()
+{
+    QLocale::setDefault(QLocale::c());
+    auto window = openWindow();
+    post(*window, {u"web-1| n| 1 "_qs, u"db-1| n| 2 "_qs, u"web-2| n| 3 "_qs});
+    QTableView *const table = grid(*window);
+    const auto shown = [table] {
+        QStringList hosts;
+        for (int row = 0; row < table->model()->rowCount(); ++row)
+            hosts << table->model()->headerData(row, Qt::Vertical).toString();
+        return hosts.join(u' ');
+    };
+    auto *field = window->findChild<QLineEdit *>(u"findHost"_qs);
+    auto *count = window->findChild<QLabel *>(u"findHostCount"_qs);
+    QVERIFY(!field->isVisible());
+
+    QTest::keySequence(window.get(), QKeySequence::Find);
+    QVERIFY(field->isVisible());
+    QVERIFY(field->hasFocus());
+    QTest::keyClicks(field, u"WEB"_qs);
+    QCOMPARE(shown(), u"web-1 web-2");
+    QCOMPARE(count->text(), u"2 of 3 hosts");
+    post(*window, {u"mail| n| 4 "_qs, u"web-3| n| 5 "_qs});
+    QCOMPARE(shown(), u"web-1 web-2 web-3");
+    QCOMPARE(count->text(), u"3 of 5 hosts");
+
+    // Copy and removal work on the rows shown.
+    QTest::keyClick(field, Qt::Key_Return);
+    QVERIFY(table->hasFocus());
+    table->selectRow(1);
+    QTest::keySequence(table, QKeySequence::Copy);
+    QCOMPARE(QGuiApplication::clipboard()->text(), u"web-2\tJun 10\t19:35:00\t n\t 3 \n"_qs);
+    table->selectionModel()->select(table->model()->index(0, 3), QItemSelectionModel::Select);
+    QCOMPARE(window->findChild<QAction *>(u"RemoveHostMenu"_qs)->text(), u"&Remove Hosts");
+    QTest::keyClick(table, Qt::Key_Delete);
+    QCOMPARE(shown(), u"web-3");
+    QCOMPARE(count->text(), u"1 of 3 hosts");
+    QVERIFY(!table->selectionModel()->hasSelection());
+
+    QTest::keyClick(field, Qt::Key_Escape);
+    QVERIFY(!field->isVisible());
+    QVERIFY(table->hasFocus());
+    QCOMPARE(shown(), u"db-1 mail web-3");
+    post(*window, {u"web-1| m| 6 "_qs});
+    QCOMPARE(shown(), u"db-1 mail web-3 web-1");
+    QCOMPARE(table->model()->index(3, 3).data().toString(), u" m");
+
+    // Cleared after a question that says how many; the counters stay.
+    window->receiver().setPackets(42);
+    window->findChild<QAction *>(u"ClearTableMenu"_qs)->trigger();
+    auto *question = window->findChild<QMessageBox *>(u"clearTableQuestion"_qs);
+    QVERIFY(question);
+    QCOMPARE(question->text(), u"Remove all 4 hosts from the table?");
+    question->buttons().constFirst()->click();
+    QCOMPARE(table->model()->rowCount(), 0);
+    QCOMPARE(window->table().hostCount(), 0);
+    QCOMPARE(window->receiver().packets(), 42.0);
+}
+
+void TestMainForm::saveTheTable()
+{
+    auto window = openWindow();
+    post(*window, {u"a| n| 1 "_qs, u"b| n| 2 "_qs, u"ab| n| 3 "_qs});
+    window->findHost(u"a"_qs);
+    QSignalSpy finished(window.get(), &MainForm::saveFinished);
+    const QString path = m_user->filePath(u"table.csv"_qs);
+    QVERIFY(window->saveTable(path));
+    QTRY_COMPARE(finished.size(), 1);
+    QVERIFY(finished[0][0].toBool());
+    QCOMPARE(readBytes(path), QByteArray(CsvTable::byteOrderMark)
+                                  + "Host,Date,Time,Name 1,Value 1\r\n"
+                                    "a,Jun 10,19:35:00,n,1\r\nab,Jun 10,19:35:00,n,3\r\n");
+    QTRY_VERIFY(window->findChild<QMessageBox *>(u"tableSaved"_qs));
+
+    // Told with the reason, and nothing written.
+    const QString unwritable = belowAPlainFile(*m_user, u"table.csv"_qs);
+    QVERIFY(!window->saveTable(unwritable));
+    auto *notice = window->findChild<QMessageBox *>(u"tableNotSaved"_qs);
+    QVERIFY(notice);
+    QVERIFY2(notice->text().contains(QDir::toNativeSeparators(unwritable)),
+             qPrintable(notice->text()));
+    QVERIFY(notice->text().count(u'\n') >= 1);
+    QCOMPARE(finished.size(), 1);
 }
 
 QTEST_MAIN(TestMainForm)
