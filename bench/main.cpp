@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDir>
 #include <QFile>
 #include <QTextStream>
 #include <QThread>
@@ -233,15 +234,59 @@ int main(int argc, char *argv[])
         u"With --worst-case or --worst-case-distinct: the name's share of the room; the value "
         "takes the rest."_qs,
         u"characters"_qs);
+    const QCommandLineOption churn(
+        u"churn"_qs, u"Only the peak resident memory over 10 rounds of filling the table as "
+                     "--worst-case-distinct does, with new names each round, and clearing it."_qs);
+    const QCommandLineOption save(
+        u"save"_qs, u"Only the time to save 32,766 hosts x 64 pairs as CSV, with short and with "
+                    "the longest names and values, and the longest the window is held up."_qs);
     parser.addOptions({quick, soak, soakSeconds, simulator, tableOnly, worstCase, worstCaseDistinct,
-                       worstCaseName});
+                       worstCaseName, churn, save});
     parser.process(app);
+
+    if (parser.isSet(churn)) {
+        constexpr int rounds = 10;
+        const WorstCase::Churn result =
+            WorstCase::churn(ReadingsTable::defaultHostLimit, WorstCase::room(6) / 2, rounds);
+        const double growth = result.firstPeak > 0 ? 100.0 * double(result.peak - result.firstPeak)
+                                                         / double(result.firstPeak)
+                                                   : 0;
+        out() << "churn: " << rounds << " rounds of " << ReadingsTable::defaultHostLimit
+              << " hosts x " << ReadingsTable::pairCount
+              << " pairs with names of each host's own, new each round, then Clear Table: peak "
+                 "resident "
+              << mb(result.peak) << " against " << mb(result.firstPeak)
+              << " after the first round (" << (growth >= 0 ? "+" : "")
+              << QString::number(growth, 'f', 1) << "%, target at most +10%) "
+              << verdict(growth <= 10) << (result.filled ? "" : " -- NOT every pair was filled")
+              << Qt::endl;
+        return result.filled ? 0 : 1;
+    }
+
+    if (parser.isSet(save)) {
+        bool all = true;
+        for (const auto &[name, value] :
+             {std::pair(8, 6),
+              std::pair(WorstCase::room(6) / 2, WorstCase::room(6) - WorstCase::room(6) / 2)}) {
+            const WorstCase::Save result =
+                WorstCase::save(ReadingsTable::defaultHostLimit, name, value, QDir::tempPath());
+            out() << "save: " << result.hosts << " hosts x " << result.pairs << " pairs, names of "
+                  << name << " and values of " << value << " characters, " << mb(result.bytes)
+                  << " of CSV in " << QString::number(result.seconds, 'f', 2)
+                  << " s; the window held up at most "
+                  << QString::number(result.longestGapMs, 'f', 1) << " ms (target at most 1000 ms) "
+                  << verdict(result.saved && result.longestGapMs <= 1000)
+                  << (result.saved ? QString() : u" -- not saved: "_qs + result.error) << Qt::endl;
+            all = all && result.saved;
+        }
+        return all ? 0 : 1;
+    }
 
     if (parser.isSet(worstCase) || parser.isSet(worstCaseDistinct)) {
         const bool distinct = parser.isSet(worstCaseDistinct);
         const int room = WorstCase::room(6);
-        // A host's own name carries the pair and the host: "n07h00042".
-        const int shortest = distinct ? 9 : 3;
+        // A host's own name carries the pair, the host and a round: "n07h00042r".
+        const int shortest = distinct ? 10 : 3;
         const int nameLength =
             parser.isSet(worstCaseName)
                 ? std::clamp(parser.value(worstCaseName).toInt(), shortest, room - 1)

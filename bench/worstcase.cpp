@@ -5,8 +5,17 @@
 #include "reception/reading.h"
 #include "reception/readingparser.h"
 #include "reception/readingstable.h"
+#include "reception/tablesaver.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <algorithm>
+#include <numeric>
 
 namespace {
 
@@ -26,14 +35,34 @@ QByteArray hostName(int host)
 // value lie within the characters read. A name of the host's own carries the host too:
 // «[n07h00042xxxx…]».
 QByteArray datagram(const QByteArray &host, int pair, int nameLength, int valueLength,
-                    WorstCase::Names names)
+                    WorstCase::Names names, char round = 'r')
 {
     QByteArray name = 'n' + QByteArray::number(pair).rightJustified(2, '0');
     if (names == WorstCase::Names::PerHost)
-        name += host;
+        name += host + round;
     name = name.leftJustified(nameLength, 'x');
     const QByteArray value = QByteArray::number(pair).leftJustified(valueLength, 'v');
     return "<13>Jun 10 19:35:00 " + host + " [" + name + "]=" + value + ' ';
+}
+
+// Every host fills every pair; true when the first and last rows hold all of them.
+bool fill(ReadingsTable &table, int hosts, int nameLength, int valueLength, WorstCase::Names names,
+          char round = 'r')
+{
+    Reading reading;
+    for (int pair = 0; pair < ReadingsTable::pairCount; ++pair) {
+        for (int host = 0; host < hosts; ++host) {
+            decodeDatagram(datagram(hostName(host), pair, nameLength, valueLength, names, round),
+                           reading);
+            if (parseudp(reading))
+                table.fillgrid(reading);
+        }
+        table.publish();
+    }
+    const GridAddress grid(table);
+    const int lastValue = ReadingsTable::columnCountTotal - 1;
+    return table.hostCount() == hosts && grid.cellText(1, lastValue).size() == valueLength + 2
+           && grid.cellText(hosts, lastValue).size() == valueLength + 2;
 }
 
 } // namespace
@@ -51,26 +80,82 @@ WorstCase::Result WorstCase::measure(int hosts, int nameLength, Names names)
     result.valueLength = room(hostLength) - nameLength;
     ProcessStats::resetPeak();
     result.residentBefore = ProcessStats::residentBytes();
+    result.datagramSize =
+        int(datagram(hostName(0), 0, nameLength, result.valueLength, names).size());
     {
         ReadingsTable table(nullptr, hosts);
-        Reading reading;
-        for (int pair = 0; pair < ReadingsTable::pairCount; ++pair) {
-            for (int host = 0; host < hosts; ++host) {
-                const QByteArray bytes =
-                    datagram(hostName(host), pair, nameLength, result.valueLength, names);
-                result.datagramSize = int(bytes.size());
-                decodeDatagram(bytes, reading);
-                if (parseudp(reading))
-                    table.fillgrid(reading);
-            }
-            table.publish();
-        }
-        const GridAddress grid(table);
-        const int lastValue = ReadingsTable::columnCountTotal - 1;
-        result.filled = table.hostCount() == hosts
-                        && grid.cellText(1, lastValue).size() == result.valueLength + 2
-                        && grid.cellText(hosts, lastValue).size() == result.valueLength + 2;
+        result.filled = fill(table, hosts, nameLength, result.valueLength, names);
         result.peakResident = ProcessStats::peakResidentBytes();
     }
+    return result;
+}
+
+WorstCase::Churn WorstCase::churn(int hosts, int nameLength, int rounds)
+{
+    Churn result;
+    result.rounds = rounds;
+    result.filled = true;
+    const int valueLength = room(hostLength) - nameLength;
+    ProcessStats::resetPeak();
+    ReadingsTable table(nullptr, hosts);
+    for (int round = 0; round < rounds; ++round) {
+        result.filled =
+            fill(table, hosts, nameLength, valueLength, Names::PerHost, char('a' + round % 26))
+            && result.filled;
+        if (round == 0)
+            result.firstPeak = ProcessStats::peakResidentBytes();
+        table.clear();
+    }
+    result.peak = ProcessStats::peakResidentBytes();
+    return result;
+}
+
+WorstCase::Save WorstCase::save(int hosts, int nameLength, int valueLength, const QString &folder)
+{
+    Save result;
+    result.hosts = hosts;
+    result.pairs = ReadingsTable::pairCount;
+    ReadingsTable table(nullptr, hosts);
+    if (!fill(table, hosts, nameLength, valueLength, Names::Shared)) {
+        result.error = u"the table was not filled"_qs;
+        return result;
+    }
+    std::vector<int> rows(size_t(table.hostCount()));
+    std::iota(rows.begin(), rows.end(), 0);
+    const QString path = folder + u"/senvo-bench-save.csv"_qs;
+
+    QEventLoop loop;
+    QTimer heartbeat;
+    heartbeat.setTimerType(Qt::PreciseTimer);
+    heartbeat.setInterval(10);
+    QElapsedTimer clock;
+    qint64 lastBeat = -1;
+    QObject::connect(&heartbeat, &QTimer::timeout, &loop, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        if (lastBeat >= 0)
+            result.longestGapMs = std::max(result.longestGapMs, double(now - lastBeat) / 1e6);
+        lastBeat = now;
+    });
+    TableSaver *saver = nullptr;
+    // Started from the loop, as a menu command is, so that the start counts as a hold-up too.
+    QTimer::singleShot(50, &loop, [&] {
+        clock.start();
+        lastBeat = 0;
+        saver = new TableSaver(&table, rows, {}, path, &loop);
+        QObject::connect(saver, &TableSaver::finished, &loop, [&](bool saved) {
+            result.seconds = double(clock.nsecsElapsed()) / 1e9;
+            result.saved = saved;
+            result.error = saver->errorString();
+            loop.quit();
+        });
+        if (!saver->start()) {
+            result.error = saver->errorString();
+            loop.quit();
+        }
+    });
+    heartbeat.start();
+    loop.exec();
+    result.bytes = QFileInfo(path).size();
+    QFile::remove(path);
     return result;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 // The memory the table needs at its worst: every host it can hold fills all its pairs
@@ -22,10 +23,35 @@ public:
     // Whether every host reports the same 64 names, or each host names its own.
     enum class Names { Shared, PerHost };
 
+    struct Churn
+    {
+        int rounds = 0;
+        qint64 firstPeak = 0; // resident at the end of the first round's filling
+        qint64 peak = 0;      // over every round
+        bool filled = false;  // every round filled every pair
+    };
+
+    struct Save
+    {
+        int hosts = 0;
+        int pairs = 0;
+        qint64 bytes = 0;
+        double seconds = 0;      // from choosing to save to the file's commit
+        double longestGapMs = 0; // the longest the event loop was held up meanwhile
+        bool saved = false;
+        QString error;
+    };
+
     WorstCase() = delete;
 
     // nameLength: how much of the room goes to the name; the value takes the rest.
     static Result measure(int hosts, int nameLength, Names names);
+    // Fills the table as measure() does with names of each host's own, new in each round,
+    // and clears it, rounds times.
+    static Churn churn(int hosts, int nameLength, int rounds);
+    // Saves a table of hosts x 64 pairs, names and values of these lengths, to a CSV file
+    // in folder, with the event loop running.
+    static Save save(int hosts, int nameLength, int valueLength, const QString &folder);
     // The most that name and value can hold together beside a host of hostLength.
     static int room(int hostLength);
 };

@@ -2,6 +2,8 @@
 
 #include "readingstable.h"
 
+#include <QThread>
+
 #include <algorithm>
 
 TableSaver::TableSaver(ReadingsTable *table, std::vector<int> rows, CsvTable::LastHeard lastHeard,
@@ -15,6 +17,12 @@ TableSaver::TableSaver(ReadingsTable *table, std::vector<int> rows, CsvTable::La
     // The rows to write are numbered as they were when the save began.
     connect(table, &QAbstractItemModel::rowsAboutToBeRemoved, this,
             [this] { fail(tr("Hosts were removed from the table while it was being saved.")); });
+}
+
+TableSaver::~TableSaver()
+{
+    if (m_commit)
+        m_commit->wait();
 }
 
 bool TableSaver::start()
@@ -51,13 +59,20 @@ void TableSaver::writeSlice()
         return;
     m_slices.stop();
     m_done = true;
+    // The commit syncs the file to disk, which takes about as long as the writing did: it
+    // runs beside the window's thread, which leaves the file alone meanwhile.
+    m_commit.reset(QThread::create([this] { m_committed = m_file.commit(); }));
+    connect(m_commit.get(), &QThread::finished, this, &TableSaver::committed);
+    m_commit->start();
+}
+
+void TableSaver::committed()
+{
+    m_commit->wait();
     // Buffered bytes meet a full disk here at the latest.
-    if (!m_file.commit()) {
+    if (!m_committed)
         m_error = m_file.errorString();
-        Q_EMIT finished(false);
-        return;
-    }
-    Q_EMIT finished(true);
+    Q_EMIT finished(m_committed);
 }
 
 void TableSaver::fail(const QString &reason)

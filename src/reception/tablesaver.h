@@ -8,8 +8,10 @@
 #include <QString>
 #include <QTimer>
 
+#include <memory>
 #include <vector>
 
+class QThread;
 class ReadingsTable;
 
 // Writes rows of the readings table to a CSV file, a slice of rows at a time between other
@@ -30,6 +32,7 @@ public:
 
     TableSaver(ReadingsTable *table, std::vector<int> rows, CsvTable::LastHeard lastHeard,
                const QString &path, QObject *parent = nullptr);
+    ~TableSaver() override;
 
     // Opens the file and starts writing; false, with the reason in errorString(), when the
     // file cannot be opened. finished() follows a successful start.
@@ -46,11 +49,14 @@ Q_SIGNALS:
 
 private:
     void writeSlice();
+    void committed();
     void fail(const QString &reason);
 
     CsvTable m_csv;
     QSaveFile m_file;
     QTimer m_slices;
+    std::unique_ptr<QThread> m_commit;
+    bool m_committed = false;
     int m_written = 0;
     QString m_error;
     bool m_done = false;
