@@ -60,6 +60,7 @@ AppPathRun::Result AppPathRun::run(const QString &generator, const Generator::Tr
         return result;
     }
     window.show();
+    window.findHost(extras.hostFilter);
     QCoreApplication::processEvents();
 
     Generator sender(generator);

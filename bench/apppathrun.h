@@ -43,6 +43,7 @@ public:
     {
         bool countPairs = false;
         int residentSampleSeconds = 0; // 0: no samples
+        QString hostFilter;            // shown while receiving; empty: every host
     };
 
     static Result run(const QString &generator, const Generator::Traffic &traffic,

@@ -25,6 +25,7 @@ public:
     QString errorString() const;
 
     void show();
+    void findHost(const QString &text) { m_window->findHost(text); }
     DatagramReceiver &receiver() { return m_window->receiver(); }
     ReadingsTable &table() { return m_window->table(); }
     // The number the packets counter shows on screen.
