@@ -2,6 +2,9 @@
 
 #include "readingstable.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QStorageInfo>
 #include <QThread>
 
 #include <algorithm>
@@ -48,9 +51,14 @@ void TableSaver::writeSlice()
     clock.start();
     while (m_written < m_csv.rowCount() && clock.elapsed() < sliceMs) {
         const QByteArray lines = m_csv.lines(m_written, rowsPerCheck);
-        if (m_file.write(lines) != lines.size()) {
-            fail(m_file.errorString());
-            return;
+        // A write cut short says why only when it is tried again.
+        for (qint64 done = 0; done < lines.size();) {
+            const qint64 written = m_file.write(lines.constData() + done, lines.size() - done);
+            if (written <= 0) {
+                fail(writeFailure(m_file.errorString()));
+                return;
+            }
+            done += written;
         }
         m_written = std::min(m_written + rowsPerCheck, m_csv.rowCount());
     }
@@ -69,10 +77,23 @@ void TableSaver::writeSlice()
 void TableSaver::committed()
 {
     m_commit->wait();
-    // Buffered bytes meet a full disk here at the latest.
-    if (!m_committed)
-        m_error = m_file.errorString();
+    // Buffered bytes meet a full disk here at the latest; the file has forgotten the reason
+    // by the time commit() returns.
+    if (!m_committed) {
+        m_error = writeFailure(tr("The file could not be written to the end. Is the disk full?"));
+    }
     Q_EMIT finished(m_committed);
+}
+
+// A write that a full disk cuts short leaves no reason behind in the file.
+QString TableSaver::writeFailure(const QString &otherwise) const
+{
+    constexpr qint64 nearlyFull = 1024 * 1024;
+    const QStorageInfo storage(QFileInfo(m_file.fileName()).absolutePath());
+    if (storage.isValid() && storage.bytesAvailable() < nearlyFull)
+        return tr("The disk is full: there is no room left on %1.")
+            .arg(QDir::toNativeSeparators(storage.rootPath()));
+    return otherwise;
 }
 
 void TableSaver::fail(const QString &reason)

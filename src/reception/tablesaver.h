@@ -50,6 +50,7 @@ Q_SIGNALS:
 private:
     void writeSlice();
     void committed();
+    QString writeFailure(const QString &otherwise) const;
     void fail(const QString &reason);
 
     CsvTable m_csv;
