@@ -234,8 +234,11 @@ void MainForm::endFind()
     m_findBar->hide();
     m_status->show();
     m_grid->setFocus(Qt::ShortcutFocusReason);
-    if (m_grid->currentIndex().isValid())
-        m_grid->scrollTo(m_grid->currentIndex());
+    // Once the view has laid out every row again, the row the user was on comes into view.
+    QTimer::singleShot(0, m_grid, [this] {
+        if (m_grid->currentIndex().isValid())
+            m_grid->scrollTo(m_grid->currentIndex());
+    });
 }
 
 void MainForm::updateFindCount()
