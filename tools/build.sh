@@ -63,14 +63,8 @@ test)
     cmake --build build-asan --parallel "$(nproc)"
     (cd build-asan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$(nproc)")
     # The same suite built for Windows and run under Wine, where a Qt for Windows is at hand;
-    # building one takes most of an hour, which a test run does not spend unasked.
-    # NSIS and 7-Zip make and list the Windows packages in that suite.
-    if ! tools/install-missing.sh wine wine64 xz-utils nsis p7zip-full \
-        || ! command -v wine >/dev/null; then
-        echo "Windows tests under Wine skipped: Wine or NSIS could not be installed (Debian" \
-            "packages wine, wine64, nsis and p7zip-full)."
-        exit 0
-    fi
+    # building one takes most of an hour, which a test run does not spend unasked. It is
+    # looked for first, so that nothing is installed for a suite that would be skipped.
     status=0
     tools/windows-qt.sh --if-available >/dev/null || status=$?
     if [ "$status" = 3 ]; then
@@ -79,6 +73,13 @@ test)
         exit 0
     fi
     [ "$status" = 0 ] || exit "$status"
+    # NSIS and 7-Zip make and list the Windows packages in that suite.
+    if ! tools/install-missing.sh wine wine64 xz-utils nsis p7zip-full \
+        || ! command -v wine >/dev/null; then
+        echo "Windows tests under Wine skipped: Wine or NSIS could not be installed (Debian" \
+            "packages wine, wine64, nsis and p7zip-full)."
+        exit 0
+    fi
     tools/windows-configure.sh build-wine -DCMAKE_BUILD_TYPE=RelWithDebInfo
     cmake --build build-wine --parallel "$(nproc)"
     cd build-wine
