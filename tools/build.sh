@@ -29,10 +29,11 @@ if [ "${1:-}" = package ]; then
 fi
 
 if [ "${1:-}" = windows ]; then
-    # MinGW-w64 cross-compiles, NSIS makes the installer, 7-Zip lists it for the check below;
-    # Debian's Qt supplies the host tools (moc and the like) for the Qt for Windows.
+    # MinGW-w64 cross-compiles, NSIS makes the installer, 7-Zip lists it and Wine runs the
+    # programs from the unpacked zip for the check below; Debian's Qt supplies the host tools
+    # (moc and the like) for the Qt for Windows.
     tools/install-missing.sh cmake ninja-build qt6-base-dev g++-mingw-w64-x86-64-posix nsis \
-        p7zip-full xz-utils
+        p7zip-full xz-utils wine wine64
     tools/windows-configure.sh build-windows -DCMAKE_BUILD_TYPE=Release
     cmake --build build-windows --parallel "$(nproc)"
     # As for the Debian package: exactly this version's packages come out.
