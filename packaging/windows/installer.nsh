@@ -6,7 +6,6 @@
 
 !define SENVO_FIREWALL_RULE "Senvo-Net"
 
-
 ; A running program's file cannot be opened for writing, on every Windows: that tells, with no
 ; plugin and no help from the program, whether a copy from a folder still runs, the earlier
 ; versions included. Takes the folder on the stack; aborts when the user gives up.
@@ -76,7 +75,8 @@ FunctionEnd
 ; Readings from other machines arrive only through an inbound rule; Windows would otherwise
 ; ask the first time the program listens, and only an administrator may answer.
 !macro SenvoAddFirewallRule
-  nsExec::ExecToLog 'netsh advfirewall firewall delete rule name="${SENVO_FIREWALL_RULE}" dir=in'
+  ; Installed again into the same folder: one rule, not two. Rules for other folders stay.
+  nsExec::ExecToLog 'netsh advfirewall firewall delete rule name="${SENVO_FIREWALL_RULE}" dir=in program="$INSTDIR\senvo-net.exe"'
   Pop $R9
   nsExec::ExecToLog 'netsh advfirewall firewall add rule name="${SENVO_FIREWALL_RULE}" dir=in action=allow program="$INSTDIR\senvo-net.exe" protocol=UDP profile=any enable=yes'
   Pop $R9
@@ -88,7 +88,6 @@ FunctionEnd
   nsExec::ExecToLog 'netsh advfirewall firewall delete rule name="${SENVO_FIREWALL_RULE}" dir=in program="$INSTDIR\senvo-net.exe"'
   Pop $R9
 !macroend
-
 
 ; Inserted at the start of the install section, before any file is written.
 !macro SenvoBeforeInstall
