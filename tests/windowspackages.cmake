@@ -5,6 +5,8 @@
 # CTest runs it) CPack first makes both packages into PACKAGE_DIR:
 #   cmake [-DBUILD_DIR=...] -DPACKAGE_DIR=... -P windowspackages.cmake
 cmake_minimum_required(VERSION 3.22)
+# Wine takes only an absolute prefix.
+get_filename_component(PACKAGE_DIR "${PACKAGE_DIR}" ABSOLUTE)
 
 # 7-Zip reads an NSIS installer without running it.
 find_program(SEVEN_ZIP 7z)
