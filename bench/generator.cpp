@@ -20,7 +20,7 @@ QString Generator::find(const QString &preferred)
 {
     const QString dir = QCoreApplication::applicationDirPath();
     const QStringList candidates{preferred, QStringLiteral(SENVO_SIM_PATH),
-                                 dir + u"/../tools/senvo-sim/senvo-sim"_qs, dir + u"/senvo-sim"_qs};
+                                 dir + u"/../senvo-sim/senvo-sim"_qs, dir + u"/senvo-sim"_qs};
     for (const QString &candidate : candidates) {
         if (!candidate.isEmpty() && QFileInfo(candidate).isExecutable())
             return QFileInfo(candidate).absoluteFilePath();

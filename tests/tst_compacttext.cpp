@@ -34,8 +34,9 @@ void TestCompactText::keepsTextExactly()
     for (const QString &expected : std::as_const(texts)) {
         text.assign(expected);
         QCOMPARE(text.toString(), expected);
-        // A copy shares the storage; assigning to it must leave the original as it was.
+        // A copy holds the same text; assigning to it must leave the original as it was.
         CompactText copy = text;
+        QCOMPARE(copy.toString(), expected);
         copy.assign(u"other"_qs);
         QCOMPARE(text.toString(), expected);
         QCOMPARE(copy.toString(), u"other"_qs);

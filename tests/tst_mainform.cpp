@@ -538,6 +538,14 @@ void TestMainForm::columnsFitWhatArrives_data()
         << hosts << -1 << u"fits"_qs << u"a-rather-long-host-name.example.org"_qs;
     QTest::newRow("a hostile host is bounded")
         << QStringList{u"%1| a| 1 "_qs.arg(hostile)} << -1 << u"bound"_qs << QString();
+    // The last pair, blank first, takes a real name once every other pair is named.
+    QStringList lastPair;
+    for (int i = 0; i < ReadingsTable::pairCount - 1; ++i)
+        lastPair << u"h|n%1| 1 "_qs.arg(i);
+    lastPair << u"h|| 1 "_qs << u"publish"_qs << u"h|Free-Memory-In-Megabytes| 2048 "_qs;
+    QTest::newRow("the last pair's name after a blank one")
+        << lastPair << ReadingsTable::firstNameColumn + 2 * (ReadingsTable::pairCount - 1)
+        << u"fits"_qs << u"Free-Memory-In-Megabytes"_qs;
 }
 
 void TestMainForm::columnsFitWhatArrives()

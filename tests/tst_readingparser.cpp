@@ -186,6 +186,7 @@ void TestReadingParser::undefinedReadingLeavesFieldsAsTheyWere_data()
     QTest::addColumn<QString>("datagram");
     QTest::newRow("no brackets") << "<13>Jun 10 19:35:00 host1 tag: 45 C";
     QTest::newRow("'[' alone") << "<13>Jun 10 19:35:00 host1 tag[CPU: t=45 C";
+    QTest::newRow("']' alone") << "<13>Jun 10 19:35:00 host1 tagCPU]: t=45 C";
     QTest::newRow("']' before '['") << "<13>Jun 10 19:35:00 host1 tag]CPU[: t=45 C";
     QTest::newRow("']' right before '['") << "<13>Jun 10 19:35:00 host1 tag][CPU: t=45 C";
     QTest::newRow("no space after the value") << "<13>Jun 10 19:35:00 host1 tag[CPU]: t=45";

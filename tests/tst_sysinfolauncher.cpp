@@ -120,6 +120,7 @@ void TestSysInfoLauncher::getKeyValue_data()
         before, true, u"ab"_qs);
     row("terminator alone", true, RegistryType::String, QByteArray(1, '\0'), before, true,
         QString());
+    row("NUL first", true, RegistryType::String, QByteArray("\0ab\0", 4), before, true, QString());
     row("text filling the buffer", true, RegistryType::String, QByteArray(1024, 'a'), before, true,
         QString(1024, u'a'));
     row("text and terminator filling the buffer", true, RegistryType::String,

@@ -29,10 +29,11 @@ if [ "${1:-}" = package ]; then
 fi
 
 if [ "${1:-}" = windows ]; then
-    # MinGW-w64 cross-compiles, NSIS makes the installer, 7-Zip lists it for the check below;
-    # Debian's Qt supplies the host tools (moc and the like) for the Qt for Windows.
+    # MinGW-w64 cross-compiles, NSIS makes the installer, 7-Zip lists it and Wine runs the
+    # programs from the unpacked zip for the check below; Debian's Qt supplies the host tools
+    # (moc and the like) for the Qt for Windows.
     tools/install-missing.sh cmake ninja-build qt6-base-dev g++-mingw-w64-x86-64-posix nsis \
-        p7zip-full xz-utils
+        p7zip-full xz-utils wine wine64
     tools/windows-configure.sh build-windows -DCMAKE_BUILD_TYPE=Release
     cmake --build build-windows --parallel "$(nproc)"
     # As for the Debian package: exactly this version's packages come out.
@@ -63,14 +64,8 @@ test)
     cmake --build build-asan --parallel "$(nproc)"
     (cd build-asan && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$(nproc)")
     # The same suite built for Windows and run under Wine, where a Qt for Windows is at hand;
-    # building one takes most of an hour, which a test run does not spend unasked.
-    # NSIS and 7-Zip make and list the Windows packages in that suite.
-    if ! tools/install-missing.sh wine wine64 xz-utils nsis p7zip-full \
-        || ! command -v wine >/dev/null; then
-        echo "Windows tests under Wine skipped: Wine or NSIS could not be installed (Debian" \
-            "packages wine, wine64, nsis and p7zip-full)."
-        exit 0
-    fi
+    # building one takes most of an hour, which a test run does not spend unasked. It is
+    # looked for first, so that nothing is installed for a suite that would be skipped.
     status=0
     tools/windows-qt.sh --if-available >/dev/null || status=$?
     if [ "$status" = 3 ]; then
@@ -79,6 +74,13 @@ test)
         exit 0
     fi
     [ "$status" = 0 ] || exit "$status"
+    # NSIS and 7-Zip make and list the Windows packages in that suite.
+    if ! tools/install-missing.sh wine wine64 xz-utils nsis p7zip-full \
+        || ! command -v wine >/dev/null; then
+        echo "Windows tests under Wine skipped: Wine or NSIS could not be installed (Debian" \
+            "packages wine, wine64, nsis and p7zip-full)."
+        exit 0
+    fi
     tools/windows-configure.sh build-wine -DCMAKE_BUILD_TYPE=RelWithDebInfo
     cmake --build build-wine --parallel "$(nproc)"
     cd build-wine

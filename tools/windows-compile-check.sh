@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Compiles every source file of src/ and tools/ for Windows, syntax only, with MinGW-w64
+# Compiles every source file of src/ and senvo-sim/ for Windows, syntax only, with MinGW-w64
 # against Qt's headers, so that code built only on Windows keeps compiling. Linux-only
 # files are left out, as a Windows build leaves them out.
 #
@@ -18,12 +18,12 @@ fi
 
 compile() {
     "$compiler" -std=c++20 -fsyntax-only -Wall -Wextra -pedantic -Werror \
-        -Isrc -Itools/senvo-sim "$@" || { echo "FAILED: ${*: -1}" >&2; exit 1; }
+        -Isrc -Isenvo-sim "$@" || { echo "FAILED: ${*: -1}" >&2; exit 1; }
 }
 export -f compile
 export compiler
 
-count=$(find src tools -name '*.cpp' ! -name '*linux*' | wc -l)
-find src tools -name '*.cpp' ! -name '*linux*' -print0 | sort -z \
+count=$(find src senvo-sim -name '*.cpp' ! -name '*linux*' | wc -l)
+find src senvo-sim -name '*.cpp' ! -name '*linux*' -print0 | sort -z \
     | xargs -0 -n 1 -P "$(nproc)" bash -c 'compile "$@"' compile "$@"
 echo "$count files compiled for Windows"

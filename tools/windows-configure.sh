@@ -8,8 +8,9 @@ cd "$(dirname "$0")/.."
 build=$1
 shift
 qt=$(tools/windows-qt.sh)
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 cmake -S . -B "$build" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$qt/lib/cmake/Qt6/qt.toolchain.cmake" \
     -DQT_CHAINLOAD_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
-    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="/usr/lib/$multiarch/cmake" \
     "$@"

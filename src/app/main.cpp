@@ -1,5 +1,5 @@
+#include "app/commandline.h"
 #include "host/designfont.h"
-#include "mainwindow/commandline.h"
 #include "mainwindow/mainform.h"
 #include "senvoversion.h"
 
