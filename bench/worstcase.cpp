@@ -1,6 +1,7 @@
 #include "worstcase.h"
 
 #include "processstats.h"
+#include "reception/arrival.h"
 #include "reception/gridaddress.h"
 #include "reception/reading.h"
 #include "reception/readingparser.h"
@@ -54,13 +55,14 @@ WorstCase::Result WorstCase::measure(int hosts, int nameLength, Names names)
     {
         ReadingsTable table(nullptr, hosts);
         Reading reading;
+        Arrival arrival;
         for (int pair = 0; pair < ReadingsTable::pairCount; ++pair) {
             for (int host = 0; host < hosts; ++host) {
                 const QByteArray bytes =
                     datagram(hostName(host), pair, nameLength, result.valueLength, names);
                 result.datagramSize = int(bytes.size());
                 decodeDatagram(bytes, reading);
-                if (parseudp(reading))
+                if (parseudp(reading, arrival))
                     table.fillgrid(reading);
             }
             table.publish();
