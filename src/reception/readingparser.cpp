@@ -64,7 +64,9 @@ struct Cut
     QStringView tag; // where the name is looked for
     QStringView procId;
     QStringView message; // where the value is looked for
-    QChar dateChars[6];
+    // Left uninitialised: clearing it with the rest cost more than the classic header's whole
+    // check for the other shapes.
+    char16_t dateChars[6];
 };
 
 // "<", one to three digits, ">" at the very start, where p is the position of the first ">".
@@ -112,10 +114,10 @@ qsizetype rfc3339Length(QStringView text)
 void takeRfc3339(QStringView timestamp, Cut &cut)
 {
     const QStringView month = monthName(twoDigits(timestamp, 5));
-    std::copy(month.begin(), month.end(), cut.dateChars);
+    std::copy(month.utf16(), month.utf16() + 3, cut.dateChars);
     cut.dateChars[3] = u' ';
-    cut.dateChars[4] = timestamp[8] == u'0' ? QChar(u' ') : timestamp[8];
-    cut.dateChars[5] = timestamp[9];
+    cut.dateChars[4] = timestamp[8] == u'0' ? u' ' : timestamp[8].unicode();
+    cut.dateChars[5] = timestamp[9].unicode();
     cut.date = QStringView(cut.dateChars, 6);
     cut.time = timestamp.sliced(11, 8);
 }
@@ -136,11 +138,12 @@ bool startsWithClassicTimestamp(QStringView text)
     return true;
 }
 
-// A first word such as "senvo[CPU]:": a bracketed name, a colon at its end, a space after it.
-// No classic header starts like this, since its first word is a month or a host name.
-bool startsWithTag(QStringView text)
+// Whether text starts with a word such as "senvo[CPU]:": a bracketed name, a colon at its end,
+// and a space after it, where s is the position of text's first space. No classic header
+// starts like this, since its first word is a month or a host name.
+bool isTagWord(QStringView text, qsizetype s)
 {
-    const qsizetype s = positionOf(text, u' ');
+    // The colon first: it rules out nearly every host name at the cost of one comparison.
     if (s < 2 || text[s - 2] != u':')
         return false;
     const QStringView word = text.first(s - 1);
@@ -230,8 +233,9 @@ bool cutRfc5424(QStringView header, qsizetype timestampLength, Arrival &arrival,
     return true;
 }
 
-// "host tag[name]: message", or "tag[name]: message" from a sender that leaves its host out.
-bool cutHostAndTag(QStringView rest, bool hostMissing, Arrival &arrival, Cut &cut)
+// "host tag[name]: message", or "tag[name]: message" from a sender that leaves its host out;
+// s is the position of rest's first space.
+bool cutHostAndTag(QStringView rest, qsizetype s, bool hostMissing, Arrival &arrival, Cut &cut)
 {
     if (hostMissing) {
         // Only a datagram made up here, not one from a socket, has no sender.
@@ -240,7 +244,6 @@ bool cutHostAndTag(QStringView rest, bool hostMissing, Arrival &arrival, Cut &cu
             return false;
     } else {
         // With no space the datagram has no message, whatever else it holds.
-        const qsizetype s = positionOf(rest, u' ');
         if (s == 0)
             return false;
         cut.host = trimSpaces(take(rest, 1, s - 1));
@@ -258,7 +261,7 @@ bool cutHostAndTag(QStringView rest, bool hostMissing, Arrival &arrival, Cut &cu
 bool cutHeader(QStringView header, bool priority, Arrival &arrival, Cut &cut)
 {
     if (priority) {
-        if (header.startsWith(u"1 ")) {
+        if (header.size() > 2 && header[0] == u'1' && header[1] == u' ') {
             const QStringView afterVersion = header.sliced(2);
             const qsizetype length =
                 afterVersion.startsWith(u'-') ? 1 : rfc3339Length(afterVersion);
@@ -269,20 +272,22 @@ bool cutHeader(QStringView header, bool priority, Arrival &arrival, Cut &cut)
             length != 0 && length < header.size() && header[length] == u' ') {
             takeRfc3339(header, cut);
             const QStringView rest = header.sliced(length + 1);
-            return cutHostAndTag(rest, startsWithTag(rest), arrival, cut);
+            const qsizetype s = positionOf(rest, u' ');
+            return cutHostAndTag(rest, s, isTagWord(rest, s), arrival, cut);
         }
-        if (startsWithTag(header)) {
+        if (const qsizetype s = positionOf(header, u' '); isTagWord(header, s)) {
             cut.date = arrival.receivedDate();
             cut.time = arrival.receivedTime();
-            return cutHostAndTag(header, true, arrival, cut);
+            return cutHostAndTag(header, s, true, arrival, cut);
         }
     }
     // By offset, also when the datagram has no timestamp there.
     cut.date = take(header, 1, 6);
     cut.time = take(header, 8, 8);
     const QStringView rest = take(header, 17, maxPart);
-    const bool hostMissing = priority && startsWithTag(rest) && startsWithClassicTimestamp(header);
-    return cutHostAndTag(rest, hostMissing, arrival, cut);
+    const qsizetype s = positionOf(rest, u' ');
+    const bool hostMissing = priority && isTagWord(rest, s) && startsWithClassicTimestamp(header);
+    return cutHostAndTag(rest, s, hostMissing, arrival, cut);
 }
 
 // The first "[" to the first "]" of the tag, and of "[procId]" after it when there is one.
