@@ -112,12 +112,13 @@ bool cutHostTagAndValue(QString buffer, bool hostMissing, const QString &sender,
 bool literalRfc5424(const QString &header, const QString &sender, const QDateTime &received,
                     Reading &out)
 {
-    static const QString sdName = uR"([!#-<>-\\^-~]+)"_qs;
-    static const QString sdParam = u" "_qs + sdName + uR"(="(?:\\.|[^"\\])*")"_qs;
-    static const QString sdElement = uR"(\[)"_qs + sdName + u"(?:"_qs + sdParam + uR"()*\])"_qs;
+    // Possessive: the header may run to the end of a datagram of 65,507 characters.
+    static const QString sdName = uR"([!#-<>-\\^-~]++)"_qs;
+    static const QString sdParam = u" "_qs + sdName + uR"(="(?:\\.|[^"\\])*+")"_qs;
+    static const QString sdElement = uR"(\[)"_qs + sdName + u"(?:"_qs + sdParam + uR"()*+\])"_qs;
     static const QRegularExpression rfc5424(uR"((?s)\A1 (?:-|)"_qs + timestampPattern
-                                            + uR"() ([^ ]+) ([^ ]+) ([^ ]+) [^ ]+ (?:-|(?:)"_qs
-                                            + sdElement + uR"()+)(?: (.*))?\z)"_qs);
+                                            + uR"() ([^ ]++) ([^ ]++) ([^ ]++) [^ ]++ (?:-|(?:)"_qs
+                                            + sdElement + uR"()++)(?: (.*))?\z)"_qs);
     const QRegularExpressionMatch m = rfc5424.match(header);
     if (!m.hasMatch())
         return false;
@@ -128,17 +129,19 @@ bool literalRfc5424(const QString &header, const QString &sender, const QDateTim
     } else if (!dateAndTime(m, 0, out.date, out.time)) {
         return false;
     }
-    out.host = m.captured(5) == u"-" ? sender : m.captured(5);
+    out.host = m.captured(5) == u"-" ? sender : m.captured(5).left(255);
     if (out.host.isEmpty())
         return false;
     const QString tag =
-        m.captured(6) + (m.captured(7) == u"-" ? QString() : u'[' + m.captured(7) + u']');
+        m.captured(6).left(255)
+        + (m.captured(7) == u"-" ? QString() : u'[' + m.captured(7).left(255) + u']');
     if (!bracketedName(tag, out.name))
         return false;
     QString message = m.captured(8);
     if (message.startsWith(QChar(0xfeff)))
         message.remove(0, 1);
-    out.buffer = trimmed(message);
+    // 255 characters from the start of the message, not from the ">".
+    out.buffer = trimmed(message.left(255));
     return cutValue(out.buffer, out.value);
 }
 
@@ -149,7 +152,9 @@ bool literalParse(Reading &r, const QString &sender, const QDateTime &received)
     QString buffer = r.buffer;
     static const QRegularExpression priority(uR"(\A<\d{1,3}>)"_qs);
     const bool hasPriority = priority.match(buffer).hasMatch();
-    if (const qsizetype p = positionOf(buffer, u'>'); p != 0)
+    const qsizetype p = positionOf(buffer, u'>');
+    const QString afterPriority = buffer.mid(p);
+    if (p != 0)
         buffer = take(buffer, p + 1, 255);
     Reading out = r;
     if (hasPriority) {
@@ -159,7 +164,7 @@ bool literalParse(Reading &r, const QString &sender, const QDateTime &received)
         if (const QRegularExpressionMatch m = version.match(buffer);
             m.hasMatch()
             && (m.capturedLength(4) == 0 || dateAndTime(m, 0, unusedDate, unusedTime))) {
-            if (!literalRfc5424(buffer, sender, received, out))
+            if (!literalRfc5424(afterPriority, sender, received, out))
                 return false;
             r = out;
             return true;

@@ -199,6 +199,36 @@ void TestReadingParser::parse_data()
         << " N"
         << " 7 "
         << "v=7 u";
+
+    // RFC 5424: the 255 characters start at the message, however long the header before it.
+    const QString host5424 = u"rack07-sensor-hall-b.plant.example.org"_qs;
+    const QString longHeader =
+        u"<13>1 2026-12-08T02:56:53.910968+00:00 "_qs + host5424
+        + uR"( senvo[CPU] - - [timeQuality tzKnown="1" isSynced="0"])"_qs
+        + uR"([origin ip="192.0.2.7" software="rsyslogd" swVersion="8.2302.0"])"_qs
+        + uR"([exampleSDID@32473 iut="3" eventSource="Application"])"_qs
+        + uR"([meta sequenceId="42" note="a \] b = c: \"d\" e"] )"_qs;
+    QTest::newRow("RFC 5424, message after character 255") << longHeader + u"t=45 C"_qs << "Dec  8"
+                                                           << "02:56:53" << host5424 << " CPU"
+                                                           << " 45 " << u"t=45 C"_qs;
+    QTest::newRow("RFC 5424, message longer than 255")
+        << longHeader + u"\ufefft=45 C "_qs + QString(300, u'p') << "Dec  8"
+        << "02:56:53" << host5424 << " CPU"
+        << " 45 " << u"t=45 C "_qs + QString(248, u'p');
+    QTest::newRow("RFC 5424, host longer than 255")
+        << u"<13>1 - "_qs + QString(300, u'h') + u" senvo[CPU] - - - t=45 C"_qs << "Dec  8"
+        << "03:10:05" << QString(255, u'h') << " CPU"
+        << " 45 " << u"t=45 C"_qs;
+    // Escapes nearly to the largest datagram: the header is read once, to its end.
+    const QString opening = uR"(<13>1 - vm senvo[CPU] - - [a b=")"_qs;
+    const QString closing = uR"("][c] t=45 C)"_qs;
+    const qsizetype escapes = (65507 - opening.size() - closing.size()) / 2;
+    QTest::newRow("RFC 5424, escapes over 65,000 characters")
+        << opening + uR"(\")"_qs.repeated(escapes) + closing << "Dec  8"
+        << "03:10:05"
+        << "vm"
+        << " CPU"
+        << " 45 " << u"t=45 C"_qs;
 }
 
 void TestReadingParser::parse()

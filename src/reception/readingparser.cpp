@@ -203,8 +203,16 @@ bool nextField(QStringView &header, QStringView &field)
     return true;
 }
 
-// "1 TIMESTAMP HOST APP-NAME PROCID MSGID STRUCTURED-DATA MSG", from "1 " on, once the
-// timestamp or its "-" has been seen.
+// At most maxPart characters from the start of text.
+QStringView firstPart(QStringView text)
+{
+    return text.first(std::min(text.size(), maxPart));
+}
+
+// "1 TIMESTAMP HOST APP-NAME PROCID MSGID STRUCTURED-DATA MSG", from "1 " on to the end of the
+// datagram, once the timestamp or its "-" has been seen. Senders put long host names and
+// several structured data elements before the message, so the usual window of maxPart
+// characters starts at the message here; the header is read by one pass over the datagram.
 bool cutRfc5424(QStringView header, qsizetype timestampLength, Arrival &arrival, Cut &cut)
 {
     if (timestampLength == 1) {
@@ -222,6 +230,10 @@ bool cutRfc5424(QStringView header, qsizetype timestampLength, Arrival &arrival,
         return false;
     if (cut.procId == u"-")
         cut.procId = {};
+    // Each field at most maxPart characters, as in the classic header.
+    cut.host = firstPart(cut.host);
+    cut.tag = firstPart(cut.tag);
+    cut.procId = firstPart(cut.procId);
     const qsizetype data = structuredDataLength(header);
     if (data == 0 || (data < header.size() && header[data] != u' '))
         return false;
@@ -229,7 +241,7 @@ bool cutRfc5424(QStringView header, qsizetype timestampLength, Arrival &arrival,
     // A byte-order mark may say that the message is UTF-8; it is no part of the text.
     if (message.startsWith(QChar(0xfeff)))
         message = message.sliced(1);
-    cut.message = trimSpaces(message);
+    cut.message = trimSpaces(firstPart(message));
     return true;
 }
 
@@ -256,9 +268,11 @@ bool cutHostAndTag(QStringView rest, qsizetype s, bool hostMissing, Arrival &arr
     return true;
 }
 
-// The header as found after "<priority>": the shapes that a classic header cannot take
-// first, the fixed offsets for everything else.
-bool cutHeader(QStringView header, bool priority, Arrival &arrival, Cut &cut)
+// The header as found after "<priority>", in maxPart characters, and all that follows the
+// priority: the shapes that a classic header cannot take first, the fixed offsets for
+// everything else.
+bool cutHeader(QStringView header, QStringView afterPriority, bool priority, Arrival &arrival,
+               Cut &cut)
 {
     if (priority) {
         if (header.size() > 2 && header[0] == u'1' && header[1] == u' ') {
@@ -266,7 +280,7 @@ bool cutHeader(QStringView header, bool priority, Arrival &arrival, Cut &cut)
             const qsizetype length =
                 afterVersion.startsWith(u'-') ? 1 : rfc3339Length(afterVersion);
             if (length != 0 && length < afterVersion.size() && afterVersion[length] == u' ')
-                return cutRfc5424(header, length, arrival, cut);
+                return cutRfc5424(afterPriority, length, arrival, cut);
         }
         if (const qsizetype length = rfc3339Length(header);
             length != 0 && length < header.size() && header[length] == u' ') {
@@ -342,16 +356,19 @@ bool findValue(QStringView message, QStringView &value)
 
 bool parseudp(Reading &reading, Arrival &arrival)
 {
-    QStringView header = reading.buffer;
-    const qsizetype p = positionOf(header, u'>');
-    if (p != 0)
-        header = take(header, p + 1, maxPart);
+    QStringView afterPriority = reading.buffer;
+    QStringView header = afterPriority;
+    const qsizetype p = positionOf(afterPriority, u'>');
+    if (p != 0) {
+        afterPriority = afterPriority.sliced(p);
+        header = take(afterPriority, 1, maxPart);
+    }
     Cut cut;
     QString joined;
     QStringView name;
     QStringView value;
     // Without a name of its own a reading would be shown under whatever name came last.
-    if (!cutHeader(header, startsWithPriority(reading.buffer, p), arrival, cut)
+    if (!cutHeader(header, afterPriority, startsWithPriority(reading.buffer, p), arrival, cut)
         || !findName(cut, name, joined) || !findValue(cut.message, value))
         return false;
     name = trimSpaces(name);
