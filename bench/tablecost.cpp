@@ -1,6 +1,8 @@
 #include "tablecost.h"
 
 #include "datagramformatter.h"
+#include "reception/arrival.h"
+#include "reception/datagramsocket.h"
 #include "reception/reading.h"
 #include "reception/readingparser.h"
 #include "reception/readingstable.h"
@@ -42,13 +44,20 @@ Round formatRound(const DatagramFormatter &formatter, quint64 round)
 
 qint64 post(const Round &round, quint64 count, ReadingsTable &table, Reading &reading)
 {
+    // As the receiver does it: a new batch every batchSize datagrams, a sender with each.
+    Arrival arrival;
+    const quint8 loopback[4] = {127, 0, 0, 1};
+    const SenderAddress sender = SenderAddress::fromIPv4(loopback);
     const qint64 start = threadCpuNanos();
     qsizetype begin = 0;
     qsizetype index = 0;
     for (quint64 n = 0; n < count; ++n) {
+        if (n % DatagramSocket::batchSize == 0)
+            arrival.startBatch();
         const qsizetype end = round.ends[index];
         decodeDatagram(QByteArrayView(round.bytes).sliced(begin, end - begin), reading);
-        if (parseudp(reading))
+        arrival.setSender(sender);
+        if (parseudp(reading, arrival))
             table.fillgrid(reading);
         begin = end;
         if (++index == round.ends.size())

@@ -1,6 +1,7 @@
 #include "worstcase.h"
 
 #include "processstats.h"
+#include "reception/arrival.h"
 #include "reception/gridaddress.h"
 #include "reception/reading.h"
 #include "reception/readingparser.h"
@@ -50,11 +51,12 @@ bool fill(ReadingsTable &table, int hosts, int nameLength, int valueLength, Wors
           char round = 'r')
 {
     Reading reading;
+    Arrival arrival;
     for (int pair = 0; pair < ReadingsTable::pairCount; ++pair) {
         for (int host = 0; host < hosts; ++host) {
             decodeDatagram(datagram(hostName(host), pair, nameLength, valueLength, names, round),
                            reading);
-            if (parseudp(reading))
+            if (parseudp(reading, arrival))
                 table.fillgrid(reading);
         }
         table.publish();

@@ -6,6 +6,7 @@
 #include "reception/readingstable.h"
 
 #include <QAbstractItemModelTester>
+#include <QHostAddress>
 #include <QSet>
 
 #include <algorithm>
@@ -34,6 +35,15 @@ void compareReadings(const Reading &actual, const Reading &expected)
     check(actual.value == expected.value, "value", actual.value);
 }
 
+// An IPv4 sender, one that reached the IPv6 socket, and an IPv6 one.
+const QHostAddress &senderFor(qint64 input)
+{
+    static const QHostAddress senders[] = {QHostAddress(u"192.0.2.7"_qs),
+                                           QHostAddress(u"::ffff:198.51.100.20"_qs),
+                                           QHostAddress(u"2001:db8::5"_qs)};
+    return senders[input % 3];
+}
+
 } // namespace
 
 DatagramCheck::DatagramCheck()
@@ -56,12 +66,17 @@ void DatagramCheck::run(QByteArrayView bytes)
 
     decodeDatagram(bytes, m_reading);
     check(m_reading.buffer.size() <= bytes.size(), "decoded text longer than the datagram");
+    // Times a few hours and a few seconds apart, so that every day, hour and second shows up.
+    m_now = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC).addSecs(m_inputs * 10837);
+    m_arrival.startBatch();
+    const QHostAddress &sender = senderFor(m_inputs);
+    m_arrival.setSender(SenderAddress::fromHostAddress(sender));
     // Deep copies: the parser works in place only on fields that nothing else shares,
     // and that is the path a real datagram takes.
     Reading expected = deepCopy(m_reading);
-    const bool parsed = literalParse(expected);
+    const bool parsed = literalParse(expected, senderText(sender), m_now);
     const Reading before = deepCopy(m_reading);
-    check(parseudp(m_reading) == parsed, "parse result", before.buffer.left(300));
+    check(parseudp(m_reading, m_arrival) == parsed, "parse result", before.buffer.left(300));
     compareReadings(m_reading, parsed ? expected : before);
     if (parsed) {
         check(m_reading.date.size() <= 6 && m_reading.time.size() <= 8

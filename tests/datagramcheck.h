@@ -1,9 +1,11 @@
 #pragma once
 
 #include "literalgrid.h"
+#include "reception/arrival.h"
 #include "reception/reading.h"
 
 #include <QByteArrayView>
+#include <QDateTime>
 #include <QString>
 
 #include <memory>
@@ -53,5 +55,8 @@ private:
     std::unique_ptr<LiteralGrid> m_grid;
     std::unique_ptr<QAbstractItemModelTester> m_tester;
     Reading m_reading;
+    // Each input comes from one of a few senders, at a time of its own.
+    QDateTime m_now;
+    Arrival m_arrival{[this] { return m_now; }};
     qint64 m_inputs = 0;
 };

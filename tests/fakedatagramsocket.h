@@ -27,7 +27,7 @@ public:
     }
     void close() override { m_bound = false; }
     bool isBound() const override { return m_bound; }
-    int receive(std::span<QByteArrayView>) override { return 0; }
+    int receive(std::span<QByteArrayView>, std::span<SenderAddress>) override { return 0; }
 
     QList<quint16> boundPorts;
     Failure failWith = Failure::None;

@@ -31,6 +31,9 @@ class TestDatagramReceiver final : public QObject
 private slots:
     void countsAndPosts_data();
     void countsAndPosts();
+    void showsTheSenderOfAHostlessDatagram_data();
+    void showsTheSenderOfAHostlessDatagram();
+    void countsDatagramsOfTheSystemLogger_data();
     void countsDatagramsOfTheSystemLogger();
     void countersArePublishedTogether();
     void typedCounterValueIsKept();
@@ -97,8 +100,42 @@ void TestDatagramReceiver::countsAndPosts()
     QCOMPARE(GridAddress(table).cellText(1, 6), u" 1200 ");
 }
 
+void TestDatagramReceiver::showsTheSenderOfAHostlessDatagram_data()
+{
+    addSocketKinds();
+}
+
+void TestDatagramReceiver::showsTheSenderOfAHostlessDatagram()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, address);
+    ReadingsTable table;
+    DatagramReceiver receiver(&table, nullptr, makeSocket(kind));
+    const quint16 port = freePort();
+    QVERIFY2(receiver.bind(QString::number(port)), qPrintable(receiver.errorString()));
+    QUdpSocket sender;
+    for (const QByteArray &datagram :
+         {QByteArray("<12>senvo[CPU]: t=45 C"), QByteArray("<13>Dec  8 02:57:21 senvo[CPU]: t=46")})
+        sender.writeDatagram(datagram, QHostAddress(address), port);
+    QTRY_COMPARE(receiver.packets(), 2.0);
+    QCOMPARE(table.hostCount(), 1);
+    // An IPv4 sender that reached an IPv6 socket is still shown as IPv4.
+    QCOMPARE(GridAddress(table).cellText(1, 0), address);
+    QCOMPARE(GridAddress(table).cellText(1, 2), u"02:57:21");
+    QCOMPARE(GridAddress(table).cellText(1, 4), u" 46 ");
+}
+
+void TestDatagramReceiver::countsDatagramsOfTheSystemLogger_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::newRow("RFC 3164") << u"--rfc3164"_qs;
+    QTest::newRow("RFC 5424, logger's default") << u"--rfc5424"_qs;
+    QTest::newRow("RFC 5424 without time quality") << u"--rfc5424=notq"_qs;
+}
+
 void TestDatagramReceiver::countsDatagramsOfTheSystemLogger()
 {
+    QFETCH(QString, format);
     // Linux's own syslog client, started even by the Windows build when Wine runs it.
 #ifdef Q_OS_WIN
     if (!runningUnderWine())
@@ -118,9 +155,9 @@ void TestDatagramReceiver::countsDatagramsOfTheSystemLogger()
     // program it started, so the test waits for each datagram instead.
     double sent = 0;
     for (const QString &value : {u"t=45 C"_qs, u"t=46 C"_qs}) {
-        QVERIFY(QProcess::startDetached(logger, {u"--rfc3164"_qs, u"-d"_qs, u"-n"_qs,
-                                                 u"127.0.0.1"_qs, u"-P"_qs, QString::number(port),
-                                                 u"-t"_qs, u"senvo[CPU]"_qs, value}));
+        QVERIFY(QProcess::startDetached(logger, {format, u"-d"_qs, u"-n"_qs, u"127.0.0.1"_qs,
+                                                 u"-P"_qs, QString::number(port), u"-t"_qs,
+                                                 u"senvo[CPU]"_qs, value}));
         sent += 1;
         QTRY_COMPARE(receiver.packets(), sent);
     }

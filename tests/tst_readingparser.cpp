@@ -1,10 +1,23 @@
 #include "oracle.h"
+#include "reception/arrival.h"
 #include "reception/reading.h"
 #include "reception/readingparser.h"
 
+#include <QHostAddress>
 #include <QTest>
 
 namespace {
+
+// Where and when the datagrams of these tests arrive.
+const QHostAddress from(u"::ffff:127.0.0.1"_qs);
+const QDateTime received(QDate(2026, 12, 8), QTime(3, 10, 5), Qt::UTC);
+
+Arrival arrival()
+{
+    Arrival result([] { return received; });
+    result.setSender(SenderAddress::fromHostAddress(from));
+    return result;
+}
 
 Reading previousReading()
 {
@@ -26,6 +39,9 @@ class TestReadingParser final : public QObject
 private slots:
     void parse_data();
     void parse();
+    void senders_data();
+    void senders();
+    void clockIsReadOncePerBatchAndOnlyWhenNeeded();
     void undefinedReadingLeavesFieldsAsTheyWere_data();
     void undefinedReadingLeavesFieldsAsTheyWere();
     void decode_data();
@@ -114,6 +130,29 @@ void TestReadingParser::parse_data()
                                                    << " N"
                                                    << " 7 "
                                                    << "v=7 more";
+    QTest::newRow("value at the end") << "<13>Jun 10 19:35:00 host1 tag[CPU]: t=45"
+                                      << "Jun 10"
+                                      << "19:35:00"
+                                      << "host1"
+                                      << " CPU"
+                                      << " 45 "
+                                      << "t=45";
+    QTest::newRow("value at the end of a line") << "<13>Jun 10 19:35:00 host1 tag[CPU]: t=4\r\n\0"
+                                                << "Jun 10"
+                                                << "19:35:00"
+                                                << "host1"
+                                                << " CPU"
+                                                << " 4 "
+                                                << "t=4\r\n\0";
+    // Without a priority the tag is no sign of a missing host: cut by offset.
+    QTest::newRow("tag first without a priority") << "x senvo[CPU]: t=45 C, y senvo[M]: v=1 B"
+                                                  << "x senv"
+                                                  << "[CPU]: t"
+                                                  << "45"
+                                                  << " M"
+                                                  << " 1 "
+                                                  << "v=1 B";
+
     // Only the space is trimmed: a tab is part of the text.
     QTest::newRow("tab after the host") << "<13>Jun 10 19:35:00 box\t tag[CPU]: t=45 C"
                                         << "Jun 10"
@@ -160,6 +199,36 @@ void TestReadingParser::parse_data()
         << " N"
         << " 7 "
         << "v=7 u";
+
+    // RFC 5424: the 255 characters start at the message, however long the header before it.
+    const QString host5424 = u"rack07-sensor-hall-b.plant.example.org"_qs;
+    const QString longHeader =
+        u"<13>1 2026-12-08T02:56:53.910968+00:00 "_qs + host5424
+        + uR"( senvo[CPU] - - [timeQuality tzKnown="1" isSynced="0"])"_qs
+        + uR"([origin ip="192.0.2.7" software="rsyslogd" swVersion="8.2302.0"])"_qs
+        + uR"([exampleSDID@32473 iut="3" eventSource="Application"])"_qs
+        + uR"([meta sequenceId="42" note="a \] b = c: \"d\" e"] )"_qs;
+    QTest::newRow("RFC 5424, message after character 255") << longHeader + u"t=45 C"_qs << "Dec  8"
+                                                           << "02:56:53" << host5424 << " CPU"
+                                                           << " 45 " << u"t=45 C"_qs;
+    QTest::newRow("RFC 5424, message longer than 255")
+        << longHeader + u"\ufefft=45 C "_qs + QString(300, u'p') << "Dec  8"
+        << "02:56:53" << host5424 << " CPU"
+        << " 45 " << u"t=45 C "_qs + QString(248, u'p');
+    QTest::newRow("RFC 5424, host longer than 255")
+        << u"<13>1 - "_qs + QString(300, u'h') + u" senvo[CPU] - - - t=45 C"_qs << "Dec  8"
+        << "03:10:05" << QString(255, u'h') << " CPU"
+        << " 45 " << u"t=45 C"_qs;
+    // Escapes nearly to the largest datagram: the header is read once, to its end.
+    const QString opening = uR"(<13>1 - vm senvo[CPU] - - [a b=")"_qs;
+    const QString closing = uR"("][c] t=45 C)"_qs;
+    const qsizetype escapes = (65507 - opening.size() - closing.size()) / 2;
+    QTest::newRow("RFC 5424, escapes over 65,000 characters")
+        << opening + uR"(\")"_qs.repeated(escapes) + closing << "Dec  8"
+        << "03:10:05"
+        << "vm"
+        << " CPU"
+        << " 45 " << u"t=45 C"_qs;
 }
 
 void TestReadingParser::parse()
@@ -170,8 +239,10 @@ void TestReadingParser::parse()
 
     // The literal model that the fuzzer trusts must agree with every expectation here.
     Reading literal = reading;
+    Arrival where = arrival();
     for (Reading *parsed : {&reading, &literal}) {
-        QVERIFY(parsed == &reading ? parseudp(reading) : literalParse(literal));
+        QVERIFY(parsed == &reading ? parseudp(reading, where)
+                                   : literalParse(literal, senderText(from), received));
         QTEST(parsed->date, "date");
         QTEST(parsed->time, "time");
         QTEST(parsed->host, "host");
@@ -179,6 +250,119 @@ void TestReadingParser::parse()
         QTEST(parsed->value, "value");
         QTEST(parsed->buffer, "buffer");
     }
+}
+
+// Wire bytes as real senders put them on the network, each asked to send «senvo[CPU]» /
+// «t=45 C»; they arrive from 127.0.0.1 on an IPv6 socket at 03:10:05 on 8 December.
+void TestReadingParser::senders_data()
+{
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("date");
+    QTest::addColumn<QString>("time");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("value");
+    const auto row = [](const char *sender, const QByteArray &datagram, const char *host,
+                        const char *date, const char *time, const char *name = " CPU",
+                        const char *value = " 45 ") {
+        QTest::newRow(sender) << datagram << QString::fromUtf8(host) << QString::fromUtf8(date)
+                              << QString::fromUtf8(time) << QString::fromUtf8(name)
+                              << QString::fromUtf8(value);
+    };
+    // RFC 5424, with and without structured data.
+    row("logger",
+        "<13>1 2026-12-08T02:56:53.910968+00:00 vm senvo[CPU] - - [timeQuality "
+        "tzKnown=\"1\" isSynced=\"0\"] t=45 C",
+        "vm", "Dec  8", "02:56:53");
+    row("logger --rfc5424=notq",
+        "<13>1 2026-12-08T02:56:46.978972+00:00 vm senvo[CPU] - - - t=45 C", "vm", "Dec  8",
+        "02:56:46");
+    row("logger --sd-param, escapes in a quoted value",
+        R"(<13>1 2026-12-08T02:58:16.402917+00:00 vm senvo[CPU] - - [timeQuality tzKnown="1" )"
+        R"(isSynced="0"][probe@32473 note="a \]b = c: \"d\" \\"] t=45 C)",
+        "vm", "Dec  8", "02:58:16");
+    row("rsyslog SyslogProtocol23Format from logger",
+        "<13>1 2026-12-08T02:57:36.028204+00:00 vm senvo[CPU] - - [timeQuality tzKnown=\"1\" "
+        "isSynced=\"0\"] t=45 C\n",
+        "vm", "Dec  8", "02:57:36");
+    // A relay splits the tag into APP-NAME and PROCID.
+    row("rsyslog SyslogProtocol23Format, split tag",
+        "<13>1 2026-12-08T02:57:36+00:00 vm senvo CPU - -  t=45 C\n", "vm", "Dec  8", "02:57:36");
+    row("syslog-ng syslog(), split tag",
+        "<13>1 2026-12-08T02:57:52+00:00 vm senvo CPU - - t=45 C\n", "vm", "Dec  8", "02:57:52");
+    row("logger -i: the process id is the name",
+        "<13>1 2026-12-08T02:56:55.054621+00:00 vm senvo 11394 - [timeQuality tzKnown=\"1\" "
+        "isSynced=\"0\"] t=45 C",
+        "vm", "Dec  8", "02:56:55", " 11394");
+    row("logger, byte-order mark and no timestamp or host (edited)",
+        "<13>1 - - senvo[CPU] - - - \xef\xbb\xbft=45 C", "127.0.0.1", "Dec  8", "03:10:05");
+    // An RFC 3339 timestamp in an otherwise classic header.
+    row("rsyslog ForwardFormat", "<13>2026-12-08T02:57:35+00:00 vm senvo[CPU]: t=45 C", "vm",
+        "Dec  8", "02:57:35");
+    row("Go log/syslog", "<13>2026-12-08T02:57:03Z vm senvo[CPU][11702]: t=45 C\n", "vm", "Dec  8",
+        "02:57:03");
+    // No host, or neither timestamp nor host.
+    row("busybox syslogd -R", "<13>Dec  8 02:57:21 senvo[CPU]: t=45 C\n", "127.0.0.1", "Dec  8",
+        "02:57:21");
+    row("Python SysLogHandler", QByteArray("<12>senvo[CPU]: t=45 C\0", 23), "127.0.0.1", "Dec  8",
+        "03:10:05");
+    // A value with nothing after it.
+    row("logger, value at the end",
+        "<13>1 2026-12-08T02:56:47.302869+00:00 vm senvo[CPU] - - [timeQuality tzKnown=\"1\" "
+        "isSynced=\"0\"] t=45",
+        "vm", "Dec  8", "02:56:47");
+    row("Python SysLogHandler, value at the end", QByteArray("<12>senvo[CPU]: t=45\0", 21),
+        "127.0.0.1", "Dec  8", "03:10:05");
+    // Classic headers come out as they always did.
+    row("logger --rfc3164", "<13>Dec  8 02:56:54 vm senvo[CPU]: t=45 C", "vm", "Dec  8",
+        "02:56:54");
+    row("rsyslog TraditionalForwardFormat", "<13>Dec  8 02:57:35 vm senvo[CPU]: t=45 C", "vm",
+        "Dec  8", "02:57:35");
+    row("syslog-ng network()", "<13>Dec  8 02:57:58 vm senvo[CPU]: t=45 C\n", "vm", "Dec  8",
+        "02:57:58");
+}
+
+void TestReadingParser::senders()
+{
+    QFETCH(QByteArray, datagram);
+    Reading reading = previousReading();
+    decodeDatagram(datagram, reading);
+    Reading literal = reading;
+    Arrival where = arrival();
+    for (Reading *parsed : {&reading, &literal}) {
+        QVERIFY(parsed == &reading ? parseudp(reading, where)
+                                   : literalParse(literal, senderText(from), received));
+        QTEST(parsed->host, "host");
+        QTEST(parsed->date, "date");
+        QTEST(parsed->time, "time");
+        QTEST(parsed->name, "name");
+        QTEST(parsed->value, "value");
+    }
+}
+
+void TestReadingParser::clockIsReadOncePerBatchAndOnlyWhenNeeded()
+{
+    int reads = 0;
+    Arrival where([&reads] {
+        ++reads;
+        return received.addSecs(reads);
+    });
+    where.setSender(SenderAddress::fromHostAddress(from));
+    Reading reading;
+    const auto parse = [&](const QString &datagram) {
+        reading.buffer = datagram;
+        return parseudp(reading, where);
+    };
+    QVERIFY(parse(u"<13>Dec  8 02:56:54 vm senvo[CPU]: t=45 C"_qs));
+    QCOMPARE(reads, 0);
+    QVERIFY(parse(u"<12>senvo[CPU]: t=45 C"_qs));
+    QVERIFY(parse(u"<13>1 - vm senvo[CPU] - - - t=46 C"_qs));
+    QCOMPARE(reads, 1);
+    QCOMPARE(reading.time, u"03:10:06"_qs);
+    where.startBatch();
+    QVERIFY(parse(u"<12>senvo[CPU]: t=45 C"_qs));
+    QCOMPARE(reads, 2);
+    QCOMPARE(reading.time, u"03:10:07"_qs);
 }
 
 void TestReadingParser::undefinedReadingLeavesFieldsAsTheyWere_data()
@@ -189,12 +373,23 @@ void TestReadingParser::undefinedReadingLeavesFieldsAsTheyWere_data()
     QTest::newRow("']' alone") << "<13>Jun 10 19:35:00 host1 tagCPU]: t=45 C";
     QTest::newRow("']' before '['") << "<13>Jun 10 19:35:00 host1 tag]CPU[: t=45 C";
     QTest::newRow("']' right before '['") << "<13>Jun 10 19:35:00 host1 tag][CPU: t=45 C";
-    QTest::newRow("no space after the value") << "<13>Jun 10 19:35:00 host1 tag[CPU]: t=45";
     QTest::newRow("space before '='") << "<13>Jun 10 19:35:00 host1 tag[CPU]: a b=4";
     QTest::newRow("16 characters after '>'") << "<13>Jun 10 19:35:00 ";
     QTest::newRow("empty") << "";
     QTest::newRow("only '>'") << ">";
     QTest::newRow("no space at all") << "<13>Jun 10 19:35:00hostonly";
+    QTest::newRow("nothing but a line end after the colon")
+        << "<13>Jun 10 19:35:00 host1 tag[CPU]:\r\n";
+    QTest::newRow("no space after the host") << "<13>Jun 10 19:35:00 tag[CPU]:t=45";
+    QTest::newRow("structured data never closed")
+        << "<13>1 2026-12-08T02:56:53Z vm senvo[CPU] - - [a b=\"c\\\"] t=45 C\"";
+    QTest::newRow("structured data without its space")
+        << "<13>1 2026-12-08T02:56:53Z vm senvo[CPU] - - -t=45 C";
+    QTest::newRow("version 2, cut by offset")
+        << "<13>2 2026-12-08T02:56:53Z vm senvo[CPU] - - - t=45 C";
+    QTest::newRow("RFC 5424 without a message") << "<13>1 - vm senvo[CPU] - - [a]";
+    QTest::newRow("RFC 5424 with the name only in the message")
+        << "<13>1 - vm senvo - - - tag[CPU]: t=45 C";
 
     // Only 255 characters after the ">" are looked at: the name lies beyond them.
     const QString head = QStringLiteral("<13>Jun 10 19:35:00 h tag: v=1 ");
@@ -212,9 +407,10 @@ void TestReadingParser::undefinedReadingLeavesFieldsAsTheyWere()
     reading.buffer = datagram;
 
     Reading literal = reading;
-    QVERIFY(!literalParse(literal));
+    QVERIFY(!literalParse(literal, senderText(from), received));
     QCOMPARE(literal.name, previousReading().name);
-    QVERIFY(!parseudp(reading));
+    Arrival where = arrival();
+    QVERIFY(!parseudp(reading, where));
     const Reading before = previousReading();
     QCOMPARE(reading.date, before.date);
     QCOMPARE(reading.time, before.time);
@@ -272,11 +468,12 @@ void TestReadingParser::fieldsOfEveryLength()
     const QString name = text(u'A');
     const QString value = text(u'\u00e0');
     Reading reading = previousReading();
+    Arrival where = arrival();
     // Twice, so that the second datagram reuses storage the first one left.
     for (int pass = 0; pass < 2; ++pass) {
         reading.buffer =
             u"<13>Jun 10 19:35:00 "_qs + host + u" tag["_qs + name + u"]: v="_qs + value + u" C"_qs;
-        QVERIFY(parseudp(reading));
+        QVERIFY(parseudp(reading, where));
         QCOMPARE(reading.date, u"Jun 10"_qs);
         QCOMPARE(reading.time, u"19:35:00"_qs);
         QCOMPARE(reading.host, host);

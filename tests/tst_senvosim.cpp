@@ -1,5 +1,6 @@
 #include "datagramformatter.h"
 #include "datagramsender.h"
+#include "reception/arrival.h"
 #include "reception/reading.h"
 #include "reception/readingparser.h"
 #include "simcommandline.h"
@@ -95,12 +96,13 @@ void TestSenvoSim::parserTakesEveryField()
     const QString date = expectedDate(timestamp.date());
     const QString time = timestamp.time().toString(u"hh:mm:ss"_qs);
     Reading reading;
+    Arrival arrival;
     for (quint64 sequence = first; sequence < first + quint64(count); ++sequence) {
         const QByteArray datagram = formatted(formatter, sequence);
         QVERIFY(datagram.size() < DatagramFormatter::maxDatagramSize);
         const DatagramFormatter::Sample sample = formatter.sample(sequence);
         decodeDatagram(datagram, reading);
-        QVERIFY2(parseudp(reading), datagram.constData());
+        QVERIFY2(parseudp(reading, arrival), datagram.constData());
         QCOMPARE(reading.date, date);
         QCOMPARE(reading.time, time);
         QCOMPARE(reading.host, u"host%1"_qs.arg(sample.host, hostDigits, 10, QChar(u'0')));

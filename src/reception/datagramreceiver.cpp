@@ -101,15 +101,18 @@ void DatagramReceiver::setBytes(double value)
 void DatagramReceiver::drain()
 {
     std::array<QByteArrayView, DatagramSocket::batchSize> batch;
+    std::array<SenderAddress, DatagramSocket::batchSize> senders;
     int handled = 0;
     while (handled < maxPerWakeUp) {
-        const int count = m_socket->receive(batch);
+        const int count = m_socket->receive(batch, senders);
+        m_arrival.startBatch();
         for (int i = 0; i < count; ++i) {
             // Counted before parsing: a datagram counts whatever the parser makes of it.
             decodeDatagram(batch[i], m_reading);
             m_bytes += double(batch[i].size());
             m_packets += 1;
-            if (parseudp(m_reading))
+            m_arrival.setSender(senders[i]);
+            if (parseudp(m_reading, m_arrival))
                 m_table->fillgrid(m_reading);
         }
         handled += count;

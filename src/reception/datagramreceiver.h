@@ -1,5 +1,6 @@
 #pragma once
 
+#include "arrival.h"
 #include "reading.h"
 
 #include <QObject>
@@ -46,9 +47,6 @@ public:
     double bytes() const { return m_bytes; }
     void setPackets(double value);
     void setBytes(double value);
-    const Reading &reading() const { return m_reading; }
-
-    void setPublishInterval(int milliseconds) { m_publishTimer.setInterval(milliseconds); }
     // Brings the table's views and the counters up to date now.
     void publish();
 
@@ -63,6 +61,7 @@ private:
     ReadingsTable *const m_table;
     DatagramSocket *const m_socket;
     Reading m_reading;
+    Arrival m_arrival;
     double m_packets = 0;
     double m_bytes = 0;
     quint16 m_port = 0;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "senderaddress.h"
+
 #include <QByteArrayView>
 #include <QObject>
 #include <QString>
@@ -27,9 +29,9 @@ public:
     virtual bool bind(quint16 port) = 0;
     virtual void close() = 0;
     virtual bool isBound() const = 0;
-    // Takes up to out.size() pending datagrams without waiting. The views stay valid
-    // until the next call.
-    virtual int receive(std::span<QByteArrayView> out) = 0;
+    // Takes up to out.size() pending datagrams without waiting, and who sent each into
+    // senders, which is at least as long as out. The views stay valid until the next call.
+    virtual int receive(std::span<QByteArrayView> out, std::span<SenderAddress> senders) = 0;
 
     Failure failure() const { return m_failure; }
     // Why the last bind failed, in words a person understands.

@@ -1,5 +1,6 @@
 #include "linuxdatagramsocket.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
@@ -84,11 +85,14 @@ bool LinuxDatagramSocket::bind(quint16 port)
         m_arena.reset(new char[batchSize * slotSize]);
         m_messages.reset(new mmsghdr[batchSize]);
         m_vectors.reset(new iovec[batchSize]);
+        m_senders.reset(new sockaddr_storage[batchSize]);
         for (int i = 0; i < batchSize; ++i) {
             m_vectors[i] = {m_arena.get() + i * slotSize, size_t(slotSize)};
             m_messages[i] = {};
             m_messages[i].msg_hdr.msg_iov = &m_vectors[i];
             m_messages[i].msg_hdr.msg_iovlen = 1;
+            m_messages[i].msg_hdr.msg_name = &m_senders[i];
+            m_messages[i].msg_hdr.msg_namelen = sizeof(sockaddr_storage);
         }
     }
     m_fd = fd;
@@ -108,18 +112,33 @@ void LinuxDatagramSocket::close()
     m_fd = -1;
 }
 
-int LinuxDatagramSocket::receive(std::span<QByteArrayView> out)
+int LinuxDatagramSocket::receive(std::span<QByteArrayView> out, std::span<SenderAddress> senders)
 {
     if (m_fd < 0 || out.empty())
         return 0;
-    const unsigned int wanted = unsigned(std::min<size_t>(out.size(), batchSize));
+    const unsigned int wanted =
+        unsigned(std::min<size_t>({out.size(), senders.size(), size_t(batchSize)}));
     int count;
     do {
         count = ::recvmmsg(m_fd, m_messages.get(), wanted, MSG_DONTWAIT, nullptr);
     } while (count < 0 && errno == EINTR);
     if (count <= 0)
         return 0;
-    for (int i = 0; i < count; ++i)
+    for (int i = 0; i < count; ++i) {
         out[i] = QByteArrayView(m_arena.get() + i * slotSize, qsizetype(m_messages[i].msg_len));
+        // Only the raw bytes: text is made only for a datagram that names no host.
+        msghdr &header = m_messages[i].msg_hdr;
+        const auto *sender = static_cast<const sockaddr_storage *>(header.msg_name);
+        if (sender->ss_family == AF_INET6)
+            senders[i] =
+                SenderAddress::fromIPv6(&reinterpret_cast<const sockaddr_in6 *>(sender)->sin6_addr);
+        else if (sender->ss_family == AF_INET)
+            senders[i] =
+                SenderAddress::fromIPv4(&reinterpret_cast<const sockaddr_in *>(sender)->sin_addr);
+        else
+            senders[i] = {};
+        // The kernel wrote the length of this sender's address there.
+        header.msg_namelen = sizeof(sockaddr_storage);
+    }
     return count;
 }

@@ -8,6 +8,7 @@
 
 struct mmsghdr;
 struct iovec;
+struct sockaddr_storage;
 
 // Reads up to a whole batch of datagrams with one recvmmsg() call.
 class LinuxDatagramSocket final : public DatagramSocket
@@ -22,7 +23,7 @@ public:
     bool bind(quint16 port) override;
     void close() override;
     bool isBound() const override { return m_fd >= 0; }
-    int receive(std::span<QByteArrayView> out) override;
+    int receive(std::span<QByteArrayView> out, std::span<SenderAddress> senders) override;
 
 private:
     int m_fd = -1;
@@ -30,4 +31,5 @@ private:
     std::unique_ptr<char[]> m_arena;
     std::unique_ptr<mmsghdr[]> m_messages;
     std::unique_ptr<iovec[]> m_vectors;
+    std::unique_ptr<sockaddr_storage[]> m_senders;
 };

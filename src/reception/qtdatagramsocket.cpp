@@ -2,6 +2,8 @@
 
 #include <QVariant>
 
+#include <algorithm>
+
 namespace {
 constexpr qsizetype slotSize = 65536;
 }
@@ -53,15 +55,17 @@ bool QtDatagramSocket::isBound() const
     return m_socket.state() == QAbstractSocket::BoundState;
 }
 
-int QtDatagramSocket::receive(std::span<QByteArrayView> out)
+int QtDatagramSocket::receive(std::span<QByteArrayView> out, std::span<SenderAddress> senders)
 {
     int count = 0;
-    const int wanted = int(std::min<size_t>(out.size(), batchSize));
+    const int wanted = int(std::min<size_t>({out.size(), senders.size(), size_t(batchSize)}));
+    QHostAddress sender;
     while (count < wanted && m_socket.hasPendingDatagrams()) {
         char *const slot = m_arena.data() + count * slotSize;
-        const qint64 size = m_socket.readDatagram(slot, slotSize);
+        const qint64 size = m_socket.readDatagram(slot, slotSize, &sender);
         if (size < 0)
             break;
+        senders[count] = SenderAddress::fromHostAddress(sender);
         out[count++] = QByteArrayView(slot, size);
     }
     return count;

@@ -17,7 +17,7 @@ public:
     bool bind(quint16 port) override;
     void close() override;
     bool isBound() const override;
-    int receive(std::span<QByteArrayView> out) override;
+    int receive(std::span<QByteArrayView> out, std::span<SenderAddress> senders) override;
 
 private:
     QUdpSocket m_socket;

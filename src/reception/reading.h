@@ -2,8 +2,8 @@
 
 #include <QString>
 
-// The fields taken from one datagram. They outlive each datagram: a field that a
-// datagram does not carry keeps the value an earlier datagram left in it.
+// The fields taken from one datagram. They outlive each datagram, so that their storage is
+// reused; a datagram that is parsed sets all of them, and one that is not leaves them alone.
 struct Reading
 {
     QString buffer; // the datagram's text, cut down to its message part by parseudp
