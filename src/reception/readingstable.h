@@ -2,11 +2,16 @@
 
 #include "compacttext.h"
 #include "postedtexts.h"
+#include "receiveclock.h"
 #include "textindex.h"
 
 #include <QAbstractTableModel>
+#include <QDateTime>
 #include <QString>
 
+#include <functional>
+#include <queue>
+#include <utility>
 #include <vector>
 
 struct Reading;
@@ -17,6 +22,12 @@ struct Reading;
 //
 // Updates are posted at once but announced to views only by publish(), so that a burst
 // of datagrams costs one repaint instead of one per datagram.
+//
+// Each pair knows when this machine last heard it and how often it usually reports. A
+// pair silent for more than three of its usual intervals, and at least 30 seconds, is
+// overdue; one heard only once is overdue after 5 minutes. A host is silent when all its
+// pairs are. Overdue cells are drawn in the disabled-text grey, and every cell describes
+// when it was heard. Time moves on for views only at tick(), once a second.
 class ReadingsTable final : public QAbstractTableModel
 {
     Q_OBJECT
@@ -29,7 +40,13 @@ public:
     static constexpr int defaultHostLimit = 32766;
     static constexpr int placeholderRows = 3;
 
-    explicit ReadingsTable(QObject *parent = nullptr, int hostLimit = defaultHostLimit);
+    // Reads the time from clock, which must outlive the table; without one, from its own.
+    explicit ReadingsTable(QObject *parent = nullptr, int hostLimit = defaultHostLimit,
+                           const ReceiveClock *clock = nullptr);
+
+    // Reads the clock: readings posted until the next call were received now. Once per
+    // batch of datagrams, not per datagram.
+    void beginBatch();
 
     // Posts one parsed reading: writes the name, value, date and time into the host's row,
     // adding the row first for a new host.
@@ -37,6 +54,9 @@ public:
 
     // Announces to views every change since the last call.
     void publish();
+    // Reads the clock and counts the hosts that fell silent since the last tick; views
+    // repaint what they show. The work grows with the hosts that fall due, not the table.
+    void tick();
 
     int hostCount() const { return int(m_rows.size()); }
     int hostLimit() const { return m_hostLimit; }
@@ -46,6 +66,11 @@ public:
     // rows and columns there are.
     QString text(int row, int column) const;
     static QString headerText(int column);
+    // As of the last tick.
+    int silentHosts() const { return m_silentHosts; }
+    // When this machine last heard the host of that row, on its own clock; invalid
+    // outside the rows there are.
+    QDateTime lastHeard(int row) const;
     static bool isNameColumn(int column);
 
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -58,8 +83,16 @@ Q_SIGNALS:
     // Emitted by publish() with the longest text posted to each column since the last
     // publish (column 0: the hosts of new rows), for views that fit their columns.
     void textsPublished(const PostedTexts &longest);
+    // Emitted by tick(): cells may have turned grey, and every "heard ... ago" has moved on.
+    void timingChanged();
+    // Emitted by publish() and tick() when silentHosts() is not what it was last time.
+    void silentHostsChanged(int silentHosts);
 
 private:
+    // Tenths of a second since the table was made: 32 bits last 13 years.
+    using Tenths = quint32;
+    static constexpr Tenths notQueued = 0xffffffff;
+
     struct Pair
     {
         int nameId = emptyPair; // into m_names, or blankName
@@ -68,20 +101,43 @@ private:
         quint16 leading = 0;
         quint16 trailing = 0;
         CompactText value;
+        Tenths heard = 0;
+        Tenths interval = 0; // smoothed; 0 while heard only once
     };
     struct Row
     {
         QString date;
         QString time;
-        std::vector<Pair> pairs; // only as long as the last pair written
-        int namedPairs = 0;      // pairs [0, namedPairs) hold non-blank names
+        std::vector<Pair> pairs;     // only as long as the last pair written
+        int namedPairs = 0;          // pairs [0, namedPairs) hold non-blank names
+        Tenths heard = 0;            // the latest of its pairs'
+        Tenths deadline = 0;         // the latest of its pairs'
+        Tenths queuedAt = notQueued; // the time its live entry in m_deadlines waits for
+        bool silent = false;
     };
+    // Rows waiting for a deadline, earliest first. A row is queued under the deadline it
+    // had then; when that comes, it is silent or queued again under its new one.
+    using Deadline = std::pair<Tenths, int>;
+    using Deadlines = std::priority_queue<Deadline, std::vector<Deadline>, std::greater<>>;
     static constexpr int emptyPair = -2;
     static constexpr int blankName = -3;
 
     int addNewRow(const Reading &reading);
     int pairFor(const Row &row, int nameId) const;
     void markDirty(int row, int firstColumn, int lastColumn);
+    Tenths clockTenths() const;
+    void hear(int rowIndex, Pair &pair, bool firstTime);
+    static Tenths deadlineOf(const Pair &pair);
+    static Tenths latestDeadline(const Row &row);
+    void queue(int rowIndex);
+    // Queues every row that is not silent afresh, dropping entries no longer needed.
+    void rebuildDeadlines();
+    bool isOverdue(const Pair &pair) const { return m_checkedAt > deadlineOf(pair); }
+    const Pair *pairAt(int row, int column) const;
+    QString description(int row, int column) const;
+    static QVariant greyed();
+    static QVariant descriptionFor(const QString &text, int role);
+    QDateTime wallTimeOf(Tenths time) const;
 
     const int m_hostLimit;
     std::vector<Row> m_rows;
@@ -91,6 +147,16 @@ private:
     TextIndex m_names;
     qint64 m_droppedHosts = 0;
     PostedTexts m_posted{columnCountTotal};
+
+    ReceiveClock m_ownClock;
+    const ReceiveClock *const m_clock;
+    const qint64 m_startMs;
+    Tenths m_receivedAt = 0; // of the batch being posted
+    Tenths m_checkedAt = 0;  // at the last tick
+    QDateTime m_wallAtCheck;
+    Deadlines m_deadlines;
+    int m_silentHosts = 0;
+    int m_toldSilentHosts = 0;
 
     // What views have been told so far.
     bool m_showPlaceholders = true;
