@@ -121,6 +121,7 @@ MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket
     connect(&m_receiver, &DatagramReceiver::listeningChanged, this,
             &MainForm::updateListeningStatus);
     connect(&m_portSetting, &PortSetting::portApplied, this, &MainForm::updateListeningStatus);
+    connect(&m_table, &ReadingsTable::silentHostsChanged, this, &MainForm::updateListeningStatus);
 
     resize(Twips::toPixels(*this, 10440, 2400) + QSize(0, menuBar()->sizeHint().height()));
     Form_Load();
@@ -201,10 +202,12 @@ QString MainForm::listeningStatus() const
 void MainForm::updateListeningStatus()
 {
     if (m_receiver.isListening()) {
-        m_status->setText(
-            m_tableFull.told()
-                ? tr("Listening on UDP port %1 \u2014 table full").arg(m_receiver.port())
-                : tr("Listening on UDP port %1").arg(m_receiver.port()));
+        QString text = m_tableFull.told()
+                           ? tr("Listening on UDP port %1 \u2014 table full").arg(m_receiver.port())
+                           : tr("Listening on UDP port %1").arg(m_receiver.port());
+        if (const int silent = m_table.silentHosts(); silent > 0)
+            text += tr(" \u00b7 %1 of %2 hosts silent").arg(silent).arg(m_table.hostCount());
+        m_status->setText(text);
         m_status->setToolTip({});
         m_status->setPalette(palette());
         return;
@@ -221,6 +224,8 @@ void MainForm::updateCounters()
     if (const QString full = m_tableFull.take(); !full.isEmpty()) {
         updateListeningStatus();
         showNotice(this, QMessageBox::Warning, full, u"tableFull"_qs);
+    } else if (m_table.silentHosts() > 0) {
+        updateListeningStatus(); // the hosts counted grow
     }
     // A field the user is typing into is left alone until the typing is done.
     if (!m_packetsReceived->isModified())

@@ -30,6 +30,11 @@ ReadingsView::ReadingsView(ReadingsTable *table, QWidget *parent)
     connect(m_copy, &QAction::triggered, this, &ReadingsView::copySelection);
     connect(m_copyAll, &QAction::triggered, this, &ReadingsView::copyAll);
     connect(table, &ReadingsTable::textsPublished, this, &ReadingsView::widen);
+    // Only what is on screen is painted again: which cells are grey is decided as they are.
+    connect(table, &ReadingsTable::timingChanged, this, [this] {
+        viewport()->update();
+        verticalHeader()->viewport()->update();
+    });
     verticalHeader()->setMaximumWidth(Twips::toPixelsX(*this, widestTwips));
 }
 
