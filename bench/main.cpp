@@ -7,6 +7,7 @@
 #include "generator.h"
 #include "processstats.h"
 #include "tablecost.h"
+#include "tickcost.h"
 #include "worstcase.h"
 
 #include "reception/readingstable.h"
@@ -233,9 +234,26 @@ int main(int argc, char *argv[])
         u"With --worst-case or --worst-case-distinct: the name's share of the room; the value "
         "takes the rest."_qs,
         u"characters"_qs);
+    const QCommandLineOption tick(
+        u"tick"_qs,
+        u"Only the time one tick of the once-a-second silence check takes with 32,766 hosts x "
+        "64 pairs, every host falling due in the same second."_qs);
     parser.addOptions({quick, soak, soakSeconds, simulator, tableOnly, worstCase, worstCaseDistinct,
-                       worstCaseName});
+                       worstCaseName, tick});
     parser.process(app);
+
+    const auto reportTick = [] {
+        const TickCost::Result cost = TickCost::measure(ReadingsTable::defaultHostLimit);
+        out() << "  one tick, " << cost.hosts << " hosts x " << cost.pairs
+              << " pairs all due in the same second: " << QString::number(cost.requeuedMs, 'f', 2)
+              << " ms when all were heard since, " << QString::number(cost.silencedMs, 'f', 2)
+              << " ms when all fall silent (" << cost.silentHosts << " silent)" << Qt::endl;
+        return cost;
+    };
+    if (parser.isSet(tick)) {
+        reportTick();
+        return 0;
+    }
 
     if (parser.isSet(worstCase) || parser.isSet(worstCaseDistinct)) {
         const bool distinct = parser.isSet(worstCaseDistinct);
@@ -388,6 +406,8 @@ int main(int argc, char *argv[])
           << QString::number(fewCost.nanosPerDatagram, 'f', 0) << " ns at " << plan.fewHosts
           << " hosts" << Qt::endl;
 
+    const TickCost::Result tickCost = reportTick();
+
     const double appShare =
         ceilingLadder.highest > 0 ? appLadder.highest / ceilingLadder.highest : 0;
     const double cpuRatio = ceilingCpu > 0 ? appBurst.cpuMicrosPerDatagram() / ceilingCpu : 0;
@@ -427,6 +447,8 @@ int main(int argc, char *argv[])
           << QString::number(stall.counterLag, 'f', 0) << " datagrams behind, every "
           << QString::number(stall.longestRefreshMs, 'f', 1) << " ms"
           << " | peak RSS " << plan.manyHosts << "x" << plan.hostReadings << " " << mb(peak)
+          << " | tick "
+          << QString::number(std::max(tickCost.requeuedMs, tickCost.silencedMs), 'f', 1) << " ms"
           << " | cost " << plan.manyHosts << " vs " << plan.fewHosts << " hosts "
           << QString::number(hostRatio, 'f', 2) << "x (table alone "
           << QString::number(tableRatio, 'f', 2) << "x) | " << QThread::idealThreadCount()
