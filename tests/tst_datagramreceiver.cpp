@@ -1,3 +1,4 @@
+#include "fakereceiveclock.h"
 #include "reception/datagramreceiver.h"
 #include "reception/datagramsocket.h"
 #include "reception/gridaddress.h"
@@ -29,6 +30,7 @@ class TestDatagramReceiver final : public QObject
     Q_OBJECT
 
 private slots:
+    void eachBatchIsTimed();
     void countsAndPosts_data();
     void countsAndPosts();
     void countsDatagramsOfTheSystemLogger();
@@ -95,6 +97,28 @@ void TestDatagramReceiver::countsAndPosts()
     QCOMPARE(GridAddress(table).cellText(1, 4), u" 46 ");
     QCOMPARE(GridAddress(table).cellText(1, 5), u" Fan");
     QCOMPARE(GridAddress(table).cellText(1, 6), u" 1200 ");
+}
+
+void TestDatagramReceiver::eachBatchIsTimed()
+{
+    FakeReceiveClock clock;
+    ReadingsTable table(nullptr, ReadingsTable::defaultHostLimit, &clock);
+    DatagramReceiver receiver(&table);
+    const quint16 port = freePort();
+    QVERIFY2(receiver.bind(QString::number(port)), qPrintable(receiver.errorString()));
+    QUdpSocket sender;
+    for (const double at : {0.0, 20.0}) {
+        clock.seconds = at;
+        sender.writeDatagram("<13>Jun 10 19:35:00 host1 senvo[CPU]: t=45 C",
+                             QHostAddress::LocalHost, port);
+        const double before = receiver.packets();
+        QTRY_COMPARE(receiver.packets(), before + 1);
+    }
+    receiver.publish();
+    clock.seconds = 30;
+    table.tick();
+    QCOMPARE(table.index(0, 4).data(Qt::AccessibleDescriptionRole).toString(),
+             u"CPU: heard 10 s ago, usually every 20 s"_qs);
 }
 
 void TestDatagramReceiver::countsDatagramsOfTheSystemLogger()

@@ -1,4 +1,5 @@
 #include "fakedatagramsocket.h"
+#include "fakereceiveclock.h"
 #include "host/module1.h"
 #include "host/twips.h"
 #include "mainwindow/mainform.h"
@@ -97,6 +98,7 @@ private slots:
     void columnsFitWhatArrives_data();
     void columnsFitWhatArrives();
     void copyFromTheTable();
+    void silentHostsAreCounted();
 
 private:
     std::unique_ptr<MainForm> makeWindow(const QByteArray &stored,
@@ -595,6 +597,26 @@ void TestMainForm::copyFromTheTable()
     QCOMPARE(menu->actions()[1]->text(), u"Copy All");
     menu->actions()[1]->trigger();
     QCOMPARE(clipboard->text(), all);
+}
+
+void TestMainForm::silentHostsAreCounted()
+{
+    const quint16 port = freePort();
+    QVERIFY(writeBytes(m_program->filePath(u"Senvo-Net.ini"_qs), QByteArray::number(port)));
+    FakeReceiveClock clock;
+    MainForm window(SettingsFile(m_program->path(), m_user->path()), nullptr, nullptr, &clock);
+    const QString listening = u"Listening on UDP port %1"_qs.arg(port);
+    window.table().beginBatch();
+    post(window, {u"a|CPU|1"_qs, u"b|CPU|1"_qs, u"c|CPU|1"_qs});
+    clock.seconds = 300;
+    window.table().tick();
+    QCOMPARE(window.listeningStatus(), listening);
+    clock.seconds = 300.1;
+    window.table().tick();
+    QCOMPARE(window.listeningStatus(), listening + u" \u00b7 3 of 3 hosts silent"_qs);
+    window.table().beginBatch();
+    post(window, {u"b|CPU|2"_qs, u"d|CPU|1"_qs});
+    QCOMPARE(window.listeningStatus(), listening + u" \u00b7 2 of 4 hosts silent"_qs);
 }
 
 QTEST_MAIN(TestMainForm)

@@ -35,10 +35,12 @@ constexpr double bytesWidth = 1095;
 
 } // namespace
 
-MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket *socket)
+MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket *socket,
+                   const ReceiveClock *clock)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                               | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                               | Qt::WindowCloseButtonHint)
+    , m_table(nullptr, ReadingsTable::defaultHostLimit, clock)
     , m_receiver(&m_table, nullptr, socket)
     , m_portSetting(settings, &m_receiver)
     , m_tableFull(m_table)
