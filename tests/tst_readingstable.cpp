@@ -482,7 +482,10 @@ void TestReadingsTable::silentHosts()
     QCOMPARE(table.silentHosts(), 2);
     QVERIFY(hostIsGrey(1));
     // Heard again: out of the count at once, without waiting for the next tick.
+    QSignalSpy headers(&table, &ReadingsTable::headerDataChanged);
     hear(85, {u"a| <i>CPU</i>"_qs});
+    QCOMPARE(headers.size(), 1);
+    QCOMPARE(headers.constFirst(), (QVariantList{QVariant::fromValue(Qt::Vertical), 0, 0}));
     QCOMPARE(table.silentHosts(), 1);
     QVERIFY(!hostIsGrey(0));
     QCOMPARE(table.index(0, 4).data(Qt::ForegroundRole), QVariant());

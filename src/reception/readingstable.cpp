@@ -141,6 +141,9 @@ void ReadingsTable::hear(int rowIndex, Pair &pair, bool firstTime)
     if (row.silent) {
         row.silent = false;
         --m_silentHosts;
+        // Its host, in the view's header, is not among the cells that changed.
+        m_wokenTop = m_wokenTop < 0 ? rowIndex : std::min(m_wokenTop, rowIndex);
+        m_wokenBottom = std::max(m_wokenBottom, rowIndex);
     }
     if (row.deadline < row.queuedAt)
         queue(rowIndex);
@@ -270,6 +273,13 @@ void ReadingsTable::publish()
     if (!m_posted.isEmpty()) {
         Q_EMIT textsPublished(m_posted);
         m_posted.clear();
+    }
+    if (m_wokenTop >= 0) {
+        const int top = m_wokenTop;
+        const int bottom = std::min(m_wokenBottom, m_publishedRows - 1);
+        m_wokenTop = m_wokenBottom = -1;
+        if (top <= bottom)
+            Q_EMIT headerDataChanged(Qt::Vertical, top, bottom);
     }
     // Hosts heard again leave the count at once.
     if (m_silentHosts != m_toldSilentHosts) {

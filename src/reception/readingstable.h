@@ -157,6 +157,8 @@ private:
     Deadlines m_deadlines;
     int m_silentHosts = 0;
     int m_toldSilentHosts = 0;
+    int m_wokenTop = -1; // rows heard again after silence since the last publish
+    int m_wokenBottom = -1;
 
     // What views have been told so far.
     bool m_showPlaceholders = true;
