@@ -55,8 +55,6 @@ private slots:
     void commandLineMistakes();
     void fallingSilent_data();
     void fallingSilent();
-    void whenHostsFallSilent_data();
-    void whenHostsFallSilent();
 };
 
 void TestSenvoSim::parserTakesEveryField_data()
@@ -400,30 +398,6 @@ void TestSenvoSim::fallingSilent()
         }
         QCOMPARE(held, heldBack);
     }
-}
-
-void TestSenvoSim::whenHostsFallSilent_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<double>("silentAfter");
-
-    QTest::newRow("halfway through the default ten seconds") << QStringList() << 5.0;
-    QTest::newRow("halfway through a duration") << QStringList{u"--duration"_qs, u"120"_qs} << 60.0;
-    QTest::newRow("a count alone") << QStringList{u"--count"_qs, u"9"_qs} << 30.0;
-    QTest::newRow("given") << QStringList{u"--duration"_qs, u"120"_qs, u"--silent-after"_qs,
-                                          u"7.5"_qs}
-                           << 7.5;
-}
-
-void TestSenvoSim::whenHostsFallSilent()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(double, silentAfter);
-
-    SimCommandLine commandLine;
-    const auto options = commandLine.parse(QStringList{u"senvo-sim"_qs} + arguments);
-    QVERIFY2(options, qPrintable(commandLine.errorText()));
-    QCOMPARE(options->silentAfter, silentAfter);
 }
 
 QTEST_GUILESS_MAIN(TestSenvoSim)

@@ -66,7 +66,7 @@ public:
     // rows and columns there are.
     QString text(int row, int column) const;
     static QString headerText(int column);
-    // As of the last tick.
+    // Counted at each tick; a host heard again leaves the count at once.
     int silentHosts() const { return m_silentHosts; }
     // When this machine last heard the host of that row, on its own clock; invalid
     // outside the rows there are.
@@ -101,8 +101,8 @@ private:
         quint16 leading = 0;
         quint16 trailing = 0;
         CompactText value;
-        Tenths heard = 0;
-        Tenths interval = 0; // smoothed; 0 while heard only once
+        Tenths heard = 0;    // when this machine last heard it
+        Tenths interval = 0; // its usual interval, smoothed; 0 while heard only once
     };
     struct Row
     {
@@ -130,7 +130,8 @@ private:
     static Tenths deadlineOf(const Pair &pair);
     static Tenths latestDeadline(const Row &row);
     void queue(int rowIndex);
-    // Queues every row that is not silent afresh, dropping entries no longer needed.
+    // Queues every row that is not silent afresh, dropping entries no longer needed, and
+    // counts the silent ones again: what rows that move or go must be followed by.
     void rebuildDeadlines();
     bool isOverdue(const Pair &pair) const { return m_checkedAt > deadlineOf(pair); }
     const Pair *pairAt(int row, int column) const;
