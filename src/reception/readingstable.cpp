@@ -11,14 +11,6 @@
 
 #include <algorithm>
 
-namespace {
-
-constexpr quint64 heardOnceLimit = 3000; // tenths: 5 minutes
-constexpr quint64 shortestLimit = 300;   // tenths: 30 seconds
-constexpr quint64 intervalsLimit = 3;
-
-} // namespace
-
 ReadingsTable::ReadingsTable(QObject *parent, int hostLimit, const ReceiveClock *clock)
     : QAbstractTableModel(parent)
     , m_hostLimit(hostLimit)
@@ -120,7 +112,8 @@ void ReadingsTable::hear(int rowIndex, Pair &pair, bool firstTime)
 {
     Row &row = m_rows[size_t(rowIndex)];
     const Tenths now = m_receivedAt;
-    const Tenths before = firstTime ? 0 : deadlineOf(pair);
+    const Tenths heardBefore = pair.heard;
+    const Tenths intervalBefore = pair.interval;
     if (!firstTime) {
         const quint64 gap = now > pair.heard ? now - pair.heard : 0;
         // A gap past overdue was an outage, not the usual rhythm: it counts as no more than
@@ -136,7 +129,7 @@ void ReadingsTable::hear(int rowIndex, Pair &pair, bool firstTime)
     const Tenths after = deadlineOf(pair);
     if (after >= row.deadline)
         row.deadline = after;
-    else if (before == row.deadline)
+    else if (!firstTime && deadline(heardBefore, intervalBefore) == row.deadline)
         row.deadline = latestDeadline(row); // rare: the pair that was last due now comes sooner
     if (row.silent) {
         row.silent = false;
@@ -147,14 +140,6 @@ void ReadingsTable::hear(int rowIndex, Pair &pair, bool firstTime)
     }
     if (row.deadline < row.queuedAt)
         queue(rowIndex);
-}
-
-ReadingsTable::Tenths ReadingsTable::deadlineOf(const Pair &pair)
-{
-    const quint64 limit = pair.interval == 0
-                              ? heardOnceLimit
-                              : std::max(shortestLimit, intervalsLimit * pair.interval);
-    return Tenths(std::min<quint64>(pair.heard + limit, notQueued - 1));
 }
 
 ReadingsTable::Tenths ReadingsTable::latestDeadline(const Row &row)

@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <algorithm>
 #include <functional>
 #include <queue>
 #include <utility>
@@ -92,6 +93,9 @@ private:
     // Tenths of a second since the table was made: 32 bits last 13 years.
     using Tenths = quint32;
     static constexpr Tenths notQueued = 0xffffffff;
+    static constexpr quint64 heardOnceLimit = 3000; // 5 minutes
+    static constexpr quint64 shortestLimit = 300;   // 30 seconds
+    static constexpr quint64 intervalsLimit = 3;
 
     struct Pair
     {
@@ -127,7 +131,13 @@ private:
     void markDirty(int row, int firstColumn, int lastColumn);
     Tenths clockTenths() const;
     void hear(int rowIndex, Pair &pair, bool firstTime);
-    static Tenths deadlineOf(const Pair &pair);
+    static Tenths deadline(Tenths heard, Tenths interval)
+    {
+        const quint64 limit =
+            interval == 0 ? heardOnceLimit : std::max(shortestLimit, intervalsLimit * interval);
+        return Tenths(std::min<quint64>(heard + limit, notQueued - 1));
+    }
+    static Tenths deadlineOf(const Pair &pair) { return deadline(pair.heard, pair.interval); }
     static Tenths latestDeadline(const Row &row);
     void queue(int rowIndex);
     // Queues every row that is not silent afresh, dropping entries no longer needed, and
