@@ -7,6 +7,7 @@
 #include "generator.h"
 #include "processstats.h"
 #include "tablecost.h"
+#include "tickcost.h"
 #include "worstcase.h"
 
 #include "reception/readingstable.h"
@@ -234,6 +235,10 @@ int main(int argc, char *argv[])
         u"With --worst-case or --worst-case-distinct: the name's share of the room; the value "
         "takes the rest."_qs,
         u"characters"_qs);
+    const QCommandLineOption tick(
+        u"tick"_qs,
+        u"Only the time one tick of the once-a-second silence check takes with 32,766 hosts x "
+        "64 pairs, every host falling due in the same second."_qs);
     const QCommandLineOption churn(
         u"churn"_qs, u"Only the peak resident memory over 10 rounds of filling the table as "
                      "--worst-case-distinct does, with new names each round, and clearing it."_qs);
@@ -241,7 +246,7 @@ int main(int argc, char *argv[])
         u"save"_qs, u"Only the time to save 32,766 hosts x 64 pairs as CSV, with short and with "
                     "the longest names and values, and the longest the window is held up."_qs);
     parser.addOptions({quick, soak, soakSeconds, simulator, tableOnly, worstCase, worstCaseDistinct,
-                       worstCaseName, churn, save});
+                       worstCaseName, churn, save, tick});
     parser.process(app);
 
     if (parser.isSet(churn)) {
@@ -280,6 +285,19 @@ int main(int argc, char *argv[])
             all = all && result.saved;
         }
         return all ? 0 : 1;
+    }
+
+    const auto reportTick = [] {
+        const TickCost::Result cost = TickCost::measure(ReadingsTable::defaultHostLimit);
+        out() << "  one tick, " << cost.hosts << " hosts x " << cost.pairs
+              << " pairs all due in the same second: " << QString::number(cost.requeuedMs, 'f', 2)
+              << " ms when all were heard since, " << QString::number(cost.silencedMs, 'f', 2)
+              << " ms when all fall silent (" << cost.silentHosts << " silent)" << Qt::endl;
+        return cost;
+    };
+    if (parser.isSet(tick)) {
+        reportTick();
+        return 0;
     }
 
     if (parser.isSet(worstCase) || parser.isSet(worstCaseDistinct)) {
@@ -446,6 +464,8 @@ int main(int argc, char *argv[])
           << QString::number(fewCost.nanosPerDatagram, 'f', 0) << " ns at " << plan.fewHosts
           << " hosts" << Qt::endl;
 
+    const TickCost::Result tickCost = reportTick();
+
     const double appShare =
         ceilingLadder.highest > 0 ? appLadder.highest / ceilingLadder.highest : 0;
     const double cpuRatio = ceilingCpu > 0 ? appBurst.cpuMicrosPerDatagram() / ceilingCpu : 0;
@@ -485,6 +505,8 @@ int main(int argc, char *argv[])
           << QString::number(stall.counterLag, 'f', 0) << " datagrams behind, every "
           << QString::number(stall.longestRefreshMs, 'f', 1) << " ms"
           << " | peak RSS " << plan.manyHosts << "x" << plan.hostReadings << " " << mb(peak)
+          << " | tick "
+          << QString::number(std::max(tickCost.requeuedMs, tickCost.silencedMs), 'f', 1) << " ms"
           << " | cost " << plan.manyHosts << " vs " << plan.fewHosts << " hosts "
           << QString::number(hostRatio, 'f', 2) << "x (table alone "
           << QString::number(tableRatio, 'f', 2) << "x) | " << QThread::idealThreadCount()

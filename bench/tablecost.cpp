@@ -52,8 +52,11 @@ qint64 post(const Round &round, quint64 count, ReadingsTable &table, Reading &re
     qsizetype begin = 0;
     qsizetype index = 0;
     for (quint64 n = 0; n < count; ++n) {
-        if (n % DatagramSocket::batchSize == 0)
+        // As the receiver reads its clocks: once per batch the socket hands over.
+        if (n % DatagramSocket::batchSize == 0) {
             arrival.startBatch();
+            table.beginBatch();
+        }
         const qsizetype end = round.ends[index];
         decodeDatagram(QByteArrayView(round.bytes).sliced(begin, end - begin), reading);
         arrival.setSender(sender);

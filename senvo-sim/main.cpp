@@ -4,6 +4,7 @@
 #include "datagramformatter.h"
 #include "datagramsender.h"
 #include "senvoversion.h"
+#include "silencing.h"
 #include "simcommandline.h"
 
 #include <QCoreApplication>
@@ -38,6 +39,12 @@ std::optional<Totals> run(const SimCommandLine::Options &options, DatagramSender
     if (options.rate > 0)
         batchSize = std::clamp(int(options.rate / 2000), 1, options.batch);
 
+    const Silencing silencing(formatter.hosts(), formatter.readings(), options.silentHosts,
+                              options.silentReadings);
+    const auto silentFrom = std::chrono::duration<double>(options.silentAfter);
+    // Datagrams held back keep their places, so that the hosts still sending keep their pace.
+    quint64 sequence = 0;
+
     Totals totals;
     const Clock::time_point start = Clock::now();
     const auto deadline = options.duration * 1e9 < double(Clock::duration::max().count())
@@ -51,10 +58,9 @@ std::optional<Totals> run(const SimCommandLine::Options &options, DatagramSender
     while (totals.datagrams < options.count) {
         Clock::time_point now = Clock::now();
         if (options.rate > 0) {
-            const auto due =
-                start
-                + std::chrono::duration_cast<Clock::duration>(
-                    std::chrono::duration<double>(double(totals.datagrams) / options.rate));
+            const auto due = start
+                             + std::chrono::duration_cast<Clock::duration>(
+                                 std::chrono::duration<double>(double(sequence) / options.rate));
             if (due > now) {
                 std::this_thread::sleep_until(std::min(due, deadline));
                 now = Clock::now();
@@ -68,13 +74,19 @@ std::optional<Totals> run(const SimCommandLine::Options &options, DatagramSender
             formatter.setTimestamp(QDateTime::currentDateTime());
         }
 
-        const auto size =
+        const auto places =
             int(std::min<quint64>(quint64(batchSize), options.count - totals.datagrams));
-        for (int i = 0; i < size; ++i) {
-            const int length =
-                formatter.format(totals.datagrams + quint64(i), storage[size_t(i)].data());
-            batch[size_t(i)] = QByteArrayView(storage[size_t(i)].data(), length);
+        const bool silenced = !silencing.isEmpty() && now - start >= silentFrom;
+        int size = 0;
+        for (int i = 0; i < places; ++i, ++sequence) {
+            if (silenced && silencing.holdsBack(sequence))
+                continue;
+            const int length = formatter.format(sequence, storage[size_t(size)].data());
+            batch[size_t(size)] = QByteArrayView(storage[size_t(size)].data(), length);
+            ++size;
         }
+        if (size == 0)
+            continue;
         const int sent = sender.send(std::span(batch.data(), size_t(size)));
         if (sent < 0) {
             *error = sender.errorString();

@@ -36,11 +36,22 @@ SimCommandLine::SimCommandLine()
                  u"seconds"_qs)
     , m_batch(u"batch"_qs, u"Datagrams per system call, 1 to 64."_qs, u"n"_qs, u"64"_qs)
     , m_portable(u"portable"_qs, u"Send one datagram per call through QUdpSocket."_qs)
+    , m_silentHosts(u"silent-hosts"_qs,
+                    u"Part way through (see --silent-after), the last n hosts stop sending."_qs,
+                    u"n"_qs, u"0"_qs)
+    , m_silentReading(u"silent-reading"_qs,
+                      u"Part way through, the first n hosts stop sending their last reading "
+                      "and go on sending the others."_qs,
+                      u"n"_qs, u"0"_qs)
+    , m_silentAfter(u"silent-after"_qs,
+                    u"When hosts and readings fall silent (default: halfway through "
+                    "--duration, else after 30 seconds)."_qs,
+                    u"seconds"_qs)
 {
     m_parser.setApplicationDescription(
         u"Sends the readings of simulated hosts to a Senvo-Net receiver as syslog datagrams."_qs);
     m_parser.addOptions({m_host, m_port, m_hosts, m_readings, m_rate, m_burst, m_count, m_duration,
-                         m_batch, m_portable});
+                         m_batch, m_portable, m_silentHosts, m_silentReading, m_silentAfter});
 }
 
 std::optional<SimCommandLine::Options> SimCommandLine::fail(const QString &text)
@@ -103,5 +114,22 @@ std::optional<SimCommandLine::Options> SimCommandLine::parse(const QStringList &
     if (!ok || options.batch < 1 || options.batch > DatagramSender::maxBatch)
         return fail(u"--batch takes a number from 1 to %1"_qs.arg(DatagramSender::maxBatch));
     options.portable = m_parser.isSet(m_portable);
+
+    // Some hosts keep sending, so that a run with a count still ends.
+    options.silentHosts = m_parser.value(m_silentHosts).toInt(&ok);
+    if (!ok || options.silentHosts < 0 || options.silentHosts >= options.hosts)
+        return fail(u"--silent-hosts takes a number from 0 to one less than --hosts"_qs);
+    options.silentReadings = m_parser.value(m_silentReading).toInt(&ok);
+    if (!ok || options.silentReadings < 0 || options.silentReadings > options.hosts)
+        return fail(u"--silent-reading takes a number from 0 to --hosts"_qs);
+    if (options.silentReadings > 0 && options.readings < 2)
+        return fail(u"--silent-reading needs hosts of at least two --readings"_qs);
+    if (m_parser.isSet(m_silentAfter)) {
+        options.silentAfter = m_parser.value(m_silentAfter).toDouble(&ok);
+        if (!ok || !std::isfinite(options.silentAfter) || options.silentAfter < 0)
+            return fail(u"--silent-after takes a number of seconds"_qs);
+    } else if (std::isfinite(options.duration)) {
+        options.silentAfter = options.duration / 2;
+    }
     return options;
 }

@@ -28,6 +28,11 @@ public:
         double duration = std::numeric_limits<double>::infinity(); // seconds
         int batch = DatagramSender::maxBatch;
         bool portable = false;
+        // Part way through, the last silentHosts hosts stop sending, and the first
+        // silentReadings hosts stop sending their last reading.
+        int silentHosts = 0;
+        int silentReadings = 0;
+        double silentAfter = 30; // seconds
     };
 
     SimCommandLine();
@@ -57,6 +62,9 @@ private:
     const QCommandLineOption m_duration;
     const QCommandLineOption m_batch;
     const QCommandLineOption m_portable;
+    const QCommandLineOption m_silentHosts;
+    const QCommandLineOption m_silentReading;
+    const QCommandLineOption m_silentAfter;
     bool m_wantsHelp = false;
     bool m_wantsVersion = false;
     QString m_errorText;

@@ -1,3 +1,4 @@
+#include "fakereceiveclock.h"
 #include "reception/datagramreceiver.h"
 #include "reception/datagramsocket.h"
 #include "reception/gridaddress.h"
@@ -29,6 +30,7 @@ class TestDatagramReceiver final : public QObject
     Q_OBJECT
 
 private slots:
+    void eachBatchIsTimed();
     void countsAndPosts_data();
     void countsAndPosts();
     void showsTheSenderOfAHostlessDatagram_data();
@@ -131,6 +133,28 @@ void TestDatagramReceiver::countsDatagramsOfTheSystemLogger_data()
     QTest::newRow("RFC 3164") << u"--rfc3164"_qs;
     QTest::newRow("RFC 5424, logger's default") << u"--rfc5424"_qs;
     QTest::newRow("RFC 5424 without time quality") << u"--rfc5424=notq"_qs;
+}
+
+void TestDatagramReceiver::eachBatchIsTimed()
+{
+    FakeReceiveClock clock;
+    ReadingsTable table(nullptr, ReadingsTable::defaultHostLimit, &clock);
+    DatagramReceiver receiver(&table);
+    const quint16 port = freePort();
+    QVERIFY2(receiver.bind(QString::number(port)), qPrintable(receiver.errorString()));
+    QUdpSocket sender;
+    for (const double at : {0.0, 20.0}) {
+        clock.seconds = at;
+        sender.writeDatagram("<13>Jun 10 19:35:00 host1 senvo[CPU]: t=45 C",
+                             QHostAddress::LocalHost, port);
+        const double before = receiver.packets();
+        QTRY_COMPARE(receiver.packets(), before + 1);
+    }
+    receiver.publish();
+    clock.seconds = 30;
+    table.tick();
+    QCOMPARE(table.index(0, 4).data(Qt::AccessibleDescriptionRole).toString(),
+             u"CPU: heard 10 s ago, usually every 20 s"_qs);
 }
 
 void TestDatagramReceiver::countsDatagramsOfTheSystemLogger()

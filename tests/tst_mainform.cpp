@@ -1,4 +1,5 @@
 #include "fakedatagramsocket.h"
+#include "fakereceiveclock.h"
 #include "host/module1.h"
 #include "host/twips.h"
 #include "mainwindow/mainform.h"
@@ -103,6 +104,7 @@ private slots:
     void menus();
     void findRemoveAndClear();
     void saveTheTable();
+    void silentHostsAreCounted();
 
 private:
     std::unique_ptr<MainForm> makeWindow(const QByteArray &stored,
@@ -705,9 +707,15 @@ void TestMainForm::saveTheTable()
     QVERIFY(window->saveTable(path));
     QTRY_COMPARE(finished.size(), 1);
     QVERIFY(finished[0][0].toBool());
+    // When this machine last heard each host, on its own clock.
+    const auto heard = [&window](int row) {
+        return window->table().lastHeard(row).toString(u"yyyy-MM-dd hh:mm:ss"_qs).toUtf8();
+    };
     QCOMPARE(readBytes(path), QByteArray(CsvTable::byteOrderMark)
-                                  + "Host,Date,Time,Name 1,Value 1\r\n"
-                                    "a,Jun 10,19:35:00,n,1\r\nab,Jun 10,19:35:00,n,3\r\n");
+                                  + "Host,Date,Time,Last heard,Name 1,Value 1\r\n"
+                                    "a,Jun 10,19:35:00,"
+                                  + heard(0) + ",n,1\r\nab,Jun 10,19:35:00," + heard(2)
+                                  + ",n,3\r\n");
     QTRY_VERIFY(window->findChild<QMessageBox *>(u"tableSaved"_qs));
 
     // Told with the reason, and nothing written.
@@ -719,6 +727,26 @@ void TestMainForm::saveTheTable()
              qPrintable(notice->text()));
     QVERIFY(notice->text().count(u'\n') >= 1);
     QCOMPARE(finished.size(), 1);
+}
+
+void TestMainForm::silentHostsAreCounted()
+{
+    const quint16 port = freePort();
+    QVERIFY(writeBytes(m_program->filePath(u"Senvo-Net.ini"_qs), QByteArray::number(port)));
+    FakeReceiveClock clock;
+    MainForm window(SettingsFile(m_program->path(), m_user->path()), nullptr, nullptr, &clock);
+    const QString listening = u"Listening on UDP port %1"_qs.arg(port);
+    window.table().beginBatch();
+    post(window, {u"a|CPU|1"_qs, u"b|CPU|1"_qs, u"c|CPU|1"_qs});
+    clock.seconds = 300;
+    window.table().tick();
+    QCOMPARE(window.listeningStatus(), listening);
+    clock.seconds = 300.1;
+    window.table().tick();
+    QCOMPARE(window.listeningStatus(), listening + u" \u00b7 3 of 3 hosts silent"_qs);
+    window.table().beginBatch();
+    post(window, {u"b|CPU|2"_qs, u"d|CPU|1"_qs});
+    QCOMPARE(window.listeningStatus(), listening + u" \u00b7 2 of 4 hosts silent"_qs);
 }
 
 QTEST_MAIN(TestMainForm)

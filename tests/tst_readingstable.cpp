@@ -1,3 +1,4 @@
+#include "fakereceiveclock.h"
 #include "oracle.h"
 #include "reception/gridaddress.h"
 #include "reception/hostfilter.h"
@@ -7,6 +8,8 @@
 
 #include <QAbstractItemModelTester>
 #include <QColor>
+#include <QGuiApplication>
+#include <QPalette>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTest>
@@ -51,6 +54,9 @@ private slots:
     void removalMakesRoom();
     void hostFilter_data();
     void hostFilter();
+    void overdue_data();
+    void overdue();
+    void silentHosts();
 };
 
 void TestReadingsTable::header()
@@ -523,6 +529,133 @@ void TestReadingsTable::hostFilter()
     QCOMPARE(filter.countText(), count);
     for (int row = 0; row < filter.shownHostCount(); ++row)
         QCOMPARE(filter.headerData(row, Qt::Vertical).toString(), shown[row]);
+}
+
+void TestReadingsTable::overdue_data()
+{
+    QTest::addColumn<QList<double>>("heardAt"); // seconds; a tick comes before each
+    QTest::addColumn<double>("checkedAt");      // the last tick, when later than the last heard
+    QTest::addColumn<bool>("overdue");
+    QTest::addColumn<QString>("description");
+
+    QTest::newRow("heard once, 5 minutes")
+        << QList<double>{0} << 300.0 << false << u"CPU: heard 5 min ago, only once so far"_qs;
+    QTest::newRow("heard once, past 5 minutes")
+        << QList<double>{0} << 300.1 << true
+        << u"CPU: heard 5 min ago, only once so far; overdue"_qs;
+    QTest::newRow("three usual intervals") << QList<double>{0, 60, 120} << 300.0 << false
+                                           << u"CPU: heard 3 min ago, usually every 60 s"_qs;
+    QTest::newRow("past three usual intervals")
+        << QList<double>{0, 60, 120} << 300.1 << true
+        << u"CPU: heard 3 min ago, usually every 60 s; overdue"_qs;
+    QTest::newRow("one lost datagram") << QList<double>{0, 60, 120} << 250.0 << false
+                                       << u"CPU: heard 2 min 10 s ago, usually every 60 s"_qs;
+    QTest::newRow("after one lost datagram") << QList<double>{0, 60, 120, 240} << 420.0 << false
+                                             << u"CPU: heard 3 min ago, usually every 75 s"_qs;
+    QTest::newRow("never sooner than 30 s") << QList<double>{0, 2, 4, 6} << 36.0 << false
+                                            << u"CPU: heard 30 s ago, usually every 2 s"_qs;
+    QTest::newRow("past 30 s") << QList<double>{0, 2.5, 5, 7.5} << 37.6 << true
+                               << u"CPU: heard 30 s ago, usually every 2.5 s; overdue"_qs;
+    QTest::newRow("heard again, current at once") << QList<double>{0, 60, 600} << 600.0 << false
+                                                  << u"CPU: heard 0 s ago, usually every 90 s"_qs;
+}
+
+void TestReadingsTable::overdue()
+{
+    QFETCH(QList<double>, heardAt);
+    QFETCH(double, checkedAt);
+    QFETCH(bool, overdue);
+    QFETCH(QString, description);
+
+    FakeReceiveClock clock;
+    ReadingsTable table(nullptr, ReadingsTable::defaultHostLimit, &clock);
+    QAbstractItemModelTester tester(&table, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    for (const double at : heardAt) {
+        clock.seconds = at;
+        table.tick();
+        table.beginBatch();
+        table.fillgrid(makeReading(u"host1"_qs, u" CPU"_qs, u" 45 "_qs));
+        table.publish();
+    }
+    clock.seconds = checkedAt;
+    if (checkedAt > heardAt.constLast())
+        table.tick();
+
+    const QColor grey = QGuiApplication::palette().color(QPalette::Disabled, QPalette::Text);
+    const QModelIndex name = table.index(0, 3);
+    const QModelIndex value = table.index(0, 4);
+    QCOMPARE(name.data(Qt::ForegroundRole).value<QColor>(), overdue ? grey : QColor(Qt::blue));
+    QCOMPARE(value.data(Qt::ForegroundRole), overdue ? QVariant(grey) : QVariant());
+    for (const QModelIndex &cell : {name, value}) {
+        QCOMPARE(cell.data(Qt::AccessibleDescriptionRole).toString(), description);
+        QVERIFY(cell.data(Qt::ToolTipRole).toString().contains(description));
+    }
+    QVERIFY(!table.index(0, 5).data(Qt::ToolTipRole).isValid());
+    // One pair alone: the host is silent exactly when it is overdue.
+    QCOMPARE(table.silentHosts(), overdue ? 1 : 0);
+}
+
+void TestReadingsTable::silentHosts()
+{
+    FakeReceiveClock clock;
+    ReadingsTable table(nullptr, ReadingsTable::defaultHostLimit, &clock);
+    QAbstractItemModelTester tester(&table, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QSignalSpy counted(&table, &ReadingsTable::silentHostsChanged);
+    const auto hear = [&](double at, const QStringList &readings) {
+        clock.seconds = at;
+        table.beginBatch();
+        for (const QString &line : readings) {
+            const QStringList f = line.split(u'|');
+            table.fillgrid(makeReading(f[0], f[1], u" 1 "_qs));
+        }
+        table.publish();
+    };
+    const auto tickAt = [&](double at) {
+        clock.seconds = at;
+        table.tick();
+    };
+    const QColor grey = QGuiApplication::palette().color(QPalette::Disabled, QPalette::Text);
+    const auto hostIsGrey = [&](int row) {
+        return table.headerData(row, Qt::Vertical, Qt::ForegroundRole) == QVariant(grey)
+               && table.index(row, 1).data(Qt::ForegroundRole) == QVariant(grey);
+    };
+
+    // Every 10 s, so overdue after 30 s; b's Fan, heard later, after 41 s more.
+    for (const double at : {0.0, 10.0})
+        hear(at, {u"a| <i>CPU</i>"_qs, u"b| CPU"_qs, u"b| Fan"_qs});
+    hear(35, {u"b| Fan"_qs});
+    tickAt(40.1);
+    QCOMPARE(table.silentHosts(), 1);
+    QVERIFY(hostIsGrey(0));
+    QVERIFY(!hostIsGrey(1));
+    QCOMPARE(table.index(1, 3).data(Qt::ForegroundRole).value<QColor>(), grey);
+    QCOMPARE(table.index(1, 5).data(Qt::ForegroundRole).value<QColor>(), QColor(Qt::blue));
+    QCOMPARE(table.lastHeard(0), clock.wallAtZero.addSecs(10));
+    QCOMPARE(table.headerData(0, Qt::Vertical, Qt::AccessibleDescriptionRole).toString(),
+             u"a: last heard 2026-03-01 12:00:10, 30 s ago; silent, every reading overdue"_qs);
+    QCOMPARE(table.index(1, 2).data(Qt::AccessibleDescriptionRole).toString(),
+             u"b: last heard 2026-03-01 12:00:35, 5.1 s ago"_qs);
+    // A name that looks like markup is shown as it is.
+    QVERIFY(table.index(0, 3)
+                .data(Qt::ToolTipRole)
+                .toString()
+                .contains(u"&lt;i&gt;CPU&lt;/i&gt;: heard 30 s ago"));
+
+    tickAt(80);
+    QCOMPARE(table.silentHosts(), 2);
+    QVERIFY(hostIsGrey(1));
+    // Heard again: out of the count at once, without waiting for the next tick.
+    QSignalSpy headers(&table, &ReadingsTable::headerDataChanged);
+    hear(85, {u"a| <i>CPU</i>"_qs});
+    QCOMPARE(headers.size(), 1);
+    QCOMPARE(headers.constFirst(), (QVariantList{QVariant::fromValue(Qt::Vertical), 0, 0}));
+    QCOMPARE(table.silentHosts(), 1);
+    QVERIFY(!hostIsGrey(0));
+    QCOMPARE(table.index(0, 4).data(Qt::ForegroundRole), QVariant());
+    QCOMPARE(table.lastHeard(0), clock.wallAtZero.addSecs(85));
+    QCOMPARE(counted.size(), 3);
+    QCOMPARE(counted.constLast().constFirst().toInt(), 1);
+    QVERIFY(!table.lastHeard(2).isValid());
 }
 
 QTEST_APPLESS_MAIN(TestReadingsTable)

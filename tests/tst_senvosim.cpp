@@ -3,6 +3,7 @@
 #include "reception/arrival.h"
 #include "reception/reading.h"
 #include "reception/readingparser.h"
+#include "silencing.h"
 #include "simcommandline.h"
 
 #include <QLocale>
@@ -53,6 +54,8 @@ private slots:
     void commandLine();
     void commandLineMistakes_data();
     void commandLineMistakes();
+    void fallingSilent_data();
+    void fallingSilent();
 };
 
 void TestSenvoSim::parserTakesEveryField_data()
@@ -341,6 +344,14 @@ void TestSenvoSim::commandLineMistakes_data()
     QTest::newRow("batch too large") << QStringList{u"--batch"_qs, u"65"_qs} << u"--batch"_qs;
     QTest::newRow("unknown option") << QStringList{u"--fast"_qs} << u"fast"_qs;
     QTest::newRow("stray argument") << QStringList{u"5140"_qs} << u"5140"_qs;
+    QTest::newRow("every host silent")
+        << QStringList{u"--hosts"_qs, u"3"_qs, u"--silent-hosts"_qs, u"3"_qs}
+        << u"--silent-hosts"_qs;
+    QTest::newRow("a silent reading of hosts with one")
+        << QStringList{u"--readings"_qs, u"1"_qs, u"--silent-reading"_qs, u"1"_qs}
+        << u"--silent-reading"_qs;
+    QTest::newRow("silent before the start")
+        << QStringList{u"--silent-after"_qs, u"-1"_qs} << u"--silent-after"_qs;
 }
 
 void TestSenvoSim::commandLineMistakes()
@@ -352,6 +363,43 @@ void TestSenvoSim::commandLineMistakes()
     QVERIFY(!commandLine.parse(QStringList{u"senvo-sim"_qs} + arguments));
     QVERIFY(!commandLine.wantsHelp());
     QVERIFY2(commandLine.errorText().contains(complaint), qPrintable(commandLine.errorText()));
+}
+
+void TestSenvoSim::fallingSilent_data()
+{
+    QTest::addColumn<int>("silentHosts");
+    QTest::addColumn<int>("silentReadings");
+    QTest::addColumn<QStringList>("heldBack"); // "host:reading", of 5 hosts x 3 readings
+
+    QTest::newRow("none") << 0 << 0 << QStringList();
+    QTest::newRow("the last two hosts")
+        << 2 << 0 << QStringList{u"3:0"_qs, u"4:0"_qs, u"3:1"_qs, u"4:1"_qs, u"3:2"_qs, u"4:2"_qs};
+    QTest::newRow("the last reading of the first host") << 0 << 1 << QStringList{u"0:2"_qs};
+    QTest::newRow("both") << 1 << 2
+                          << QStringList{u"4:0"_qs, u"4:1"_qs, u"0:2"_qs, u"1:2"_qs, u"4:2"_qs};
+}
+
+void TestSenvoSim::fallingSilent()
+{
+    QFETCH(int, silentHosts);
+    QFETCH(int, silentReadings);
+    QFETCH(QStringList, heldBack);
+
+    const DatagramFormatter formatter(5, 3);
+    const Silencing silencing(5, 3, silentHosts, silentReadings);
+    QCOMPARE(silencing.isEmpty(), heldBack.isEmpty());
+    // Every round alike.
+    for (const quint64 round : {0, 7}) {
+        QStringList held;
+        for (quint64 i = 0; i < formatter.roundLength(); ++i) {
+            const quint64 sequence = round * formatter.roundLength() + i;
+            if (silencing.holdsBack(sequence)) {
+                const DatagramFormatter::Sample sample = formatter.sample(sequence);
+                held << u"%1:%2"_qs.arg(sample.host).arg(sample.reading);
+            }
+        }
+        QCOMPARE(held, heldBack);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestSenvoSim)

@@ -43,10 +43,12 @@ constexpr double bytesWidth = 1095;
 
 } // namespace
 
-MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket *socket)
+MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket *socket,
+                   const ReceiveClock *clock)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                               | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                               | Qt::WindowCloseButtonHint)
+    , m_table(nullptr, ReadingsTable::defaultHostLimit, clock)
     , m_receiver(&m_table, nullptr, socket)
     , m_portSetting(settings, &m_receiver)
     , m_tableFull(m_table)
@@ -142,6 +144,7 @@ MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket
     connect(&m_receiver, &DatagramReceiver::listeningChanged, this,
             &MainForm::updateListeningStatus);
     connect(&m_portSetting, &PortSetting::portApplied, this, &MainForm::updateListeningStatus);
+    connect(&m_table, &ReadingsTable::silentHostsChanged, this, &MainForm::updateListeningStatus);
 
     resize(Twips::toPixels(*this, 10440, 2400) + QSize(0, menuBar()->sizeHint().height()));
     Form_Load();
@@ -321,7 +324,9 @@ bool MainForm::saveTable(const QString &path)
     m_saveFolder = QFileInfo(path).absolutePath();
     // Everything received so far is shown, and so saved.
     m_receiver.publish();
-    auto *saver = new TableSaver(&m_table, m_grid->hostFilter()->tableRows(), {}, path, this);
+    auto *saver = new TableSaver(
+        &m_table, m_grid->hostFilter()->tableRows(),
+        [table = &m_table](int row) { return table->lastHeard(row); }, path, this);
     if (!saver->start()) {
         showNotice(this, QMessageBox::Warning,
                    tr("The table could not be saved to %1:\n%2")
@@ -403,10 +408,12 @@ void MainForm::updateListeningStatus()
         return;
     }
     if (m_receiver.isListening()) {
-        m_status->setText(
-            m_tableFull.told()
-                ? tr("Listening on UDP port %1 \u2014 table full").arg(m_receiver.port())
-                : tr("Listening on UDP port %1").arg(m_receiver.port()));
+        QString text = m_tableFull.told()
+                           ? tr("Listening on UDP port %1 \u2014 table full").arg(m_receiver.port())
+                           : tr("Listening on UDP port %1").arg(m_receiver.port());
+        if (const int silent = m_table.silentHosts(); silent > 0)
+            text += tr(" \u00b7 %1 of %2 hosts silent").arg(silent).arg(m_table.hostCount());
+        m_status->setText(text);
         m_status->setToolTip({});
         m_status->setPalette(palette());
         return;
@@ -423,6 +430,8 @@ void MainForm::updateCounters()
     if (const QString full = m_tableFull.take(); !full.isEmpty()) {
         updateListeningStatus();
         showNotice(this, QMessageBox::Warning, full, u"tableFull"_qs);
+    } else if (m_table.silentHosts() > 0) {
+        updateListeningStatus(); // the hosts counted grow
     }
     updateFindCount();
     // A field the user is typing into is left alone until the typing is done.

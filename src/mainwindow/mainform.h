@@ -33,9 +33,10 @@ public:
     static constexpr double tableWidthMargin = 325;
     static constexpr double tableHeightMargin = 900;
 
-    // Takes ownership of socket; without one the platform's own is used.
+    // Takes ownership of socket; without one the platform's own is used. The table reads
+    // the time from clock, which must outlive the window, or from its own.
     explicit MainForm(const SettingsFile &settings, QWidget *parent = nullptr,
-                      DatagramSocket *socket = nullptr);
+                      DatagramSocket *socket = nullptr, const ReceiveClock *clock = nullptr);
     ~MainForm() override;
 
     DatagramReceiver &receiver() { return m_receiver; }

@@ -39,6 +39,11 @@ ReadingsView::ReadingsView(ReadingsTable *table, QWidget *parent)
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ReadingsView::updateActions);
     connect(table, &ReadingsTable::textsPublished, this, &ReadingsView::widen);
+    // Only what is on screen is painted again: which cells are grey is decided as they are.
+    connect(table, &ReadingsTable::timingChanged, this, [this] {
+        viewport()->update();
+        verticalHeader()->viewport()->update();
+    });
     verticalHeader()->setMaximumWidth(Twips::toPixelsX(*this, widestTwips));
     updateActions();
 }

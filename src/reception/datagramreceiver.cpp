@@ -17,6 +17,9 @@ DatagramReceiver::DatagramReceiver(ReadingsTable *table, QObject *parent, Datagr
     m_publishTimer.setSingleShot(true);
     m_publishTimer.setInterval(defaultPublishIntervalMs);
     connect(&m_publishTimer, &QTimer::timeout, this, &DatagramReceiver::publish);
+    m_tickTimer.setInterval(tickIntervalMs);
+    connect(&m_tickTimer, &QTimer::timeout, m_table, &ReadingsTable::tick);
+    m_tickTimer.start();
     connect(m_socket, &DatagramSocket::readyRead, this, &DatagramReceiver::drain);
 }
 
@@ -106,6 +109,8 @@ void DatagramReceiver::drain()
     while (handled < maxPerWakeUp) {
         const int count = m_socket->receive(batch, senders);
         m_arrival.startBatch();
+        if (count > 0)
+            m_table->beginBatch();
         for (int i = 0; i < count; ++i) {
             // Counted before parsing: a datagram counts whatever the parser makes of it.
             decodeDatagram(batch[i], m_reading);

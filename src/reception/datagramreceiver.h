@@ -24,6 +24,8 @@ public:
     // Datagrams handled per wake-up of the event loop before input and painting get a turn.
     static constexpr int maxPerWakeUp = 1024;
     static constexpr int defaultPublishIntervalMs = 20;
+    // How often the table looks for readings and hosts that fell silent.
+    static constexpr int tickIntervalMs = 1000;
 
     // Takes ownership of socket; without one the platform's own is used.
     explicit DatagramReceiver(ReadingsTable *table, QObject *parent = nullptr,
@@ -67,4 +69,5 @@ private:
     quint16 m_port = 0;
     QString m_errorString;
     QTimer m_publishTimer;
+    QTimer m_tickTimer;
 };

@@ -1,17 +1,34 @@
 #include "readingstable.h"
 
 #include "displaytext.h"
+#include "durationtext.h"
 #include "reading.h"
 #include "textfield.h"
 
 #include <QColor>
+#include <QGuiApplication>
+#include <QPalette>
 
 #include <algorithm>
 
-ReadingsTable::ReadingsTable(QObject *parent, int hostLimit)
+ReadingsTable::ReadingsTable(QObject *parent, int hostLimit, const ReceiveClock *clock)
     : QAbstractTableModel(parent)
     , m_hostLimit(hostLimit)
+    , m_clock(clock ? clock : &m_ownClock)
+    , m_startMs(m_clock->elapsedMs())
+    , m_wallAtCheck(m_clock->wallTime())
 {
+}
+
+ReadingsTable::Tenths ReadingsTable::clockTenths() const
+{
+    const qint64 tenths = (m_clock->elapsedMs() - m_startMs) / 100;
+    return Tenths(std::clamp<qint64>(tenths, 0, notQueued - 1));
+}
+
+void ReadingsTable::beginBatch()
+{
+    m_receivedAt = clockTenths();
 }
 
 void ReadingsTable::fillgrid(const Reading &reading)
@@ -41,6 +58,7 @@ void ReadingsTable::fillgrid(const Reading &reading)
     const auto trailing = quint16(name.size() - leading - trimmed.size());
     const bool renamed =
         pair.name != nameId || pair.leading != leading || pair.trailing != trailing;
+    const bool firstTime = pair.name == NameId::none();
     if (!pair.name.isKept() && nameId.isKept())
         ++row.namedPairs;
     pair.name = nameId;
@@ -49,6 +67,7 @@ void ReadingsTable::fillgrid(const Reading &reading)
     pair.value.assign(reading.value);
     assignText(row.date, reading.date);
     assignText(row.time, reading.time);
+    hear(rowIndex, pair, firstTime);
 
     const int nameColumn = firstNameColumn + 2 * pairIndex;
     if (renamed)
@@ -92,6 +111,117 @@ int ReadingsTable::addNewRow(const Reading &reading)
     return row;
 }
 
+void ReadingsTable::hear(int rowIndex, Pair &pair, bool firstTime)
+{
+    Row &row = m_rows[size_t(rowIndex)];
+    const Tenths now = m_receivedAt;
+    const Tenths heardBefore = pair.heard;
+    const Tenths intervalBefore = pair.interval;
+    if (!firstTime) {
+        const quint64 gap = now > pair.heard ? now - pair.heard : 0;
+        // A gap past overdue was an outage, not the usual rhythm: it counts as no more than
+        // that, so that one outage does not hide the next for long, while a sender that
+        // slowed down for good is followed within a few reports.
+        const quint64 sample = std::max<quint64>(
+            1, pair.interval == 0 ? gap : std::min(gap, intervalsLimit * pair.interval));
+        pair.interval =
+            Tenths(pair.interval == 0 ? sample : (3 * quint64(pair.interval) + sample + 2) / 4);
+    }
+    pair.heard = now;
+    row.heard = now;
+    const Tenths after = deadlineOf(pair);
+    if (after >= row.deadline)
+        row.deadline = after;
+    else if (!firstTime && deadline(heardBefore, intervalBefore) == row.deadline)
+        row.deadline = latestDeadline(row); // rare: the pair that was last due now comes sooner
+    if (row.silent) {
+        row.silent = false;
+        --m_silentHosts;
+        // Its host, in the view's header, is not among the cells that changed.
+        m_wokenTop = m_wokenTop < 0 ? rowIndex : std::min(m_wokenTop, rowIndex);
+        m_wokenBottom = std::max(m_wokenBottom, rowIndex);
+    }
+    if (row.deadline < row.queuedAt)
+        queue(rowIndex);
+}
+
+ReadingsTable::Tenths ReadingsTable::latestDeadline(const Row &row)
+{
+    Tenths latest = 0;
+    for (const Pair &pair : row.pairs) {
+        if (pair.name != NameId::none())
+            latest = std::max(latest, deadlineOf(pair));
+    }
+    return latest;
+}
+
+void ReadingsTable::queue(int rowIndex)
+{
+    Row &row = m_rows[size_t(rowIndex)];
+    row.queuedAt = row.deadline;
+    m_deadlines.emplace(row.deadline, rowIndex);
+    // Entries left behind by deadlines that came sooner are dropped now and then, so that
+    // a sender cannot make the queue grow without end.
+    if (m_deadlines.size() > 2 * m_rows.size() + 1024)
+        rebuildDeadlines();
+}
+
+void ReadingsTable::rebuildDeadlines()
+{
+    std::vector<Deadline> entries;
+    entries.reserve(m_rows.size());
+    m_silentHosts = 0;
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        Row &row = m_rows[i];
+        if (row.silent) {
+            row.queuedAt = notQueued;
+            ++m_silentHosts;
+            continue;
+        }
+        row.queuedAt = row.deadline;
+        entries.emplace_back(row.deadline, int(i));
+    }
+    m_deadlines = Deadlines(std::greater<>(), std::move(entries));
+}
+
+void ReadingsTable::tick()
+{
+    m_checkedAt = clockTenths();
+    m_wallAtCheck = m_clock->wallTime();
+    while (!m_deadlines.empty() && m_deadlines.top().first < m_checkedAt) {
+        const auto [due, rowIndex] = m_deadlines.top();
+        m_deadlines.pop();
+        Row &row = m_rows[size_t(rowIndex)];
+        if (row.silent || row.queuedAt != due)
+            continue; // an entry left behind
+        if (row.deadline < m_checkedAt) {
+            row.silent = true;
+            row.queuedAt = notQueued;
+            ++m_silentHosts;
+        } else {
+            queue(rowIndex);
+        }
+    }
+    if (m_publishedRows > 0)
+        Q_EMIT timingChanged();
+    if (m_silentHosts != m_toldSilentHosts) {
+        m_toldSilentHosts = m_silentHosts;
+        Q_EMIT silentHostsChanged(m_silentHosts);
+    }
+}
+
+QDateTime ReadingsTable::wallTimeOf(Tenths time) const
+{
+    return m_wallAtCheck.addMSecs((qint64(time) - qint64(m_checkedAt)) * 100);
+}
+
+QDateTime ReadingsTable::lastHeard(int row) const
+{
+    if (row < 0 || row >= hostCount())
+        return {};
+    return wallTimeOf(m_rows[size_t(storedRow(row))].heard);
+}
+
 void ReadingsTable::markDirty(int row, int firstColumn, int lastColumn)
 {
     if (row >= m_publishedRows)
@@ -131,6 +261,18 @@ void ReadingsTable::publish()
     if (!m_posted.isEmpty()) {
         Q_EMIT textsPublished(m_posted);
         m_posted.clear();
+    }
+    if (m_wokenTop >= 0) {
+        const int top = m_wokenTop;
+        const int bottom = std::min(m_wokenBottom, m_publishedRows - 1);
+        m_wokenTop = m_wokenBottom = -1;
+        if (top <= bottom)
+            Q_EMIT headerDataChanged(Qt::Vertical, top, bottom);
+    }
+    // Hosts heard again leave the count at once.
+    if (m_silentHosts != m_toldSilentHosts) {
+        m_toldSilentHosts = m_silentHosts;
+        Q_EMIT silentHostsChanged(m_silentHosts);
     }
 }
 
@@ -205,6 +347,8 @@ void ReadingsTable::compact(const std::vector<bool> &dropped)
     m_names = std::move(names);
     m_goneRuns.clear();
     m_publishedRows = hostCount();
+    m_wokenTop = m_wokenBottom = -1;
+    rebuildDeadlines();
 }
 
 // Where a row that views see is stored. Only while views are told of a removal do the two
@@ -263,6 +407,58 @@ QString ReadingsTable::text(int row, int column) const
     return QString(pair.leading, u' ') + name + QString(pair.trailing, u' ');
 }
 
+// The written pair a name or value cell shows, or nothing.
+const ReadingsTable::Pair *ReadingsTable::pairAt(int row, int column) const
+{
+    if (row < 0 || column < firstNameColumn || column >= columnCountTotal)
+        return nullptr;
+    row = storedRow(row);
+    if (row >= hostCount())
+        return nullptr;
+    const Row &cells = m_rows[size_t(row)];
+    const auto pairIndex = size_t((column - firstNameColumn) / 2);
+    if (pairIndex >= cells.pairs.size() || cells.pairs[pairIndex].name == NameId::none())
+        return nullptr;
+    return &cells.pairs[pairIndex];
+}
+
+// When a cell was heard, on this machine's clock; empty where there is nothing to tell.
+QString ReadingsTable::description(int row, int column) const
+{
+    if (m_showPlaceholders || row < 0 || row >= m_publishedRows)
+        return {};
+    const qint64 now = std::max(m_checkedAt, m_receivedAt);
+    if (column < firstNameColumn) {
+        const int stored = storedRow(row);
+        const Row &cells = m_rows[size_t(stored)];
+        QString text = tr("%1: last heard %2, %3 ago")
+                           .arg(displayable(m_hosts.text(stored)),
+                                wallTimeOf(cells.heard).toString(u"yyyy-MM-dd hh:mm:ss"_qs),
+                                durationText(now - cells.heard));
+        if (cells.silent)
+            text += tr("; silent, every reading overdue");
+        return text;
+    }
+    const Pair *pair = pairAt(row, column);
+    if (!pair)
+        return {};
+    const QString name = pair->name.isKept() ? displayable(m_names.text(pair->name.id()))
+                                             : tr("A reading without a name");
+    const QString ago = durationText(now - pair->heard);
+    QString text =
+        pair->interval == 0
+            ? tr("%1: heard %2 ago, only once so far").arg(name, ago)
+            : tr("%1: heard %2 ago, usually every %3").arg(name, ago, durationText(pair->interval));
+    if (isOverdue(*pair))
+        text += tr("; overdue");
+    return text;
+}
+
+QVariant ReadingsTable::greyed()
+{
+    return QGuiApplication::palette().color(QPalette::Disabled, QPalette::Text);
+}
+
 QString ReadingsTable::headerText(int column)
 {
     switch (column) {
@@ -298,24 +494,57 @@ QVariant ReadingsTable::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
         return m_showPlaceholders ? QString() : displayable(text(index.row(), index.column()));
-    case Qt::ForegroundRole:
-        if (isNameColumn(index.column()))
+    case Qt::ForegroundRole: {
+        const int row = index.row();
+        const int column = index.column();
+        if (!m_showPlaceholders) {
+            const Pair *pair = pairAt(row, column);
+            if (column < firstNameColumn ? m_rows[size_t(storedRow(row))].silent
+                                         : pair && isOverdue(*pair))
+                return greyed();
+        }
+        if (isNameColumn(column))
             return QColor(Qt::blue);
         break;
+    }
+    case Qt::ToolTipRole:
+    case Qt::AccessibleDescriptionRole:
+        return descriptionFor(description(index.row(), index.column()), role);
     default:
         break;
     }
     return {};
 }
 
+// A tooltip would take a name that looks like markup for markup: it is always given as
+// markup, the text escaped.
+QVariant ReadingsTable::descriptionFor(const QString &text, int role)
+{
+    if (text.isEmpty())
+        return {};
+    if (role == Qt::ToolTipRole)
+        return QString(u"<p style=\"white-space:pre\">"_qs + text.toHtmlEscaped() + u"</p>"_qs);
+    return text;
+}
+
 QVariant ReadingsTable::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation == Qt::Vertical) {
         // The host is the row's header, so it stays in view while the user scrolls sideways.
-        if ((role != Qt::DisplayRole && role != Qt::AccessibleTextRole) || m_showPlaceholders
-            || section < 0 || section >= m_publishedRows)
+        if (m_showPlaceholders || section < 0 || section >= m_publishedRows)
             return {};
-        return displayable(m_hosts.text(storedRow(section)));
+        switch (role) {
+        case Qt::DisplayRole:
+        case Qt::AccessibleTextRole:
+            return displayable(m_hosts.text(storedRow(section)));
+        case Qt::ForegroundRole:
+            return m_rows[size_t(storedRow(section))].silent ? greyed() : QVariant();
+        case Qt::ToolTipRole:
+        case Qt::AccessibleDescriptionRole:
+            return descriptionFor(description(section, 0), role);
+        default:
+            return {};
+        }
     }
     if (section < 0 || section >= columnCountTotal)
         return {};

@@ -2,11 +2,17 @@
 
 #include "compacttext.h"
 #include "postedtexts.h"
+#include "receiveclock.h"
 #include "textindex.h"
 
 #include <QAbstractTableModel>
+#include <QDateTime>
 #include <QString>
 
+#include <algorithm>
+#include <functional>
+#include <queue>
+#include <utility>
 #include <vector>
 
 struct Reading;
@@ -17,6 +23,12 @@ struct Reading;
 //
 // Updates are posted at once but announced to views only by publish(), so that a burst
 // of datagrams costs one repaint instead of one per datagram.
+//
+// Each pair knows when this machine last heard it and how often it usually reports. A
+// pair silent for more than three of its usual intervals, and at least 30 seconds, is
+// overdue; one heard only once is overdue after 5 minutes. A host is silent when all its
+// pairs are. Overdue cells are drawn in the disabled-text grey, and every cell describes
+// when it was heard. Time moves on for views only at tick(), once a second.
 class ReadingsTable final : public QAbstractTableModel
 {
     Q_OBJECT
@@ -29,7 +41,13 @@ public:
     static constexpr int defaultHostLimit = 32766;
     static constexpr int placeholderRows = 3;
 
-    explicit ReadingsTable(QObject *parent = nullptr, int hostLimit = defaultHostLimit);
+    // Reads the time from clock, which must outlive the table; without one, from its own.
+    explicit ReadingsTable(QObject *parent = nullptr, int hostLimit = defaultHostLimit,
+                           const ReceiveClock *clock = nullptr);
+
+    // Reads the clock: readings posted until the next call were received now. Once per
+    // batch of datagrams, not per datagram.
+    void beginBatch();
 
     // Posts one parsed reading: writes the name, value, date and time into the host's row,
     // adding the row first for a new host.
@@ -37,6 +55,9 @@ public:
 
     // Announces to views every change since the last call.
     void publish();
+    // Reads the clock and counts the hosts that fell silent since the last tick; views
+    // repaint what they show. The work grows with the hosts that fall due, not the table.
+    void tick();
 
     // Removes the rows of these hosts (rows as views count them, in any order); a removed
     // host that reports again gets a new row at the end. Views are told at once, and of
@@ -57,6 +78,11 @@ public:
     // rows and columns there are.
     QString text(int row, int column) const;
     static QString headerText(int column);
+    // Counted at each tick; a host heard again leaves the count at once.
+    int silentHosts() const { return m_silentHosts; }
+    // When this machine last heard the host of that row, on its own clock; invalid
+    // outside the rows there are.
+    QDateTime lastHeard(int row) const;
     static bool isNameColumn(int column);
 
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -69,6 +95,10 @@ Q_SIGNALS:
     // Emitted by publish() with the longest text posted to each column since the last
     // publish (column 0: the hosts of new rows), for views that fit their columns.
     void textsPublished(const PostedTexts &longest);
+    // Emitted by tick(): cells may have turned grey, and every "heard ... ago" has moved on.
+    void timingChanged();
+    // Emitted by publish() and tick() when silentHosts() is not what it was last time.
+    void silentHostsChanged(int silentHosts);
 
 private:
     // What a pair's name is: the id of a name kept in m_names, or one of the other meanings.
@@ -103,6 +133,12 @@ private:
 
         int m_value;
     };
+    // Tenths of a second since the table was made: 32 bits last 13 years.
+    using Tenths = quint32;
+    static constexpr Tenths notQueued = 0xffffffff;
+    static constexpr quint64 heardOnceLimit = 3000; // 5 minutes
+    static constexpr quint64 shortestLimit = 300;   // 30 seconds
+    static constexpr quint64 intervalsLimit = 3;
 
     struct Pair
     {
@@ -112,13 +148,19 @@ private:
         quint16 leading = 0;
         quint16 trailing = 0;
         CompactText value;
+        Tenths heard = 0;    // when this machine last heard it
+        Tenths interval = 0; // its usual interval, smoothed; 0 while heard only once
     };
     struct Row
     {
         QString date;
         QString time;
-        std::vector<Pair> pairs; // only as long as the last pair written
-        int namedPairs = 0;      // pairs [0, namedPairs) hold non-blank names
+        std::vector<Pair> pairs;     // only as long as the last pair written
+        int namedPairs = 0;          // pairs [0, namedPairs) hold non-blank names
+        Tenths heard = 0;            // the latest of its pairs'
+        Tenths deadline = 0;         // the latest of its pairs'
+        Tenths queuedAt = notQueued; // the time its live entry in m_deadlines waits for
+        bool silent = false;
     };
     struct Run
     {
@@ -127,6 +169,10 @@ private:
     };
     static constexpr int noRow = -1;
     static constexpr int noPair = -1;
+    // Rows waiting for a deadline, earliest first. A row is queued under the deadline it
+    // had then; when that comes, it is silent or queued again under its new one.
+    using Deadline = std::pair<Tenths, int>;
+    using Deadlines = std::priority_queue<Deadline, std::vector<Deadline>, std::greater<>>;
 
     int addNewRow(const Reading &reading);
     int pairFor(const Row &row, NameId name) const;
@@ -134,6 +180,26 @@ private:
     void dropRows(const std::vector<bool> &dropped);
     void compact(const std::vector<bool> &dropped);
     int storedRow(int row) const;
+    Tenths clockTenths() const;
+    void hear(int rowIndex, Pair &pair, bool firstTime);
+    static Tenths deadline(Tenths heard, Tenths interval)
+    {
+        const quint64 limit =
+            interval == 0 ? heardOnceLimit : std::max(shortestLimit, intervalsLimit * interval);
+        return Tenths(std::min<quint64>(heard + limit, notQueued - 1));
+    }
+    static Tenths deadlineOf(const Pair &pair) { return deadline(pair.heard, pair.interval); }
+    static Tenths latestDeadline(const Row &row);
+    void queue(int rowIndex);
+    // Queues every row that is not silent afresh, dropping entries no longer needed, and
+    // counts the silent ones again: what rows that move or go must be followed by.
+    void rebuildDeadlines();
+    bool isOverdue(const Pair &pair) const { return m_checkedAt > deadlineOf(pair); }
+    const Pair *pairAt(int row, int column) const;
+    QString description(int row, int column) const;
+    static QVariant greyed();
+    static QVariant descriptionFor(const QString &text, int role);
+    QDateTime wallTimeOf(Tenths time) const;
 
     const int m_hostLimit;
     std::vector<Row> m_rows;
@@ -147,6 +213,17 @@ private:
     // While views are told of a removal: the runs of rows they have been told are gone, from
     // the bottom up. The rows stay stored until the removal is done.
     std::vector<Run> m_goneRuns;
+    ReceiveClock m_ownClock;
+    const ReceiveClock *const m_clock;
+    const qint64 m_startMs;
+    Tenths m_receivedAt = 0; // of the batch being posted
+    Tenths m_checkedAt = 0;  // at the last tick
+    QDateTime m_wallAtCheck;
+    Deadlines m_deadlines;
+    int m_silentHosts = 0;
+    int m_toldSilentHosts = 0;
+    int m_wokenTop = -1; // rows heard again after silence since the last publish
+    int m_wokenBottom = -1;
 
     // What views have been told so far.
     bool m_showPlaceholders = true;
