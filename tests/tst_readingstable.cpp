@@ -656,6 +656,14 @@ void TestReadingsTable::silentHosts()
     QCOMPARE(counted.size(), 3);
     QCOMPARE(counted.constLast().constFirst().toInt(), 1);
     QVERIFY(!table.lastHeard(2).isValid());
+
+    // A silent host removed leaves the count; the rows left keep their times and deadlines.
+    table.removeHosts({1});
+    QCOMPARE(table.silentHosts(), 0);
+    QCOMPARE(table.lastHeard(0), clock.wallAtZero.addSecs(85));
+    tickAt(200);
+    QCOMPARE(table.silentHosts(), 1);
+    QVERIFY(hostIsGrey(0));
 }
 
 QTEST_APPLESS_MAIN(TestReadingsTable)
