@@ -6,6 +6,20 @@
 #include <QItemSelection>
 #include <QTest>
 
+namespace {
+
+// Each line "host|name|value", posted as one reading.
+void post(ReadingsTable &table, const QStringList &readings)
+{
+    for (const QString &line : readings) {
+        const QStringList f = line.split(u'|');
+        table.fillgrid({{}, u"Jun 10"_qs, u"19:35:00"_qs, f[0], f[1], f[2]});
+    }
+    table.publish();
+}
+
+} // namespace
+
 class TestCopiedText final : public QObject
 {
     Q_OBJECT
@@ -57,11 +71,7 @@ void TestCopiedText::copied()
     QFETCH(QStringList, selection);
     QFETCH(QString, expected);
     ReadingsTable table;
-    for (const QString &line : std::as_const(readings)) {
-        const QStringList f = line.split(u'|');
-        table.fillgrid({{}, u"Jun 10"_qs, u"19:35:00"_qs, f[0], f[1], f[2]});
-    }
-    table.publish();
+    post(table, readings);
 
     if (selection == QStringList{u"all"_qs}) {
         QCOMPARE(CopiedText::all(table), expected);
@@ -117,11 +127,7 @@ void TestCopiedText::csv()
     QFETCH(bool, lastHeard);
     QFETCH(QString, expected);
     ReadingsTable table;
-    for (const QString &line : std::as_const(readings)) {
-        const QStringList f = line.split(u'|');
-        table.fillgrid({{}, u"Jun 10"_qs, u"19:35:00"_qs, f[0], f[1], f[2]});
-    }
-    table.publish();
+    post(table, readings);
     CsvTable::LastHeard heard;
     if (lastHeard) {
         heard = [](int row) {
