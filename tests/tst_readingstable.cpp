@@ -556,6 +556,9 @@ void TestReadingsTable::overdue_data()
                                             << u"CPU: heard 30 s ago, usually every 2 s"_qs;
     QTest::newRow("past 30 s") << QList<double>{0, 2.5, 5, 7.5} << 37.6 << true
                                << u"CPU: heard 30 s ago, usually every 2.5 s; overdue"_qs;
+    QTest::newRow("a duplicate on first contact")
+        << QList<double>{0, 0.1, 60, 120, 180} << 215.0 << false
+        << u"CPU: heard 35 s ago, usually every 19 s"_qs;
     QTest::newRow("heard again, current at once") << QList<double>{0, 60, 600} << 600.0 << false
                                                   << u"CPU: heard 0 s ago, usually every 90 s"_qs;
 }

@@ -58,7 +58,8 @@ void ReadingsTable::fillgrid(const Reading &reading)
     const auto trailing = quint16(name.size() - leading - trimmed.size());
     const bool renamed =
         pair.name != nameId || pair.leading != leading || pair.trailing != trailing;
-    const bool firstTime = pair.name == NameId::none();
+    // A blank pair taken by a real name starts a reading of its own, with no history.
+    const bool firstTime = pair.name != nameId;
     if (!pair.name.isKept() && nameId.isKept())
         ++row.namedPairs;
     pair.name = nameId;
@@ -122,8 +123,10 @@ void ReadingsTable::hear(int rowIndex, Pair &pair, bool firstTime)
         // A gap past overdue was an outage, not the usual rhythm: it counts as no more than
         // that, so that one outage does not hide the next for long, while a sender that
         // slowed down for good is followed within a few reports.
-        const quint64 sample = std::max<quint64>(
-            1, pair.interval == 0 ? gap : std::min(gap, intervalsLimit * pair.interval));
+        // Never capped below the 30-second floor: a duplicate datagram on first contact
+        // leaves a tiny interval, which must not take a dozen reports to grow out of.
+        const quint64 cap = std::max<quint64>(shortestLimit, intervalsLimit * pair.interval);
+        const quint64 sample = std::max<quint64>(1, pair.interval == 0 ? gap : std::min(gap, cap));
         pair.interval =
             Tenths(pair.interval == 0 ? sample : (3 * quint64(pair.interval) + sample + 2) / 4);
     }
@@ -217,9 +220,10 @@ QDateTime ReadingsTable::wallTimeOf(Tenths time) const
 
 QDateTime ReadingsTable::lastHeard(int row) const
 {
-    if (row < 0 || row >= hostCount())
+    const int stored = row < 0 ? noRow : storedRow(row);
+    if (stored < 0 || stored >= hostCount())
         return {};
-    return wallTimeOf(m_rows[size_t(storedRow(row))].heard);
+    return wallTimeOf(m_rows[size_t(stored)].heard);
 }
 
 void ReadingsTable::markDirty(int row, int firstColumn, int lastColumn)
@@ -366,9 +370,10 @@ int ReadingsTable::storedRow(int row) const
 
 int ReadingsTable::pairsInUse(int row) const
 {
-    if (row < 0 || row >= hostCount())
+    const int stored = row < 0 ? noRow : storedRow(row);
+    if (stored < 0 || stored >= hostCount())
         return 0;
-    return int(m_rows[size_t(storedRow(row))].pairs.size());
+    return int(m_rows[size_t(stored)].pairs.size());
 }
 
 bool ReadingsTable::isNameColumn(int column)
