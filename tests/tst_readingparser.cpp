@@ -130,13 +130,6 @@ void TestReadingParser::parse_data()
                                                    << " N"
                                                    << " 7 "
                                                    << "v=7 more";
-    QTest::newRow("value at the end") << "<13>Jun 10 19:35:00 host1 tag[CPU]: t=45"
-                                      << "Jun 10"
-                                      << "19:35:00"
-                                      << "host1"
-                                      << " CPU"
-                                      << " 45 "
-                                      << "t=45";
     QTest::newRow("value at the end of a line") << "<13>Jun 10 19:35:00 host1 tag[CPU]: t=4\r\n\0"
                                                 << "Jun 10"
                                                 << "19:35:00"
@@ -274,17 +267,10 @@ void TestReadingParser::senders_data()
         "<13>1 2026-12-08T02:56:53.910968+00:00 vm senvo[CPU] - - [timeQuality "
         "tzKnown=\"1\" isSynced=\"0\"] t=45 C",
         "vm", "Dec  8", "02:56:53");
-    row("logger --rfc5424=notq",
-        "<13>1 2026-12-08T02:56:46.978972+00:00 vm senvo[CPU] - - - t=45 C", "vm", "Dec  8",
-        "02:56:46");
     row("logger --sd-param, escapes in a quoted value",
         R"(<13>1 2026-12-08T02:58:16.402917+00:00 vm senvo[CPU] - - [timeQuality tzKnown="1" )"
         R"(isSynced="0"][probe@32473 note="a \]b = c: \"d\" \\"] t=45 C)",
         "vm", "Dec  8", "02:58:16");
-    row("rsyslog SyslogProtocol23Format from logger",
-        "<13>1 2026-12-08T02:57:36.028204+00:00 vm senvo[CPU] - - [timeQuality tzKnown=\"1\" "
-        "isSynced=\"0\"] t=45 C\n",
-        "vm", "Dec  8", "02:57:36");
     // A relay splits the tag into APP-NAME and PROCID.
     row("rsyslog SyslogProtocol23Format, split tag",
         "<13>1 2026-12-08T02:57:36+00:00 vm senvo CPU - -  t=45 C\n", "vm", "Dec  8", "02:57:36");
@@ -318,8 +304,6 @@ void TestReadingParser::senders_data()
         "02:56:54");
     row("rsyslog TraditionalForwardFormat", "<13>Dec  8 02:57:35 vm senvo[CPU]: t=45 C", "vm",
         "Dec  8", "02:57:35");
-    row("syslog-ng network()", "<13>Dec  8 02:57:58 vm senvo[CPU]: t=45 C\n", "vm", "Dec  8",
-        "02:57:58");
 }
 
 void TestReadingParser::senders()
