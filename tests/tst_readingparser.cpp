@@ -41,7 +41,6 @@ private slots:
     void parse();
     void senders_data();
     void senders();
-    void clockIsReadOncePerBatchAndOnlyWhenNeeded();
     void undefinedReadingLeavesFieldsAsTheyWere_data();
     void undefinedReadingLeavesFieldsAsTheyWere();
     void decode_data();
@@ -322,31 +321,6 @@ void TestReadingParser::senders()
         QTEST(parsed->name, "name");
         QTEST(parsed->value, "value");
     }
-}
-
-void TestReadingParser::clockIsReadOncePerBatchAndOnlyWhenNeeded()
-{
-    int reads = 0;
-    Arrival where([&reads] {
-        ++reads;
-        return received.addSecs(reads);
-    });
-    where.setSender(SenderAddress::fromHostAddress(from));
-    Reading reading;
-    const auto parse = [&](const QString &datagram) {
-        reading.buffer = datagram;
-        return parseudp(reading, where);
-    };
-    QVERIFY(parse(u"<13>Dec  8 02:56:54 vm senvo[CPU]: t=45 C"_qs));
-    QCOMPARE(reads, 0);
-    QVERIFY(parse(u"<12>senvo[CPU]: t=45 C"_qs));
-    QVERIFY(parse(u"<13>1 - vm senvo[CPU] - - - t=46 C"_qs));
-    QCOMPARE(reads, 1);
-    QCOMPARE(reading.time, u"03:10:06"_qs);
-    where.startBatch();
-    QVERIFY(parse(u"<12>senvo[CPU]: t=45 C"_qs));
-    QCOMPARE(reads, 2);
-    QCOMPARE(reading.time, u"03:10:07"_qs);
 }
 
 void TestReadingParser::undefinedReadingLeavesFieldsAsTheyWere_data()
