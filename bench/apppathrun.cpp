@@ -1,8 +1,8 @@
 #include "apppathrun.h"
 
+#include "gridaddress.h"
 #include "processstats.h"
 #include "receivingwindow.h"
-#include "reception/gridaddress.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #include "receivingwindow.h"
 
-#include "reception/counterformat.h"
+#include "mainwindow/counterformat.h"
 
 #include <QFile>
 #include <QLineEdit>

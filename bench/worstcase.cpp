@@ -1,12 +1,12 @@
 #include "worstcase.h"
 
+#include "gridaddress.h"
 #include "processstats.h"
 #include "reception/arrival.h"
-#include "reception/gridaddress.h"
 #include "reception/reading.h"
 #include "reception/readingparser.h"
 #include "reception/readingstable.h"
-#include "reception/tablesaver.h"
+#include "tablefile/tablesaver.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

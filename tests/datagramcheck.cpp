@@ -1,7 +1,7 @@
 #include "datagramcheck.h"
 
+#include "gridaddress.h"
 #include "oracle.h"
-#include "reception/gridaddress.h"
 #include "reception/readingparser.h"
 #include "reception/readingstable.h"
 

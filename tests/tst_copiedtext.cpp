@@ -1,7 +1,7 @@
-#include "reception/copiedtext.h"
-#include "reception/csvtable.h"
+#include "mainwindow/copiedtext.h"
 #include "reception/reading.h"
 #include "reception/readingstable.h"
+#include "tablefile/csvtable.h"
 
 #include <QItemSelection>
 #include <QTest>

@@ -1,7 +1,7 @@
 #include "fakereceiveclock.h"
+#include "gridaddress.h"
 #include "reception/datagramreceiver.h"
 #include "reception/datagramsocket.h"
-#include "reception/gridaddress.h"
 #include "reception/qtdatagramsocket.h"
 #include "reception/readingstable.h"
 #include "testsupport.h"

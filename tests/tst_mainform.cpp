@@ -2,12 +2,12 @@
 #include "fakereceiveclock.h"
 #include "host/module1.h"
 #include "host/twips.h"
+#include "mainwindow/copiedtext.h"
 #include "mainwindow/mainform.h"
 #include "mainwindow/readingsview.h"
-#include "reception/copiedtext.h"
-#include "reception/csvtable.h"
 #include "reception/reading.h"
 #include "settings/frmoptions.h"
+#include "tablefile/csvtable.h"
 #include "testsupport.h"
 
 #include <QAction>

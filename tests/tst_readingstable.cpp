@@ -1,10 +1,10 @@
 #include "fakereceiveclock.h"
+#include "gridaddress.h"
+#include "mainwindow/hostfilter.h"
+#include "mainwindow/tablefullnotice.h"
 #include "oracle.h"
-#include "reception/gridaddress.h"
-#include "reception/hostfilter.h"
 #include "reception/reading.h"
 #include "reception/readingstable.h"
-#include "reception/tablefullnotice.h"
 
 #include <QAbstractItemModelTester>
 #include <QColor>

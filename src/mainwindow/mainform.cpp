@@ -6,14 +6,14 @@
 #include "host/module1.h"
 #include "host/notice.h"
 #include "host/twips.h"
+#include "mainwindow/counterformat.h"
 #include "mainwindow/findbar.h"
+#include "mainwindow/hostfilter.h"
 #include "mainwindow/onscreen.h"
 #include "mainwindow/readingsview.h"
-#include "reception/counterformat.h"
-#include "reception/hostfilter.h"
-#include "reception/tablesaver.h"
 #include "senvoversion.h"
 #include "settings/frmoptions.h"
+#include "tablefile/tablesaver.h"
 
 #include <QApplication>
 #include <QCloseEvent>

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "mainwindow/tablefullnotice.h"
 #include "reception/datagramreceiver.h"
 #include "reception/readingstable.h"
-#include "reception/tablefullnotice.h"
 #include "settings/portsetting.h"
 
 #include <QMainWindow>

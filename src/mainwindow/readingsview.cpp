@@ -1,9 +1,9 @@
 #include "readingsview.h"
 
 #include "host/twips.h"
-#include "reception/copiedtext.h"
+#include "mainwindow/copiedtext.h"
+#include "mainwindow/hostfilter.h"
 #include "reception/displaytext.h"
-#include "reception/hostfilter.h"
 #include "reception/postedtexts.h"
 #include "reception/readingstable.h"
 

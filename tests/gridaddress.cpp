@@ -1,6 +1,6 @@
 #include "gridaddress.h"
 
-#include "readingstable.h"
+#include "reception/readingstable.h"
 
 int GridAddress::rowCount() const
 {

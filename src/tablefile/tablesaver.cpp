@@ -1,6 +1,6 @@
 #include "tablesaver.h"
 
-#include "readingstable.h"
+#include "reception/readingstable.h"
 
 #include <QDir>
 #include <QFileInfo>

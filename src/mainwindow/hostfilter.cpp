@@ -1,6 +1,6 @@
 #include "hostfilter.h"
 
-#include "readingstable.h"
+#include "reception/readingstable.h"
 
 #include <QLocale>
 

@@ -1,7 +1,7 @@
 #include "csvtable.h"
 
-#include "readingstable.h"
-#include "textfield.h"
+#include "reception/readingstable.h"
+#include "reception/textfield.h"
 
 #include <algorithm>
 

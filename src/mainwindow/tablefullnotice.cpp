@@ -1,6 +1,6 @@
 #include "tablefullnotice.h"
 
-#include "readingstable.h"
+#include "reception/readingstable.h"
 
 #include <QCoreApplication>
 
