@@ -1,6 +1,5 @@
 #include "apppathrun.h"
 
-#include "gridaddress.h"
 #include "processstats.h"
 #include "receivingwindow.h"
 
@@ -26,11 +25,9 @@ quint16 freePort()
 qint64 filledPairs(const ReadingsTable &table)
 {
     qint64 filled = 0;
-    for (int row = 1; row <= table.hostCount(); ++row) {
+    for (int row = 0; row < table.hostCount(); ++row) {
         for (int pair = 0; pair < ReadingsTable::pairCount; ++pair) {
-            if (!GridAddress(table)
-                     .cellText(row, ReadingsTable::firstNameColumn + 2 * pair + 1)
-                     .isEmpty())
+            if (!table.text(row, ReadingsTable::firstNameColumn + 2 * pair + 1).isEmpty())
                 ++filled;
         }
     }

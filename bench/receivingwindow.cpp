@@ -14,13 +14,14 @@ ReceivingWindow::ReceivingWindow(quint16 port, QObject *parent)
         return;
     settings.close();
     const QString directory = m_settingsDirectory.path();
-    m_window = std::make_unique<MainForm>(SettingsFile(directory, directory));
+    m_monitor = std::make_unique<Monitor>(SettingsFile(directory, directory));
+    m_window = std::make_unique<MainForm>(*m_monitor);
     m_packetsReceived = m_window->findChild<QLineEdit *>(u"PacketsReceived"_qs);
 }
 
 bool ReceivingWindow::isListening() const
 {
-    return m_window && m_packetsReceived && m_window->receiver().isListening();
+    return m_window && m_packetsReceived && m_monitor->receiver().isListening();
 }
 
 QString ReceivingWindow::errorString() const
@@ -29,7 +30,7 @@ QString ReceivingWindow::errorString() const
         return u"no settings folder for the window"_qs;
     if (!m_packetsReceived)
         return u"the window has no PacketsReceived field"_qs;
-    return m_window->receiver().errorString();
+    return m_monitor->receiver().errorString();
 }
 
 void ReceivingWindow::show()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/monitor.h"
 #include "mainwindow/mainform.h"
 
 #include <QObject>
@@ -9,9 +10,10 @@
 
 class QLineEdit;
 
-// The application's main window, listening on a given port: receiver, readings table,
-// table view and counters, all on this thread and shown on screen. Its settings file
-// lives in a folder of its own, so the user's stored port is neither read nor changed.
+// The application's monitor, listening on a given port, and its main window over it: the
+// receiver and readings table, the table view and counters, all on this thread and shown
+// on screen. Its settings file lives in a folder of its own, so the user's stored port is
+// neither read nor changed.
 class ReceivingWindow final : public QObject
 {
     Q_OBJECT
@@ -26,13 +28,14 @@ public:
 
     void show();
     void findHost(const QString &text) { m_window->findHost(text); }
-    DatagramReceiver &receiver() { return m_window->receiver(); }
-    ReadingsTable &table() { return m_window->table(); }
+    DatagramReceiver &receiver() { return m_monitor->receiver(); }
+    ReadingsTable &table() { return m_monitor->table(); }
     // The number the packets counter shows on screen.
     double shownPackets() const;
 
 private:
     QTemporaryDir m_settingsDirectory;
+    std::unique_ptr<Monitor> m_monitor;
     std::unique_ptr<MainForm> m_window;
     QLineEdit *m_packetsReceived = nullptr;
 };

@@ -1,6 +1,5 @@
 #include "worstcase.h"
 
-#include "gridaddress.h"
 #include "processstats.h"
 #include "reception/arrival.h"
 #include "reception/reading.h"
@@ -61,10 +60,9 @@ bool fill(ReadingsTable &table, int hosts, int nameLength, int valueLength, Wors
         }
         table.publish();
     }
-    const GridAddress grid(table);
     const int lastValue = ReadingsTable::columnCountTotal - 1;
-    return table.hostCount() == hosts && grid.cellText(1, lastValue).size() == valueLength + 2
-           && grid.cellText(hosts, lastValue).size() == valueLength + 2;
+    return table.hostCount() == hosts && table.text(0, lastValue).size() == valueLength + 2
+           && table.text(hosts - 1, lastValue).size() == valueLength + 2;
 }
 
 } // namespace

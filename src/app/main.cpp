@@ -1,4 +1,5 @@
 #include "app/commandline.h"
+#include "app/monitor.h"
 #include "host/designfont.h"
 #include "mainwindow/mainform.h"
 #include "senvoversion.h"
@@ -52,7 +53,9 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(u"senvo-net"_qs);
     // Menus and message boxes read as well as the windows.
     QApplication::setFont(withInstalledFace(QApplication::font()));
-    MainForm window(SettingsFile::forThisApplication());
+    // The engine first: it outlives the window it is shown in.
+    Monitor monitor(SettingsFile::forThisApplication());
+    MainForm window(monitor);
     window.show();
     return QApplication::exec();
 }

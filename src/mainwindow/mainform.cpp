@@ -2,56 +2,35 @@
 
 #include "about/applicationicon.h"
 #include "about/frmabout.h"
+#include "app/monitor.h"
 #include "host/designfont.h"
 #include "host/module1.h"
 #include "host/notice.h"
 #include "host/twips.h"
-#include "mainwindow/counterformat.h"
+#include "mainwindow/counterfields.h"
 #include "mainwindow/findbar.h"
 #include "mainwindow/hostfilter.h"
 #include "mainwindow/onscreen.h"
 #include "mainwindow/readingsview.h"
 #include "senvoversion.h"
 #include "settings/frmoptions.h"
-#include "tablefile/tablesaver.h"
+#include "tablefile/tablesaveflow.h"
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDateTime>
-#include <QDir>
-#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
-#include <QLineEdit>
 #include <QLocale>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
-#include <QStandardPaths>
 #include <QTimer>
 
-#include <tuple>
-#include <utility>
-
-namespace {
-
-// Where the counter fields stand in the design, in twips.
-constexpr double packetsX = 6840;
-constexpr double packetsWidth = 615;
-constexpr double bytesX = 9240;
-constexpr double bytesWidth = 1095;
-
-} // namespace
-
-MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket *socket,
-                   const ReceiveClock *clock)
+MainForm::MainForm(Monitor &monitor, QWidget *parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                               | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
                               | Qt::WindowCloseButtonHint)
-    , m_table(nullptr, ReadingsTable::defaultHostLimit, clock)
-    , m_receiver(&m_table, nullptr, socket)
-    , m_portSetting(settings, &m_receiver)
-    , m_tableFull(m_table)
+    , m_monitor(monitor)
+    , m_tableFull(monitor.table())
 {
     setObjectName(u"MainForm"_qs);
     setWindowTitle(u"Senvo-Net"_qs);
@@ -65,50 +44,14 @@ MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket
     m_status->setObjectName(u"listeningStatus"_qs);
     m_status->setFont(designFont(font(), false));
 
-    auto counter = [&](const QString &labelText, const QString &name, QRect labelRect,
-                       QRect fieldRect) {
-        auto *label = new QLabel(labelText, client);
-        label->setFont(designFont(font(), true));
-        label->setGeometry(labelRect);
-        auto *field = new QLineEdit(u"0"_qs, client);
-        field->setObjectName(name);
-        field->setFont(designFont(font(), false));
-        field->setFrame(false);
-        field->setTextMargins(0, 0, 0, 0);
-        field->setValidator(new QRegularExpressionValidator(
-            QRegularExpression(u"[0-9]{0,17}(\\.[0-9]*)?([Ee]\\+?[0-9]{0,3})?"_qs), field));
-        // The platform's font may be taller than the design's: never clip the digits.
-        fieldRect.setHeight(std::max(fieldRect.height(), field->fontMetrics().height() + 2));
-        field->setGeometry(fieldRect);
-        // Counters look like part of the window, yet stay editable.
-        QPalette flat = field->palette();
-        flat.setColor(QPalette::Base, flat.color(QPalette::Window));
-        field->setPalette(flat);
-        field->setAccessibleName(labelText);
-        label->setBuddy(field);
-        return std::pair(label, field);
-    };
-    std::tie(m_packetsLabel, m_packetsReceived) = counter(
-        tr("Packets Received:"), u"PacketsReceived"_qs, Twips::toPixels(*this, 5160, 0, 1815, 255),
-        Twips::toPixels(*this, packetsX, 0, packetsWidth, 195));
-    std::tie(m_bytesLabel, m_receivedBytes) = counter(
-        tr("Bytes Received:"), u"ReceivedBytes"_qs, Twips::toPixels(*this, 7440, 0, 1575, 255),
-        Twips::toPixels(*this, bytesX, 0, bytesWidth, 165));
-    m_receivedBytes->setForegroundRole(QPalette::WindowText);
-    m_packetsReceived->raise();
+    m_counters = new CounterFields(m_monitor.receiver(), client);
+    connect(m_counters, &CounterFields::countTyped, this, &MainForm::updateCounters);
     QRect statusRect = Twips::toPixels(*this, 120, 0, 4920, 255);
-    statusRect.setHeight(std::max(statusRect.height(), m_packetsReceived->height()));
+    statusRect.setHeight(std::max(statusRect.height(), m_counters->lineHeight()));
     m_status->setGeometry(statusRect);
-    layoutCounters();
+    placeStatus();
 
-    connect(m_packetsReceived, &QLineEdit::editingFinished, this, [this] {
-        takeTypedCounter(m_packetsReceived, &DatagramReceiver::setPackets, m_receiver.packets());
-    });
-    connect(m_receivedBytes, &QLineEdit::editingFinished, this, [this] {
-        takeTypedCounter(m_receivedBytes, &DatagramReceiver::setBytes, m_receiver.bytes());
-    });
-
-    m_grid = new ReadingsView(&m_table, client);
+    m_grid = new ReadingsView(&m_monitor.table(), client);
     m_grid->setObjectName(u"MSFlexGrid1"_qs);
     m_grid->setAccessibleName(tr("Readings"));
     m_grid->setFont(designFont(font(), false));
@@ -138,13 +81,22 @@ MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket
             m_grid->setCurrentIndex(m_grid->model()->index(0, 1));
         m_grid->setFocus(Qt::ShortcutFocusReason);
     });
+
+    m_saveFlow = new TableSaveFlow(
+        m_monitor.table(), m_monitor.receiver(),
+        [filter = m_grid->hostFilter()] { return filter->tableRows(); }, this);
+    connect(m_saveFlow, &TableSaveFlow::savingChanged, this, &MainForm::updateSaving);
+    connect(m_saveFlow, &TableSaveFlow::finished, this, &MainForm::saveFinished);
+    connect(m_saveFlow, &TableSaveFlow::dialogClosed, m_grid, [this] { m_grid->setFocus(); });
     createMenus();
 
-    connect(&m_receiver, &DatagramReceiver::countersChanged, this, &MainForm::updateCounters);
-    connect(&m_receiver, &DatagramReceiver::listeningChanged, this,
+    const DatagramReceiver *receiver = &m_monitor.receiver();
+    connect(receiver, &DatagramReceiver::countersChanged, this, &MainForm::updateCounters);
+    connect(receiver, &DatagramReceiver::listeningChanged, this, &MainForm::updateListeningStatus);
+    connect(&m_monitor.portSetting(), &PortSetting::portApplied, this,
             &MainForm::updateListeningStatus);
-    connect(&m_portSetting, &PortSetting::portApplied, this, &MainForm::updateListeningStatus);
-    connect(&m_table, &ReadingsTable::silentHostsChanged, this, &MainForm::updateListeningStatus);
+    connect(&m_monitor.table(), &ReadingsTable::silentHostsChanged, this,
+            &MainForm::updateListeningStatus);
 
     resize(Twips::toPixels(*this, 10440, 2400) + QSize(0, menuBar()->sizeHint().height()));
     Form_Load();
@@ -152,10 +104,10 @@ MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket
 
 MainForm::~MainForm()
 {
-    // Child widgets outlive the members: a counter field that loses the focus as the window
-    // goes would otherwise write to a receiver that is already gone.
+    // Child widgets go while the window they report to is whole: a field that loses the
+    // focus as it goes still reaches a window that works.
     unloadOptions();
-    delete m_saver.data();
+    delete m_saveFlow;
     delete centralWidget();
     delete m_about.data();
 }
@@ -169,7 +121,7 @@ void MainForm::Form_Load()
     // The title the About dialog and message boxes use. Not the display name: window systems
     // append a display name that is set to every title bar.
     QCoreApplication::setApplicationName(u"Senvo-Net"_qs);
-    const QString problems = m_portSetting.bindAtStartUp(loaded);
+    const QString problems = m_monitor.portSetting().bindAtStartUp(loaded);
     updateListeningStatus();
     if (!problems.isEmpty()) {
         // Once the window is on screen and placed, so that the message opens over it.
@@ -263,11 +215,11 @@ void MainForm::afterRemoval()
 
 void MainForm::clearTable()
 {
-    if (m_saver)
+    if (m_saveFlow->isSaving())
         return;
     // Whatever arrived is in the count that the question gives.
-    m_receiver.publish();
-    const int hosts = m_table.shownHostCount();
+    m_monitor.receiver().publish();
+    const int hosts = m_monitor.table().shownHostCount();
     if (hosts == 0)
         return;
     auto *question = new QMessageBox(
@@ -283,9 +235,9 @@ void MainForm::clearTable()
     question->setDefaultButton(question->addButton(QMessageBox::Cancel));
     question->setAttribute(Qt::WA_DeleteOnClose);
     connect(question, &QMessageBox::buttonClicked, this, [this, clear](QAbstractButton *button) {
-        if (button != clear || m_saver)
+        if (button != clear || m_saveFlow->isSaving())
             return;
-        m_table.clear();
+        m_monitor.table().clear();
         afterRemoval();
     });
     connect(question, &QDialog::finished, m_grid, [this] { m_grid->setFocus(); });
@@ -295,84 +247,20 @@ void MainForm::clearTable()
 
 void MainForm::saveTableAs()
 {
-    if (m_saver)
-        return;
-    auto *dialog = new QFileDialog(this, tr("Save Table As"));
-    dialog->setObjectName(u"saveTableDialog"_qs);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setAcceptMode(QFileDialog::AcceptSave);
-    dialog->setNameFilters({tr("CSV files (*.csv)"), tr("All files (*)")});
-    dialog->setDefaultSuffix(u"csv"_qs);
-    QString folder = m_saveFolder;
-    if (folder.isEmpty() || !QDir(folder).exists())
-        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (!QDir(folder).exists())
-        folder = QDir::homePath();
-    dialog->setDirectory(folder);
-    dialog->selectFile(
-        u"senvo-net-%1.csv"_qs.arg(QDateTime::currentDateTime().toString(u"yyyy-MM-dd-hhmm"_qs)));
-    connect(dialog, &QFileDialog::fileSelected, this, &MainForm::saveTable);
-    connect(dialog, &QDialog::finished, m_grid, [this] { m_grid->setFocus(); });
-    // Readings keep arriving while the dialog is open.
-    dialog->open();
+    m_saveFlow->saveAs();
 }
 
 bool MainForm::saveTable(const QString &path)
 {
-    if (m_saver)
-        return false;
-    m_saveFolder = QFileInfo(path).absolutePath();
-    // Everything received so far is shown, and so saved.
-    m_receiver.publish();
-    auto *saver = new TableSaver(
-        &m_table, m_grid->hostFilter()->tableRows(),
-        [table = &m_table](int row) { return table->lastHeard(row); }, path, this);
-    if (!saver->start()) {
-        showNotice(this, QMessageBox::Warning,
-                   tr("The table could not be saved to %1:\n%2")
-                       .arg(QDir::toNativeSeparators(path), saver->errorString()),
-                   u"tableNotSaved"_qs);
-        delete saver;
-        return false;
-    }
-    m_saver = saver;
-    connect(saver, &TableSaver::progressed, this, &MainForm::updateSaving);
-    connect(saver, &TableSaver::finished, this, &MainForm::saved);
-    updateSaving();
-    return true;
-}
-
-void MainForm::saved(bool saved)
-{
-    TableSaver *const saver = m_saver;
-    m_saver = nullptr;
-    saver->deleteLater();
-    const QString path = QDir::toNativeSeparators(saver->path());
-    if (saved) {
-        const int hosts = saver->rowCount();
-        showNotice(
-            this, QMessageBox::Information,
-            hosts == 1
-                ? tr("The table was saved: one host, in %1.").arg(path)
-                : tr("The table was saved: %1 hosts, in %2.").arg(QLocale().toString(hosts), path),
-            u"tableSaved"_qs);
-    } else {
-        showNotice(this, QMessageBox::Warning,
-                   tr("The table could not be saved to %1:\n%2\n\nNo file was written; an "
-                      "earlier file of that name is as it was.")
-                       .arg(path, saver->errorString()),
-                   u"tableNotSaved"_qs);
-    }
-    updateSaving();
-    Q_EMIT saveFinished(saved);
+    return m_saveFlow->save(path);
 }
 
 // What may be done while a save is under way, and how far it is.
 void MainForm::updateSaving()
 {
-    const bool saving = m_saver;
+    const bool saving = m_saveFlow->isSaving();
     m_saveAction->setEnabled(!saving);
-    m_clearAction->setEnabled(!saving && m_table.hostCount() > 0);
+    m_clearAction->setEnabled(!saving && m_monitor.table().hostCount() > 0);
     m_grid->setRemovable(!saving);
     updateListeningStatus();
 }
@@ -381,7 +269,7 @@ void MainForm::createOptions()
 {
     if (m_options)
         return;
-    m_options = new frmOptions(&m_portSetting, this);
+    m_options = new frmOptions(&m_monitor.portSetting(), this);
 }
 
 frmOptions *MainForm::options() const
@@ -401,25 +289,25 @@ QString MainForm::listeningStatus() const
 
 void MainForm::updateListeningStatus()
 {
-    if (m_receiver.isListening() && m_saver) {
-        const int rows = std::max(m_saver->rowCount(), 1);
-        m_status->setText(
-            tr("Saving the table\u2026 %1%").arg(100 * qint64(m_saver->rowsWritten()) / rows));
+    const DatagramReceiver &receiver = m_monitor.receiver();
+    const ReadingsTable &table = m_monitor.table();
+    if (receiver.isListening() && m_saveFlow->isSaving()) {
+        m_status->setText(tr("Saving the table\u2026 %1%").arg(m_saveFlow->percentWritten()));
         return;
     }
-    if (m_receiver.isListening()) {
+    if (receiver.isListening()) {
         QString text = m_tableFull.told()
-                           ? tr("Listening on UDP port %1 \u2014 table full").arg(m_receiver.port())
-                           : tr("Listening on UDP port %1").arg(m_receiver.port());
-        if (const int silent = m_table.silentHosts(); silent > 0)
-            text += tr(" \u00b7 %1 of %2 hosts silent").arg(silent).arg(m_table.hostCount());
+                           ? tr("Listening on UDP port %1 \u2014 table full").arg(receiver.port())
+                           : tr("Listening on UDP port %1").arg(receiver.port());
+        if (const int silent = table.silentHosts(); silent > 0)
+            text += tr(" \u00b7 %1 of %2 hosts silent").arg(silent).arg(table.hostCount());
         m_status->setText(text);
         m_status->setToolTip({});
         m_status->setPalette(palette());
         return;
     }
     m_status->setText(tr("Not listening \u2014 see Tools \u2192 Options"));
-    m_status->setToolTip(m_receiver.errorString());
+    m_status->setToolTip(receiver.errorString());
     QPalette warning = m_status->palette();
     warning.setColor(QPalette::WindowText, Qt::red);
     m_status->setPalette(warning);
@@ -430,57 +318,21 @@ void MainForm::updateCounters()
     if (const QString full = m_tableFull.take(); !full.isEmpty()) {
         updateListeningStatus();
         showNotice(this, QMessageBox::Warning, full, u"tableFull"_qs);
-    } else if (m_table.silentHosts() > 0) {
+    } else if (m_monitor.table().silentHosts() > 0) {
         updateListeningStatus(); // the hosts counted grow
     }
     updateFindCount();
-    // A field the user is typing into is left alone until the typing is done.
-    if (!m_packetsReceived->isModified())
-        m_packetsReceived->setText(generalNumber(m_receiver.packets()));
-    if (!m_receivedBytes->isModified())
-        m_receivedBytes->setText(generalNumber(m_receiver.bytes()));
-    layoutCounters();
+    m_counters->update();
+    placeStatus();
 }
 
-// The design's places hold short numbers. Longer ones push the counters to the left, so
-// that every digit stays in view.
-void MainForm::layoutCounters()
+// The status line, or the find field in its place, takes the room left of the counters.
+void MainForm::placeStatus()
 {
-    const auto widthFor = [this](const QLineEdit *field, double designTwips) {
-        constexpr int innerMargins = 6;
-        return std::max(Twips::toPixelsX(*this, designTwips),
-                        field->fontMetrics().horizontalAdvance(field->text()) + innerMargins);
-    };
-    const auto place = [](QWidget *widget, int x, int width) {
-        widget->setGeometry(x, widget->y(), width, widget->height());
-    };
-    const int bytesRight = Twips::toPixelsX(*this, bytesX + bytesWidth);
-    const int bytes = widthFor(m_receivedBytes, bytesWidth);
-    place(m_receivedBytes, bytesRight - bytes, bytes);
-    place(m_bytesLabel, m_receivedBytes->x() - Twips::toPixelsX(*this, bytesX - 7440),
-          m_bytesLabel->width());
-    const int packetsRight = std::min(Twips::toPixelsX(*this, packetsX + packetsWidth),
-                                      m_bytesLabel->x() + Twips::toPixelsX(*this, 15));
-    const int packets = widthFor(m_packetsReceived, packetsWidth);
-    place(m_packetsReceived, packetsRight - packets, packets);
-    place(m_packetsLabel, m_packetsReceived->x() - Twips::toPixelsX(*this, packetsX - 5160),
-          m_packetsLabel->width());
-    place(m_status, m_status->x(), std::max(0, m_packetsLabel->x() - m_status->x()));
+    m_status->setGeometry(m_status->x(), m_status->y(),
+                          std::max(0, m_counters->left() - m_status->x()), m_status->height());
     if (m_findBar)
         m_findBar->setGeometry(m_status->geometry());
-}
-
-void MainForm::takeTypedCounter(QLineEdit *field, void (DatagramReceiver::*set)(double),
-                                double current)
-{
-    // Enter, or a click elsewhere, without typing must not set the count back to what was
-    // last shown.
-    if (!field->isModified())
-        return;
-    const std::optional<double> typed = counterFromText(field->text());
-    (m_receiver.*set)(typed.value_or(current));
-    field->setModified(false);
-    updateCounters();
 }
 
 void MainForm::showOptions()
@@ -520,7 +372,7 @@ void MainForm::closeEvent(QCloseEvent *event)
         QCoreApplication::processEvents();
     }
     unloadOptions();
-    m_receiver.close();
+    m_monitor.receiver().close();
     event->accept();
 }
 
@@ -551,9 +403,8 @@ void MainForm::resizeEvent(QResizeEvent *event)
         m_refusedSize = outer;
         QTimer::singleShot(0, this, [this] { resize(size()); });
     }
-    const QPoint topLeft(
-        Twips::toPixelsX(*this, 120),
-        std::max(Twips::toPixelsY(*this, 240), m_packetsReceived->geometry().bottom() + 1));
+    const QPoint topLeft(Twips::toPixelsX(*this, 120),
+                         std::max(Twips::toPixelsY(*this, 240), m_counters->bottom() + 1));
     QSize grid = outer - Twips::toPixels(*this, tableWidthMargin, tableHeightMargin);
     // Where the platform's frame and menu bar are taller than the design allowed for, the
     // table is cut to what fits so that its scroll bars stay in view.

@@ -1,24 +1,22 @@
 #pragma once
 
 #include "mainwindow/tablefullnotice.h"
-#include "reception/datagramreceiver.h"
-#include "reception/readingstable.h"
-#include "settings/portsetting.h"
 
 #include <QMainWindow>
 #include <QPointer>
 
-class DatagramSocket;
+class CounterFields;
 class FindBar;
+class Monitor;
 class QAction;
 class QDialog;
 class QLabel;
-class QLineEdit;
 class ReadingsView;
-class TableSaver;
+class TableSaveFlow;
 class frmOptions;
 
-// The one main window: counters, the readings table, the menus, and the receiver.
+// The one main window: counters, the readings table and the menus, over the monitor that
+// receives the readings.
 class MainForm final : public QMainWindow
 {
     Q_OBJECT
@@ -33,14 +31,10 @@ public:
     static constexpr double tableWidthMargin = 325;
     static constexpr double tableHeightMargin = 900;
 
-    // Takes ownership of socket; without one the platform's own is used. The table reads
-    // the time from clock, which must outlive the window, or from its own.
-    explicit MainForm(const SettingsFile &settings, QWidget *parent = nullptr,
-                      DatagramSocket *socket = nullptr, const ReceiveClock *clock = nullptr);
+    // Shows what monitor receives, and starts it listening; monitor must outlive the window.
+    explicit MainForm(Monitor &monitor, QWidget *parent = nullptr);
     ~MainForm() override;
 
-    DatagramReceiver &receiver() { return m_receiver; }
-    ReadingsTable &table() { return m_table; }
     frmOptions *options() const;
     QDialog *about() const;
     // What the status line tells about the receiver.
@@ -78,31 +72,23 @@ private:
     void afterRemoval();
     void updateFindCount();
     void updateSaving();
-    void saved(bool saved);
     void updateCounters();
-    void layoutCounters();
-    void takeTypedCounter(QLineEdit *field, void (DatagramReceiver::*set)(double), double current);
+    void placeStatus();
     void updateListeningStatus();
     void applySizeLimits();
     void unloadOptions();
 
-    ReadingsTable m_table;
-    DatagramReceiver m_receiver;
-    PortSetting m_portSetting;
+    Monitor &m_monitor;
     TableFullNotice m_tableFull;
     QPointer<frmOptions> m_options;
     QPointer<QDialog> m_about;
     QLabel *m_status = nullptr;
-    QLabel *m_packetsLabel = nullptr;
-    QLabel *m_bytesLabel = nullptr;
-    QLineEdit *m_packetsReceived = nullptr;
-    QLineEdit *m_receivedBytes = nullptr;
+    CounterFields *m_counters = nullptr;
     ReadingsView *m_grid = nullptr;
     FindBar *m_findBar = nullptr;
     QAction *m_saveAction = nullptr;
     QAction *m_clearAction = nullptr;
-    QPointer<TableSaver> m_saver;
-    QString m_saveFolder;
+    TableSaveFlow *m_saveFlow = nullptr;
     bool m_unloading = false;
     QSize m_refusedSize;
 };

@@ -1,3 +1,4 @@
+#include "app/monitor.h"
 #include "fakedatagramsocket.h"
 #include "fakereceiveclock.h"
 #include "host/module1.h"
@@ -55,9 +56,31 @@ QTableView *grid(const MainForm &window)
     return window.findChild<QTableView *>(u"MSFlexGrid1"_qs);
 }
 
+// The monitor and the window over it, made as main() makes them; the window goes first.
+class TestWindow final
+{
+public:
+    explicit TestWindow(const SettingsFile &settings, DatagramSocket *socket = nullptr,
+                        const ReceiveClock *clock = nullptr)
+        : m_monitor(std::make_unique<Monitor>(settings, nullptr, socket, clock))
+        , m_form(std::make_unique<MainForm>(*m_monitor))
+    {
+    }
+
+    MainForm *get() const { return m_form.get(); }
+    MainForm *operator->() const { return m_form.get(); }
+    MainForm &operator*() const { return *m_form; }
+    DatagramReceiver &receiver() const { return m_monitor->receiver(); }
+    ReadingsTable &table() const { return m_monitor->table(); }
+
+private:
+    std::unique_ptr<Monitor> m_monitor;
+    std::unique_ptr<MainForm> m_form;
+};
+
 // Readings as "host|name|value", each posted to the window's table; "publish" shows what
 // was posted so far, as the receiver does between bursts.
-void post(MainForm &window, const QStringList &readings)
+void post(const TestWindow &window, const QStringList &readings)
 {
     for (const QString &line : readings) {
         if (line == u"publish") {
@@ -107,9 +130,8 @@ private slots:
     void silentHostsAreCounted();
 
 private:
-    std::unique_ptr<MainForm> makeWindow(const QByteArray &stored,
-                                         DatagramSocket *socket = nullptr);
-    std::unique_ptr<MainForm> openWindow(quint16 port = freePort());
+    TestWindow makeWindow(const QByteArray &stored, DatagramSocket *socket = nullptr);
+    TestWindow openWindow(quint16 port = freePort());
     std::unique_ptr<QTemporaryDir> m_program;
     std::unique_ptr<QTemporaryDir> m_user;
 };
@@ -120,16 +142,15 @@ void TestMainForm::init()
     m_user = std::make_unique<QTemporaryDir>();
 }
 
-std::unique_ptr<MainForm> TestMainForm::makeWindow(const QByteArray &stored, DatagramSocket *socket)
+TestWindow TestMainForm::makeWindow(const QByteArray &stored, DatagramSocket *socket)
 {
     if (!stored.isNull() && !writeBytes(m_program->filePath(u"Senvo-Net.ini"_qs), stored))
         qFatal("cannot write the settings file for the test");
-    return std::make_unique<MainForm>(SettingsFile(m_program->path(), m_user->path()), nullptr,
-                                      socket);
+    return TestWindow(SettingsFile(m_program->path(), m_user->path()), socket);
 }
 
 // Listening on port, on screen and active.
-std::unique_ptr<MainForm> TestMainForm::openWindow(quint16 port)
+TestWindow TestMainForm::openWindow(quint16 port)
 {
     auto window = makeWindow(QByteArray::number(port));
     window->show();
@@ -152,8 +173,8 @@ void TestMainForm::startUp()
     QVERIFY(window->options());
     QVERIFY(!window->options()->isVisible());
     QCOMPARE(window->options()->portText(), QString::number(port));
-    QVERIFY(window->receiver().isListening());
-    QCOMPARE(window->receiver().port(), port);
+    QVERIFY(window.receiver().isListening());
+    QCOMPARE(window.receiver().port(), port);
     QVERIFY(window->listeningStatus().contains(QString::number(port)));
 
     QCOMPARE(window->findChild<QLineEdit *>(u"PacketsReceived"_qs)->text(), u"0");
@@ -225,7 +246,7 @@ void TestMainForm::portTakenAtStartUp()
     QCOMPARE(startUpMessage(*window), nullptr);
     window->move(40, 30);
     window->show();
-    QVERIFY(!window->receiver().isListening());
+    QVERIFY(!window.receiver().isListening());
     QTRY_VERIFY(startUpMessage(*window));
     QVERIFY(startUpMessage(*window)->text().contains(u"already in use"));
     QTRY_VERIFY(startUpMessage(*window)->isVisible());
@@ -267,7 +288,7 @@ void TestMainForm::failedBindStillShowsTheWindow()
     window->options()->setPortText(u"5140"_qs);
     window->options()->show();
     QTest::mouseClick(window->options()->findChild<QWidget *>(u"cmdOK"_qs), Qt::LeftButton);
-    QVERIFY(window->receiver().isListening());
+    QVERIFY(window.receiver().isListening());
     QCOMPARE(window->listeningStatus(), u"Listening on UDP port 5140");
 }
 
@@ -317,7 +338,7 @@ void TestMainForm::typedCountIsKept()
     QFETCH(int, count);
     const quint16 port = freePort();
     auto window = openWindow(port);
-    DatagramReceiver &receiver = window->receiver();
+    DatagramReceiver &receiver = window.receiver();
     receiver.setPackets(500);
     receiver.setBytes(500);
     receiver.publish();
@@ -418,7 +439,7 @@ void TestMainForm::exitEndsTheProgram()
     QCOMPARE(QApplication::exec(), 0);
     QVERIFY(!window->isVisible());
     QCOMPARE(window->options(), nullptr);
-    QVERIFY(!window->receiver().isListening());
+    QVERIFY(!window.receiver().isListening());
 }
 
 void TestMainForm::aboutOpensOneModelessDialog()
@@ -463,7 +484,7 @@ void TestMainForm::fullTableIsReported()
     const quint16 port = freePort();
     auto window = openWindow(port);
     QUdpSocket sender;
-    const int limit = window->table().hostLimit();
+    const int limit = window.table().hostLimit();
     // In small steps, so that no step overflows the socket's receive buffer.
     for (int sent = 0; sent <= limit;) {
         for (const int end = std::min(sent + 200, limit + 1); sent < end; ++sent) {
@@ -472,14 +493,14 @@ void TestMainForm::fullTableIsReported()
                                  QHostAddress::LocalHost, port);
         }
         QDeadlineTimer deadline(10000);
-        while (window->receiver().packets() < sent && !deadline.hasExpired())
+        while (window.receiver().packets() < sent && !deadline.hasExpired())
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        QCOMPARE(window->receiver().packets(), double(sent));
+        QCOMPARE(window.receiver().packets(), double(sent));
         if (sent <= limit)
             QVERIFY(!window->findChild<QMessageBox *>(u"tableFull"_qs));
     }
     QTRY_VERIFY(window->findChild<QMessageBox *>(u"tableFull"_qs));
-    QCOMPARE(window->table().hostCount(), limit);
+    QCOMPARE(window.table().hostCount(), limit);
     QVERIFY(window->listeningStatus().endsWith(u"table full"));
 }
 
@@ -494,9 +515,9 @@ void TestMainForm::limitsHoldWhereTheWindowSystemIgnoresThem()
 void TestMainForm::longCountsStayInView()
 {
     auto window = openWindow();
-    window->receiver().setPackets(98765432109917);
-    window->receiver().setBytes(123456789012345);
-    window->receiver().publish();
+    window.receiver().setPackets(98765432109917);
+    window.receiver().setBytes(123456789012345);
+    window.receiver().publish();
     auto *status = window->findChild<QLabel *>(u"listeningStatus"_qs);
     int left = window->width();
     for (const char *name : {"ReceivedBytes", "PacketsReceived"}) {
@@ -566,7 +587,7 @@ void TestMainForm::columnsFitWhatArrives()
         table->setColumnWidth(column, userWidth);
     int before = width();
     for (const QString &reading : std::as_const(readings)) {
-        post(*window, {reading});
+        post(window, {reading});
         QCoreApplication::processEvents();
         QVERIFY2(width() >= before, qPrintable(reading.left(40))); // never narrower
         before = width();
@@ -584,7 +605,7 @@ void TestMainForm::columnsFitWhatArrives()
 void TestMainForm::copyFromTheTable()
 {
     auto window = openWindow();
-    post(*window, {u"a| n1| 11 "_qs, u"b| n1| 21 "_qs, u"a| n2| 12 "_qs});
+    post(window, {u"a| n1| 11 "_qs, u"b| n1| 21 "_qs, u"a| n2| 12 "_qs});
     QTableView *const table = grid(*window);
     QClipboard *const clipboard = QGuiApplication::clipboard();
 
@@ -642,7 +663,7 @@ void TestMainForm::findRemoveAndClear()
 {
     QLocale::setDefault(QLocale::c());
     auto window = openWindow();
-    post(*window, {u"web-1| n| 1 "_qs, u"db-1| n| 2 "_qs, u"web-2| n| 3 "_qs});
+    post(window, {u"web-1| n| 1 "_qs, u"db-1| n| 2 "_qs, u"web-2| n| 3 "_qs});
     QTableView *const table = grid(*window);
     const auto shown = [table] {
         QStringList hosts;
@@ -660,7 +681,7 @@ void TestMainForm::findRemoveAndClear()
     QTest::keyClicks(field, u"WEB"_qs);
     QCOMPARE(shown(), u"web-1 web-2");
     QCOMPARE(count->text(), u"2 of 3 hosts");
-    post(*window, {u"mail| n| 4 "_qs, u"web-3| n| 5 "_qs});
+    post(window, {u"mail| n| 4 "_qs, u"web-3| n| 5 "_qs});
     QCOMPARE(shown(), u"web-1 web-2 web-3");
     QCOMPARE(count->text(), u"3 of 5 hosts");
 
@@ -681,26 +702,26 @@ void TestMainForm::findRemoveAndClear()
     QVERIFY(!field->isVisible());
     QVERIFY(table->hasFocus());
     QCOMPARE(shown(), u"db-1 mail web-3");
-    post(*window, {u"web-1| m| 6 "_qs});
+    post(window, {u"web-1| m| 6 "_qs});
     QCOMPARE(shown(), u"db-1 mail web-3 web-1");
     QCOMPARE(table->model()->index(3, 3).data().toString(), u" m");
 
     // Cleared after a question that says how many; the counters stay.
-    window->receiver().setPackets(42);
+    window.receiver().setPackets(42);
     window->findChild<QAction *>(u"ClearTableMenu"_qs)->trigger();
     auto *question = window->findChild<QMessageBox *>(u"clearTableQuestion"_qs);
     QVERIFY(question);
     QCOMPARE(question->text(), u"Remove all 4 hosts from the table?");
     question->buttons().constFirst()->click();
     QCOMPARE(table->model()->rowCount(), 0);
-    QCOMPARE(window->table().hostCount(), 0);
-    QCOMPARE(window->receiver().packets(), 42.0);
+    QCOMPARE(window.table().hostCount(), 0);
+    QCOMPARE(window.receiver().packets(), 42.0);
 }
 
 void TestMainForm::saveTheTable()
 {
     auto window = openWindow();
-    post(*window, {u"a| n| 1 "_qs, u"b| n| 2 "_qs, u"ab| n| 3 "_qs});
+    post(window, {u"a| n| 1 "_qs, u"b| n| 2 "_qs, u"ab| n| 3 "_qs});
     window->findHost(u"a"_qs);
     QSignalSpy finished(window.get(), &MainForm::saveFinished);
     const QString path = m_user->filePath(u"table.csv"_qs);
@@ -709,7 +730,7 @@ void TestMainForm::saveTheTable()
     QVERIFY(finished[0][0].toBool());
     // When this machine last heard each host, on its own clock.
     const auto heard = [&window](int row) {
-        return window->table().lastHeard(row).toString(u"yyyy-MM-dd hh:mm:ss"_qs).toUtf8();
+        return window.table().lastHeard(row).toString(u"yyyy-MM-dd hh:mm:ss"_qs).toUtf8();
     };
     QCOMPARE(readBytes(path), QByteArray(CsvTable::byteOrderMark)
                                   + "Host,Date,Time,Last heard,Name 1,Value 1\r\n"
@@ -734,19 +755,19 @@ void TestMainForm::silentHostsAreCounted()
     const quint16 port = freePort();
     QVERIFY(writeBytes(m_program->filePath(u"Senvo-Net.ini"_qs), QByteArray::number(port)));
     FakeReceiveClock clock;
-    MainForm window(SettingsFile(m_program->path(), m_user->path()), nullptr, nullptr, &clock);
+    const TestWindow window(SettingsFile(m_program->path(), m_user->path()), nullptr, &clock);
     const QString listening = u"Listening on UDP port %1"_qs.arg(port);
     window.table().beginBatch();
     post(window, {u"a|CPU|1"_qs, u"b|CPU|1"_qs, u"c|CPU|1"_qs});
     clock.seconds = 300;
     window.table().tick();
-    QCOMPARE(window.listeningStatus(), listening);
+    QCOMPARE(window->listeningStatus(), listening);
     clock.seconds = 300.1;
     window.table().tick();
-    QCOMPARE(window.listeningStatus(), listening + u" \u00b7 3 of 3 hosts silent"_qs);
+    QCOMPARE(window->listeningStatus(), listening + u" \u00b7 3 of 3 hosts silent"_qs);
     window.table().beginBatch();
     post(window, {u"b|CPU|2"_qs, u"d|CPU|1"_qs});
-    QCOMPARE(window.listeningStatus(), listening + u" \u00b7 2 of 4 hosts silent"_qs);
+    QCOMPARE(window->listeningStatus(), listening + u" \u00b7 2 of 4 hosts silent"_qs);
 }
 
 QTEST_MAIN(TestMainForm)
