@@ -31,7 +31,7 @@ bool HostFilter::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent
            && m_table->text(sourceRow, 0).contains(m_text, Qt::CaseInsensitive);
 }
 
-int HostFilter::shownHostCount() const
+int HostFilter::matchingHostCount() const
 {
     return m_table->shownHostCount() == 0 ? 0 : rowCount();
 }
@@ -43,13 +43,14 @@ QString HostFilter::countText() const
     const QString hosts = total == 1 ? tr("%1 host") : tr("%1 hosts");
     if (m_text.isEmpty())
         return hosts.arg(locale.toString(total));
-    return tr("%1 of %2").arg(locale.toString(shownHostCount()), hosts.arg(locale.toString(total)));
+    return tr("%1 of %2")
+        .arg(locale.toString(matchingHostCount()), hosts.arg(locale.toString(total)));
 }
 
 std::vector<int> HostFilter::tableRows() const
 {
     std::vector<int> rows;
-    const int shown = shownHostCount();
+    const int shown = matchingHostCount();
     rows.reserve(size_t(shown));
     for (int row = 0; row < shown; ++row)
         rows.push_back(tableRow(row));

@@ -22,7 +22,8 @@ public:
     void setText(const QString &text);
     QString text() const { return m_text; }
 
-    int shownHostCount() const;
+    // The hosts whose name contains the text: the rows let through, none before the first host.
+    int matchingHostCount() const;
     // "12 of 5,000 hosts", or "5,000 hosts" without a text.
     QString countText() const;
     // The table's rows shown, in order.

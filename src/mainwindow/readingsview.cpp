@@ -63,7 +63,7 @@ void ReadingsView::copyAll() const
 
 std::vector<int> ReadingsView::selectedTableRows() const
 {
-    const int shown = m_filter->shownHostCount();
+    const int shown = m_filter->matchingHostCount();
     std::vector<bool> selected(static_cast<size_t>(shown));
     for (const QItemSelectionRange &range : selectionModel()->selection()) {
         for (int row = range.top(); row <= range.bottom() && row < shown; ++row)
@@ -107,7 +107,7 @@ void ReadingsView::setRemovable(bool removable)
 
 void ReadingsView::updateActions()
 {
-    const bool selected = selectionModel()->hasSelection() && m_filter->shownHostCount() > 0;
+    const bool selected = selectionModel()->hasSelection() && m_filter->matchingHostCount() > 0;
     m_copy->setEnabled(selected);
     const auto rows = selected ? selectedTableRows().size() : 0;
     m_remove->setEnabled(rows > 0 && m_removable);
