@@ -8,10 +8,11 @@
 #include "host/notice.h"
 #include "host/twips.h"
 #include "mainwindow/counterfields.h"
-#include "mainwindow/findbar.h"
 #include "mainwindow/hostfilter.h"
+#include "mainwindow/hostfind.h"
 #include "mainwindow/onscreen.h"
 #include "mainwindow/readingsview.h"
+#include "mainwindow/sizelimits.h"
 #include "senvoversion.h"
 #include "settings/frmoptions.h"
 #include "tablefile/tablesaveflow.h"
@@ -23,7 +24,6 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QTimer>
 
 MainForm::MainForm(Monitor &monitor, QWidget *parent)
     : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint
@@ -35,6 +35,7 @@ MainForm::MainForm(Monitor &monitor, QWidget *parent)
     setObjectName(u"MainForm"_qs);
     setWindowTitle(u"Senvo-Net"_qs);
     setWindowIcon(applicationIcon());
+    new SizeLimits(this, QSizeF(minimumWidth, minimumHeight), QSizeF(maximumWidth, maximumHeight));
 
     auto *client = new QWidget(this);
     setCentralWidget(client);
@@ -70,17 +71,7 @@ MainForm::MainForm(Monitor &monitor, QWidget *parent)
     m_grid->setFocus();
     connect(m_grid, &ReadingsView::hostsRemoved, this, &MainForm::afterRemoval);
 
-    // While a find is on, it takes the status line's place.
-    m_findBar = new FindBar(client);
-    m_findBar->setGeometry(m_status->geometry());
-    m_findBar->hide();
-    connect(m_findBar, &FindBar::textChanged, this, &MainForm::findHost);
-    connect(m_findBar, &FindBar::ended, this, &MainForm::endFind);
-    connect(m_findBar, &FindBar::toTable, this, [this] {
-        if (!m_grid->currentIndex().isValid() && m_grid->model()->rowCount() > 0)
-            m_grid->setCurrentIndex(m_grid->model()->index(0, 1));
-        m_grid->setFocus(Qt::ShortcutFocusReason);
-    });
+    m_find = new HostFind(m_grid, m_status, client);
 
     m_saveFlow = new TableSaveFlow(
         m_monitor.table(), m_monitor.receiver(),
@@ -172,34 +163,17 @@ void MainForm::createMenus()
 
 void MainForm::findHost(const QString &text)
 {
-    m_grid->hostFilter()->setText(text);
-    updateFindCount();
+    m_find->setText(text);
 }
 
 void MainForm::showFindBar()
 {
-    m_status->hide();
-    m_findBar->start();
-    updateFindCount();
+    m_find->start();
 }
 
 void MainForm::endFind()
 {
-    findHost({});
-    m_findBar->hide();
-    m_status->show();
-    m_grid->setFocus(Qt::ShortcutFocusReason);
-    // Once the view has laid out every row again, the row the user was on comes into view.
-    QTimer::singleShot(0, m_grid, [this] {
-        if (m_grid->currentIndex().isValid())
-            m_grid->scrollTo(m_grid->currentIndex());
-    });
-}
-
-void MainForm::updateFindCount()
-{
-    if (!m_findBar->isHidden())
-        m_findBar->setCount(m_grid->hostFilter()->countText());
+    m_find->end();
 }
 
 void MainForm::afterRemoval()
@@ -209,7 +183,7 @@ void MainForm::afterRemoval()
             full->close();
     }
     updateListeningStatus();
-    updateFindCount();
+    m_find->updateCount();
     m_grid->setFocus(Qt::OtherFocusReason);
 }
 
@@ -321,7 +295,7 @@ void MainForm::updateCounters()
     } else if (m_monitor.table().silentHosts() > 0) {
         updateListeningStatus(); // the hosts counted grow
     }
-    updateFindCount();
+    m_find->updateCount();
     m_counters->update();
     placeStatus();
 }
@@ -331,8 +305,8 @@ void MainForm::placeStatus()
 {
     m_status->setGeometry(m_status->x(), m_status->y(),
                           std::max(0, m_counters->left() - m_status->x()), m_status->height());
-    if (m_findBar)
-        m_findBar->setGeometry(m_status->geometry());
+    if (m_find)
+        m_find->setGeometry(m_status->geometry());
 }
 
 void MainForm::showOptions()
@@ -376,33 +350,12 @@ void MainForm::closeEvent(QCloseEvent *event)
     event->accept();
 }
 
-void MainForm::applySizeLimits()
-{
-    // The limits hold for the outer size, frame and title bar included.
-    const QSize frame = frameGeometry().size() - size();
-    const QSize minimum = Twips::toPixels(*this, minimumWidth, minimumHeight) - frame;
-    const QSize maximum = Twips::toPixels(*this, maximumWidth, maximumHeight) - frame;
-    if (minimumSize() != minimum)
-        setMinimumSize(minimum);
-    if (maximumSize() != maximum)
-        setMaximumSize(maximum);
-}
-
 void MainForm::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
     if (isMinimized())
         return;
-    applySizeLimits();
     const QSize outer = frameGeometry().size();
-    const QSize allowed = outer.expandedTo(Twips::toPixels(*this, minimumWidth, minimumHeight))
-                              .boundedTo(Twips::toPixels(*this, maximumWidth, maximumHeight));
-    // Some window managers ignore size hints: set the size back, but only once for a given
-    // size, so that one that insists does not start an endless exchange.
-    if (allowed != outer && outer != m_refusedSize) {
-        m_refusedSize = outer;
-        QTimer::singleShot(0, this, [this] { resize(size()); });
-    }
     const QPoint topLeft(Twips::toPixelsX(*this, 120),
                          std::max(Twips::toPixelsY(*this, 240), m_counters->bottom() + 1));
     QSize grid = outer - Twips::toPixels(*this, tableWidthMargin, tableHeightMargin);
@@ -411,16 +364,4 @@ void MainForm::resizeEvent(QResizeEvent *event)
     const QWidget *client = centralWidget();
     grid = grid.boundedTo(QSize(client->width() - topLeft.x(), client->height() - topLeft.y()));
     m_grid->setGeometry(QRect(topLeft, grid.expandedTo(QSize(0, 0))));
-}
-
-void MainForm::moveEvent(QMoveEvent *event)
-{
-    QMainWindow::moveEvent(event);
-    applySizeLimits();
-}
-
-void MainForm::showEvent(QShowEvent *event)
-{
-    QMainWindow::showEvent(event);
-    applySizeLimits();
 }

@@ -6,7 +6,7 @@
 #include <QPointer>
 
 class CounterFields;
-class FindBar;
+class HostFind;
 class Monitor;
 class QAction;
 class QDialog;
@@ -61,8 +61,6 @@ Q_SIGNALS:
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
-    void moveEvent(QMoveEvent *event) override;
-    void showEvent(QShowEvent *event) override;
 
 private:
     void Form_Load();
@@ -70,12 +68,10 @@ private:
     void createEditMenu();
     void createOptions();
     void afterRemoval();
-    void updateFindCount();
     void updateSaving();
     void updateCounters();
     void placeStatus();
     void updateListeningStatus();
-    void applySizeLimits();
     void unloadOptions();
 
     Monitor &m_monitor;
@@ -85,10 +81,9 @@ private:
     QLabel *m_status = nullptr;
     CounterFields *m_counters = nullptr;
     ReadingsView *m_grid = nullptr;
-    FindBar *m_findBar = nullptr;
+    HostFind *m_find = nullptr;
     QAction *m_saveAction = nullptr;
     QAction *m_clearAction = nullptr;
     TableSaveFlow *m_saveFlow = nullptr;
     bool m_unloading = false;
-    QSize m_refusedSize;
 };

@@ -1,0 +1,61 @@
+#include "hostfind.h"
+
+#include "mainwindow/findbar.h"
+#include "mainwindow/hostfilter.h"
+#include "mainwindow/readingsview.h"
+
+#include <QTimer>
+
+HostFind::HostFind(ReadingsView *grid, QWidget *status, QWidget *client)
+    : QObject(client)
+    , m_grid(grid)
+    , m_status(status)
+    , m_bar(new FindBar(client))
+{
+    m_bar->setGeometry(m_status->geometry());
+    m_bar->hide();
+    connect(m_bar, &FindBar::textChanged, this, &HostFind::setText);
+    connect(m_bar, &FindBar::ended, this, &HostFind::end);
+    connect(m_bar, &FindBar::toTable, this, [this] {
+        if (!m_grid->currentIndex().isValid() && m_grid->model()->rowCount() > 0)
+            m_grid->setCurrentIndex(m_grid->model()->index(0, 1));
+        m_grid->setFocus(Qt::ShortcutFocusReason);
+    });
+}
+
+void HostFind::setText(const QString &text)
+{
+    m_grid->hostFilter()->setText(text);
+    updateCount();
+}
+
+void HostFind::start()
+{
+    m_status->hide();
+    m_bar->start();
+    updateCount();
+}
+
+void HostFind::end()
+{
+    setText({});
+    m_bar->hide();
+    m_status->show();
+    m_grid->setFocus(Qt::ShortcutFocusReason);
+    // Once the view has laid out every row again, the row the user was on comes into view.
+    QTimer::singleShot(0, m_grid, [grid = m_grid] {
+        if (grid->currentIndex().isValid())
+            grid->scrollTo(grid->currentIndex());
+    });
+}
+
+void HostFind::updateCount()
+{
+    if (!m_bar->isHidden())
+        m_bar->setCount(m_grid->hostFilter()->countText());
+}
+
+void HostFind::setGeometry(const QRect &rect)
+{
+    m_bar->setGeometry(rect);
+}
