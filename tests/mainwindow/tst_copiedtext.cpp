@@ -108,6 +108,10 @@ void TestCopiedText::csv_data()
         << u"Host,Date,Time,Name 1,Value 1\r\n"
            "\"h,1\",Jun 10,19:35:00,\"\"\"CPU\"\" °C\",\"1,5\"\r\n"
            "\"h\r\n2\",Jun 10,19:35:00,\"a\nb\",x\r\n"_qs;
+    QTest::newRow("a lone carriage return is quoted")
+        << QStringList{u"h| a\rb| x"_qs} << QList<int>{0} << false
+        << u"Host,Date,Time,Name 1,Value 1\r\n"
+           "h,Jun 10,19:35:00,\"a\rb\",x\r\n"_qs;
     // "PAIRS" stands for the titles of all 64 pairs.
     QTest::newRow("only the rows given, a blank name's pair included")
         << QStringList{u"a| n| 1 "_qs, u"b| | 2 "_qs, u"c| n| 3 "_qs} << QList<int>{2, 1} << false

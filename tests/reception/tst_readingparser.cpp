@@ -41,6 +41,8 @@ private slots:
     void parse();
     void senders_data();
     void senders();
+    void hostlessSendersInOneBatch_data();
+    void hostlessSendersInOneBatch();
     void undefinedReadingLeavesFieldsAsTheyWere_data();
     void undefinedReadingLeavesFieldsAsTheyWere();
     void decode_data();
@@ -286,6 +288,8 @@ void TestReadingParser::senders_data()
         "Dec  8", "02:57:35");
     row("Go log/syslog", "<13>2026-12-08T02:57:03Z vm senvo[CPU][11702]: t=45 C\n", "vm", "Dec  8",
         "02:57:03");
+    row("RFC 3339 timestamp on the last day of a long month",
+        "<13>2026-12-31T23:59:59Z vm senvo[CPU]: t=45 C", "vm", "Dec 31", "23:59:59");
     // No host, or neither timestamp nor host.
     row("busybox syslogd -R", "<13>Dec  8 02:57:21 senvo[CPU]: t=45 C\n", "127.0.0.1", "Dec  8",
         "02:57:21");
@@ -321,6 +325,37 @@ void TestReadingParser::senders()
         QTEST(parsed->name, "name");
         QTEST(parsed->value, "value");
     }
+}
+
+void TestReadingParser::hostlessSendersInOneBatch_data()
+{
+    QTest::addColumn<QStringList>("senders");
+    QTest::addColumn<QStringList>("hosts");
+    QTest::newRow("two IPv4 senders") << QStringList{u"127.0.0.1"_qs, u"127.0.0.2"_qs}
+                                      << QStringList{u"127.0.0.1"_qs, u"127.0.0.2"_qs};
+    QTest::newRow("mapped IPv4, then IPv6")
+        << QStringList{u"::ffff:10.0.0.1"_qs, u"::1"_qs} << QStringList{u"10.0.0.1"_qs, u"::1"_qs};
+    QTest::newRow("back to the first")
+        << QStringList{u"10.0.0.1"_qs, u"10.0.0.2"_qs, u"10.0.0.1"_qs}
+        << QStringList{u"10.0.0.1"_qs, u"10.0.0.2"_qs, u"10.0.0.1"_qs};
+}
+
+// Datagrams of one batch share a receive time, never a sender.
+void TestReadingParser::hostlessSendersInOneBatch()
+{
+    QFETCH(QStringList, senders);
+    QFETCH(QStringList, hosts);
+    Arrival where = arrival();
+    where.startBatch();
+    QStringList parsedHosts;
+    for (const QString &sender : senders) {
+        Reading reading = previousReading();
+        decodeDatagram("<12>senvo[CPU]: t=45 C", reading);
+        where.setSender(SenderAddress::fromHostAddress(QHostAddress(sender)));
+        QVERIFY(parseudp(reading, where));
+        parsedHosts << reading.host;
+    }
+    QCOMPARE(parsedHosts, hosts);
 }
 
 void TestReadingParser::undefinedReadingLeavesFieldsAsTheyWere_data()

@@ -561,6 +561,10 @@ void TestReadingsTable::overdue_data()
         << u"CPU: heard 35 s ago, usually every 19 s"_qs;
     QTest::newRow("heard again, current at once") << QList<double>{0, 60, 600} << 600.0 << false
                                                   << u"CPU: heard 0 s ago, usually every 90 s"_qs;
+    QTest::newRow("an hour and a half") << QList<double>{0} << 5400.0 << true
+                                        << u"CPU: heard 1 h 30 min ago, only once so far; overdue"_qs;
+    QTest::newRow("days and hours") << QList<double>{0} << 183600.0 << true
+                                    << u"CPU: heard 2 d 3 h ago, only once so far; overdue"_qs;
 }
 
 void TestReadingsTable::overdue()
