@@ -702,6 +702,11 @@ void TestMainForm::findRemoveAndClear()
     QVERIFY(!field->isVisible());
     QVERIFY(table->hasFocus());
     QCOMPARE(shown(), u"db-1 mail web-3");
+    // Opened again, the field starts empty, as every host is shown.
+    QTest::keySequence(window.get(), QKeySequence::Find);
+    QCOMPARE(field->text(), QString());
+    QCOMPARE(count->text(), u"3 hosts");
+    QTest::keyClick(field, Qt::Key_Escape);
     post(window, {u"web-1| m| 6 "_qs});
     QCOMPARE(shown(), u"db-1 mail web-3 web-1");
     QCOMPARE(table->model()->index(3, 3).data().toString(), u" m");
@@ -768,6 +773,8 @@ void TestMainForm::silentHostsAreCounted()
     window.table().beginBatch();
     post(window, {u"b|CPU|2"_qs, u"d|CPU|1"_qs});
     QCOMPARE(window->listeningStatus(), listening + u" \u00b7 2 of 4 hosts silent"_qs);
+    post(window, {u"c|CPU|2"_qs});
+    QCOMPARE(window->listeningStatus(), listening + u" \u00b7 1 of 4 hosts silent"_qs);
 }
 
 QTEST_MAIN(TestMainForm)

@@ -27,6 +27,7 @@ private slots:
     void savesTheHostsFound();
     void oneSaveAtATime();
     void unwritableFileIsTold();
+    void failedCommitIsNoSave();
     void dialogOpensInTheLastFolder();
 
 private:
@@ -134,6 +135,20 @@ void TestTableSaveFlow::unwritableFileIsTold()
     QVERIFY2(notice->text().contains(QDir::toNativeSeparators(path)), qPrintable(notice->text()));
     QTest::qWait(50);
     QCOMPARE(finished.size(), 0);
+}
+
+// The last step can fail too, after every row was written: here a folder takes the file's
+// name meanwhile, as a full disk or a folder turned read-only would stop it.
+void TestTableSaveFlow::failedCommitIsNoSave()
+{
+    const QString path = m_folder->filePath(u"table.csv"_qs);
+    QSignalSpy finished(m_flow, &TableSaveFlow::finished);
+    QVERIFY(m_flow->save(path));
+    QVERIFY(QDir().mkpath(path + u"/taken"_qs));
+    QTRY_COMPARE(finished.size(), 1);
+    QCOMPARE(finished[0][0].toBool(), false);
+    QVERIFY(!m_window->findChild<QMessageBox *>(u"tableSaved"_qs));
+    QVERIFY(m_window->findChild<QMessageBox *>(u"tableNotSaved"_qs));
 }
 
 void TestTableSaveFlow::dialogOpensInTheLastFolder()
