@@ -4,7 +4,7 @@
 #include "reception/copiedtext.h"
 #include "reception/displaytext.h"
 #include "reception/hostfilter.h"
-#include "reception/postedtexts.h"
+#include "reception/longesttexts.h"
 #include "reception/readingstable.h"
 
 #include <QAction>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "compacttext.h"
-#include "postedtexts.h"
+#include "longesttexts.h"
 #include "receiveclock.h"
 #include "textindex.h"
 

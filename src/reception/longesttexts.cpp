@@ -1,4 +1,4 @@
-#include "postedtexts.h"
+#include "longesttexts.h"
 
 PostedTexts::PostedTexts(int columns)
     : m_texts(size_t(columns))
