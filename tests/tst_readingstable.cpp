@@ -348,7 +348,7 @@ void TestReadingsTable::longestTextsArePublished()
     ReadingsTable table;
     QStringList published;
     int publishes = 0;
-    connect(&table, &ReadingsTable::textsPublished, &table, [&](const PostedTexts &longest) {
+    connect(&table, &ReadingsTable::textsPublished, &table, [&](const LongestTexts &longest) {
         ++publishes;
         published.clear();
         for (int column = 0; column < longest.columnCount(); ++column)

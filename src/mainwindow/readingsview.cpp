@@ -139,7 +139,7 @@ void ReadingsView::contextMenuEvent(QContextMenuEvent *event)
     event->accept();
 }
 
-void ReadingsView::widen(const PostedTexts &longest)
+void ReadingsView::widen(const LongestTexts &longest)
 {
     const int widest = Twips::toPixelsX(*this, widestTwips);
     QHeaderView *const columns = horizontalHeader();

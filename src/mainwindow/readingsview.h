@@ -5,7 +5,7 @@
 #include <vector>
 
 class HostFilter;
-class PostedTexts;
+class LongestTexts;
 class QAction;
 class ReadingsTable;
 
@@ -47,7 +47,7 @@ protected:
 
 private:
     void updateActions();
-    void widen(const PostedTexts &longest);
+    void widen(const LongestTexts &longest);
     int widthOfCell(const QString &text) const;
     int widthOfHost(const QString &text) const;
 

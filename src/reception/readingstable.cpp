@@ -72,10 +72,10 @@ void ReadingsTable::fillgrid(const Reading &reading)
 
     const int nameColumn = firstNameColumn + 2 * pairIndex;
     if (renamed)
-        m_posted.offer(nameColumn, reading.name);
-    m_posted.offer(nameColumn + 1, reading.value);
-    m_posted.offer(1, row.date);
-    m_posted.offer(2, row.time);
+        m_longest.offer(nameColumn, reading.name);
+    m_longest.offer(nameColumn + 1, reading.value);
+    m_longest.offer(1, row.date);
+    m_longest.offer(2, row.time);
     markDirty(rowIndex, 1, nameColumn + 1);
 }
 
@@ -105,7 +105,7 @@ int ReadingsTable::addNewRow(const Reading &reading)
         return noRow;
     }
     m_rows.emplace_back();
-    m_posted.offer(0, reading.host);
+    m_longest.offer(0, reading.host);
     const int row = m_hosts.insert(reading.host);
     // The host index numbers its texts as the rows are numbered.
     Q_ASSERT(row == hostCount() - 1);
@@ -262,9 +262,9 @@ void ReadingsTable::publish()
         m_dirtyTop = m_dirtyBottom = -1;
         Q_EMIT dataChanged(topLeft, bottomRight, {Qt::DisplayRole});
     }
-    if (!m_posted.isEmpty()) {
-        Q_EMIT textsPublished(m_posted);
-        m_posted.clear();
+    if (!m_longest.isEmpty()) {
+        Q_EMIT textsPublished(m_longest);
+        m_longest.clear();
     }
     if (m_wokenTop >= 0) {
         const int top = m_wokenTop;

@@ -94,7 +94,7 @@ public:
 Q_SIGNALS:
     // Emitted by publish() with the longest text posted to each column since the last
     // publish (column 0: the hosts of new rows), for views that fit their columns.
-    void textsPublished(const PostedTexts &longest);
+    void textsPublished(const LongestTexts &longest);
     // Emitted by tick(): cells may have turned grey, and every "heard ... ago" has moved on.
     void timingChanged();
     // Emitted by publish() and tick() when silentHosts() is not what it was last time.
@@ -208,7 +208,7 @@ private:
     // hosts report it.
     TextIndex m_names;
     qint64 m_droppedHosts = 0;
-    PostedTexts m_posted{columnCountTotal};
+    LongestTexts m_longest{columnCountTotal};
 
     // While views are told of a removal: the runs of rows they have been told are gone, from
     // the bottom up. The rows stay stored until the removal is done.
