@@ -11,9 +11,9 @@
 class ReadingsTable;
 
 // Rows of the readings table as a CSV file (RFC 4180) that spreadsheets open as they are:
-// UTF-8 with a byte-order mark, CRLF line ends, a header line "Host,Date,Time,Name 1,Value 1,…"
-// as wide as the widest row, then one line per row in the order given, names and values
-// trimmed. Cells are written as received: quoting keeps commas, quotes and line breaks
+// UTF-8 with a byte-order mark, CRLF line ends, a header line
+// "Host,Date,Time,Last heard,Name 1,Value 1,…" as wide as the widest row, then one line per
+// row in the order given, names and values trimmed. Cells are written as received: quoting keeps commas, quotes and line breaks
 // inside their cell.
 class CsvTable final
 {
