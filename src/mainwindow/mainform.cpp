@@ -144,7 +144,8 @@ MainForm::MainForm(const SettingsFile &settings, QWidget *parent, DatagramSocket
     connect(&m_receiver, &DatagramReceiver::listeningChanged, this,
             &MainForm::updateListeningStatus);
     connect(&m_portSetting, &PortSetting::portApplied, this, &MainForm::updateListeningStatus);
-    connect(&m_table, &ReadingsTable::silentHostsChanged, this, &MainForm::updateListeningStatus);
+    connect(&m_table.silence(), &SilenceWatch::silentHostsChanged, this,
+            &MainForm::updateListeningStatus);
 
     resize(Twips::toPixels(*this, 10440, 2400) + QSize(0, menuBar()->sizeHint().height()));
     Form_Load();
@@ -267,7 +268,7 @@ void MainForm::clearTable()
         return;
     // Whatever arrived is in the count that the question gives.
     m_receiver.publish();
-    const int hosts = m_table.shownHostCount();
+    const int hosts = m_table.publishedHostCount();
     if (hosts == 0)
         return;
     auto *question = new QMessageBox(
@@ -411,7 +412,7 @@ void MainForm::updateListeningStatus()
         QString text = m_tableFull.told()
                            ? tr("Listening on UDP port %1 \u2014 table full").arg(m_receiver.port())
                            : tr("Listening on UDP port %1").arg(m_receiver.port());
-        if (const int silent = m_table.silentHosts(); silent > 0)
+        if (const int silent = m_table.silence().silentHosts(); silent > 0)
             text += tr(" \u00b7 %1 of %2 hosts silent").arg(silent).arg(m_table.hostCount());
         m_status->setText(text);
         m_status->setToolTip({});
@@ -430,7 +431,7 @@ void MainForm::updateCounters()
     if (const QString full = m_tableFull.take(); !full.isEmpty()) {
         updateListeningStatus();
         showNotice(this, QMessageBox::Warning, full, u"tableFull"_qs);
-    } else if (m_table.silentHosts() > 0) {
+    } else if (m_table.silence().silentHosts() > 0) {
         updateListeningStatus(); // the hosts counted grow
     }
     updateFindCount();
