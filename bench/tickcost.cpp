@@ -65,6 +65,6 @@ TickCost::Result TickCost::measure(int hosts)
     result.requeuedMs = tickMs(table);
     clock.ms = 400'100;
     result.silencedMs = tickMs(table);
-    result.silentHosts = table.silentHosts();
+    result.silentHosts = table.silence().silentHosts();
     return result;
 }

@@ -18,6 +18,7 @@ void HostFilter::setText(const QString &text)
         return;
     m_text = text;
     invalidateRowsFilter();
+    Q_EMIT textChanged(m_text);
 }
 
 bool HostFilter::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const
@@ -26,19 +27,17 @@ bool HostFilter::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent
         return false;
     if (m_text.isEmpty())
         return true;
-    // The empty rows shown before the first host have no host to match.
-    return sourceRow < m_table->shownHostCount()
-           && m_table->text(sourceRow, 0).contains(m_text, Qt::CaseInsensitive);
+    return m_table->text(sourceRow, 0).contains(m_text, Qt::CaseInsensitive);
 }
 
 int HostFilter::matchingHostCount() const
 {
-    return m_table->shownHostCount() == 0 ? 0 : rowCount();
+    return rowCount();
 }
 
 QString HostFilter::countText() const
 {
-    const int total = m_table->shownHostCount();
+    const int total = m_table->publishedHostCount();
     const QLocale locale;
     const QString hosts = total == 1 ? tr("%1 host") : tr("%1 hosts");
     if (m_text.isEmpty())

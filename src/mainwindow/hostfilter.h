@@ -30,6 +30,9 @@ public:
     std::vector<int> tableRows() const;
     int tableRow(int shownRow) const;
 
+Q_SIGNALS:
+    void textChanged(const QString &text);
+
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
 

@@ -86,7 +86,7 @@ MainForm::MainForm(Monitor &monitor, QWidget *parent)
     connect(receiver, &DatagramReceiver::listeningChanged, this, &MainForm::updateListeningStatus);
     connect(&m_monitor.portSetting(), &PortSetting::portApplied, this,
             &MainForm::updateListeningStatus);
-    connect(&m_monitor.table(), &ReadingsTable::silentHostsChanged, this,
+    connect(&m_monitor.table().silence(), &SilenceWatch::silentHostsChanged, this,
             &MainForm::updateListeningStatus);
 
     resize(Twips::toPixels(*this, 10440, 2400) + QSize(0, menuBar()->sizeHint().height()));
@@ -193,7 +193,7 @@ void MainForm::clearTable()
         return;
     // Whatever arrived is in the count that the question gives.
     m_monitor.receiver().publish();
-    const int hosts = m_monitor.table().shownHostCount();
+    const int hosts = m_monitor.table().publishedHostCount();
     if (hosts == 0)
         return;
     auto *question = new QMessageBox(
@@ -273,7 +273,7 @@ void MainForm::updateListeningStatus()
         QString text = m_tableFull.told()
                            ? tr("Listening on UDP port %1 \u2014 table full").arg(receiver.port())
                            : tr("Listening on UDP port %1").arg(receiver.port());
-        if (const int silent = table.silentHosts(); silent > 0)
+        if (const int silent = table.silence().silentHosts(); silent > 0)
             text += tr(" \u00b7 %1 of %2 hosts silent").arg(silent).arg(table.hostCount());
         m_status->setText(text);
         m_status->setToolTip({});
@@ -292,7 +292,7 @@ void MainForm::updateCounters()
     if (const QString full = m_tableFull.take(); !full.isEmpty()) {
         updateListeningStatus();
         showNotice(this, QMessageBox::Warning, full, u"tableFull"_qs);
-    } else if (m_monitor.table().silentHosts() > 0) {
+    } else if (m_monitor.table().silence().silentHosts() > 0) {
         updateListeningStatus(); // the hosts counted grow
     }
     m_find->updateCount();

@@ -1,10 +1,12 @@
 #include "readingsview.h"
 
+#include "placeholderrows.h"
+
 #include "host/twips.h"
 #include "mainwindow/copiedtext.h"
 #include "mainwindow/hostfilter.h"
 #include "reception/displaytext.h"
-#include "reception/postedtexts.h"
+#include "reception/longesttexts.h"
 #include "reception/readingstable.h"
 
 #include <QAction>
@@ -20,13 +22,22 @@ ReadingsView::ReadingsView(ReadingsTable *table, QWidget *parent)
     : QTableView(parent)
     , m_table(table)
     , m_filter(new HostFilter(table, this))
+    , m_rows(new PlaceholderRows(this))
+    , m_hadHosts(table->rowCount() > 0)
     , m_copy(new QAction(tr("&Copy"), this))
     , m_copyAll(new QAction(tr("Copy &All"), this))
     , m_remove(new QAction(tr("&Remove Host"), this))
     , m_widthsSet(size_t(table->columnCount()))
     , m_userSized(size_t(table->columnCount()))
 {
-    setModel(m_filter);
+    m_rows->setSourceModel(m_filter);
+    setModel(m_rows);
+    updatePlaceholders();
+    connect(table, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] {
+        m_hadHosts = true;
+        updatePlaceholders();
+    });
+    connect(m_filter, &HostFilter::textChanged, this, &ReadingsView::updatePlaceholders);
     m_copy->setObjectName(u"CopyMenu"_qs);
     m_copy->setShortcut(QKeySequence::Copy);
     m_copyAll->setObjectName(u"CopyAllMenu"_qs);
@@ -52,8 +63,8 @@ void ReadingsView::copySelection() const
 {
     if (!selectionModel()->hasSelection())
         return;
-    QGuiApplication::clipboard()->setText(
-        CopiedText::fromSelection(*m_filter, selectionModel()->selection()));
+    QGuiApplication::clipboard()->setText(CopiedText::fromSelection(
+        *m_filter, m_rows->mapSelectionToSource(selectionModel()->selection())));
 }
 
 void ReadingsView::copyAll() const
@@ -65,7 +76,10 @@ std::vector<int> ReadingsView::selectedTableRows() const
 {
     const int shown = m_filter->matchingHostCount();
     std::vector<bool> selected(static_cast<size_t>(shown));
-    for (const QItemSelectionRange &range : selectionModel()->selection()) {
+    for (const QItemSelectionRange &range :
+         m_rows->mapSelectionToSource(selectionModel()->selection())) {
+        if (!range.isValid())
+            continue;
         for (int row = range.top(); row <= range.bottom() && row < shown; ++row)
             selected[size_t(row)] = true;
     }
@@ -92,7 +106,7 @@ void ReadingsView::removeSelectedHosts()
     // The row that moved up into the first removed one's place becomes the current one,
     // unselected, so that a second Delete removes nothing by surprise.
     if (const int left = m_filter->rowCount(); left > 0) {
-        selectionModel()->setCurrentIndex(m_filter->index(std::min(top, left - 1), column),
+        selectionModel()->setCurrentIndex(model()->index(std::min(top, left - 1), column),
                                           QItemSelectionModel::NoUpdate);
     }
     updateActions();
@@ -112,6 +126,12 @@ void ReadingsView::updateActions()
     const auto rows = selected ? selectedTableRows().size() : 0;
     m_remove->setEnabled(rows > 0 && m_removable);
     m_remove->setText(rows > 1 ? tr("&Remove Hosts") : tr("&Remove Host"));
+}
+
+// Shown before the first host only, and not while a find text leaves no row to show.
+void ReadingsView::updatePlaceholders()
+{
+    m_rows->setShown(!m_hadHosts && m_filter->text().isEmpty());
 }
 
 void ReadingsView::keyPressEvent(QKeyEvent *event)
@@ -139,7 +159,7 @@ void ReadingsView::contextMenuEvent(QContextMenuEvent *event)
     event->accept();
 }
 
-void ReadingsView::widen(const PostedTexts &longest)
+void ReadingsView::widen(const LongestTexts &longest)
 {
     const int widest = Twips::toPixelsX(*this, widestTwips);
     QHeaderView *const columns = horizontalHeader();

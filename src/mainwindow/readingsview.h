@@ -5,11 +5,13 @@
 #include <vector>
 
 class HostFilter;
-class PostedTexts;
+class LongestTexts;
+class PlaceholderRows;
 class QAction;
 class ReadingsTable;
 
-// The readings table on screen, the rows whose host matches the find text only. Columns and
+// The readings table on screen, the rows whose host matches the find text only; before the
+// first host, a few empty rows, unless a find text is given. Columns and
 // the host header widen to show what arrives, measuring only the texts posted since the last
 // publish; a column the user has sized keeps the user's width. The selection can be copied
 // out as tab-separated text, and its hosts removed.
@@ -47,12 +49,15 @@ protected:
 
 private:
     void updateActions();
-    void widen(const PostedTexts &longest);
+    void updatePlaceholders();
+    void widen(const LongestTexts &longest);
     int widthOfCell(const QString &text) const;
     int widthOfHost(const QString &text) const;
 
     ReadingsTable *const m_table;
     HostFilter *const m_filter;
+    PlaceholderRows *const m_rows;
+    bool m_hadHosts;
     QAction *const m_copy;
     QAction *const m_copyAll;
     QAction *const m_remove;

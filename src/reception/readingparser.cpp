@@ -44,17 +44,6 @@ int twoDigits(QStringView text, qsizetype at)
     return (text[at].unicode() - u'0') * 10 + (text[at + 1].unicode() - u'0');
 }
 
-// Assigns in place so that a field that is not shared keeps its storage.
-void assign(QString &field, QStringView prefix, QStringView text, QStringView suffix)
-{
-    if (const qsizetype size = prefix.size() + text.size() + suffix.size(); field.size() != size)
-        field.resize(size);
-    QChar *const out = field.data();
-    copyChars(out, prefix.data(), prefix.size());
-    copyChars(out + prefix.size(), text.data(), text.size());
-    copyChars(out + prefix.size() + text.size(), suffix.data(), suffix.size());
-}
-
 // What a datagram's header gave, as views into the datagram, the arrival or dateChars.
 struct Cut
 {
@@ -374,11 +363,11 @@ bool parseudp(Reading &reading, Arrival &arrival)
     name = trimSpaces(name);
 
     // Every check is behind us: from here on the reading is updated as a whole.
-    assign(reading.date, {}, cut.date, {});
-    assign(reading.time, {}, cut.time, {});
-    assign(reading.host, {}, cut.host, {});
-    assign(reading.name, u" ", name, {});
-    assign(reading.value, u" ", value, u" ");
+    assignText(reading.date, cut.date);
+    assignText(reading.time, cut.time);
+    assignText(reading.host, cut.host);
+    assignText(reading.name, u" ", name, {});
+    assignText(reading.value, u" ", value, u" ");
     // Moved to the front by hand: remove(0, n) would leave the free space before the text,
     // and the next datagram would then need a new allocation to fit.
     const QStringView message = cut.message;

@@ -1,34 +1,29 @@
 #pragma once
 
 #include "compacttext.h"
-#include "postedtexts.h"
+#include "longesttexts.h"
 #include "receiveclock.h"
+#include "silencewatch.h"
 #include "textindex.h"
 
 #include <QAbstractTableModel>
 #include <QDateTime>
 #include <QString>
 
-#include <algorithm>
-#include <functional>
-#include <queue>
-#include <utility>
 #include <vector>
 
+class TableListener;
 struct Reading;
 
 // The table of hosts and their latest readings: one row per host, counted from 0 in order
 // of arrival; column 0 holds the host, 1 and 2 the date and time, then 64 name/value pairs.
-// The column titles are the view's header (GridAddress shows the whole as one grid).
+// The column titles are the view's header.
 //
 // Updates are posted at once but announced to views only by publish(), so that a burst
-// of datagrams costs one repaint instead of one per datagram.
+// of datagrams costs one repaint instead of one per datagram. Listeners hear of each
+// reading as it is posted, and of the new numbers when rows are removed.
 //
-// Each pair knows when this machine last heard it and how often it usually reports. A
-// pair silent for more than three of its usual intervals, and at least 30 seconds, is
-// overdue; one heard only once is overdue after 5 minutes. A host is silent when all its
-// pairs are. Overdue cells are drawn in the disabled-text grey, and every cell describes
-// when it was heard. Time moves on for views only at tick(), once a second.
+// Which hosts are silent is the silence watch's to say; how cells look, ReadingsLook's.
 class ReadingsTable final : public QAbstractTableModel
 {
     Q_OBJECT
@@ -39,7 +34,6 @@ public:
     static constexpr int firstNameColumn = 3;
     static constexpr int pairCount = 64;
     static constexpr int defaultHostLimit = 32766;
-    static constexpr int placeholderRows = 3;
 
     // Reads the time from clock, which must outlive the table; without one, from its own.
     explicit ReadingsTable(QObject *parent = nullptr, int hostLimit = defaultHostLimit,
@@ -47,7 +41,7 @@ public:
 
     // Reads the clock: readings posted until the next call were received now. Once per
     // batch of datagrams, not per datagram.
-    void beginBatch();
+    void beginBatch() { m_silence.beginBatch(); }
 
     // Posts one parsed reading: writes the name, value, date and time into the host's row,
     // adding the row first for a new host.
@@ -55,20 +49,27 @@ public:
 
     // Announces to views every change since the last call.
     void publish();
-    // Reads the clock and counts the hosts that fell silent since the last tick; views
-    // repaint what they show. The work grows with the hosts that fall due, not the table.
+    // Reads the clock and lets the silence watch count the hosts that fell silent since the
+    // last tick; views repaint what they show.
     void tick();
 
     // Removes the rows of these hosts (rows as views count them, in any order); a removed
     // host that reports again gets a new row at the end. Views are told at once, and of
-    // anything posted before.
+    // anything posted before; listeners after the rows are gone.
     void removeHosts(const std::vector<int> &rows);
-    // Removes every row. The table keeps no empty rows for show afterwards.
+    // Removes every row.
     void clear();
+
+    // Listeners must outlive the table or be removed first.
+    void addListener(TableListener *listener);
+    void removeListener(TableListener *listener);
+
+    SilenceWatch &silence() { return m_silence; }
+    const SilenceWatch &silence() const { return m_silence; }
 
     int hostCount() const { return int(m_rows.size()); }
     // The host rows that views have been told of.
-    int shownHostCount() const { return m_showPlaceholders ? 0 : m_publishedRows; }
+    int publishedHostCount() const { return m_publishedRows; }
     // How many pairs a host's row holds, the last one written included.
     int pairsInUse(int row) const;
     int hostLimit() const { return m_hostLimit; }
@@ -78,12 +79,23 @@ public:
     // rows and columns there are.
     QString text(int row, int column) const;
     static QString headerText(int column);
-    // Counted at each tick; a host heard again leaves the count at once.
-    int silentHosts() const { return m_silentHosts; }
-    // When this machine last heard the host of that row, on its own clock; invalid
-    // outside the rows there are.
-    QDateTime lastHeard(int row) const;
     static bool isNameColumn(int column);
+
+    // Rows below are numbered as views count them, published or not; outside the rows and
+    // pairs there are, the answers are empty, -1, false or null.
+    QString host(int row) const;
+    // The id of the name a pair holds, the spaces around it trimmed; -1 for none or blank.
+    int nameId(int row, int pair) const;
+    QString value(int row, int pair) const;
+    // Name ids count from 0 to nameIdCount() - 1; a text for each.
+    int nameIdCount() const { return m_names.size(); }
+    QString nameText(int id) const;
+    // When a pair was heard and how often it reports; null for a pair never written.
+    const SilenceWatch::Timing *timing(int row, int pair) const;
+    bool isSilent(int row) const;
+    // When this machine last heard the host of that row, on its own clock.
+    QDateTime lastHeard(int row) const;
+    qint64 tenthsSinceHeard(int row) const;
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -94,11 +106,9 @@ public:
 Q_SIGNALS:
     // Emitted by publish() with the longest text posted to each column since the last
     // publish (column 0: the hosts of new rows), for views that fit their columns.
-    void textsPublished(const PostedTexts &longest);
+    void textsPublished(const LongestTexts &longest);
     // Emitted by tick(): cells may have turned grey, and every "heard ... ago" has moved on.
     void timingChanged();
-    // Emitted by publish() and tick() when silentHosts() is not what it was last time.
-    void silentHostsChanged(int silentHosts);
 
 private:
     // What a pair's name is: the id of a name kept in m_names, or one of the other meanings.
@@ -133,13 +143,6 @@ private:
 
         int m_value;
     };
-    // Tenths of a second since the table was made: 32 bits last 13 years.
-    using Tenths = quint32;
-    static constexpr Tenths notQueued = 0xffffffff;
-    static constexpr quint64 heardOnceLimit = 3000; // 5 minutes
-    static constexpr quint64 shortestLimit = 300;   // 30 seconds
-    static constexpr quint64 intervalsLimit = 3;
-
     struct Pair
     {
         NameId name = NameId::none();
@@ -148,19 +151,17 @@ private:
         quint16 leading = 0;
         quint16 trailing = 0;
         CompactText value;
-        Tenths heard = 0;    // when this machine last heard it
-        Tenths interval = 0; // its usual interval, smoothed; 0 while heard only once
+        SilenceWatch::Timing timing;
     };
+    // Two million of them fill a full table: they stay this small.
+    static_assert(sizeof(Pair) <= 24);
     struct Row
     {
         QString date;
         QString time;
-        std::vector<Pair> pairs;     // only as long as the last pair written
-        int namedPairs = 0;          // pairs [0, namedPairs) hold non-blank names
-        Tenths heard = 0;            // the latest of its pairs'
-        Tenths deadline = 0;         // the latest of its pairs'
-        Tenths queuedAt = notQueued; // the time its live entry in m_deadlines waits for
-        bool silent = false;
+        std::vector<Pair> pairs; // only as long as the last pair written
+        int namedPairs = 0;      // pairs [0, namedPairs) hold non-blank names
+        SilenceWatch::Host silence;
     };
     struct Run
     {
@@ -169,37 +170,16 @@ private:
     };
     static constexpr int noRow = -1;
     static constexpr int noPair = -1;
-    // Rows waiting for a deadline, earliest first. A row is queued under the deadline it
-    // had then; when that comes, it is silent or queued again under its new one.
-    using Deadline = std::pair<Tenths, int>;
-    using Deadlines = std::priority_queue<Deadline, std::vector<Deadline>, std::greater<>>;
 
     int addNewRow(const Reading &reading);
     int pairFor(const Row &row, NameId name) const;
     void markDirty(int row, int firstColumn, int lastColumn);
     void dropRows(const std::vector<bool> &dropped);
     void compact(const std::vector<bool> &dropped);
+    // Where a row that views count is stored, or noRow outside the rows there are.
     int storedRow(int row) const;
-    Tenths clockTenths() const;
-    void hear(int rowIndex, Pair &pair, bool firstTime);
-    static Tenths deadline(Tenths heard, Tenths interval)
-    {
-        const quint64 limit =
-            interval == 0 ? heardOnceLimit : std::max(shortestLimit, intervalsLimit * interval);
-        return Tenths(std::min<quint64>(heard + limit, notQueued - 1));
-    }
-    static Tenths deadlineOf(const Pair &pair) { return deadline(pair.heard, pair.interval); }
-    static Tenths latestDeadline(const Row &row);
-    void queue(int rowIndex);
-    // Queues every row that is not silent afresh, dropping entries no longer needed, and
-    // counts the silent ones again: what rows that move or go must be followed by.
-    void rebuildDeadlines();
-    bool isOverdue(const Pair &pair) const { return m_checkedAt > deadlineOf(pair); }
-    const Pair *pairAt(int row, int column) const;
-    QString description(int row, int column) const;
-    static QVariant greyed();
-    static QVariant descriptionFor(const QString &text, int role);
-    QDateTime wallTimeOf(Tenths time) const;
+    const Pair *pairAt(int row, int pair) const;
+    void headersHeardAgain(const std::vector<int> &rows);
 
     const int m_hostLimit;
     std::vector<Row> m_rows;
@@ -208,25 +188,15 @@ private:
     // hosts report it.
     TextIndex m_names;
     qint64 m_droppedHosts = 0;
-    PostedTexts m_posted{columnCountTotal};
+    LongestTexts m_longest{columnCountTotal};
 
     // While views are told of a removal: the runs of rows they have been told are gone, from
     // the bottom up. The rows stay stored until the removal is done.
     std::vector<Run> m_goneRuns;
-    ReceiveClock m_ownClock;
-    const ReceiveClock *const m_clock;
-    const qint64 m_startMs;
-    Tenths m_receivedAt = 0; // of the batch being posted
-    Tenths m_checkedAt = 0;  // at the last tick
-    QDateTime m_wallAtCheck;
-    Deadlines m_deadlines;
-    int m_silentHosts = 0;
-    int m_toldSilentHosts = 0;
-    int m_wokenTop = -1; // rows heard again after silence since the last publish
-    int m_wokenBottom = -1;
+    SilenceWatch m_silence;
+    std::vector<TableListener *> m_listeners;
 
     // What views have been told so far.
-    bool m_showPlaceholders = true;
     int m_publishedRows = 0;
     int m_dirtyTop = -1;
     int m_dirtyBottom = -1;

@@ -70,3 +70,14 @@ inline void assignText(QString &field, QStringView text)
         field.resize(text.size());
     copyChars(field.data(), text.data(), text.size());
 }
+
+// As above, with prefix and suffix written around text.
+inline void assignText(QString &field, QStringView prefix, QStringView text, QStringView suffix)
+{
+    if (const qsizetype size = prefix.size() + text.size() + suffix.size(); field.size() != size)
+        field.resize(size);
+    QChar *const out = field.data();
+    copyChars(out, prefix.data(), prefix.size());
+    copyChars(out + prefix.size(), text.data(), text.size());
+    copyChars(out + prefix.size() + text.size(), suffix.data(), suffix.size());
+}

@@ -18,11 +18,8 @@ TableSaver::TableSaver(ReadingsTable *table, std::vector<int> rows, CsvTable::La
     m_slices.setInterval(0);
     connect(&m_slices, &QTimer::timeout, this, &TableSaver::writeSlice);
     // The rows to write are numbered as they were when the save began.
-    // The empty rows shown before the first host are no hosts.
-    connect(table, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this, table] {
-        if (table->shownHostCount() > 0)
-            fail(tr("Hosts were removed from the table while it was being saved."));
-    });
+    connect(table, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this] { fail(tr("Hosts were removed from the table while it was being saved.")); });
 }
 
 TableSaver::~TableSaver()

@@ -126,6 +126,7 @@ private slots:
     void copyFromTheTable();
     void menus();
     void findRemoveAndClear();
+    void emptyRowsBeforeTheFirstHostOnly();
     void saveTheTable();
     void silentHostsAreCounted();
 
@@ -721,6 +722,36 @@ void TestMainForm::findRemoveAndClear()
     QCOMPARE(table->model()->rowCount(), 0);
     QCOMPARE(window.table().hostCount(), 0);
     QCOMPARE(window.receiver().packets(), 42.0);
+}
+
+void TestMainForm::emptyRowsBeforeTheFirstHostOnly()
+{
+    auto window = openWindow();
+    QTableView *const table = grid(*window);
+    auto *field = window->findChild<QLineEdit *>(u"findHost"_qs);
+    const auto find = [&](const QString &text) {
+        QTest::keySequence(window.get(), QKeySequence::Find);
+        field->clear();
+        QTest::keyClicks(field, text);
+    };
+    find(u"web"_qs);
+    QCOMPARE(table->model()->rowCount(), 0);
+    QTest::keyClick(field, Qt::Key_Escape);
+    QCOMPARE(table->model()->rowCount(), 3);
+    table->selectAll();
+    window->findChild<QAction *>(u"CopyAllMenu"_qs)->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString());
+    QVERIFY(!window->findChild<QAction *>(u"RemoveHostMenu"_qs)->isEnabled());
+
+    // A host that the find text hides still ends them, and a cleared table does not bring
+    // them back.
+    find(u"web"_qs);
+    post(window, {u"db-1| n| 1 "_qs});
+    QCOMPARE(table->model()->rowCount(), 0);
+    window->findChild<QAction *>(u"ClearTableMenu"_qs)->trigger();
+    window->findChild<QMessageBox *>(u"clearTableQuestion"_qs)->buttons().constFirst()->click();
+    QTest::keyClick(field, Qt::Key_Escape);
+    QCOMPARE(table->model()->rowCount(), 0);
 }
 
 void TestMainForm::saveTheTable()

@@ -1,10 +1,12 @@
 #include "fakereceiveclock.h"
 #include "gridaddress.h"
 #include "mainwindow/hostfilter.h"
+#include "mainwindow/placeholderrows.h"
 #include "mainwindow/tablefullnotice.h"
 #include "oracle.h"
 #include "reception/reading.h"
 #include "reception/readingstable.h"
+#include "reception/tablelistener.h"
 
 #include <QAbstractItemModelTester>
 #include <QColor>
@@ -29,6 +31,101 @@ Reading makeReading(const QString &host, const QString &name, const QString &val
     reading.value = value;
     return reading;
 }
+
+// A store of its own keyed on the table's rows and name ids, kept from what listeners are
+// told alone: after every step it must read as the table does.
+class MirrorListener final : public TableListener
+{
+public:
+    explicit MirrorListener(const ReadingsTable &table)
+        : m_table(table)
+    {
+    }
+
+    void readingPosted(int row, int pair, bool newName) override
+    {
+        if (size_t(row) >= m_rows.size())
+            m_rows.resize(size_t(row) + 1);
+        Row &mirrored = m_rows[size_t(row)];
+        mirrored.host = m_table.host(row);
+        if (size_t(pair) >= mirrored.pairs.size())
+            mirrored.pairs.resize(size_t(pair) + 1);
+        Pair &kept = mirrored.pairs[size_t(pair)];
+        const int id = m_table.nameId(row, pair);
+        if (newName != (!kept.written || kept.nameId != id))
+            m_faults << u"row %1 pair %2: newName %3"_qs.arg(row).arg(pair).arg(newName);
+        kept = {true, id, m_table.value(row, pair)};
+    }
+
+    void renumbered(const std::vector<int> &newRows, const std::vector<int> &newNames) override
+    {
+        if (newRows.size() != m_rows.size())
+            m_faults << u"%1 rows renumbered of %2"_qs.arg(newRows.size()).arg(m_rows.size());
+        std::vector<Row> rows;
+        for (size_t old = 0; old < m_rows.size() && old < newRows.size(); ++old) {
+            if (newRows[old] < 0)
+                continue;
+            if (size_t(newRows[old]) >= rows.size())
+                rows.resize(size_t(newRows[old]) + 1);
+            Row &moved = rows[size_t(newRows[old])] = m_rows[old];
+            for (Pair &pair : moved.pairs) {
+                if (pair.nameId >= 0)
+                    pair.nameId = newNames.at(size_t(pair.nameId));
+            }
+        }
+        m_rows = std::move(rows);
+        ++m_renumberings;
+    }
+
+    // Each row as "host: name=value ...", from the mirror or from the table.
+    QStringList mirrored() const
+    {
+        QStringList rows;
+        for (const Row &row : m_rows) {
+            QString text = row.host + u':';
+            for (const Pair &pair : row.pairs) {
+                if (pair.written)
+                    text += u' ' + m_table.nameText(pair.nameId) + u'=' + pair.value;
+            }
+            rows << text;
+        }
+        return rows;
+    }
+    QStringList stored() const
+    {
+        QStringList rows;
+        for (int row = 0; row < m_table.hostCount(); ++row) {
+            QString text = m_table.host(row) + u':';
+            for (int pair = 0; pair < m_table.pairsInUse(row); ++pair) {
+                if (m_table.timing(row, pair))
+                    text += u' ' + m_table.nameText(m_table.nameId(row, pair)) + u'='
+                            + m_table.value(row, pair);
+            }
+            rows << text;
+        }
+        return rows;
+    }
+    QStringList faults() const { return m_faults; }
+    int renumberings() const { return m_renumberings; }
+
+private:
+    struct Pair
+    {
+        bool written = false;
+        int nameId = -1;
+        QString value;
+    };
+    struct Row
+    {
+        QString host;
+        std::vector<Pair> pairs;
+    };
+
+    const ReadingsTable &m_table;
+    std::vector<Row> m_rows;
+    QStringList m_faults;
+    int m_renumberings = 0;
+};
 
 } // namespace
 
@@ -63,8 +160,14 @@ void TestReadingsTable::header()
 {
     ReadingsTable table;
     QAbstractItemModelTester tester(&table, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    PlaceholderRows shown;
+    shown.setSourceModel(&table);
+    shown.setShown(true);
+    QAbstractItemModelTester shownTester(&shown,
+                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
     QCOMPARE(GridAddress(table).rowCount(), 4);
-    QCOMPARE(table.rowCount(), 3);
+    QCOMPARE(table.rowCount(), 0);
+    QCOMPARE(shown.rowCount(), 3);
     QCOMPARE(table.columnCount(), 131);
     QCOMPARE(GridAddress(table).cellText(0, 0), QString());
     QCOMPARE(GridAddress(table).cellText(0, 1), u"Date");
@@ -223,13 +326,19 @@ void TestReadingsTable::viewsAreToldOfChanges()
 {
     ReadingsTable table;
     QAbstractItemModelTester tester(&table, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    QSignalSpy removed(&table, &QAbstractItemModel::rowsRemoved);
-    QSignalSpy inserted(&table, &QAbstractItemModel::rowsInserted);
+    // As a view shows it: empty rows before the first host, which the first rows replace.
+    PlaceholderRows shown;
+    shown.setSourceModel(&table);
+    shown.setShown(true);
+    QAbstractItemModelTester shownTester(&shown,
+                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QSignalSpy removed(&shown, &QAbstractItemModel::rowsRemoved);
+    QSignalSpy inserted(&shown, &QAbstractItemModel::rowsInserted);
     QSignalSpy changed(&table, &QAbstractItemModel::dataChanged);
 
     table.fillgrid(makeReading(u"a"_qs, u" n"_qs, u" 1 "_qs));
     table.fillgrid(makeReading(u"b"_qs, u" n"_qs, u" 1 "_qs));
-    QCOMPARE(table.rowCount(), 3); // nothing announced yet
+    QCOMPARE(shown.rowCount(), 3); // nothing announced yet
     table.publish();
     QCOMPARE(removed.size(), 1);
     QCOMPARE(removed[0][1].toInt(), 0);
@@ -237,6 +346,9 @@ void TestReadingsTable::viewsAreToldOfChanges()
     QCOMPARE(inserted.size(), 1);
     QCOMPARE(inserted[0][2].toInt(), 1);
     QCOMPARE(table.rowCount(), 2);
+    QCOMPARE(shown.rowCount(), 2);
+    shown.setShown(true); // only while there are no rows
+    QCOMPARE(shown.rowCount(), 2);
     QCOMPARE(table.headerData(1, Qt::Vertical).toString(), u"b");
 
     table.fillgrid(makeReading(u"b"_qs, u" n"_qs, u" 2 "_qs));
@@ -348,7 +460,7 @@ void TestReadingsTable::longestTextsArePublished()
     ReadingsTable table;
     QStringList published;
     int publishes = 0;
-    connect(&table, &ReadingsTable::textsPublished, &table, [&](const PostedTexts &longest) {
+    connect(&table, &ReadingsTable::textsPublished, &table, [&](const LongestTexts &longest) {
         ++publishes;
         published.clear();
         for (int column = 0; column < longest.columnCount(); ++column)
@@ -417,7 +529,11 @@ void TestReadingsTable::removal()
     QAbstractItemModelTester tester(&table, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QAbstractItemModelTester filtered(&filter,
                                       QAbstractItemModelTester::FailureReportingMode::QtTest);
+    MirrorListener mirror(table);
+    table.addListener(&mirror);
+    int removals = 0;
     for (const QString &step : std::as_const(steps)) {
+        removals += int(step == u"clear" || step.startsWith(u'-'));
         if (step == u"clear") {
             table.clear();
         } else if (step == u"publish") {
@@ -438,7 +554,10 @@ void TestReadingsTable::removal()
     for (int row = 0; row < table.hostCount(); ++row)
         left << table.text(row, 0);
     QCOMPARE(left, hosts);
-    QCOMPARE(table.shownHostCount(), int(hosts.size()));
+    QCOMPARE(table.publishedHostCount(), int(hosts.size()));
+    QCOMPARE(mirror.faults(), QStringList());
+    QCOMPARE(mirror.mirrored(), mirror.stored());
+    QCOMPARE(mirror.renumberings(), removals - int(steps.constFirst() == u"clear"));
     QCOMPARE(filter.matchingHostCount(), int(hosts.contains(u"a"_qs)));
     for (const QString &check : std::as_const(checks)) {
         const qsizetype comma = check.indexOf(u',');
@@ -599,7 +718,7 @@ void TestReadingsTable::overdue()
     }
     QVERIFY(!table.index(0, 5).data(Qt::ToolTipRole).isValid());
     // One pair alone: the host is silent exactly when it is overdue.
-    QCOMPARE(table.silentHosts(), overdue ? 1 : 0);
+    QCOMPARE(table.silence().silentHosts(), overdue ? 1 : 0);
 }
 
 void TestReadingsTable::silentHosts()
@@ -607,7 +726,19 @@ void TestReadingsTable::silentHosts()
     FakeReceiveClock clock;
     ReadingsTable table(nullptr, ReadingsTable::defaultHostLimit, &clock);
     QAbstractItemModelTester tester(&table, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    QSignalSpy counted(&table, &ReadingsTable::silentHostsChanged);
+    QSignalSpy counted(&table.silence(), &SilenceWatch::silentHostsChanged);
+    // Which hosts, as "silent 0 2" or "again 1", in the order told.
+    QStringList told;
+    const auto record = [&told](const QString &what) {
+        return [&told, what](const std::vector<int> &rows) {
+            QString text = what;
+            for (const int row : rows)
+                text += u' ' + QString::number(row);
+            told << text;
+        };
+    };
+    connect(&table.silence(), &SilenceWatch::hostsFellSilent, this, record(u"silent"_qs));
+    connect(&table.silence(), &SilenceWatch::hostsHeardAgain, this, record(u"again"_qs));
     const auto hear = [&](double at, const QStringList &readings) {
         clock.seconds = at;
         table.beginBatch();
@@ -632,7 +763,7 @@ void TestReadingsTable::silentHosts()
         hear(at, {u"a| <i>CPU</i>"_qs, u"b| CPU"_qs, u"b| Fan"_qs});
     hear(35, {u"b| Fan"_qs});
     tickAt(40.1);
-    QCOMPARE(table.silentHosts(), 1);
+    QCOMPARE(table.silence().silentHosts(), 1);
     QVERIFY(hostIsGrey(0));
     QVERIFY(!hostIsGrey(1));
     QCOMPARE(table.index(1, 3).data(Qt::ForegroundRole).value<QColor>(), grey);
@@ -649,27 +780,29 @@ void TestReadingsTable::silentHosts()
                 .contains(u"&lt;i&gt;CPU&lt;/i&gt;: heard 30 s ago"));
 
     tickAt(80);
-    QCOMPARE(table.silentHosts(), 2);
+    QCOMPARE(table.silence().silentHosts(), 2);
     QVERIFY(hostIsGrey(1));
     // Heard again: out of the count at once, without waiting for the next tick.
     QSignalSpy headers(&table, &ReadingsTable::headerDataChanged);
     hear(85, {u"a| <i>CPU</i>"_qs});
     QCOMPARE(headers.size(), 1);
     QCOMPARE(headers.constFirst(), (QVariantList{QVariant::fromValue(Qt::Vertical), 0, 0}));
-    QCOMPARE(table.silentHosts(), 1);
+    QCOMPARE(table.silence().silentHosts(), 1);
     QVERIFY(!hostIsGrey(0));
     QCOMPARE(table.index(0, 4).data(Qt::ForegroundRole), QVariant());
     QCOMPARE(table.lastHeard(0), clock.wallAtZero.addSecs(85));
     QCOMPARE(counted.size(), 3);
+    QCOMPARE(told, (QStringList{u"silent 0"_qs, u"silent 1"_qs, u"again 0"_qs}));
     QCOMPARE(counted.constLast().constFirst().toInt(), 1);
     QVERIFY(!table.lastHeard(2).isValid());
 
     // A silent host removed leaves the count; the rows left keep their times and deadlines.
     table.removeHosts({1});
-    QCOMPARE(table.silentHosts(), 0);
+    QCOMPARE(table.silence().silentHosts(), 0);
     QCOMPARE(table.lastHeard(0), clock.wallAtZero.addSecs(85));
     tickAt(200);
-    QCOMPARE(table.silentHosts(), 1);
+    QCOMPARE(table.silence().silentHosts(), 1);
+    QCOMPARE(told.constLast(), u"silent 0");
     QVERIFY(hostIsGrey(0));
 }
 

@@ -2,10 +2,12 @@
 
 #include "reception/readingstable.h"
 
+#include "mainwindow/placeholderrows.h"
+
 int GridAddress::rowCount() const
 {
     const int hosts = m_table.hostCount();
-    return 1 + (hosts == 0 ? ReadingsTable::placeholderRows : hosts);
+    return 1 + (hosts == 0 ? PlaceholderRows::count : hosts);
 }
 
 QString GridAddress::cellText(int gridRow, int column) const

@@ -11,10 +11,10 @@
 // last cleared. A view widens its columns by measuring these few texts instead of every
 // cell. Offering a text costs a comparison, and a copy into storage that is kept across
 // clears, so the per-datagram path allocates nothing once it has warmed up.
-class PostedTexts final
+class LongestTexts final
 {
 public:
-    explicit PostedTexts(int columns);
+    explicit LongestTexts(int columns);
 
     void offer(int column, QStringView text)
     {

@@ -1,11 +1,11 @@
-#include "postedtexts.h"
+#include "longesttexts.h"
 
-PostedTexts::PostedTexts(int columns)
+LongestTexts::LongestTexts(int columns)
     : m_texts(size_t(columns))
 {
 }
 
-void PostedTexts::clear()
+void LongestTexts::clear()
 {
     if (m_empty)
         return;
