@@ -14,9 +14,9 @@ namespace {
 // A port needs a few characters; a huge or binary file must not be read whole.
 constexpr qint64 maxBytesRead = 4096;
 
-QString joined(const QString &directory)
+QString joined(const QString &directory, QLatin1StringView name)
 {
-    return directory.isEmpty() ? QString() : directory + u'/' + SettingsFile::fileName;
+    return directory.isEmpty() ? QString() : directory + u'/' + name;
 }
 
 QString describe(const QString &path)
@@ -59,12 +59,13 @@ SettingsFile::LoadResult readFile(const QString &path)
     return result;
 }
 
-QString writeFile(const QString &path, const QString &port)
+QString writeFile(const QString &path, const QByteArray &bytes)
 {
     QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly)) {
-        file.write(port.toLocal8Bit() + "\r\n");
-        if (file.commit())
+        // commit() alone overlooks a buffer that could not be written whole (a full disk, a
+        // size limit) and would put the cut file in place of the old one.
+        if (file.write(bytes) == bytes.size() && file.flush() && file.commit())
             return {};
     }
     return QCoreApplication::translate("SettingsFile", "%1 could not be written: %2.")
@@ -131,41 +132,59 @@ bool SettingsFile::isSystemProgramDirectory(const QString &directory,
 
 QString SettingsFile::applicationPath() const
 {
-    return joined(m_applicationDirectory);
+    return joined(m_applicationDirectory, fileName);
 }
 
 QString SettingsFile::userPath() const
 {
-    return joined(m_userDirectory);
+    return joined(m_userDirectory, fileName);
+}
+
+QString SettingsFile::pathInUse(QLatin1StringView name) const
+{
+    const QString user = joined(m_userDirectory, name);
+    if (!user.isEmpty() && (m_applicationDirectory.isEmpty() || QFileInfo::exists(user)))
+        return user;
+    return joined(m_applicationDirectory, name);
 }
 
 SettingsFile::LoadResult SettingsFile::load() const
 {
-    if (!m_userDirectory.isEmpty()
-        && (m_applicationDirectory.isEmpty() || QFileInfo::exists(userPath())))
-        return readFile(userPath());
-    if (m_applicationDirectory.isEmpty())
-        return {};
-    return readFile(applicationPath());
+    const QString path = pathInUse(fileName);
+    return path.isEmpty() ? LoadResult() : readFile(path);
 }
 
 SettingsFile::SaveResult SettingsFile::save(const QString &port) const
 {
+    return write(fileName, port.toLocal8Bit() + "\r\n",
+                 QT_TRANSLATE_NOOP("SettingsFile", "The port was saved to %1, but %2 could not "
+                                                   "be removed and will be read instead next "
+                                                   "time."));
+}
+
+SettingsFile::SaveResult SettingsFile::write(QLatin1StringView name, const QByteArray &bytes) const
+{
+    return write(name, bytes,
+                 QT_TRANSLATE_NOOP("SettingsFile", "%1 was saved, but %2 could not be removed "
+                                                   "and will be read instead next time."));
+}
+
+SettingsFile::SaveResult SettingsFile::write(QLatin1StringView name, const QByteArray &bytes,
+                                             const char *staleUserFile) const
+{
+    const QString applicationFile = joined(m_applicationDirectory, name);
+    const QString userFile = joined(m_userDirectory, name);
     SaveResult result;
     const QString besideProgram =
-        m_applicationDirectory.isEmpty() ? QString() : writeFile(applicationPath(), port);
+        m_applicationDirectory.isEmpty() ? QString() : writeFile(applicationFile, bytes);
     if (!m_applicationDirectory.isEmpty() && besideProgram.isEmpty()) {
         result.saved = true;
-        result.path = applicationPath();
-        // A file left in the user's folder would hide the port just saved.
-        if (!m_userDirectory.isEmpty() && QFileInfo::exists(userPath())
-            && !QFile::remove(userPath())) {
+        result.path = applicationFile;
+        // A file left in the user's folder would hide the one just saved.
+        if (!m_userDirectory.isEmpty() && QFileInfo::exists(userFile) && !QFile::remove(userFile)) {
             result.saved = false;
-            result.error =
-                QCoreApplication::translate(
-                    "SettingsFile", "The port was saved to %1, but %2 could not be removed and "
-                                    "will be read instead next time.")
-                    .arg(describe(applicationPath()), describe(userPath()));
+            result.error = QCoreApplication::translate("SettingsFile", staleUserFile)
+                               .arg(describe(applicationFile), describe(userFile));
         }
         return result;
     }
@@ -178,7 +197,7 @@ SettingsFile::SaveResult SettingsFile::save(const QString &port) const
         inUserFolder = QCoreApplication::translate("SettingsFile", "%1 could not be created.")
                            .arg(describe(m_userDirectory));
     } else {
-        inUserFolder = writeFile(userPath(), port);
+        inUserFolder = writeFile(userFile, bytes);
     }
     if (!inUserFolder.isEmpty()) {
         result.error =
@@ -186,7 +205,7 @@ SettingsFile::SaveResult SettingsFile::save(const QString &port) const
         return result;
     }
     result.saved = true;
-    result.path = userPath();
+    result.path = userFile;
     return result;
 }
 

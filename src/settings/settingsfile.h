@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -49,11 +50,23 @@ public:
     LoadResult load() const;
     SaveResult save(const QString &port) const;
 
+    // Other settings files (Senvo-Net.json) follow the same folder rules as this one, each
+    // applied to the file of that name: the one read is the user's when it exists (or when
+    // there is no application directory), else the one next to the program; empty when
+    // there is neither directory.
+    QString pathInUse(QLatin1StringView name) const;
+    // Writes bytes whole or not at all to the file of that name, next to the program or else
+    // in the user's folder, as save() does with the port.
+    SaveResult write(QLatin1StringView name, const QByteArray &bytes) const;
+
     // The first item of a line: leading blanks skipped; a quoted item runs to its closing
     // quote, any other to the first comma or the end of the line.
     static QString firstItem(QStringView line);
 
 private:
+    SaveResult write(QLatin1StringView name, const QByteArray &bytes,
+                     const char *staleUserFile) const;
+
     QString m_applicationDirectory;
     QString m_userDirectory;
 };
