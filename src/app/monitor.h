@@ -1,5 +1,6 @@
 #pragma once
 
+#include "overview/overviewmodel.h"
 #include "reception/datagramreceiver.h"
 #include "reception/readingstable.h"
 #include "settings/portsetting.h"
@@ -11,8 +12,9 @@ class ReceiveClock;
 class SettingsFile;
 
 // The engine: the readings table, the receiver that fills it and the port it listens on,
-// wired together. It outlives any window, so that every window, and whatever else watches
-// the readings, shares the one table; main() makes it and hands it to the main window.
+// wired together, and the overview's aligned columns over the table. It outlives any window, so
+// that every window, and whatever else watches the readings, shares the one table; main() makes it
+// and hands it to the main window.
 class Monitor final : public QObject
 {
     Q_OBJECT
@@ -29,9 +31,13 @@ public:
     DatagramReceiver &receiver() { return m_receiver; }
     const DatagramReceiver &receiver() const { return m_receiver; }
     PortSetting &portSetting() { return m_portSetting; }
+    // Follows the table from the start, so that its columns stand in the order the names were
+    // first heard whenever the overview is opened.
+    OverviewModel &overview() { return m_overview; }
 
 private:
     ReadingsTable m_table;
     DatagramReceiver m_receiver;
     PortSetting m_portSetting;
+    OverviewModel m_overview;
 };

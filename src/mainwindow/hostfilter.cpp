@@ -25,9 +25,12 @@ bool HostFilter::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent
 {
     if (sourceParent.isValid())
         return false;
-    if (m_text.isEmpty())
-        return true;
-    return m_table->text(sourceRow, 0).contains(m_text, Qt::CaseInsensitive);
+    return m_text.isEmpty() || matches(m_table->text(sourceRow, 0), m_text);
+}
+
+bool HostFilter::matches(QStringView host, const QString &text)
+{
+    return host.contains(text, Qt::CaseInsensitive);
 }
 
 int HostFilter::matchingHostCount() const
@@ -37,13 +40,16 @@ int HostFilter::matchingHostCount() const
 
 QString HostFilter::countText() const
 {
-    const int total = m_table->publishedHostCount();
+    return countText(matchingHostCount(), m_table->publishedHostCount(), !m_text.isEmpty());
+}
+
+QString HostFilter::countText(int found, int total, bool finding)
+{
     const QLocale locale;
     const QString hosts = total == 1 ? tr("%1 host") : tr("%1 hosts");
-    if (m_text.isEmpty())
+    if (!finding)
         return hosts.arg(locale.toString(total));
-    return tr("%1 of %2")
-        .arg(locale.toString(matchingHostCount()), hosts.arg(locale.toString(total)));
+    return tr("%1 of %2").arg(locale.toString(found), hosts.arg(locale.toString(total)));
 }
 
 std::vector<int> HostFilter::tableRows() const
