@@ -5,6 +5,7 @@
 #include "reception/reading.h"
 #include "reception/readingparser.h"
 #include "reception/readingstable.h"
+#include "tablefile/csvtable.h"
 #include "tablefile/tablesaver.h"
 
 #include <QByteArray>
@@ -141,7 +142,7 @@ WorstCase::Save WorstCase::save(int hosts, int nameLength, int valueLength, cons
     QTimer::singleShot(50, &loop, [&] {
         clock.start();
         lastBeat = 0;
-        saver = new TableSaver(&table, rows, {}, path, &loop);
+        saver = new TableSaver(&table, std::make_unique<CsvTable>(table, rows), path, &loop);
         QObject::connect(saver, &TableSaver::finished, &loop, [&](bool saved) {
             result.seconds = double(clock.nsecsElapsed()) / 1e9;
             result.saved = saved;

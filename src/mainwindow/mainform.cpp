@@ -13,6 +13,7 @@
 #include "mainwindow/onscreen.h"
 #include "mainwindow/readingsview.h"
 #include "mainwindow/sizelimits.h"
+#include "overview/overviewwindow.h"
 #include "senvoversion.h"
 #include "settings/frmoptions.h"
 #include "tablefile/tablesaveflow.h"
@@ -79,6 +80,17 @@ MainForm::MainForm(Monitor &monitor, QWidget *parent)
     connect(m_saveFlow, &TableSaveFlow::savingChanged, this, &MainForm::updateSaving);
     connect(m_saveFlow, &TableSaveFlow::finished, this, &MainForm::saveFinished);
     connect(m_saveFlow, &TableSaveFlow::dialogClosed, m_grid, [this] { m_grid->setFocus(); });
+    m_toldTimer.setSingleShot(true);
+    m_toldTimer.setInterval(5000);
+    connect(&m_toldTimer, &QTimer::timeout, this, [this] {
+        m_told.clear();
+        updateListeningStatus();
+    });
+    connect(m_saveFlow, &TableSaveFlow::told, this, [this](const QString &text) {
+        m_told = text;
+        m_toldTimer.start();
+        updateListeningStatus();
+    });
     createMenus();
 
     const DatagramReceiver *receiver = &m_monitor.receiver();
@@ -101,6 +113,7 @@ MainForm::~MainForm()
     delete m_saveFlow;
     delete centralWidget();
     delete m_about.data();
+    delete m_overview.data();
 }
 
 void MainForm::Form_Load()
@@ -153,12 +166,56 @@ void MainForm::createMenus()
     m_clearAction = add(edit, tr("C&lear Table"), u"ClearTableMenu"_qs, &MainForm::clearTable);
     connect(edit, &QMenu::aboutToShow, this, &MainForm::updateSaving);
 
+    createViewMenu();
     QMenu *tools = menuBar()->addMenu(tr("&Tools"));
     tools->setObjectName(u"ToolsMenu"_qs);
     add(tools, tr("&Options"), u"OptionsMenu"_qs, &MainForm::showOptions);
     QMenu *help = menuBar()->addMenu(tr("&Help"));
     help->setObjectName(u"HelpMenu"_qs);
     add(help, tr("&About"), u"AboutMenu"_qs, &MainForm::showAbout);
+}
+
+void MainForm::createViewMenu()
+{
+    QMenu *view = menuBar()->addMenu(tr("&View"));
+    view->setObjectName(u"ViewMenu"_qs);
+    QAction *overview = view->addAction(tr("&Overview"));
+    overview->setObjectName(u"OverviewMenu"_qs);
+    overview->setShortcut(Qt::CTRL | Qt::Key_O);
+    connect(overview, &QAction::triggered, this, &MainForm::showOverview);
+    QAction *problemsFirst = view->addAction(tr("&Problems First"));
+    problemsFirst->setObjectName(u"ProblemsFirstMenu"_qs);
+    problemsFirst->setCheckable(true);
+    OverviewModel *model = &m_monitor.overview();
+    problemsFirst->setChecked(model->sorting().problemsFirst);
+    connect(problemsFirst, &QAction::triggered, this, [this, model](bool on) {
+        model->setSorting(on ? OverviewModel::Sorting{-1, Qt::AscendingOrder, true}
+                             : OverviewModel::Sorting{});
+        showOverview();
+    });
+    connect(model, &OverviewModel::sortingChanged, problemsFirst,
+            [problemsFirst, model] { problemsFirst->setChecked(model->sorting().problemsFirst); });
+}
+
+void MainForm::showOverview()
+{
+    if (!m_overview) {
+        // A window of its own, which the main window does not keep above itself; it deletes
+        // itself on closing and is closed with the main window.
+        m_overview = new OverviewWindow(m_monitor);
+        m_overview->setAttribute(Qt::WA_DeleteOnClose);
+        m_overview->show();
+        return;
+    }
+    if (m_overview->isMinimized())
+        m_overview->setWindowState(m_overview->windowState() & ~Qt::WindowMinimized);
+    m_overview->raise();
+    m_overview->activateWindow();
+}
+
+OverviewWindow *MainForm::overview() const
+{
+    return m_overview;
 }
 
 void MainForm::findHost(const QString &text)
@@ -265,6 +322,13 @@ void MainForm::updateListeningStatus()
 {
     const DatagramReceiver &receiver = m_monitor.receiver();
     const ReadingsTable &table = m_monitor.table();
+    if (!m_told.isEmpty()) {
+        m_status->setText(
+            m_status->fontMetrics().elidedText(m_told, Qt::ElideMiddle, m_status->width()));
+        m_status->setToolTip(m_told);
+        m_status->setPalette(palette());
+        return;
+    }
     if (receiver.isListening() && m_saveFlow->isSaving()) {
         m_status->setText(tr("Saving the table\u2026 %1%").arg(m_saveFlow->percentWritten()));
         return;
@@ -346,6 +410,8 @@ void MainForm::closeEvent(QCloseEvent *event)
         QCoreApplication::processEvents();
     }
     unloadOptions();
+    if (m_overview)
+        m_overview->close();
     m_monitor.receiver().close();
     event->accept();
 }

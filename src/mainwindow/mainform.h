@@ -4,10 +4,12 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
 
 class CounterFields;
 class HostFind;
 class Monitor;
+class OverviewWindow;
 class QAction;
 class QDialog;
 class QLabel;
@@ -37,11 +39,14 @@ public:
 
     frmOptions *options() const;
     QDialog *about() const;
+    OverviewWindow *overview() const;
     // What the status line tells about the receiver.
     QString listeningStatus() const;
 
     void showOptions();
     void showAbout();
+    // Opens the overview, or brings it forward when it is open.
+    void showOverview();
 
     // Shows only the hosts that contain text, ignoring case; empty: every host.
     void findHost(const QString &text);
@@ -66,6 +71,7 @@ private:
     void Form_Load();
     void createMenus();
     void createEditMenu();
+    void createViewMenu();
     void createOptions();
     void afterRemoval();
     void updateSaving();
@@ -78,6 +84,7 @@ private:
     TableFullNotice m_tableFull;
     QPointer<frmOptions> m_options;
     QPointer<QDialog> m_about;
+    QPointer<OverviewWindow> m_overview;
     QLabel *m_status = nullptr;
     CounterFields *m_counters = nullptr;
     ReadingsView *m_grid = nullptr;
@@ -85,5 +92,8 @@ private:
     QAction *m_saveAction = nullptr;
     QAction *m_clearAction = nullptr;
     TableSaveFlow *m_saveFlow = nullptr;
+    // A save that worked, told in the status line for a while.
+    QString m_told;
+    QTimer m_toldTimer;
     bool m_unloading = false;
 };
