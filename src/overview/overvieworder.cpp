@@ -65,7 +65,7 @@ void OverviewOrder::resort()
     if (!sorting.problemsFirst && sorting.column < 0) {
         m_resort.stop();
         if (sortColumn() >= 0)
-            sort(-1);
+            QSortFilterProxyModel::sort(-1);
         return;
     }
     m_resort.start();
@@ -74,11 +74,19 @@ void OverviewOrder::resort()
     for (int row = 0; row < rows; ++row)
         m_keys[size_t(row)] = keyOf(row);
     if (sorting.problemsFirst)
-        sort(OverviewModel::hostColumn, Qt::AscendingOrder);
+        QSortFilterProxyModel::sort(OverviewModel::hostColumn, Qt::AscendingOrder);
     else
-        sort(sorting.column, sorting.order);
+        QSortFilterProxyModel::sort(sorting.column, sorting.order);
     m_keys.clear();
     m_keys.shrink_to_fit();
+}
+
+void OverviewOrder::sort(int column, Qt::SortOrder order)
+{
+    // Problems first shows no column as sorted; a view saying so changes nothing.
+    if (column < 0 && m_model->sorting().problemsFirst)
+        return;
+    m_model->setSorting({column, order, false});
 }
 
 OverviewOrder::Key OverviewOrder::keyOf(int row) const

@@ -39,6 +39,9 @@ public:
 
     // Puts the rows in order now.
     void resort();
+    // A view's own sorting (a click on a column's title) becomes the model's, so that it
+    // lasts beyond the view.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;

@@ -67,7 +67,8 @@ OverviewWindow::OverviewWindow(Monitor &monitor, QWidget *parent)
     top->addWidget(m_problemsButton);
     m_leftOut->setObjectName(u"leftOutNames"_qs);
     m_leftOut->hide();
-    top->addWidget(m_leftOut, 1);
+    top->addWidget(m_leftOut);
+    top->addStretch(1);
     layout->addWidget(m_view, 1);
 
     m_view->setObjectName(u"overviewTable"_qs);
@@ -93,8 +94,6 @@ OverviewWindow::OverviewWindow(Monitor &monitor, QWidget *parent)
     m_find->hide();
     createMenus();
 
-    connect(columns, &QHeaderView::sortIndicatorChanged, this,
-            &OverviewWindow::sortIndicatorChanged);
     connect(columns, &QHeaderView::sectionMoved, this, &OverviewWindow::readArrangement);
     connect(columns, &QWidget::customContextMenuRequested, this, &OverviewWindow::showHeaderMenu);
     connect(&m_model, &OverviewModel::columnsArranged, this, &OverviewWindow::applyArrangement);
@@ -144,6 +143,8 @@ OverviewWindow::OverviewWindow(Monitor &monitor, QWidget *parent)
     fitHostColumn(longest);
     applyArrangement();
     showSorting();
+    // After the indicator shows the model's sorting, which the view then asks for again.
+    m_view->setSortingEnabled(true);
     updateLeftOut();
     updateCount();
     resize(1000, 600);
@@ -228,13 +229,8 @@ void OverviewWindow::setProblemsFirst(bool problemsFirst)
                                      : OverviewModel::Sorting{});
 }
 
-void OverviewWindow::sortIndicatorChanged(int column, Qt::SortOrder order)
-{
-    if (!m_arranging)
-        m_model.setSorting({column, order, false});
-}
-
-// The header, the button and the menu show the model's sorting, wherever it was chosen.
+// The header, the button and the menu show the model's sorting, wherever it was chosen; a
+// click on a title reaches the model through the view's own sorting.
 void OverviewWindow::showSorting()
 {
     const OverviewModel::Sorting sorting = m_model.sorting();
@@ -365,13 +361,14 @@ void OverviewWindow::copySelection() const
         QGuiApplication::clipboard()->setText(text);
 }
 
-// The host the user is on stays in view when the rows change their order under it.
+// The host the user selected stays in view when the rows change their order under it; the
+// view's own current cell, never chosen, does not pull the view along.
 void OverviewWindow::keepCurrentInView(bool before)
 {
     const QModelIndex current = m_view->currentIndex();
     if (before) {
-        m_currentWasInView =
-            current.isValid() && m_view->viewport()->rect().intersects(m_view->visualRect(current));
+        m_currentWasInView = current.isValid() && m_view->selectionModel()->isSelected(current)
+                             && m_view->viewport()->rect().intersects(m_view->visualRect(current));
     } else if (m_currentWasInView && current.isValid()) {
         m_view->scrollTo(current);
     }

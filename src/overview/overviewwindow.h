@@ -52,7 +52,6 @@ private:
     void applyArrangement();
     void readArrangement();
     void showSorting();
-    void sortIndicatorChanged(int column, Qt::SortOrder order);
     void showHeaderMenu(const QPoint &position);
     void fitNewColumns(int first, int last);
     void fitHostColumn(const QString &longest);
