@@ -57,6 +57,8 @@ AppPathRun::Result AppPathRun::run(const QString &generator, const Generator::Tr
         return result;
     }
     window.show();
+    if (extras.overview)
+        window.showOverview();
     window.findHost(extras.hostFilter);
     QCoreApplication::processEvents();
 

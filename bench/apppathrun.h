@@ -44,6 +44,7 @@ public:
         bool countPairs = false;
         int residentSampleSeconds = 0; // 0: no samples
         QString hostFilter;            // shown while receiving; empty: every host
+        bool overview = false;         // open, sorted by the first reading heard
     };
 
     static Result run(const QString &generator, const Generator::Traffic &traffic,

@@ -1,5 +1,7 @@
 #include "worstcase.h"
 
+#include "overview/overviewmodel.h"
+#include "overview/overvieworder.h"
 #include "processstats.h"
 #include "reception/arrival.h"
 #include "reception/reading.h"
@@ -16,6 +18,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <memory>
 #include <numeric>
 
 namespace {
@@ -73,7 +76,7 @@ int WorstCase::room(int hostLength)
     return readableLength - timestampLength - (hostLength + 1) - 4;
 }
 
-WorstCase::Result WorstCase::measure(int hosts, int nameLength, Names names)
+WorstCase::Result WorstCase::measure(int hosts, int nameLength, Names names, bool overview)
 {
     Result result;
     result.hosts = hosts;
@@ -85,7 +88,14 @@ WorstCase::Result WorstCase::measure(int hosts, int nameLength, Names names)
         int(datagram(hostName(0), 0, nameLength, result.valueLength, names).size());
     {
         ReadingsTable table(nullptr, hosts);
+        std::unique_ptr<OverviewModel> model;
+        if (overview)
+            model = std::make_unique<OverviewModel>(table);
         result.filled = fill(table, hosts, nameLength, result.valueLength, names);
+        if (model) {
+            model->setSorting({OverviewModel::firstReadingColumn, Qt::DescendingOrder, false});
+            const OverviewOrder order(model.get());
+        }
         result.peakResident = ProcessStats::peakResidentBytes();
     }
     return result;

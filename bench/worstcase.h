@@ -44,8 +44,10 @@ public:
 
     WorstCase() = delete;
 
-    // nameLength: how much of the room goes to the name; the value takes the rest.
-    static Result measure(int hosts, int nameLength, Names names);
+    // nameLength: how much of the room goes to the name; the value takes the rest. With
+    // overview, the overview's model follows the table as it fills, and its rows are then
+    // sorted by the first reading, as with the overview open.
+    static Result measure(int hosts, int nameLength, Names names, bool overview = false);
     // Fills the table as measure() does with names of each host's own, new in each round,
     // and clears it, rounds times.
     static Churn churn(int hosts, int nameLength, int rounds);

@@ -5,6 +5,9 @@
 #include "overview/overviewmodel.h"
 #include "reception/readingstable.h"
 
+#include <algorithm>
+#include <numeric>
+
 namespace {
 
 int compareTexts(const QString &first, const QString &second)
@@ -16,22 +19,72 @@ int compareTexts(const QString &first, const QString &second)
 } // namespace
 
 OverviewOrder::OverviewOrder(OverviewModel *model, QObject *parent)
-    : QSortFilterProxyModel(parent)
+    : QAbstractProxyModel(parent)
     , m_model(model)
 {
-    setDynamicSortFilter(false);
-    setSourceModel(model);
-    const auto changed = [this] { m_changed = true; };
-    connect(model, &QAbstractItemModel::dataChanged, this, changed);
-    connect(model, &QAbstractItemModel::rowsInserted, this, changed);
-    connect(model, &OverviewModel::problemsChanged, this, changed);
+    QAbstractProxyModel::setSourceModel(model);
+    // Any change of any row is one range: the rows shown are in an order of their own anyway.
+    connect(model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                   const QList<int> &roles) {
+                m_changed = true;
+                if (!m_shown.empty()) {
+                    Q_EMIT dataChanged(index(0, topLeft.column()),
+                                       index(rowCount() - 1, bottomRight.column()), roles);
+                }
+            });
+    connect(model, &QAbstractItemModel::headerDataChanged, this,
+            &QAbstractItemModel::headerDataChanged);
+    connect(model, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex &, int first, int last) { sourceRowsInserted(first, last); });
+    connect(model, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex &, int first, int last) {
+                sourceRowsAboutToBeRemoved(first, last);
+            });
+    connect(model, &QAbstractItemModel::rowsRemoved, this,
+            [this](const QModelIndex &, int first, int last) { sourceRowsRemoved(first, last); });
+    connect(
+        model, &QAbstractItemModel::columnsAboutToBeInserted, this,
+        [this](const QModelIndex &, int first, int last) { beginInsertColumns({}, first, last); });
+    connect(model, &QAbstractItemModel::columnsInserted, this, [this] { endInsertColumns(); });
+    connect(
+        model, &QAbstractItemModel::columnsAboutToBeRemoved, this,
+        [this](const QModelIndex &, int first, int last) { beginRemoveColumns({}, first, last); });
+    connect(model, &QAbstractItemModel::columnsRemoved, this, [this] { endRemoveColumns(); });
+    connect(model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { beginResetModel(); });
+    connect(model, &QAbstractItemModel::modelReset, this, [this] {
+        m_shown.clear();
+        for (int row = 0; row < m_model->rowCount(); ++row) {
+            if (accepts(row))
+                m_shown.push_back(row);
+        }
+        rebuildPositions();
+        endResetModel();
+        resort();
+    });
+    connect(model, &OverviewModel::problemsChanged, this, [this] { m_changed = true; });
     connect(model, &OverviewModel::sortingChanged, this, &OverviewOrder::resort);
     m_resort.setInterval(resortIntervalMs);
     connect(&m_resort, &QTimer::timeout, this, [this] {
         if (m_changed)
             resort();
     });
+    appendAccepted(0, model->rowCount() - 1);
     resort();
+}
+
+bool OverviewOrder::accepts(int row) const
+{
+    return HostFilter::matches(m_model->table().host(row), m_find);
+}
+
+void OverviewOrder::rebuildPositions()
+{
+    m_position.assign(size_t(m_model->rowCount()), -1);
+    for (size_t shown = 0; shown < m_shown.size(); ++shown) {
+        if (size_t(m_shown[shown]) < m_position.size())
+            m_position[size_t(m_shown[shown])] = int(shown);
+    }
 }
 
 void OverviewOrder::setFindText(const QString &text)
@@ -39,46 +92,86 @@ void OverviewOrder::setFindText(const QString &text)
     if (text == m_find)
         return;
     m_find = text;
-    invalidateRowsFilter();
-    // Rows shown again come back where they were in the table, not where they sort.
+    std::vector<int> gone;
+    for (size_t shown = 0; shown < m_shown.size(); ++shown) {
+        if (!accepts(m_shown[shown]))
+            gone.push_back(int(shown));
+    }
+    removeShown(std::move(gone));
+    rebuildPositions();
+    // Rows found again come in at the bottom, and take their places at once.
+    appendAccepted(0, m_model->rowCount() - 1);
     resort();
+}
+
+// Appends the rows of [first, last] that are found and not shown yet.
+void OverviewOrder::appendAccepted(int first, int last)
+{
+    std::vector<int> added;
+    for (int row = std::max(first, 0); row <= last; ++row) {
+        if ((size_t(row) >= m_position.size() || m_position[size_t(row)] < 0) && accepts(row))
+            added.push_back(row);
+    }
+    if (added.empty()) {
+        rebuildPositions();
+        return;
+    }
+    const int at = rowCount();
+    beginInsertRows({}, at, at + int(added.size()) - 1);
+    m_shown.insert(m_shown.end(), added.begin(), added.end());
+    rebuildPositions();
+    endInsertRows();
+}
+
+void OverviewOrder::removeShown(std::vector<int> rows)
+{
+    std::sort(rows.begin(), rows.end());
+    for (auto last = rows.rbegin(); last != rows.rend();) {
+        auto first = last;
+        while (std::next(first) != rows.rend() && *std::next(first) == *first - 1)
+            ++first;
+        beginRemoveRows({}, *first, *last);
+        m_shown.erase(m_shown.begin() + *first, m_shown.begin() + *last + 1);
+        endRemoveRows();
+        last = std::next(first);
+    }
+}
+
+void OverviewOrder::sourceRowsInserted(int first, int last)
+{
+    m_changed = true;
+    const int count = last - first + 1;
+    for (int &row : m_shown) {
+        if (row >= first)
+            row += count;
+    }
+    rebuildPositions();
+    appendAccepted(first, last);
+}
+
+void OverviewOrder::sourceRowsAboutToBeRemoved(int first, int last)
+{
+    std::vector<int> gone;
+    for (int row = first; row <= last && size_t(row) < m_position.size(); ++row) {
+        if (m_position[size_t(row)] >= 0)
+            gone.push_back(m_position[size_t(row)]);
+    }
+    removeShown(std::move(gone));
+}
+
+void OverviewOrder::sourceRowsRemoved(int first, int last)
+{
+    const int count = last - first + 1;
+    for (int &row : m_shown) {
+        if (row > last)
+            row -= count;
+    }
+    rebuildPositions();
 }
 
 QString OverviewOrder::countText() const
 {
     return HostFilter::countText(rowCount(), m_model->rowCount(), !m_find.isEmpty());
-}
-
-std::vector<int> OverviewOrder::tableRows() const
-{
-    std::vector<int> rows;
-    rows.reserve(size_t(rowCount()));
-    for (int row = 0; row < rowCount(); ++row)
-        rows.push_back(mapToSource(index(row, 0)).row());
-    return rows;
-}
-
-void OverviewOrder::resort()
-{
-    m_changed = false;
-    const OverviewModel::Sorting sorting = m_model->sorting();
-    if (!sorting.problemsFirst && sorting.column < 0) {
-        m_resort.stop();
-        if (sortColumn() >= 0)
-            QSortFilterProxyModel::sort(-1);
-        return;
-    }
-    m_resort.start();
-    const int rows = m_model->rowCount();
-    m_keys.resize(size_t(rows));
-    for (int row = 0; row < rows; ++row)
-        m_keys[size_t(row)] = keyOf(row);
-    if (sorting.problemsFirst)
-        QSortFilterProxyModel::sort(OverviewModel::hostColumn, Qt::AscendingOrder);
-    else
-        QSortFilterProxyModel::sort(sorting.column, sorting.order);
-    m_keys.clear();
-    m_keys.shrink_to_fit();
 }
 
 void OverviewOrder::sort(int column, Qt::SortOrder order)
@@ -87,6 +180,53 @@ void OverviewOrder::sort(int column, Qt::SortOrder order)
     if (column < 0 && m_model->sorting().problemsFirst)
         return;
     m_model->setSorting({column, order, false});
+}
+
+void OverviewOrder::resort()
+{
+    m_changed = false;
+    const OverviewModel::Sorting sorting = m_model->sorting();
+    std::vector<int> order = m_shown;
+    if (!sorting.problemsFirst && sorting.column < 0) {
+        m_resort.stop();
+        std::sort(order.begin(), order.end());
+    } else {
+        m_resort.start();
+        std::vector<Key> keys;
+        keys.reserve(m_shown.size());
+        for (const int row : m_shown)
+            keys.push_back(keyOf(row));
+        std::vector<int> places(m_shown.size());
+        std::iota(places.begin(), places.end(), 0);
+        std::sort(places.begin(), places.end(), [&](int first, int second) {
+            return before(keys[size_t(first)], keys[size_t(second)]);
+        });
+        for (size_t place = 0; place < places.size(); ++place)
+            order[place] = m_shown[size_t(places[place])];
+    }
+    // Most seconds, most rows stay where they are: nothing to tell then.
+    if (order != m_shown)
+        placeRows(std::move(order));
+}
+
+void OverviewOrder::placeRows(std::vector<int> order)
+{
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList from = persistentIndexList();
+    std::vector<int> rows;
+    rows.reserve(size_t(from.size()));
+    for (const QModelIndex &index : from)
+        rows.push_back(index.isValid() ? m_shown[size_t(index.row())] : -1);
+    m_shown = std::move(order);
+    rebuildPositions();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (qsizetype i = 0; i < from.size(); ++i) {
+        to << (rows[size_t(i)] < 0 ? QModelIndex()
+                                   : index(m_position[size_t(rows[size_t(i)])], from[i].column()));
+    }
+    changePersistentIndexList(from, to);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
 OverviewOrder::Key OverviewOrder::keyOf(int row) const
@@ -122,13 +262,12 @@ OverviewOrder::Key OverviewOrder::keyOf(int row) const
     return key;
 }
 
-// Whether first is shown above second in the current order.
 bool OverviewOrder::before(const Key &first, const Key &second) const
 {
+    const OverviewModel::Sorting sorting = m_model->sorting();
     // Problems first, the group is the problem's rank and no row is empty.
-    const bool problemsFirst = m_model->sorting().problemsFirst;
-    const bool firstEmpty = !problemsFirst && first.group == Key::Empty;
-    const bool secondEmpty = !problemsFirst && second.group == Key::Empty;
+    const bool firstEmpty = !sorting.problemsFirst && first.group == Key::Empty;
+    const bool secondEmpty = !sorting.problemsFirst && second.group == Key::Empty;
     if (firstEmpty != secondEmpty)
         return secondEmpty;
     int order = int(first.group) - int(second.group);
@@ -136,27 +275,53 @@ bool OverviewOrder::before(const Key &first, const Key &second) const
         order = first.number < second.number ? -1 : 1;
     if (order == 0 && !first.text.isEmpty())
         order = compareTexts(first.text, second.text);
-    if (order != 0)
-        return sortOrder() == Qt::DescendingOrder ? order > 0 : order < 0;
+    if (order != 0) {
+        const bool reverse = !sorting.problemsFirst && sorting.order == Qt::DescendingOrder;
+        return reverse ? order > 0 : order < 0;
+    }
     return compareTexts(first.host, second.host) < 0;
 }
 
-bool OverviewOrder::lessThan(const QModelIndex &left, const QModelIndex &right) const
+QModelIndex OverviewOrder::index(int row, int column, const QModelIndex &parent) const
 {
-    const auto leftRow = size_t(left.row());
-    const auto rightRow = size_t(right.row());
-    // Sorting in reverse asks whether right is less than left.
-    const bool reverse = sortOrder() == Qt::DescendingOrder;
-    if (leftRow < m_keys.size() && rightRow < m_keys.size()) {
-        return reverse ? before(m_keys[rightRow], m_keys[leftRow])
-                       : before(m_keys[leftRow], m_keys[rightRow]);
-    }
-    const Key leftKey = keyOf(left.row());
-    const Key rightKey = keyOf(right.row());
-    return reverse ? before(rightKey, leftKey) : before(leftKey, rightKey);
+    if (parent.isValid() || row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
+        return {};
+    return createIndex(row, column);
 }
 
-bool OverviewOrder::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const
+QModelIndex OverviewOrder::parent(const QModelIndex &) const
 {
-    return !sourceParent.isValid() && HostFilter::matches(m_model->table().host(sourceRow), m_find);
+    return {};
+}
+
+int OverviewOrder::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_shown.size());
+}
+
+int OverviewOrder::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_model->columnCount();
+}
+
+QModelIndex OverviewOrder::mapToSource(const QModelIndex &proxyIndex) const
+{
+    if (!proxyIndex.isValid() || size_t(proxyIndex.row()) >= m_shown.size())
+        return {};
+    return m_model->index(m_shown[size_t(proxyIndex.row())], proxyIndex.column());
+}
+
+QModelIndex OverviewOrder::mapFromSource(const QModelIndex &sourceIndex) const
+{
+    if (!sourceIndex.isValid() || size_t(sourceIndex.row()) >= m_position.size())
+        return {};
+    const int shown = m_position[size_t(sourceIndex.row())];
+    return shown < 0 ? QModelIndex() : index(shown, sourceIndex.column());
+}
+
+QVariant OverviewOrder::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal)
+        return m_model->headerData(section, orientation, role);
+    return section >= 0 && section < rowCount() ? QVariant(section + 1) : QVariant();
 }

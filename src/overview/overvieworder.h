@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QSortFilterProxyModel>
+#include <QAbstractProxyModel>
 #include <QString>
 #include <QTimer>
 
@@ -12,12 +12,14 @@ class OverviewModel;
 // order the model's sorting asks for. By a column: values that are numbers by their number
 // (multipliers understood, as limits read them), then other values by their text, empty cells
 // last; the reverse order reverses all but the empty cells. Problems first: critical, warning,
-// silent, then the rest. Ties go by host name.
+// silent, then the rest. Ties go by host name. Unsorted: the table's order.
 //
 // Sorting every time a reading changes would cost as much as the readings themselves: the
 // order follows them once every resortIntervalMs, and at once when the sorting changes.
-// Selections and the current cell are persistent indexes, and so stay with their hosts.
-class OverviewOrder final : public QSortFilterProxyModel
+// Selections and the current cell are persistent indexes, and so stay with their hosts. A
+// proxy of its own rather than the library's sorting one: with the rows in an order of their
+// own, a change to every row is told as one range, and a sort is one plain sort of the rows.
+class OverviewOrder final : public QAbstractProxyModel
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(OverviewOrder)
@@ -35,7 +37,7 @@ public:
     // "12 of 5,000 hosts", or "5,000 hosts" without a find text.
     QString countText() const;
     // The table's rows shown, in order.
-    std::vector<int> tableRows() const;
+    const std::vector<int> &tableRows() const { return m_shown; }
 
     // Puts the rows in order now.
     void resort();
@@ -43,9 +45,14 @@ public:
     // lasts beyond the view.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
-protected:
-    bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
-    bool lessThan(const QModelIndex &left, const QModelIndex &right) const override;
+    QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
+    QModelIndex parent(const QModelIndex &child) const override;
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QModelIndex mapToSource(const QModelIndex &proxyIndex) const override;
+    QModelIndex mapFromSource(const QModelIndex &sourceIndex) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
 
 private:
     // What a row is sorted by, read once per sort rather than once per comparison.
@@ -58,12 +65,24 @@ private:
         QString host;
     };
 
+    bool accepts(int row) const;
     Key keyOf(int row) const;
+    // Whether first is shown above second.
     bool before(const Key &first, const Key &second) const;
+    // Shows the rows in this order, the persistent indexes following their hosts.
+    void placeRows(std::vector<int> order);
+    void sourceRowsInserted(int first, int last);
+    void sourceRowsAboutToBeRemoved(int first, int last);
+    void sourceRowsRemoved(int first, int last);
+    // Takes away these rows shown, a run at a time from the bottom up.
+    void removeShown(std::vector<int> rows);
+    void appendAccepted(int first, int last);
+    void rebuildPositions();
 
     OverviewModel *const m_model;
     QString m_find;
-    std::vector<Key> m_keys; // by the model's rows, while sorting
+    std::vector<int> m_shown;    // the model's row of each row shown
+    std::vector<int> m_position; // the row shown of each of the model's rows, or -1
     QTimer m_resort;
     bool m_changed = false;
 };

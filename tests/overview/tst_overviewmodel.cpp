@@ -280,6 +280,7 @@ void TestOverviewModel::resortOncePerInterval()
 {
     run({u"a|CPU|10"_qs, u"b|CPU|20"_qs, u"c|CPU|30"_qs});
     OverviewOrder shown(m_model.get());
+    QAbstractItemModelTester tester(&shown, QAbstractItemModelTester::FailureReportingMode::QtTest);
     QItemSelectionModel selection(&shown);
     m_model->setSorting({OverviewModel::firstReadingColumn, Qt::DescendingOrder, false});
     QCOMPARE(rows(shown), (QStringList{u"c:30"_qs, u"b:20"_qs, u"a:10"_qs}));
@@ -297,6 +298,11 @@ void TestOverviewModel::resortOncePerInterval()
     m_model->setSorting({OverviewModel::firstReadingColumn, Qt::AscendingOrder, false});
     QCOMPARE(rows(shown), (QStringList{u"b:5"_qs, u"c:30"_qs, u"a:50"_qs}));
     QCOMPARE(selection.currentIndex().siblingAtColumn(0).data().toString(), u"b");
+    // Hosts removed and added keep the rows shown in step with the table.
+    run({u"-c"_qs, u"d|CPU|1"_qs, u"-b"_qs});
+    QCOMPARE(rows(shown), (QStringList{u"a:50"_qs, u"d:1"_qs}));
+    QVERIFY(!selection.hasSelection());
+    QCOMPARE(shown.mapFromSource(m_model->index(1, 2)).data().toString(), u"1");
 }
 
 QTEST_GUILESS_MAIN(TestOverviewModel)
