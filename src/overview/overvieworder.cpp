@@ -4,6 +4,7 @@
 #include "mainwindow/hostfilter.h"
 #include "overview/overviewmodel.h"
 #include "reception/readingstable.h"
+#include "reception/textfield.h"
 
 #include <algorithm>
 #include <numeric>
@@ -53,6 +54,7 @@ OverviewOrder::OverviewOrder(OverviewModel *model, QObject *parent)
     connect(model, &QAbstractItemModel::columnsRemoved, this, [this] { endRemoveColumns(); });
     connect(model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { beginResetModel(); });
     connect(model, &QAbstractItemModel::modelReset, this, [this] {
+        m_hostRanks.clear();
         m_shown.clear();
         for (int row = 0; row < m_model->rowCount(); ++row) {
             if (accepts(row))
@@ -140,6 +142,7 @@ void OverviewOrder::removeShown(std::vector<int> rows)
 void OverviewOrder::sourceRowsInserted(int first, int last)
 {
     m_changed = true;
+    m_hostRanks.clear();
     const int count = last - first + 1;
     for (int &row : m_shown) {
         if (row >= first)
@@ -161,6 +164,7 @@ void OverviewOrder::sourceRowsAboutToBeRemoved(int first, int last)
 
 void OverviewOrder::sourceRowsRemoved(int first, int last)
 {
+    m_hostRanks.clear();
     const int count = last - first + 1;
     for (int &row : m_shown) {
         if (row > last)
@@ -192,21 +196,57 @@ void OverviewOrder::resort()
         std::sort(order.begin(), order.end());
     } else {
         m_resort.start();
+        if (m_hostRanks.size() != size_t(m_model->rowCount()))
+            rankHosts();
         std::vector<Key> keys;
         keys.reserve(m_shown.size());
         for (const int row : m_shown)
-            keys.push_back(keyOf(row));
+            keys.push_back(keyOf(row, sorting));
+        // Problems first, the group is the problem's rank and no row is empty.
+        const bool empties = !sorting.problemsFirst;
+        const bool reverse = !sorting.problemsFirst && sorting.order == Qt::DescendingOrder;
+        const auto before = [&keys, empties, reverse](int firstPlace, int secondPlace) {
+            const Key &first = keys[size_t(firstPlace)];
+            const Key &second = keys[size_t(secondPlace)];
+            const bool firstEmpty = empties && first.group == Key::Empty;
+            if (firstEmpty != (empties && second.group == Key::Empty))
+                return !firstEmpty;
+            int order = int(first.group) - int(second.group);
+            if (order == 0 && first.number != second.number)
+                order = first.number < second.number ? -1 : 1;
+            if (order == 0 && !first.text.isEmpty())
+                order = compareTexts(first.text, second.text);
+            if (order != 0)
+                return reverse ? order > 0 : order < 0;
+            return first.hostRank < second.hostRank;
+        };
         std::vector<int> places(m_shown.size());
         std::iota(places.begin(), places.end(), 0);
-        std::sort(places.begin(), places.end(), [&](int first, int second) {
-            return before(keys[size_t(first)], keys[size_t(second)]);
-        });
+        std::sort(places.begin(), places.end(), before);
         for (size_t place = 0; place < places.size(); ++place)
             order[place] = m_shown[size_t(places[place])];
     }
     // Most seconds, most rows stay where they are: nothing to tell then.
     if (order != m_shown)
         placeRows(std::move(order));
+}
+
+void OverviewOrder::rankHosts()
+{
+    const ReadingsTable &table = m_model->table();
+    const int rows = m_model->rowCount();
+    std::vector<QString> hosts;
+    hosts.reserve(size_t(rows));
+    for (int row = 0; row < rows; ++row)
+        hosts.push_back(table.host(row));
+    std::vector<int> byName(hosts.size());
+    std::iota(byName.begin(), byName.end(), 0);
+    std::sort(byName.begin(), byName.end(), [&hosts](int first, int second) {
+        return compareTexts(hosts[size_t(first)], hosts[size_t(second)]) < 0;
+    });
+    m_hostRanks.assign(size_t(rows), 0);
+    for (int rank = 0; rank < rows; ++rank)
+        m_hostRanks[size_t(byName[size_t(rank)])] = rank;
 }
 
 void OverviewOrder::placeRows(std::vector<int> order)
@@ -229,57 +269,40 @@ void OverviewOrder::placeRows(std::vector<int> order)
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-OverviewOrder::Key OverviewOrder::keyOf(int row) const
+OverviewOrder::Key OverviewOrder::keyOf(int row, const OverviewModel::Sorting &sorting) const
 {
     Key key;
-    const OverviewModel::Sorting sorting = m_model->sorting();
-    key.host = m_model->cellText(row, OverviewModel::hostColumn);
+    key.hostRank = m_hostRanks[size_t(row)];
     if (sorting.problemsFirst) {
         key.group = quint8(m_model->problem(row));
         return key;
     }
+    key.group = Key::Number;
     switch (sorting.column) {
     case OverviewModel::hostColumn:
-        key.group = Key::Text;
-        key.text = key.host;
+        key.number = key.hostRank;
         return key;
     case OverviewModel::lastHeardColumn:
         // The latest last: the host that stopped first comes first.
-        key.group = Key::Number;
         key.number = -double(m_model->table().tenthsSinceHeard(row));
         return key;
     default:
         break;
     }
-    key.text = m_model->cellText(row, sorting.column);
-    if (key.text.isEmpty())
+    const int pair = m_model->pairOf(row, sorting.column);
+    const QString value = pair < 0 ? QString() : m_model->table().value(row, pair);
+    const QStringView trimmed = trimSpaces(value);
+    if (trimmed.isEmpty()) {
+        key.group = Key::Empty;
         return key;
-    const ValueNumber number = ValueNumber::read(key.text);
-    key.group = number.ok ? Key::Number : Key::Text;
-    key.number = number.value;
-    if (number.ok)
-        key.text.clear();
-    return key;
-}
-
-bool OverviewOrder::before(const Key &first, const Key &second) const
-{
-    const OverviewModel::Sorting sorting = m_model->sorting();
-    // Problems first, the group is the problem's rank and no row is empty.
-    const bool firstEmpty = !sorting.problemsFirst && first.group == Key::Empty;
-    const bool secondEmpty = !sorting.problemsFirst && second.group == Key::Empty;
-    if (firstEmpty != secondEmpty)
-        return secondEmpty;
-    int order = int(first.group) - int(second.group);
-    if (order == 0 && first.group == Key::Number && first.number != second.number)
-        order = first.number < second.number ? -1 : 1;
-    if (order == 0 && !first.text.isEmpty())
-        order = compareTexts(first.text, second.text);
-    if (order != 0) {
-        const bool reverse = !sorting.problemsFirst && sorting.order == Qt::DescendingOrder;
-        return reverse ? order > 0 : order < 0;
     }
-    return compareTexts(first.host, second.host) < 0;
+    const ValueNumber number = ValueNumber::read(trimmed);
+    key.number = number.value;
+    if (!number.ok) {
+        key.group = Key::Text;
+        key.text = trimmed.toString();
+    }
+    return key;
 }
 
 QModelIndex OverviewOrder::index(int row, int column, const QModelIndex &parent) const

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "overview/overviewmodel.h"
+
 #include <QAbstractProxyModel>
 #include <QString>
 #include <QTimer>
 
 #include <vector>
-
-class OverviewModel;
 
 // The overview's rows as shown: the hosts found (by the main window's matching), in the
 // order the model's sorting asks for. By a column: values that are numbers by their number
@@ -61,14 +61,14 @@ private:
         enum Group : quint8 { Number, Text, Empty };
         quint8 group = Empty; // or the problem's rank, problems first
         double number = 0;
-        QString text;
-        QString host;
+        QString text; // of a value that is no number
+        int hostRank = 0;
     };
 
     bool accepts(int row) const;
-    Key keyOf(int row) const;
-    // Whether first is shown above second.
-    bool before(const Key &first, const Key &second) const;
+    Key keyOf(int row, const OverviewModel::Sorting &sorting) const;
+    // The place of every row's host among the hosts by name, kept while no host comes or goes.
+    void rankHosts();
     // Shows the rows in this order, the persistent indexes following their hosts.
     void placeRows(std::vector<int> order);
     void sourceRowsInserted(int first, int last);
@@ -81,8 +81,9 @@ private:
 
     OverviewModel *const m_model;
     QString m_find;
-    std::vector<int> m_shown;    // the model's row of each row shown
-    std::vector<int> m_position; // the row shown of each of the model's rows, or -1
+    std::vector<int> m_shown;     // the model's row of each row shown
+    std::vector<int> m_position;  // the row shown of each of the model's rows, or -1
+    std::vector<int> m_hostRanks; // by the model's rows; empty until needed
     QTimer m_resort;
     bool m_changed = false;
 };
