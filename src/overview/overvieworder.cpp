@@ -6,6 +6,8 @@
 #include "reception/readingstable.h"
 #include "reception/textfield.h"
 
+#include <QElapsedTimer>
+
 #include <algorithm>
 #include <numeric>
 
@@ -54,6 +56,7 @@ OverviewOrder::OverviewOrder(OverviewModel *model, QObject *parent)
     connect(model, &QAbstractItemModel::columnsRemoved, this, [this] { endRemoveColumns(); });
     connect(model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { beginResetModel(); });
     connect(model, &QAbstractItemModel::modelReset, this, [this] {
+        ++m_generation;
         m_hostRanks.clear();
         m_shown.clear();
         for (int row = 0; row < m_model->rowCount(); ++row) {
@@ -68,9 +71,16 @@ OverviewOrder::OverviewOrder(OverviewModel *model, QObject *parent)
     connect(model, &OverviewModel::sortingChanged, this, &OverviewOrder::resort);
     m_resort.setInterval(resortIntervalMs);
     connect(&m_resort, &QTimer::timeout, this, [this] {
-        if (m_changed)
-            resort();
+        if (!m_changed || m_slices.isActive())
+            return;
+        m_changed = false;
+        m_preparedFor = m_generation;
+        m_keys.clear();
+        m_folded.clear();
+        m_slices.start();
     });
+    m_slices.setInterval(0);
+    connect(&m_slices, &QTimer::timeout, this, &OverviewOrder::prepareSlice);
     appendAccepted(0, model->rowCount() - 1);
     resort();
 }
@@ -94,6 +104,7 @@ void OverviewOrder::setFindText(const QString &text)
     if (text == m_find)
         return;
     m_find = text;
+    ++m_generation;
     std::vector<int> gone;
     for (size_t shown = 0; shown < m_shown.size(); ++shown) {
         if (!accepts(m_shown[shown]))
@@ -142,6 +153,7 @@ void OverviewOrder::removeShown(std::vector<int> rows)
 void OverviewOrder::sourceRowsInserted(int first, int last)
 {
     m_changed = true;
+    ++m_generation;
     m_hostRanks.clear();
     const int count = last - first + 1;
     for (int &row : m_shown) {
@@ -154,6 +166,7 @@ void OverviewOrder::sourceRowsInserted(int first, int last)
 
 void OverviewOrder::sourceRowsAboutToBeRemoved(int first, int last)
 {
+    ++m_generation;
     std::vector<int> gone;
     for (int row = first; row <= last && size_t(row) < m_position.size(); ++row) {
         if (m_position[size_t(row)] >= 0)
@@ -189,68 +202,124 @@ void OverviewOrder::sort(int column, Qt::SortOrder order)
 void OverviewOrder::resort()
 {
     m_changed = false;
+    m_slices.stop();
     const OverviewModel::Sorting sorting = m_model->sorting();
-    std::vector<int> order = m_shown;
     if (!sorting.problemsFirst && sorting.column < 0) {
         m_resort.stop();
+        std::vector<int> order = m_shown;
         std::sort(order.begin(), order.end());
-    } else {
-        m_resort.start();
-        if (m_hostRanks.size() != size_t(m_model->rowCount()))
-            rankHosts();
-        std::vector<Key> keys;
-        keys.reserve(m_shown.size());
-        for (const int row : m_shown)
-            keys.push_back(keyOf(row, sorting));
-        // Problems first, the group is the problem's rank and no row is empty.
-        const bool empties = !sorting.problemsFirst;
-        const bool reverse = !sorting.problemsFirst && sorting.order == Qt::DescendingOrder;
-        const auto before = [&keys, empties, reverse](int firstPlace, int secondPlace) {
-            const Key &first = keys[size_t(firstPlace)];
-            const Key &second = keys[size_t(secondPlace)];
-            const bool firstEmpty = empties && first.group == Key::Empty;
-            if (firstEmpty != (empties && second.group == Key::Empty))
-                return !firstEmpty;
-            int order = int(first.group) - int(second.group);
-            if (order == 0 && first.number != second.number)
-                order = first.number < second.number ? -1 : 1;
-            if (order == 0 && !first.text.isEmpty())
-                order = compareTexts(first.text, second.text);
-            if (order != 0)
-                return reverse ? order > 0 : order < 0;
-            return first.hostRank < second.hostRank;
-        };
-        std::vector<int> places(m_shown.size());
-        std::iota(places.begin(), places.end(), 0);
-        std::sort(places.begin(), places.end(), before);
-        for (size_t place = 0; place < places.size(); ++place)
-            order[place] = m_shown[size_t(places[place])];
+        if (order != m_shown)
+            placeRows(std::move(order));
+        return;
     }
+    m_resort.start();
+    if (m_hostRanks.size() != size_t(m_model->rowCount())) {
+        m_folded.clear();
+        foldHosts(m_model->rowCount());
+        rankHosts();
+    }
+    m_keys.clear();
+    readKeys(m_shown.size(), sorting);
+    finishSort(sorting);
+}
+
+// A step of the sort that follows the readings: a slice of the hosts' names or keys, read
+// between other events so that readings keep arriving; the sort itself when all are read.
+void OverviewOrder::prepareSlice()
+{
+    if (m_preparedFor != m_generation) {
+        // Rows came, went or moved meanwhile: what was read no longer fits them.
+        m_slices.stop();
+        m_changed = true;
+        return;
+    }
+    const OverviewModel::Sorting sorting = m_model->sorting();
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < sliceMs) {
+        if (m_hostRanks.size() != size_t(m_model->rowCount())) {
+            if (m_folded.size() < size_t(m_model->rowCount())) {
+                foldHosts(std::min(int(m_folded.size()) + rowsPerCheck, m_model->rowCount()));
+                continue;
+            }
+            rankHosts();
+            return; // the sort of the names takes a slice of its own
+        }
+        if (m_keys.size() < m_shown.size()) {
+            readKeys(std::min(m_keys.size() + rowsPerCheck, m_shown.size()), sorting);
+            continue;
+        }
+        m_slices.stop();
+        finishSort(sorting);
+        return;
+    }
+}
+
+void OverviewOrder::foldHosts(int end)
+{
+    const ReadingsTable &table = m_model->table();
+    for (int row = int(m_folded.size()); row < end; ++row)
+        m_folded.push_back(table.host(row).toCaseFolded());
+}
+
+// Folded once, so that each of the many comparisons is a plain one.
+void OverviewOrder::rankHosts()
+{
+    std::vector<int> byName(m_folded.size());
+    std::iota(byName.begin(), byName.end(), 0);
+    std::sort(byName.begin(), byName.end(), [this](int first, int second) {
+        const int order = m_folded[size_t(first)].compare(m_folded[size_t(second)]);
+        return order != 0 ? order < 0 : first < second;
+    });
+    m_hostRanks.assign(m_folded.size(), 0);
+    for (size_t rank = 0; rank < byName.size(); ++rank)
+        m_hostRanks[size_t(byName[rank])] = int(rank);
+    m_folded.clear();
+    m_folded.shrink_to_fit();
+}
+
+void OverviewOrder::readKeys(size_t end, const OverviewModel::Sorting &sorting)
+{
+    m_keys.reserve(m_shown.size());
+    for (size_t place = m_keys.size(); place < end; ++place)
+        m_keys.push_back(keyOf(m_shown[place], sorting));
+}
+
+void OverviewOrder::finishSort(const OverviewModel::Sorting &sorting)
+{
+    // Problems first, the group is the problem's rank and no row is empty.
+    const bool empties = !sorting.problemsFirst;
+    const bool reverse = !sorting.problemsFirst && sorting.order == Qt::DescendingOrder;
+    const auto before = [this, empties, reverse](int firstPlace, int secondPlace) {
+        const Key &first = m_keys[size_t(firstPlace)];
+        const Key &second = m_keys[size_t(secondPlace)];
+        const bool firstEmpty = empties && first.group == Key::Empty;
+        if (firstEmpty != (empties && second.group == Key::Empty))
+            return !firstEmpty;
+        int order = int(first.group) - int(second.group);
+        if (order == 0 && first.number != second.number)
+            order = first.number < second.number ? -1 : 1;
+        if (order == 0 && !first.text.isEmpty())
+            order = compareTexts(first.text, second.text);
+        if (order != 0)
+            return reverse ? order > 0 : order < 0;
+        return first.hostRank < second.hostRank;
+    };
+    std::vector<int> places(m_keys.size());
+    std::iota(places.begin(), places.end(), 0);
+    std::sort(places.begin(), places.end(), before);
+    std::vector<int> order(places.size());
+    for (size_t place = 0; place < places.size(); ++place)
+        order[place] = m_shown[size_t(places[place])];
+    m_keys.clear();
     // Most seconds, most rows stay where they are: nothing to tell then.
     if (order != m_shown)
         placeRows(std::move(order));
 }
 
-void OverviewOrder::rankHosts()
-{
-    const ReadingsTable &table = m_model->table();
-    const int rows = m_model->rowCount();
-    std::vector<QString> hosts;
-    hosts.reserve(size_t(rows));
-    for (int row = 0; row < rows; ++row)
-        hosts.push_back(table.host(row));
-    std::vector<int> byName(hosts.size());
-    std::iota(byName.begin(), byName.end(), 0);
-    std::sort(byName.begin(), byName.end(), [&hosts](int first, int second) {
-        return compareTexts(hosts[size_t(first)], hosts[size_t(second)]) < 0;
-    });
-    m_hostRanks.assign(size_t(rows), 0);
-    for (int rank = 0; rank < rows; ++rank)
-        m_hostRanks[size_t(byName[size_t(rank)])] = rank;
-}
-
 void OverviewOrder::placeRows(std::vector<int> order)
 {
+    ++m_generation;
     Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     const QModelIndexList from = persistentIndexList();
     std::vector<int> rows;

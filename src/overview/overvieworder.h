@@ -26,6 +26,11 @@ class OverviewOrder final : public QAbstractProxyModel
 
 public:
     static constexpr int resortIntervalMs = 1000;
+    // The sort that follows the readings reads its keys a slice at a time, so that a large
+    // table's sort never holds up the window: how long a slice may take, in milliseconds, and
+    // how many rows go between two looks at the clock.
+    static constexpr int sliceMs = 5;
+    static constexpr int rowsPerCheck = 256;
 
     explicit OverviewOrder(OverviewModel *model, QObject *parent = nullptr);
 
@@ -39,7 +44,7 @@ public:
     // The table's rows shown, in order.
     const std::vector<int> &tableRows() const { return m_shown; }
 
-    // Puts the rows in order now.
+    // Puts the rows in order now, at one go.
     void resort();
     // A view's own sorting (a click on a column's title) becomes the model's, so that it
     // lasts beyond the view.
@@ -67,8 +72,15 @@ private:
 
     bool accepts(int row) const;
     Key keyOf(int row, const OverviewModel::Sorting &sorting) const;
-    // The place of every row's host among the hosts by name, kept while no host comes or goes.
+    void prepareSlice();
+    // The hosts' names of the rows up to end, folded for comparing.
+    void foldHosts(int end);
+    // The place of every row's host among the hosts by name, from the folded names; kept
+    // while no host comes or goes.
     void rankHosts();
+    // The keys of the rows shown up to end.
+    void readKeys(size_t end, const OverviewModel::Sorting &sorting);
+    void finishSort(const OverviewModel::Sorting &sorting);
     // Shows the rows in this order, the persistent indexes following their hosts.
     void placeRows(std::vector<int> order);
     void sourceRowsInserted(int first, int last);
@@ -84,6 +96,13 @@ private:
     std::vector<int> m_shown;     // the model's row of each row shown
     std::vector<int> m_position;  // the row shown of each of the model's rows, or -1
     std::vector<int> m_hostRanks; // by the model's rows; empty until needed
+    // While a sort is prepared: the folded names, then the keys of the rows shown so far.
+    std::vector<QString> m_folded;
+    std::vector<Key> m_keys;
+    // Counts the changes of which rows are shown where; keys read before one are of no use.
+    quint64 m_generation = 0;
+    quint64 m_preparedFor = 0;
     QTimer m_resort;
+    QTimer m_slices;
     bool m_changed = false;
 };
