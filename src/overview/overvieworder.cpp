@@ -26,16 +26,20 @@ OverviewOrder::OverviewOrder(OverviewModel *model, QObject *parent)
     , m_model(model)
 {
     QAbstractProxyModel::setSourceModel(model);
-    // Any change of any row is one range: the rows shown are in an order of their own anyway.
-    connect(model, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex &topLeft, const QModelIndex &bottomRight,
-                   const QList<int> &roles) {
-                m_changed = true;
-                if (!m_shown.empty()) {
-                    Q_EMIT dataChanged(index(0, topLeft.column()),
-                                       index(rowCount() - 1, bottomRight.column()), roles);
-                }
-            });
+    // Any change of any row is one range, as the rows shown are in an order of their own,
+    // told a few times a second: an overview repainted with every publish of a busy table
+    // costs the receiving path more than it shows.
+    m_refresh.setSingleShot(true);
+    m_refresh.setInterval(refreshIntervalMs);
+    connect(&m_refresh, &QTimer::timeout, this, [this] {
+        if (!m_shown.empty())
+            Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+    });
+    connect(model, &QAbstractItemModel::dataChanged, this, [this] {
+        m_changed = true;
+        if (!m_refresh.isActive())
+            m_refresh.start();
+    });
     connect(model, &QAbstractItemModel::headerDataChanged, this,
             &QAbstractItemModel::headerDataChanged);
     connect(model, &QAbstractItemModel::rowsInserted, this,

@@ -15,7 +15,8 @@
 // silent, then the rest. Ties go by host name. Unsorted: the table's order.
 //
 // Sorting every time a reading changes would cost as much as the readings themselves: the
-// order follows them once every resortIntervalMs, and at once when the sorting changes.
+// order follows them once every resortIntervalMs, and at once when the sorting changes;
+// views hear of changed values every refreshIntervalMs.
 // Selections and the current cell are persistent indexes, and so stay with their hosts. A
 // proxy of its own rather than the library's sorting one: with the rows in an order of their
 // own, a change to every row is told as one range, and a sort is one plain sort of the rows.
@@ -26,6 +27,8 @@ class OverviewOrder final : public QAbstractProxyModel
 
 public:
     static constexpr int resortIntervalMs = 1000;
+    // How often views are told that values changed.
+    static constexpr int refreshIntervalMs = 200;
     // The sort that follows the readings reads its keys a slice at a time, so that a large
     // table's sort never holds up the window: how long a slice may take, in milliseconds, and
     // how many rows go between two looks at the clock.
@@ -104,5 +107,6 @@ private:
     quint64 m_preparedFor = 0;
     QTimer m_resort;
     QTimer m_slices;
+    QTimer m_refresh;
     bool m_changed = false;
 };
