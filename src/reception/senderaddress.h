@@ -21,6 +21,8 @@ public:
     static SenderAddress fromHostAddress(const QHostAddress &address);
 
     Family family() const { return m_family; }
+    // In network order; only the first 4 count for IPv4.
+    const std::array<quint8, 16> &bytes() const { return m_bytes; }
     // Dotted or colon notation; an IPv4 sender that reached an IPv6 socket is shown as the
     // IPv4 address it is. Empty when the sender is unknown.
     QString toText() const;
