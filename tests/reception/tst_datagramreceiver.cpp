@@ -4,6 +4,7 @@
 #include "reception/datagramsocket.h"
 #include "reception/qtdatagramsocket.h"
 #include "reception/readingstable.h"
+#include "reception/senderfilter.h"
 #include "testsupport.h"
 
 #include <QHostAddress>
@@ -43,6 +44,12 @@ private slots:
     void portInUse();
     void privilegedPort();
     void failedRebindKeepsOldPort();
+    void ignoresSendersNotAllowed_data();
+    void ignoresSendersNotAllowed();
+    void listensOnOneAddress_data();
+    void listensOnOneAddress();
+    void rebindTakesWhatCameFirst_data();
+    void rebindTakesWhatCameFirst();
 
 private:
     static void addSocketKinds();
@@ -289,6 +296,133 @@ void TestDatagramReceiver::failedRebindKeepsOldPort()
     QTRY_COMPARE(receiver.packets(), 1.0);
     QCOMPARE(listening.first().first().toBool(), true);
     QCOMPARE(listening.last().first().toBool(), true);
+}
+
+void TestDatagramReceiver::ignoresSendersNotAllowed_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("allowed");
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<bool>("ignored");
+    for (const char *kind : {"platform", "qt"}) {
+        const QString k = QString::fromLatin1(kind);
+        QTest::addRow("%s, ::1 allowed, from 127.0.0.1", kind)
+            << k << u"::1"_qs << u"127.0.0.1"_qs << true;
+        QTest::addRow("%s, ::1 allowed, from ::1", kind) << k << u"::1"_qs << u"::1"_qs << false;
+        QTest::addRow("%s, 127.0.0.0/8 allowed, from 127.0.0.1", kind)
+            << k << u"127.0.0.0/8"_qs << u"127.0.0.1"_qs << false;
+        QTest::addRow("%s, 10.0.0.0/8 allowed, from 127.0.0.1", kind)
+            << k << u"10.0.0.0/8"_qs << u"127.0.0.1"_qs << true;
+    }
+}
+
+void TestDatagramReceiver::ignoresSendersNotAllowed()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, allowed);
+    QFETCH(QString, from);
+    QFETCH(bool, ignored);
+    ReadingsTable table;
+    DatagramReceiver receiver(&table, nullptr, makeSocket(kind));
+    receiver.setSenderFilter(*SenderFilter::fromEntries({allowed}));
+    QSignalSpy changed(&receiver, &DatagramReceiver::ignoredChanged);
+    const quint16 port = freePort();
+    QVERIFY2(receiver.bind(QString::number(port)), qPrintable(receiver.errorString()));
+    QUdpSocket sender;
+    QVERIFY(sender.bind(QHostAddress(from), 0));
+    const QDateTime before = QDateTime::currentDateTime();
+    const QByteArray datagram = "<13>Jun 10 19:35:00 host1 senvo[CPU]: t=45 C";
+    for (int i = 0; i < 3; ++i)
+        sender.writeDatagram(datagram, QHostAddress(from), port);
+    // Counted as having arrived either way.
+    QTRY_COMPARE(receiver.packets(), 3.0);
+    QCOMPARE(receiver.bytes(), 3.0 * datagram.size());
+    receiver.publish();
+    QCOMPARE(receiver.ignored(), ignored ? 3.0 : 0.0);
+    QCOMPARE(table.hostCount(), ignored ? 0 : 1);
+    QCOMPARE(changed.size(), ignored ? 1 : 0);
+    QCOMPARE(receiver.lastIgnoredSender().toText(), ignored ? from : QString());
+    QCOMPARE(receiver.lastIgnoredAt().isValid(), ignored);
+    if (ignored) {
+        QVERIFY(receiver.lastIgnoredAt() >= before);
+        QVERIFY(receiver.lastIgnoredAt() <= QDateTime::currentDateTime());
+    }
+    // A publish with nothing new ignored says nothing.
+    receiver.publish();
+    QCOMPARE(changed.size(), ignored ? 1 : 0);
+}
+
+void TestDatagramReceiver::listensOnOneAddress_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("other");
+    for (const char *kind : {"platform", "qt"}) {
+        const QString k = QString::fromLatin1(kind);
+        QTest::addRow("%s on 127.0.0.1", kind) << k << u"127.0.0.1"_qs << u"::1"_qs;
+        QTest::addRow("%s on ::1", kind) << k << u"::1"_qs << u"127.0.0.1"_qs;
+    }
+}
+
+void TestDatagramReceiver::listensOnOneAddress()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, address);
+    QFETCH(QString, other);
+    ReadingsTable table;
+    DatagramReceiver receiver(&table, nullptr, makeSocket(kind));
+    const quint16 port = freePort();
+    QVERIFY2(receiver.bind(QString::number(port), address), qPrintable(receiver.errorString()));
+    QCOMPARE(receiver.address(), QHostAddress(address));
+    QUdpSocket sender;
+    sender.writeDatagram("<13>Jun 10 19:35:00 h1 s[N]: v=1 x", QHostAddress(other), port);
+    sender.writeDatagram("<13>Jun 10 19:35:00 h2 s[N]: v=1 x", QHostAddress(address), port);
+    QTRY_COMPARE(receiver.packets(), 1.0);
+    QTest::qWait(50);
+    QCOMPARE(receiver.packets(), 1.0);
+    QCOMPARE(GridAddress(table).cellText(1, 0), u"h2");
+
+    // An address this machine does not have (TEST-NET-1), or no address at all: the
+    // receiver goes back to where it was.
+    QVERIFY(!receiver.rebind(QString::number(port), u"192.0.2.1"_qs));
+    QVERIFY2(receiver.errorString().contains(u"192.0.2.1: this computer has no such address"),
+             qPrintable(receiver.errorString()));
+    QVERIFY(!receiver.rebind(QString::number(port), u"localhost"_qs));
+    QVERIFY2(receiver.errorString().contains(u"\"localhost\" is not an IP address"),
+             qPrintable(receiver.errorString()));
+    QCOMPARE(receiver.address(), QHostAddress(address));
+    // A new port alone keeps the address.
+    const quint16 next = freePort();
+    QVERIFY(receiver.rebind(QString::number(next)));
+    QCOMPARE(receiver.address(), QHostAddress(address));
+    QVERIFY(receiver.rebind(QString::number(next), u" "_qs));
+    QVERIFY(receiver.address().isNull());
+}
+
+void TestDatagramReceiver::rebindTakesWhatCameFirst_data()
+{
+    addSocketKinds();
+}
+
+// What reached the socket before it is closed is counted and posted, not lost.
+void TestDatagramReceiver::rebindTakesWhatCameFirst()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, address);
+    ReadingsTable table;
+    DatagramReceiver receiver(&table, nullptr, makeSocket(kind));
+    const quint16 port = freePort();
+    QVERIFY(receiver.bind(QString::number(port)));
+    QUdpSocket sender;
+    constexpr int count = 200;
+    for (int i = 0; i < count; ++i)
+        sender.writeDatagram("<13>Jun 10 19:35:00 h" + QByteArray::number(i) + " s[N]: v=1 x",
+                             QHostAddress(address), port);
+    // Into the socket's buffer, while the event loop does not run.
+    QTest::qSleep(100);
+    QVERIFY(receiver.rebind(QString::number(port), address));
+    QCOMPARE(receiver.packets(), double(count));
+    QCOMPARE(table.hostCount(), count);
 }
 
 QTEST_GUILESS_MAIN(TestDatagramReceiver)
