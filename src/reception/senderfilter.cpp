@@ -135,6 +135,8 @@ std::optional<SenderFilter> SenderFilter::fromEntries(const QStringList &entries
     }
     merge(filter.m_ranges.ipv4);
     merge(filter.m_ranges.ipv6);
+    if (!filter.m_entries.isEmpty())
+        filter.m_kept.resize(keptVerdicts);
     if (error)
         error->clear();
     return filter;

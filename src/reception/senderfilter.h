@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <array>
 #include <compare>
 #include <optional>
 #include <vector>
@@ -14,8 +15,9 @@
 // Which senders' datagrams are read: every sender, or those whose address lies in one of a
 // list of addresses and prefixes ("192.168.1.0/24", "10.0.0.5", "fd00::/8", "::1"). An IPv4
 // sender that reached an IPv6 socket is matched as the IPv4 address it is. The list is turned
-// once into sorted ranges of whole numbers, and the last sender's verdict is kept, since a
-// sender's datagrams come in runs.
+// once into sorted ranges of whole numbers, and the verdicts for recent senders are kept in a
+// table indexed by the address's last bits: a fleet's hosts send again and again, each from
+// an address of its own, and a look-up there costs less than a search of the ranges.
 class SenderFilter final
 {
     Q_DECLARE_TR_FUNCTIONS(SenderFilter)
@@ -35,16 +37,17 @@ public:
     QStringList entries() const { return m_entries; }
     bool allowsEverySender() const { return m_entries.isEmpty(); }
 
-    // Not const: it remembers the verdict for the next datagram from the same sender.
+    // Not const: it keeps the verdict for the next datagram from the same sender.
     bool allows(const SenderAddress &sender)
     {
-        if (m_entries.isEmpty())
+        if (m_kept.empty())
             return true;
-        if (sender == m_lastSender)
-            return m_lastVerdict;
-        m_lastSender = sender;
-        m_lastVerdict = decide(sender);
-        return m_lastVerdict;
+        const std::array<quint8, 16> &bytes = sender.bytes();
+        const int last = sender.family() == SenderAddress::Family::IPv4 ? 2 : 14;
+        Verdict &kept = m_kept[(bytes[last] << 8 | bytes[last + 1]) & (keptVerdicts - 1)];
+        if (kept.sender != sender)
+            kept = {sender, decide(sender)};
+        return kept.allowed;
     }
 
 private:
@@ -65,12 +68,19 @@ private:
         std::vector<Range<Wide>> ipv6;
     };
 
+    struct Verdict
+    {
+        // A sender of unknown family, which no entry lets through, until the slot is used.
+        SenderAddress sender;
+        bool allowed = false;
+    };
+    static constexpr int keptVerdicts = 4096;
+
     static QString addEntry(const QString &entry, Ranges &ranges);
     bool decide(const SenderAddress &sender) const;
 
     QStringList m_entries;
     Ranges m_ranges;
-    // A sender of unknown family, which no entry lets through, until the first datagram.
-    SenderAddress m_lastSender;
-    bool m_lastVerdict = false;
+    // Empty for every sender.
+    std::vector<Verdict> m_kept;
 };

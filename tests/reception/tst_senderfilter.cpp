@@ -77,8 +77,8 @@ private slots:
     void badEntryRefusesTheList();
 };
 
-// Each row's senders are tried in order, each twice, on one filter, so that a verdict kept
-// from the sender before cannot pass for the next one's.
+// Each row's senders are tried in turn, each twice, on one filter, so that a verdict kept for
+// one sender cannot pass for another's; some end in the same bits as an allowed one.
 void TestSenderFilter::matches_data()
 {
     QTest::addColumn<QStringList>("entries");
@@ -91,12 +91,13 @@ void TestSenderFilter::matches_data()
     row("no entries: every sender", {}, {u"10.0.0.1"_qs, u"::1"_qs, u"fe80::1"_qs}, {});
     row("blank entries only: every sender", {u""_qs, u"  "_qs}, {u"192.0.2.1"_qs}, {});
     row("one IPv4 address", {u"10.0.0.5"_qs}, {u"10.0.0.5"_qs},
-        {u"10.0.0.4"_qs, u"10.0.0.6"_qs, u"5.0.0.10"_qs});
+        {u"10.0.0.4"_qs, u"10.0.0.6"_qs, u"5.0.0.10"_qs, u"10.0.16.5"_qs, u"11.0.0.5"_qs});
     row("IPv4 prefix", {u"192.168.1.0/24"_qs}, {u"192.168.1.0"_qs, u"192.168.1.255"_qs},
         {u"192.168.0.255"_qs, u"192.168.2.0"_qs});
     row("host bits in a prefix are ignored", {u"192.168.1.77/24"_qs}, {u"192.168.1.1"_qs},
         {u"192.168.2.77"_qs});
-    row("IPv6 loopback", {u"::1"_qs}, {u"::1"_qs}, {u"::2"_qs, u"127.0.0.1"_qs, u"::"_qs});
+    row("IPv6 loopback", {u"::1"_qs}, {u"::1"_qs},
+        {u"::2"_qs, u"127.0.0.1"_qs, u"::"_qs, u"fd00::1"_qs, u"::1:0:0:1"_qs});
     row("IPv6 prefix", {u"fd00::/8"_qs},
         {u"fd00::"_qs, u"fdff:ffff:ffff:ffff:ffff:ffff:ffff:ffff"_qs},
         {u"fc00::"_qs, u"fe00::"_qs, u"10.0.0.1"_qs});
