@@ -48,8 +48,6 @@ private slots:
     void ignoresSendersNotAllowed();
     void listensOnOneAddress_data();
     void listensOnOneAddress();
-    void rebindTakesWhatCameFirst_data();
-    void rebindTakesWhatCameFirst();
 
 private:
     static void addSocketKinds();
@@ -305,14 +303,12 @@ void TestDatagramReceiver::ignoresSendersNotAllowed_data()
     QTest::addColumn<QString>("from");
     QTest::addColumn<bool>("ignored");
     for (const char *kind : {"platform", "qt"}) {
-        const QString k = QString::fromLatin1(kind);
-        QTest::addRow("%s, ::1 allowed, from 127.0.0.1", kind)
-            << k << u"::1"_qs << u"127.0.0.1"_qs << true;
-        QTest::addRow("%s, ::1 allowed, from ::1", kind) << k << u"::1"_qs << u"::1"_qs << false;
-        QTest::addRow("%s, 127.0.0.0/8 allowed, from 127.0.0.1", kind)
-            << k << u"127.0.0.0/8"_qs << u"127.0.0.1"_qs << false;
-        QTest::addRow("%s, 10.0.0.0/8 allowed, from 127.0.0.1", kind)
-            << k << u"10.0.0.0/8"_qs << u"127.0.0.1"_qs << true;
+        for (const auto &[allowed, from, ignored] :
+             {std::tuple(u"::1"_qs, u"127.0.0.1"_qs, true), std::tuple(u"::1"_qs, u"::1"_qs, false),
+              std::tuple(u"127.0.0.0/8"_qs, u"127.0.0.1"_qs, false),
+              std::tuple(u"10.0.0.0/8"_qs, u"127.0.0.1"_qs, true)})
+            QTest::addRow("%s, %s allowed, from %s", kind, qPrintable(allowed), qPrintable(from))
+                << QString::fromLatin1(kind) << allowed << from << ignored;
     }
 }
 
@@ -343,10 +339,7 @@ void TestDatagramReceiver::ignoresSendersNotAllowed()
     QCOMPARE(changed.size(), ignored ? 1 : 0);
     QCOMPARE(receiver.lastIgnoredSender().toText(), ignored ? from : QString());
     QCOMPARE(receiver.lastIgnoredAt().isValid(), ignored);
-    if (ignored) {
-        QVERIFY(receiver.lastIgnoredAt() >= before);
-        QVERIFY(receiver.lastIgnoredAt() <= QDateTime::currentDateTime());
-    }
+    QVERIFY(!ignored || receiver.lastIgnoredAt() >= before);
     // A publish with nothing new ignored says nothing.
     receiver.publish();
     QCOMPARE(changed.size(), ignored ? 1 : 0);
@@ -354,61 +347,14 @@ void TestDatagramReceiver::ignoresSendersNotAllowed()
 
 void TestDatagramReceiver::listensOnOneAddress_data()
 {
-    QTest::addColumn<QString>("kind");
-    QTest::addColumn<QString>("address");
-    QTest::addColumn<QString>("other");
-    for (const char *kind : {"platform", "qt"}) {
-        const QString k = QString::fromLatin1(kind);
-        QTest::addRow("%s on 127.0.0.1", kind) << k << u"127.0.0.1"_qs << u"::1"_qs;
-        QTest::addRow("%s on ::1", kind) << k << u"::1"_qs << u"127.0.0.1"_qs;
-    }
+    addSocketKinds();
 }
 
 void TestDatagramReceiver::listensOnOneAddress()
 {
     QFETCH(QString, kind);
     QFETCH(QString, address);
-    QFETCH(QString, other);
-    ReadingsTable table;
-    DatagramReceiver receiver(&table, nullptr, makeSocket(kind));
-    const quint16 port = freePort();
-    QVERIFY2(receiver.bind(QString::number(port), address), qPrintable(receiver.errorString()));
-    QCOMPARE(receiver.address(), QHostAddress(address));
-    QUdpSocket sender;
-    sender.writeDatagram("<13>Jun 10 19:35:00 h1 s[N]: v=1 x", QHostAddress(other), port);
-    sender.writeDatagram("<13>Jun 10 19:35:00 h2 s[N]: v=1 x", QHostAddress(address), port);
-    QTRY_COMPARE(receiver.packets(), 1.0);
-    QTest::qWait(50);
-    QCOMPARE(receiver.packets(), 1.0);
-    QCOMPARE(GridAddress(table).cellText(1, 0), u"h2");
-
-    // An address this machine does not have (TEST-NET-1), or no address at all: the
-    // receiver goes back to where it was.
-    QVERIFY(!receiver.rebind(QString::number(port), u"192.0.2.1"_qs));
-    QVERIFY2(receiver.errorString().contains(u"192.0.2.1: this computer has no such address"),
-             qPrintable(receiver.errorString()));
-    QVERIFY(!receiver.rebind(QString::number(port), u"localhost"_qs));
-    QVERIFY2(receiver.errorString().contains(u"\"localhost\" is not an IP address"),
-             qPrintable(receiver.errorString()));
-    QCOMPARE(receiver.address(), QHostAddress(address));
-    // A new port alone keeps the address.
-    const quint16 next = freePort();
-    QVERIFY(receiver.rebind(QString::number(next)));
-    QCOMPARE(receiver.address(), QHostAddress(address));
-    QVERIFY(receiver.rebind(QString::number(next), u" "_qs));
-    QVERIFY(receiver.address().isNull());
-}
-
-void TestDatagramReceiver::rebindTakesWhatCameFirst_data()
-{
-    addSocketKinds();
-}
-
-// What reached the socket before it is closed is counted and posted, not lost.
-void TestDatagramReceiver::rebindTakesWhatCameFirst()
-{
-    QFETCH(QString, kind);
-    QFETCH(QString, address);
+    const QString other = address == u"::1" ? u"127.0.0.1"_qs : u"::1"_qs;
     ReadingsTable table;
     DatagramReceiver receiver(&table, nullptr, makeSocket(kind));
     const quint16 port = freePort();
@@ -418,11 +364,33 @@ void TestDatagramReceiver::rebindTakesWhatCameFirst()
     for (int i = 0; i < count; ++i)
         sender.writeDatagram("<13>Jun 10 19:35:00 h" + QByteArray::number(i) + " s[N]: v=1 x",
                              QHostAddress(address), port);
-    // Into the socket's buffer, while the event loop does not run.
+    // What reached the socket before it is closed, while the event loop does not run, is
+    // counted and posted, not lost.
     QTest::qSleep(100);
-    QVERIFY(receiver.rebind(QString::number(port), address));
+    QVERIFY2(receiver.rebind(QString::number(port), address), qPrintable(receiver.errorString()));
     QCOMPARE(receiver.packets(), double(count));
     QCOMPARE(table.hostCount(), count);
+    QCOMPARE(receiver.address(), QHostAddress(address));
+
+    sender.writeDatagram("<13>Jun 10 19:35:00 h1 s[N]: v=1 x", QHostAddress(other), port);
+    sender.writeDatagram("<13>Jun 10 19:35:00 h2 s[N]: v=1 x", QHostAddress(address), port);
+    QTRY_COMPARE(receiver.packets(), count + 1.0);
+    QTest::qWait(50);
+    QCOMPARE(receiver.packets(), count + 1.0);
+
+    // An address this machine does not have (TEST-NET-1), or no address at all: the
+    // receiver goes back to where it was.
+    QVERIFY(!receiver.rebind(QString::number(port), u"192.0.2.1"_qs));
+    QVERIFY2(receiver.errorString().contains(u"192.0.2.1: this computer has no such address"),
+             qPrintable(receiver.errorString()));
+    QVERIFY(!receiver.rebind(QString::number(port), u"localhost"_qs));
+    QVERIFY(receiver.errorString().contains(u"\"localhost\" is not an IP address"));
+    QCOMPARE(receiver.address(), QHostAddress(address));
+    // A new port alone keeps the address; a blank one is every address.
+    QVERIFY(receiver.rebind(QString::number(freePort())));
+    QCOMPARE(receiver.address(), QHostAddress(address));
+    QVERIFY(receiver.rebind(QString::number(port), u" "_qs));
+    QVERIFY(receiver.address().isNull());
 }
 
 QTEST_GUILESS_MAIN(TestDatagramReceiver)

@@ -134,22 +134,6 @@ void TestReadingParser::parse_data()
                                                       << " a=b"
                                                       << " b] "
                                                       << "tag[a=b] t=45 C";
-    QTest::newRow("colon in the message, none after the tag")
-        << "<13>Jun 10 19:35:00 host1 tag[CPU] t=45 C at 12:00"
-        << "Jun 10"
-        << "19:35:00"
-        << "host1"
-        << " CPU"
-        << " 00 "
-        << "00";
-    QTest::newRow("no colon after the tag, spaces before the message")
-        << "<13>Jun 10 19:35:00 host1 tag[CPU]   t=45 C"
-        << "Jun 10"
-        << "19:35:00"
-        << "host1"
-        << " CPU"
-        << " 45 "
-        << "t=45 C";
     QTest::newRow("text before the priority goes") << "junk<13>Jun 10 19:35:00 host1 t[A]: a=1 b"
                                                    << "Jun 10"
                                                    << "19:35:00"
