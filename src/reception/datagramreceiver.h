@@ -16,10 +16,10 @@
 class DatagramSocket;
 class ReadingsTable;
 
-// Takes every datagram that reaches the bound port and counts it; parses it and posts it to
-// the table when its sender is allowed, and counts it as ignored when not. Views of the table and
-// counters are refreshed at most once per publish interval, so a burst does not cost a repaint per
-// datagram.
+// Takes every datagram that reaches the bound port and counts it; parses it and posts it
+// to the table when its sender is allowed, and counts it as ignored when not. Views of the
+// table and counters are refreshed at most once per publish interval, so a burst does not
+// cost a repaint per datagram.
 class DatagramReceiver final : public QObject
 {
     Q_OBJECT
