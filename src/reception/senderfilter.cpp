@@ -3,6 +3,7 @@
 #include "addresstext.h"
 
 #include <QHostAddress>
+#include <QtEndian>
 
 #include <algorithm>
 
@@ -11,20 +12,6 @@ namespace {
 // ::ffff:0.0.0.0 to ::ffff:255.255.255.255, where IPv4 senders appear on an IPv6 socket.
 constexpr quint64 mappedLow = 0x0000'ffff'0000'0000;
 constexpr quint64 mappedHigh = 0x0000'ffff'ffff'ffff;
-
-quint64 bigEndian64(const quint8 *bytes)
-{
-    quint64 value = 0;
-    for (int i = 0; i < 8; ++i)
-        value = value << 8 | bytes[i];
-    return value;
-}
-
-quint32 bigEndian32(const quint8 *bytes)
-{
-    return quint32(bytes[0]) << 24 | quint32(bytes[1]) << 16 | quint32(bytes[2]) << 8
-           | quint32(bytes[3]);
-}
 
 // The bits below a prefix of length bits in a word of width bits (length 0 to width).
 quint64 hostBits(int length, int width)
@@ -99,7 +86,8 @@ QString SenderFilter::addEntry(const QString &entry, Ranges &ranges)
     const Q_IPV6ADDR bytes = address->toIPv6Address();
     const quint64 highHost = hostBits(length, 64);
     const quint64 lowHost = hostBits(length - 64, 64);
-    const Wide first{bigEndian64(bytes.c) & ~highHost, bigEndian64(bytes.c + 8) & ~lowHost};
+    const Wide first{qFromBigEndian<quint64>(bytes.c) & ~highHost,
+                     qFromBigEndian<quint64>(bytes.c + 8) & ~lowHost};
     const Wide last{first.high | highHost, first.low | lowHost};
     // Mapped IPv4 senders are matched as IPv4, so a prefix that holds some of them becomes
     // the IPv4 range it holds.
@@ -147,9 +135,9 @@ bool SenderFilter::decide(const SenderAddress &sender) const
     const quint8 *const bytes = sender.bytes().data();
     switch (sender.family()) {
     case SenderAddress::Family::IPv4:
-        return contains(m_ranges.ipv4, bigEndian32(bytes));
+        return contains(m_ranges.ipv4, qFromBigEndian<quint32>(bytes));
     case SenderAddress::Family::IPv6: {
-        const Wide key{bigEndian64(bytes), bigEndian64(bytes + 8)};
+        const Wide key{qFromBigEndian<quint64>(bytes), qFromBigEndian<quint64>(bytes + 8)};
         if (key.high == 0 && key.low >= mappedLow && key.low <= mappedHigh)
             return contains(m_ranges.ipv4, quint32(key.low));
         return contains(m_ranges.ipv6, key);
