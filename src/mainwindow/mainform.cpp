@@ -88,6 +88,8 @@ MainForm::MainForm(Monitor &monitor, QWidget *parent)
             &MainForm::updateListeningStatus);
     connect(&m_monitor.table().silence(), &SilenceWatch::silentHostsChanged, this,
             &MainForm::updateListeningStatus);
+    connect(&m_monitor.limits(), &LimitWatch::countsChanged, this,
+            &MainForm::updateListeningStatus);
 
     resize(Twips::toPixels(*this, 10440, 2400) + QSize(0, menuBar()->sizeHint().height()));
     Form_Load();
@@ -148,6 +150,7 @@ void MainForm::createMenus()
     edit->addSeparator();
     add(edit, tr("&Find Host\u2026"), u"FindHostMenu"_qs, &MainForm::showFindBar)
         ->setShortcut(QKeySequence::Find);
+    add(edit, tr("Show &Problems Only"), u"ShowProblemsOnlyMenu"_qs, &MainForm::showProblemsOnly);
     edit->addSeparator();
     edit->addAction(m_grid->removeAction());
     m_clearAction = add(edit, tr("C&lear Table"), u"ClearTableMenu"_qs, &MainForm::clearTable);
@@ -169,6 +172,11 @@ void MainForm::findHost(const QString &text)
 void MainForm::showFindBar()
 {
     m_find->start();
+}
+
+void MainForm::showProblemsOnly()
+{
+    m_find->startProblemsOnly();
 }
 
 void MainForm::endFind()
@@ -273,6 +281,11 @@ void MainForm::updateListeningStatus()
         QString text = m_tableFull.told()
                            ? tr("Listening on UDP port %1 \u2014 table full").arg(receiver.port())
                            : tr("Listening on UDP port %1").arg(receiver.port());
+        const LimitWatch &limits = m_monitor.limits();
+        if (const int critical = limits.criticalHosts(); critical > 0)
+            text += tr(" \u00b7 %1 critical").arg(critical);
+        if (const int warning = limits.warningHosts(); warning > 0)
+            text += tr(" \u00b7 %1 warning").arg(warning);
         if (const int silent = table.silence().silentHosts(); silent > 0)
             text += tr(" \u00b7 %1 of %2 hosts silent").arg(silent).arg(table.hostCount());
         m_status->setText(text);

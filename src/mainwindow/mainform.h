@@ -46,6 +46,8 @@ public:
     // Shows only the hosts that contain text, ignoring case; empty: every host.
     void findHost(const QString &text);
     void showFindBar();
+    // Opens the find bar showing only the hosts in trouble.
+    void showProblemsOnly();
     void endFind();
     // Asks how to name the file, then saves.
     void saveTableAs();

@@ -13,6 +13,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDeadlineTimer>
@@ -20,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -72,6 +74,7 @@ public:
     MainForm &operator*() const { return *m_form; }
     DatagramReceiver &receiver() const { return m_monitor->receiver(); }
     ReadingsTable &table() const { return m_monitor->table(); }
+    LimitWatch &limits() const { return m_monitor->limits(); }
 
 private:
     std::unique_ptr<Monitor> m_monitor;
@@ -129,6 +132,7 @@ private slots:
     void emptyRowsBeforeTheFirstHostOnly();
     void saveTheTable();
     void silentHostsAreCounted();
+    void hostsInTroubleAreCountedAndFound();
 
 private:
     TestWindow makeWindow(const QByteArray &stored, DatagramSocket *socket = nullptr);
@@ -654,7 +658,7 @@ void TestMainForm::menus()
     QCOMPARE(found, (QStringList{
                         u"&File: &Save Table As\u2026 Ctrl+S | - | E&xit "_qs,
                         u"&Edit: &Copy Ctrl+C | Copy &All Ctrl+Shift+C | - | &Find Host\u2026 "
-                        u"Ctrl+F | - | &Remove Host Del | C&lear Table "_qs,
+                        u"Ctrl+F | Show &Problems Only  | - | &Remove Host Del | C&lear Table "_qs,
                         u"&Tools: &Options "_qs,
                         u"&Help: &About "_qs,
                     }));
@@ -806,6 +810,61 @@ void TestMainForm::silentHostsAreCounted()
     QCOMPARE(window->listeningStatus(), listening + u" \u00b7 2 of 4 hosts silent"_qs);
     post(window, {u"c|CPU|2"_qs});
     QCOMPARE(window->listeningStatus(), listening + u" \u00b7 1 of 4 hosts silent"_qs);
+}
+
+void TestMainForm::hostsInTroubleAreCountedAndFound()
+{
+    QLocale::setDefault(QLocale::c());
+    const quint16 port = freePort();
+    QVERIFY(writeBytes(m_program->filePath(u"Senvo-Net.ini"_qs), QByteArray::number(port)));
+    FakeReceiveClock clock;
+    const TestWindow window(SettingsFile(m_program->path(), m_user->path()), nullptr, &clock);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    window.limits().setRules(LimitRules(QJsonDocument::fromJson(R"({"limits": [
+        {"reading": "CPU", "warningAbove": 80, "criticalAbove": 95}]})")
+                                            .object()));
+    const QString listening = u"Listening on UDP port %1"_qs.arg(port);
+    window.table().beginBatch();
+    post(window, {u"a|CPU|97"_qs, u"b|CPU|85"_qs, u"c|CPU|99"_qs, u"d|CPU|1"_qs, u"e|Mem|99"_qs});
+    QCOMPARE(window->listeningStatus(), listening + u" \u00b7 2 critical \u00b7 1 warning"_qs);
+    clock.seconds = 200;
+    window.table().beginBatch();
+    post(window, {u"a|CPU|97"_qs, u"b|CPU|1"_qs, u"c|CPU|1"_qs});
+    clock.seconds = 400;
+    window.table().tick();
+    QCOMPARE(window->listeningStatus(),
+             listening + u" \u00b7 1 critical \u00b7 2 of 5 hosts silent"_qs);
+
+    QTableView *const table = grid(*window);
+    const auto shown = [table] {
+        QStringList hosts;
+        for (int row = 0; row < table->model()->rowCount(); ++row)
+            hosts << table->model()->headerData(row, Qt::Vertical).toString();
+        return hosts.join(u' ');
+    };
+    auto *box = window->findChild<QCheckBox *>(u"problemsOnly"_qs);
+    auto *count = window->findChild<QLabel *>(u"findHostCount"_qs);
+    QVERIFY(!box->isVisible());
+    window->findChild<QAction *>(u"ShowProblemsOnlyMenu"_qs)->trigger();
+    QVERIFY(box->isVisible());
+    QVERIFY(box->isChecked());
+    QCOMPARE(box->text(), u"&Problems only");
+    QCOMPARE(shown(), u"a d e");
+    QCOMPARE(count->text(), u"3 of 5 hosts");
+    // In trouble at once; recovered, still there until the filter changes.
+    window.table().beginBatch();
+    post(window, {u"b|CPU|90"_qs, u"a|CPU|1"_qs});
+    QCOMPARE(shown(), u"a b d e");
+    QCOMPARE(count->text(), u"4 of 5 hosts");
+    QTest::keyClicks(window->findChild<QLineEdit *>(u"findHost"_qs), u"b"_qs);
+    QCOMPARE(shown(), u"b");
+    QTest::keyClick(box, Qt::Key_Escape);
+    QVERIFY(!box->isVisible());
+    QVERIFY(!box->isChecked());
+    QCOMPARE(shown(), u"a b c d e");
+    QCOMPARE(window->listeningStatus(),
+             listening + u" \u00b7 1 warning \u00b7 2 of 5 hosts silent"_qs);
 }
 
 QTEST_MAIN(TestMainForm)
