@@ -1,5 +1,6 @@
 #pragma once
 
+#include "limits/limitwatch.h"
 #include "reception/datagramreceiver.h"
 #include "reception/readingstable.h"
 #include "settings/portsetting.h"
@@ -29,9 +30,12 @@ public:
     DatagramReceiver &receiver() { return m_receiver; }
     const DatagramReceiver &receiver() const { return m_receiver; }
     PortSetting &portSetting() { return m_portSetting; }
+    LimitWatch &limits() { return m_limits; }
+    const LimitWatch &limits() const { return m_limits; }
 
 private:
     ReadingsTable m_table;
     DatagramReceiver m_receiver;
     PortSetting m_portSetting;
+    LimitWatch m_limits;
 };
