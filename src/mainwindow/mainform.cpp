@@ -120,6 +120,11 @@ void MainForm::Form_Load()
             showNotice(this, QMessageBox::Warning, problems, u"startUpProblem"_qs);
         });
     }
+    if (const QString limits = m_monitor.limitsProblem(); !limits.isEmpty()) {
+        OnScreen::call(this, [this, limits] {
+            showNotice(this, QMessageBox::Warning, limits, u"limitsProblem"_qs);
+        });
+    }
 }
 
 void MainForm::createMenus()
