@@ -3,6 +3,7 @@
 #include "fakereceiveclock.h"
 #include "host/module1.h"
 #include "host/twips.h"
+#include "limits/limitsdialog.h"
 #include "mainwindow/copiedtext.h"
 #include "mainwindow/mainform.h"
 #include "mainwindow/readingsview.h"
@@ -109,6 +110,7 @@ private slots:
     void portTakenAtStartUp();
     void limitsFileProblemIsToldWhileListening_data();
     void limitsFileProblemIsToldWhileListening();
+    void limitsMenuOpensOneModelessDialog();
     void failedBindStillShowsTheWindow_data();
     void failedBindStillShowsTheWindow();
     void countersAndTableFollowDatagrams();
@@ -300,6 +302,22 @@ void TestMainForm::limitsFileProblemIsToldWhileListening()
     for (qsizetype i = 0; i < applied.size(); ++i)
         QCOMPARE(rules.isApplied(i), applied[i]);
     QCOMPARE(readBytes(file), json);
+}
+
+void TestMainForm::limitsMenuOpensOneModelessDialog()
+{
+    auto window = openWindow();
+    QCOMPARE(window->findChild<QMessageBox *>(u"limitsProblem"_qs), nullptr);
+    QAction *limits = window->findChild<QAction *>(u"LimitsMenu"_qs);
+    limits->trigger();
+    QPointer<LimitsDialog> dialog = window->limitsDialog();
+    QVERIFY(dialog && dialog->isVisible() && !dialog->isModal());
+    QCOMPARE(dialog->windowTitle(), u"Senvo-Net Limits");
+    limits->trigger();
+    QCOMPARE(window->limitsDialog(), dialog.data());
+    dialog->reject();
+    QTRY_VERIFY(!dialog);
+    QVERIFY(!QFile::exists(m_program->filePath(u"Senvo-Net.json"_qs)));
 }
 
 void TestMainForm::failedBindStillShowsTheWindow_data()
@@ -696,7 +714,7 @@ void TestMainForm::menus()
                         u"&File: &Save Table As\u2026 Ctrl+S | - | E&xit "_qs,
                         u"&Edit: &Copy Ctrl+C | Copy &All Ctrl+Shift+C | - | &Find Host\u2026 "
                         u"Ctrl+F | - | &Remove Host Del | C&lear Table "_qs,
-                        u"&Tools: &Options "_qs,
+                        u"&Tools: &Options  | &Limits\u2026 "_qs,
                         u"&Help: &About "_qs,
                     }));
 }
