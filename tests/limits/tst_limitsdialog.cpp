@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QJsonDocument>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
@@ -54,6 +55,8 @@ private slots:
     void cancelChangesNothing();
     void aFailedWriteIsToldAndTheDialogStays();
     void readingColumnOffersTheNamesHeard();
+    void whatOkWouldReplaceIsSaid_data();
+    void whatOkWouldReplaceIsSaid();
 
 private:
     // A monitor over a program folder holding Senvo-Net.json with json (none when null),
@@ -246,6 +249,31 @@ void TestLimitsDialog::readingColumnOffersTheNamesHeard()
     editor->setCurrentIndex(1);
     m_dialog->view()->setCurrentIndex(m_dialog->view()->model()->index(0, 1));
     QCOMPARE(m_dialog->view()->model()->index(0, 0).data().toString(), u"Fan");
+}
+
+void TestLimitsDialog::whatOkWouldReplaceIsSaid_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QString>("said"); // empty: nothing
+
+    QTest::newRow("no file") << QByteArray() << QString();
+    QTest::newRow("rules") << QByteArray(R"({"limits":[{"reading":"CPU"}]})") << QString();
+    QTest::newRow("not JSON") << QByteArray("{\"limits\": [}")
+                              << u"could not be read when Senvo-Net started (line 1, column "_qs;
+    QTest::newRow("limits not a list")
+        << QByteArray(R"({"limits":{"reading":"CPU"}})") << u"is not a list"_qs;
+}
+
+void TestLimitsDialog::whatOkWouldReplaceIsSaid()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QString, said);
+    open(json);
+    const auto *note = m_dialog->findChild<QLabel *>(u"limitsNote"_qs);
+    QCOMPARE(note != nullptr, !said.isEmpty());
+    if (note)
+        QVERIFY2(note->text().contains(said) && note->text().contains(filePath()),
+                 qPrintable(note->text()));
 }
 
 QTEST_MAIN(TestLimitsDialog)
