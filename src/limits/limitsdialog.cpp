@@ -156,18 +156,17 @@ void LimitsDialog::accept()
     const QModelIndex current = selection->currentIndex();
     selection->setCurrentIndex({}, QItemSelectionModel::NoUpdate);
     selection->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
-    if (const QStringList problems = m_model->problems(); !problems.isEmpty()) {
+    // One message at a time: the latest says what is still wrong.
+    for (QMessageBox *told : findChildren<QMessageBox *>())
+        told->close();
+    const LimitRules rules(m_model->rules());
+    // The rules' own check backs up the cells': both name the row.
+    const QStringList problems =
+        m_model->problems().isEmpty() ? rules.errors() : m_model->problems();
+    if (!problems.isEmpty()) {
         showNotice(this, QMessageBox::Warning,
                    tr("The limits are not saved, as some rules hold a mistake:") + u"\n\n"_qs
                        + problems.join(u'\n'),
-                   u"limitsNotValid"_qs);
-        return;
-    }
-    const LimitRules rules(m_model->rules());
-    if (!rules.errors().isEmpty()) {
-        showNotice(this, QMessageBox::Warning,
-                   tr("The limits are not saved, as some rules hold a mistake:") + u"\n\n"_qs
-                       + rules.errors().join(u'\n'),
                    u"limitsNotValid"_qs);
         return;
     }
