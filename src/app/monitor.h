@@ -3,6 +3,7 @@
 #include "limits/limitwatch.h"
 #include "reception/datagramreceiver.h"
 #include "reception/readingstable.h"
+#include "settings/jsonsettings.h"
 #include "settings/portsetting.h"
 
 #include <QObject>
@@ -11,10 +12,10 @@ class DatagramSocket;
 class ReceiveClock;
 class SettingsFile;
 
-// The engine: the readings table, the receiver that fills it, the port it listens on and
-// the limits its readings are judged by, wired together. It outlives any window, so that every
-// window, and whatever else watches the readings, shares the one table; main() makes it and hands
-// it to the main window.
+// The engine: the readings table, the receiver that fills it, the port it listens on and the
+// limits applied to it, wired together, with Senvo-Net.json read once at start-up. It outlives any
+// window, so that every window, and whatever else watches the readings, shares the one table;
+// main() makes it and hands it to the main window.
 class Monitor final : public QObject
 {
     Q_OBJECT
@@ -33,10 +34,22 @@ public:
     PortSetting &portSetting() { return m_portSetting; }
     LimitWatch &limits() { return m_limits; }
     const LimitWatch &limits() const { return m_limits; }
+    // Senvo-Net.json as read at start-up; each part saves its own keys through it.
+    JsonSettings &jsonSettings() { return m_jsonSettings; }
+    const JsonSettings &jsonSettings() const { return m_jsonSettings; }
+
+    // What was wrong with the limits at start-up, in one message that names the file; empty
+    // when nothing was. The sound rules are applied all the same.
+    const QString &limitsProblem() const { return m_limitsProblem; }
+    // Writes rules into Senvo-Net.json, every other key kept, and once the file is written
+    // applies them to the whole table; when it cannot be written nothing changes.
+    SettingsFile::SaveResult applyLimits(const LimitRules &rules);
 
 private:
     ReadingsTable m_table;
     DatagramReceiver m_receiver;
     PortSetting m_portSetting;
     LimitWatch m_limits;
+    JsonSettings m_jsonSettings;
+    QString m_limitsProblem;
 };

@@ -7,6 +7,7 @@
 #include "host/module1.h"
 #include "host/notice.h"
 #include "host/twips.h"
+#include "limits/limitsdialog.h"
 #include "mainwindow/counterfields.h"
 #include "mainwindow/hostfilter.h"
 #include "mainwindow/hostfind.h"
@@ -122,6 +123,11 @@ void MainForm::Form_Load()
             showNotice(this, QMessageBox::Warning, problems, u"startUpProblem"_qs);
         });
     }
+    if (const QString limits = m_monitor.limitsProblem(); !limits.isEmpty()) {
+        OnScreen::call(this, [this, limits] {
+            showNotice(this, QMessageBox::Warning, limits, u"limitsProblem"_qs);
+        });
+    }
 }
 
 void MainForm::createMenus()
@@ -159,6 +165,7 @@ void MainForm::createMenus()
     QMenu *tools = menuBar()->addMenu(tr("&Tools"));
     tools->setObjectName(u"ToolsMenu"_qs);
     add(tools, tr("&Options"), u"OptionsMenu"_qs, &MainForm::showOptions);
+    add(tools, tr("&Limits\u2026"), u"LimitsMenu"_qs, &MainForm::showLimits);
     QMenu *help = menuBar()->addMenu(tr("&Help"));
     help->setObjectName(u"HelpMenu"_qs);
     add(help, tr("&About"), u"AboutMenu"_qs, &MainForm::showAbout);
@@ -264,6 +271,11 @@ QDialog *MainForm::about() const
     return m_about;
 }
 
+LimitsDialog *MainForm::limitsDialog() const
+{
+    return m_limitsDialog;
+}
+
 QString MainForm::listeningStatus() const
 {
     return m_status->text();
@@ -345,6 +357,19 @@ void MainForm::showAbout()
     }
     m_about->raise();
     m_about->activateWindow();
+}
+
+void MainForm::showLimits()
+{
+    if (!m_limitsDialog) {
+        // Read afresh each time, so that it shows the rules in force.
+        m_limitsDialog = new LimitsDialog(m_monitor, this);
+        m_limitsDialog->setAttribute(Qt::WA_DeleteOnClose);
+        m_limitsDialog->show();
+        return;
+    }
+    m_limitsDialog->raise();
+    m_limitsDialog->activateWindow();
 }
 
 void MainForm::unloadOptions()

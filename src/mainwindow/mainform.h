@@ -7,6 +7,7 @@
 
 class CounterFields;
 class HostFind;
+class LimitsDialog;
 class Monitor;
 class QAction;
 class QDialog;
@@ -37,11 +38,14 @@ public:
 
     frmOptions *options() const;
     QDialog *about() const;
+    LimitsDialog *limitsDialog() const;
     // What the status line tells about the receiver.
     QString listeningStatus() const;
 
     void showOptions();
     void showAbout();
+    // One Limits dialog at a time: asking again brings the open one forward.
+    void showLimits();
 
     // Shows only the hosts that contain text, ignoring case; empty: every host.
     void findHost(const QString &text);
@@ -80,6 +84,7 @@ private:
     TableFullNotice m_tableFull;
     QPointer<frmOptions> m_options;
     QPointer<QDialog> m_about;
+    QPointer<LimitsDialog> m_limitsDialog;
     QLabel *m_status = nullptr;
     CounterFields *m_counters = nullptr;
     ReadingsView *m_grid = nullptr;

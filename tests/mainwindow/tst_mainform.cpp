@@ -3,6 +3,8 @@
 #include "fakereceiveclock.h"
 #include "host/module1.h"
 #include "host/twips.h"
+#include "limits/limitrulesmodel.h"
+#include "limits/limitsdialog.h"
 #include "mainwindow/copiedtext.h"
 #include "mainwindow/mainform.h"
 #include "mainwindow/readingsview.h"
@@ -75,6 +77,7 @@ public:
     DatagramReceiver &receiver() const { return m_monitor->receiver(); }
     ReadingsTable &table() const { return m_monitor->table(); }
     LimitWatch &limits() const { return m_monitor->limits(); }
+    Monitor &monitor() const { return *m_monitor; }
 
 private:
     std::unique_ptr<Monitor> m_monitor;
@@ -109,6 +112,8 @@ private slots:
     void startUpProblemIsShown_data();
     void startUpProblemIsShown();
     void portTakenAtStartUp();
+    void limitsFileProblemIsToldWhileListening_data();
+    void limitsFileProblemIsToldWhileListening();
     void failedBindStillShowsTheWindow_data();
     void failedBindStillShowsTheWindow();
     void countersAndTableFollowDatagrams();
@@ -263,6 +268,57 @@ void TestMainForm::portTakenAtStartUp()
     const QPoint off =
         startUpMessage(*window)->frameGeometry().center() - window->frameGeometry().center();
     QVERIFY2(off.manhattanLength() <= 4, qPrintable(u"%1,%2"_qs.arg(off.x()).arg(off.y())));
+}
+
+void TestMainForm::limitsFileProblemIsToldWhileListening_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QString>("told");
+    QTest::addColumn<QList<bool>>("applied");
+
+    QTest::newRow("not JSON") << QByteArray("{\"limits\": [\n  {\"reading\": \"CPU\",, }\n]}")
+                              << u"cannot be read: line 2, column 22"_qs << QList<bool>();
+    QTest::newRow("a bound that is not a number")
+        << QByteArray(R"({"limits":[{"reading":"CPU","warningAbove":80},)"
+                      R"({"reading":"Fan","criticalAbove":"lots"}]})")
+        << u"rule 2: \"criticalAbove\" is not a number: \"lots\""_qs << QList<bool>{true, false};
+    QTest::newRow("a rule without a reading")
+        << QByteArray(R"({"limits":[{"warningAbove":80},{"reading":"Fan","criticalAbove":3000}]})")
+        << u"rule 1 has no \"reading\""_qs << QList<bool>{false, true};
+}
+
+void TestMainForm::limitsFileProblemIsToldWhileListening()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QString, told);
+    QFETCH(QList<bool>, applied);
+    const QString file = m_program->filePath(u"Senvo-Net.json"_qs);
+    QVERIFY(writeBytes(file, json));
+    auto window = openWindow();
+    QVERIFY(window.receiver().isListening());
+    QTRY_VERIFY(window->findChild<QMessageBox *>(u"limitsProblem"_qs));
+    QCOMPARE(window->findChildren<QMessageBox *>().size(), 1);
+    const QString text = window->findChild<QMessageBox *>(u"limitsProblem"_qs)->text();
+    QVERIFY2(text.contains(QDir::toNativeSeparators(file)) && text.contains(told),
+             qPrintable(text));
+    const LimitRules &rules = window.monitor().limits().rules();
+    QCOMPARE(rules.rules().size(), applied.size());
+    for (qsizetype i = 0; i < applied.size(); ++i)
+        QCOMPARE(rules.isApplied(i), applied[i]);
+    QCOMPARE(readBytes(file), json);
+
+    // The dialog shows the rules as read, and says when its OK would replace what it cannot.
+    QAction *limits = window->findChild<QAction *>(u"LimitsMenu"_qs);
+    limits->trigger();
+    QPointer<LimitsDialog> dialog = window->limitsDialog();
+    QVERIFY(dialog && dialog->isVisible() && !dialog->isModal());
+    QCOMPARE(dialog->model()->rowCount(), applied.size());
+    QCOMPARE(dialog->findChild<QLabel *>(u"limitsNote"_qs) != nullptr, applied.isEmpty());
+    limits->trigger();
+    QCOMPARE(window->limitsDialog(), dialog.data());
+    dialog->reject();
+    QTRY_VERIFY(!dialog);
+    QCOMPARE(readBytes(file), json);
 }
 
 void TestMainForm::failedBindStillShowsTheWindow_data()
@@ -659,7 +715,7 @@ void TestMainForm::menus()
                         u"&File: &Save Table As\u2026 Ctrl+S | - | E&xit "_qs,
                         u"&Edit: &Copy Ctrl+C | Copy &All Ctrl+Shift+C | - | &Find Host\u2026 "
                         u"Ctrl+F | Show &Problems Only  | - | &Remove Host Del | C&lear Table "_qs,
-                        u"&Tools: &Options "_qs,
+                        u"&Tools: &Options  | &Limits\u2026 "_qs,
                         u"&Help: &About "_qs,
                     }));
 }
