@@ -2,6 +2,7 @@
 
 #include "processstats.h"
 #include "receivingwindow.h"
+#include "reception/senderfilter.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -60,6 +61,12 @@ AppPathRun::Result AppPathRun::run(const QString &generator, const Generator::Tr
     if (extras.overview)
         window.showOverview();
     window.findHost(extras.hostFilter);
+    const std::optional<SenderFilter> senders = SenderFilter::fromEntries(extras.allowedSenders);
+    if (!senders) {
+        result.error = u"the list of allowed senders has an error"_qs;
+        return result;
+    }
+    window.receiver().setSenderFilter(*senders);
     QCoreApplication::processEvents();
 
     Generator sender(generator);

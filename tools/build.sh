@@ -44,9 +44,9 @@ if [ "${1:-}" = windows ]; then
 fi
 
 packages=(cmake ninja-build g++ qt6-base-dev fonts-dejavu-core)
-# The tests also compile the Windows-only code, with MinGW-w64, and validate the installed
-# desktop entry and metainfo.
-[ "${1:-run}" = test ] && packages+=(g++-mingw-w64-x86-64-posix desktop-file-utils appstream)
+# The tests also compile the Windows-only code, with MinGW-w64, validate the installed
+# desktop entry and metainfo, and start a private message bus for the desktop notifications.
+[ "${1:-run}" = test ] && packages+=(g++-mingw-w64-x86-64-posix desktop-file-utils appstream dbus-daemon)
 tools/install-missing.sh "${packages[@]}"
 
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo

@@ -1,11 +1,60 @@
 #include "monitor.h"
 
+#include <QCoreApplication>
+#include <QDir>
+
+namespace {
+
+// Enough to show what kind of mistakes a file holds without a message taller than the screen.
+constexpr qsizetype mistakesShown = 8;
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("Monitor", text);
+}
+
+QString problemWith(const JsonSettings &settings, const LimitRules &rules)
+{
+    const QString file = QDir::toNativeSeparators(settings.path());
+    const QString keptReceiving = tr("Readings are received and shown as always.");
+    const QString remedy = tr("Correct the file and start Senvo-Net again, or set the limits "
+                              "in Tools \u2192 Limits\u2026, whose OK writes the file.");
+    if (!settings.readError().isEmpty())
+        return tr("The limits in %1 cannot be read: %2.").arg(file, settings.readError())
+               + u"\n\n"_qs + keptReceiving + u' ' + tr("No limits apply.") + u' ' + remedy;
+    const QStringList &errors = rules.errors();
+    if (errors.isEmpty())
+        return {};
+    QStringList lines = errors.first(std::min(errors.size(), mistakesShown));
+    if (errors.size() > mistakesShown)
+        lines.append(tr("and %1 more").arg(errors.size() - mistakesShown));
+    return tr("Some limits in %1 cannot be applied:").arg(file) + u"\n\n"_qs + lines.join(u'\n')
+           + u"\n\n"_qs + keptReceiving + u' ' + tr("The other limits apply.") + u' ' + remedy;
+}
+
+} // namespace
+
 Monitor::Monitor(const SettingsFile &settings, QObject *parent, DatagramSocket *socket,
                  const ReceiveClock *clock)
     : QObject(parent)
     , m_table(nullptr, ReadingsTable::defaultHostLimit, clock)
     , m_receiver(&m_table, nullptr, socket)
     , m_portSetting(settings, &m_receiver)
+    , m_limits(m_table)
+    , m_jsonSettings(settings)
     , m_overview(m_table)
 {
+    const LimitRules rules(m_jsonSettings.object());
+    m_limitsProblem = problemWith(m_jsonSettings, rules);
+    m_limits.setRules(rules);
+}
+
+SettingsFile::SaveResult Monitor::applyLimits(const LimitRules &rules)
+{
+    QJsonObject changed;
+    rules.writeTo(changed);
+    const SettingsFile::SaveResult result = m_jsonSettings.save(changed);
+    if (result.saved)
+        m_limits.setRules(rules);
+    return result;
 }

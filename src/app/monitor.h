@@ -1,8 +1,10 @@
 #pragma once
 
+#include "limits/limitwatch.h"
 #include "overview/overviewmodel.h"
 #include "reception/datagramreceiver.h"
 #include "reception/readingstable.h"
+#include "settings/jsonsettings.h"
 #include "settings/portsetting.h"
 
 #include <QObject>
@@ -11,10 +13,11 @@ class DatagramSocket;
 class ReceiveClock;
 class SettingsFile;
 
-// The engine: the readings table, the receiver that fills it and the port it listens on,
-// wired together, and the overview's aligned columns over the table. It outlives any window, so
-// that every window, and whatever else watches the readings, shares the one table; main() makes it
-// and hands it to the main window.
+// The engine: the readings table, the receiver that fills it, the port it listens on and the
+// limits applied to it, wired together, with Senvo-Net.json read once at start-up. It outlives any
+// window, so that every window, and whatever else watches the readings, shares the one table;
+// main() makes it and hands it to the main window. The overview's aligned columns follow
+// the table from the start.
 class Monitor final : public QObject
 {
     Q_OBJECT
@@ -31,6 +34,18 @@ public:
     DatagramReceiver &receiver() { return m_receiver; }
     const DatagramReceiver &receiver() const { return m_receiver; }
     PortSetting &portSetting() { return m_portSetting; }
+    LimitWatch &limits() { return m_limits; }
+    const LimitWatch &limits() const { return m_limits; }
+    // Senvo-Net.json as read at start-up; each part saves its own keys through it.
+    JsonSettings &jsonSettings() { return m_jsonSettings; }
+    const JsonSettings &jsonSettings() const { return m_jsonSettings; }
+
+    // What was wrong with the limits at start-up, in one message that names the file; empty
+    // when nothing was. The sound rules are applied all the same.
+    const QString &limitsProblem() const { return m_limitsProblem; }
+    // Writes rules into Senvo-Net.json, every other key kept, and once the file is written
+    // applies them to the whole table; when it cannot be written nothing changes.
+    SettingsFile::SaveResult applyLimits(const LimitRules &rules);
     // Follows the table from the start, so that its columns stand in the order the names were
     // first heard whenever the overview is opened.
     OverviewModel &overview() { return m_overview; }
@@ -39,5 +54,8 @@ private:
     ReadingsTable m_table;
     DatagramReceiver m_receiver;
     PortSetting m_portSetting;
+    LimitWatch m_limits;
+    JsonSettings m_jsonSettings;
+    QString m_limitsProblem;
     OverviewModel m_overview;
 };

@@ -7,6 +7,7 @@
 #include "host/module1.h"
 #include "host/notice.h"
 #include "host/twips.h"
+#include "limits/limitsdialog.h"
 #include "mainwindow/counterfields.h"
 #include "mainwindow/hostfilter.h"
 #include "mainwindow/hostfind.h"
@@ -100,6 +101,8 @@ MainForm::MainForm(Monitor &monitor, QWidget *parent)
             &MainForm::updateListeningStatus);
     connect(&m_monitor.table().silence(), &SilenceWatch::silentHostsChanged, this,
             &MainForm::updateListeningStatus);
+    connect(&m_monitor.limits(), &LimitWatch::countsChanged, this,
+            &MainForm::updateListeningStatus);
 
     resize(Twips::toPixels(*this, 10440, 2400) + QSize(0, menuBar()->sizeHint().height()));
     Form_Load();
@@ -133,6 +136,11 @@ void MainForm::Form_Load()
             showNotice(this, QMessageBox::Warning, problems, u"startUpProblem"_qs);
         });
     }
+    if (const QString limits = m_monitor.limitsProblem(); !limits.isEmpty()) {
+        OnScreen::call(this, [this, limits] {
+            showNotice(this, QMessageBox::Warning, limits, u"limitsProblem"_qs);
+        });
+    }
 }
 
 void MainForm::createMenus()
@@ -161,6 +169,7 @@ void MainForm::createMenus()
     edit->addSeparator();
     add(edit, tr("&Find Host\u2026"), u"FindHostMenu"_qs, &MainForm::showFindBar)
         ->setShortcut(QKeySequence::Find);
+    add(edit, tr("Show &Problems Only"), u"ShowProblemsOnlyMenu"_qs, &MainForm::showProblemsOnly);
     edit->addSeparator();
     edit->addAction(m_grid->removeAction());
     m_clearAction = add(edit, tr("C&lear Table"), u"ClearTableMenu"_qs, &MainForm::clearTable);
@@ -170,6 +179,7 @@ void MainForm::createMenus()
     QMenu *tools = menuBar()->addMenu(tr("&Tools"));
     tools->setObjectName(u"ToolsMenu"_qs);
     add(tools, tr("&Options"), u"OptionsMenu"_qs, &MainForm::showOptions);
+    add(tools, tr("&Limits\u2026"), u"LimitsMenu"_qs, &MainForm::showLimits);
     QMenu *help = menuBar()->addMenu(tr("&Help"));
     help->setObjectName(u"HelpMenu"_qs);
     add(help, tr("&About"), u"AboutMenu"_qs, &MainForm::showAbout);
@@ -226,6 +236,11 @@ void MainForm::findHost(const QString &text)
 void MainForm::showFindBar()
 {
     m_find->start();
+}
+
+void MainForm::showProblemsOnly()
+{
+    m_find->startProblemsOnly();
 }
 
 void MainForm::endFind()
@@ -313,6 +328,11 @@ QDialog *MainForm::about() const
     return m_about;
 }
 
+LimitsDialog *MainForm::limitsDialog() const
+{
+    return m_limitsDialog;
+}
+
 QString MainForm::listeningStatus() const
 {
     return m_status->text();
@@ -337,6 +357,11 @@ void MainForm::updateListeningStatus()
         QString text = m_tableFull.told()
                            ? tr("Listening on UDP port %1 \u2014 table full").arg(receiver.port())
                            : tr("Listening on UDP port %1").arg(receiver.port());
+        const LimitWatch &limits = m_monitor.limits();
+        if (const int critical = limits.criticalHosts(); critical > 0)
+            text += tr(" \u00b7 %1 critical").arg(critical);
+        if (const int warning = limits.warningHosts(); warning > 0)
+            text += tr(" \u00b7 %1 warning").arg(warning);
         if (const int silent = table.silence().silentHosts(); silent > 0)
             text += tr(" \u00b7 %1 of %2 hosts silent").arg(silent).arg(table.hostCount());
         m_status->setText(text);
@@ -396,6 +421,19 @@ void MainForm::showAbout()
     }
     m_about->raise();
     m_about->activateWindow();
+}
+
+void MainForm::showLimits()
+{
+    if (!m_limitsDialog) {
+        // Read afresh each time, so that it shows the rules in force.
+        m_limitsDialog = new LimitsDialog(m_monitor, this);
+        m_limitsDialog->setAttribute(Qt::WA_DeleteOnClose);
+        m_limitsDialog->show();
+        return;
+    }
+    m_limitsDialog->raise();
+    m_limitsDialog->activateWindow();
 }
 
 void MainForm::unloadOptions()

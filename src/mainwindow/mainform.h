@@ -8,6 +8,7 @@
 
 class CounterFields;
 class HostFind;
+class LimitsDialog;
 class Monitor;
 class OverviewWindow;
 class QAction;
@@ -39,18 +40,23 @@ public:
 
     frmOptions *options() const;
     QDialog *about() const;
+    LimitsDialog *limitsDialog() const;
     OverviewWindow *overview() const;
     // What the status line tells about the receiver.
     QString listeningStatus() const;
 
     void showOptions();
     void showAbout();
+    // One Limits dialog at a time: asking again brings the open one forward.
+    void showLimits();
     // Opens the overview, or brings it forward when it is open.
     void showOverview();
 
     // Shows only the hosts that contain text, ignoring case; empty: every host.
     void findHost(const QString &text);
     void showFindBar();
+    // Opens the find bar showing only the hosts in trouble.
+    void showProblemsOnly();
     void endFind();
     // Asks how to name the file, then saves.
     void saveTableAs();
@@ -84,6 +90,7 @@ private:
     TableFullNotice m_tableFull;
     QPointer<frmOptions> m_options;
     QPointer<QDialog> m_about;
+    QPointer<LimitsDialog> m_limitsDialog;
     QPointer<OverviewWindow> m_overview;
     QLabel *m_status = nullptr;
     CounterFields *m_counters = nullptr;

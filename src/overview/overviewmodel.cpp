@@ -1,5 +1,6 @@
 #include "overviewmodel.h"
 
+#include "limits/limitwatch.h"
 #include "reception/displaytext.h"
 #include "reception/readingslook.h"
 #include "reception/readingstable.h"
@@ -61,6 +62,23 @@ OverviewModel::OverviewModel(ReadingsTable &table, QObject *parent)
             });
     connect(&table.silence(), &SilenceWatch::silentHostsChanged, this,
             &OverviewModel::problemsChanged);
+    if (const LimitWatch *const limits = table.limits()) {
+        // A host's worst state shows in its host cell; values judged anew change colour.
+        connect(limits, &LimitWatch::hostsChanged, this, [this](const std::vector<int> &rows) {
+            if (rows.empty())
+                return;
+            const int last = std::min(rows.back(), rowCount() - 1);
+            if (rows.front() <= last)
+                Q_EMIT dataChanged(index(rows.front(), hostColumn), index(last, hostColumn));
+            Q_EMIT problemsChanged();
+        });
+        connect(limits, &LimitWatch::rowsJudged, this, [this](int first, int last) {
+            last = std::min(last, rowCount() - 1);
+            if (first <= last && columnCount() > firstReadingColumn)
+                Q_EMIT dataChanged(index(first, firstReadingColumn),
+                                   index(last, columnCount() - 1));
+        });
+    }
 }
 
 OverviewModel::~OverviewModel()
@@ -71,9 +89,17 @@ OverviewModel::~OverviewModel()
 void OverviewModel::setProblemOf(ProblemOf problemOf)
 {
     if (!problemOf) {
-        // Limits will add critical and warning here; until then, silence is the problem.
+        // The host's worst limit state first, then silence.
         problemOf = [table = &m_table](int row) {
-            return table->isSilent(row) ? Problem::Silent : Problem::None;
+            const LimitWatch *const limits = table->limits();
+            switch (limits ? limits->hostLevel(row) : LimitWatch::Level::Normal) {
+            case LimitWatch::Level::Critical:
+                return Problem::Critical;
+            case LimitWatch::Level::Warning:
+                return Problem::Warning;
+            default:
+                return table->isSilent(row) ? Problem::Silent : Problem::None;
+            }
         };
     }
     m_problemOf = std::move(problemOf);
@@ -357,7 +383,7 @@ QVariant OverviewModel::data(const QModelIndex &index, int role) const
         return displayable(cellText(row, column));
     const ReadingsLook look(m_table);
     if (column < firstReadingColumn)
-        return look.hostData(row, role);
+        return look.hostData(row, role, column == hostColumn);
     const int pair = pairOf(row, column);
     return pair < 0 ? QVariant() : look.readingData(row, pair, false, role);
 }

@@ -33,7 +33,8 @@ public:
 
     // What needs attention first, in that order.
     enum class Problem { Critical, Warning, Silent, None };
-    // Where a row's problem comes from; the table's silence alone until limits give levels.
+    // Where a row's problem comes from: by default the host's worst limit state, then its
+    // silence.
     using ProblemOf = std::function<Problem(int row)>;
 
     // How the rows are ordered: by a column, or problems first; column -1 and no problems

@@ -71,11 +71,24 @@ OverviewOrder::OverviewOrder(OverviewModel *model, QObject *parent)
         endResetModel();
         resort();
     });
-    connect(model, &OverviewModel::problemsChanged, this, [this] { m_changed = true; });
+    connect(model, &OverviewModel::problemsChanged, this, [this] {
+        m_changed = true;
+        m_problemsChanged = true;
+    });
     connect(model, &OverviewModel::sortingChanged, this, &OverviewOrder::resort);
     m_resort.setInterval(resortIntervalMs);
     connect(&m_resort, &QTimer::timeout, this, [this] {
-        if (!m_changed || m_slices.isActive())
+        const OverviewModel::Sorting sorting = m_model->sorting();
+        const bool sorted = sorting.problemsFirst || sorting.column >= 0;
+        if (m_problemsOnly && m_problemsChanged) {
+            // Hosts that got a problem come in at the bottom, and take their places below.
+            m_problemsChanged = false;
+            ++m_generation;
+            appendAccepted(0, m_model->rowCount() - 1);
+            if (!sorted)
+                resort();
+        }
+        if (!m_changed || !sorted || m_slices.isActive())
             return;
         m_changed = false;
         m_preparedFor = m_generation;
@@ -87,11 +100,13 @@ OverviewOrder::OverviewOrder(OverviewModel *model, QObject *parent)
     connect(&m_slices, &QTimer::timeout, this, &OverviewOrder::prepareSlice);
     appendAccepted(0, model->rowCount() - 1);
     resort();
+    m_resort.start();
 }
 
 bool OverviewOrder::accepts(int row) const
 {
-    return HostFilter::matches(m_model->table().host(row), m_find);
+    return HostFilter::matches(m_model->table().host(row), m_find)
+           && (!m_problemsOnly || m_model->problem(row) != OverviewModel::Problem::None);
 }
 
 void OverviewOrder::rebuildPositions()
@@ -108,6 +123,19 @@ void OverviewOrder::setFindText(const QString &text)
     if (text == m_find)
         return;
     m_find = text;
+    refilter();
+}
+
+void OverviewOrder::setProblemsOnly(bool problemsOnly)
+{
+    if (problemsOnly == m_problemsOnly)
+        return;
+    m_problemsOnly = problemsOnly;
+    refilter();
+}
+
+void OverviewOrder::refilter()
+{
     ++m_generation;
     std::vector<int> gone;
     for (size_t shown = 0; shown < m_shown.size(); ++shown) {
@@ -192,7 +220,8 @@ void OverviewOrder::sourceRowsRemoved(int first, int last)
 
 QString OverviewOrder::countText() const
 {
-    return HostFilter::countText(rowCount(), m_model->rowCount(), !m_find.isEmpty());
+    return HostFilter::countText(rowCount(), m_model->rowCount(),
+                                 !m_find.isEmpty() || m_problemsOnly);
 }
 
 void OverviewOrder::sort(int column, Qt::SortOrder order)
@@ -209,14 +238,12 @@ void OverviewOrder::resort()
     m_slices.stop();
     const OverviewModel::Sorting sorting = m_model->sorting();
     if (!sorting.problemsFirst && sorting.column < 0) {
-        m_resort.stop();
         std::vector<int> order = m_shown;
         std::sort(order.begin(), order.end());
         if (order != m_shown)
             placeRows(std::move(order));
         return;
     }
-    m_resort.start();
     if (m_hostRanks.size() != size_t(m_model->rowCount())) {
         m_folded.clear();
         foldHosts(m_model->rowCount());

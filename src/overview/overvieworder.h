@@ -8,7 +8,7 @@
 
 #include <vector>
 
-// The overview's rows as shown: the hosts found (by the main window's matching), in the
+// The overview's rows as shown: the hosts found (as the main window finds them), in the
 // order the model's sorting asks for. By a column: values that are numbers by their number
 // (multipliers understood, as limits read them), then other values by their text, empty cells
 // last; the reverse order reverses all but the empty cells. Problems first: critical, warning,
@@ -42,6 +42,11 @@ public:
     // Shows only the hosts that contain text, ignoring case; empty: every host.
     void setFindText(const QString &text);
     QString findText() const { return m_find; }
+    // Only the hosts with a problem among those found; a host that gets one is shown within
+    // resortIntervalMs, one that recovers stays until the find changes, so that the row the
+    // user is on does not vanish.
+    void setProblemsOnly(bool problemsOnly);
+    bool problemsOnly() const { return m_problemsOnly; }
     // "12 of 5,000 hosts", or "5,000 hosts" without a find text.
     QString countText() const;
     // The table's rows shown, in order.
@@ -74,6 +79,7 @@ private:
     };
 
     bool accepts(int row) const;
+    void refilter();
     Key keyOf(int row, const OverviewModel::Sorting &sorting) const;
     void prepareSlice();
     // The hosts' names of the rows up to end, folded for comparing.
@@ -109,4 +115,6 @@ private:
     QTimer m_slices;
     QTimer m_refresh;
     bool m_changed = false;
+    bool m_problemsOnly = false;
+    bool m_problemsChanged = false;
 };

@@ -117,6 +117,10 @@ OverviewWindow::OverviewWindow(Monitor &monitor, QWidget *parent)
     connect(m_problemsButton, &QToolButton::toggled, this, &OverviewWindow::setProblemsFirst);
 
     connect(m_find, &FindBar::textChanged, this, &OverviewWindow::findHost);
+    connect(m_find, &FindBar::problemsOnlyChanged, this, [this](bool problemsOnly) {
+        m_order->setProblemsOnly(problemsOnly);
+        updateCount();
+    });
     connect(m_find, &FindBar::ended, this, &OverviewWindow::endFind);
     connect(m_find, &FindBar::toTable, this, [this] {
         if (!m_view->currentIndex().isValid() && m_order->rowCount() > 0)
@@ -200,6 +204,7 @@ void OverviewWindow::showFindBar()
 void OverviewWindow::endFind()
 {
     findHost({});
+    m_find->setProblemsOnly(false);
     m_find->hide();
     m_count->show();
     m_view->setFocus(Qt::ShortcutFocusReason);

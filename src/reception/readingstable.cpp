@@ -151,6 +151,8 @@ void ReadingsTable::publish()
         m_longest.clear();
     }
     m_silence.publish();
+    for (TableListener *const listener : m_listeners)
+        listener->published();
 }
 
 // Hosts heard again after silence: their row headers are not among the cells that changed.
@@ -395,7 +397,7 @@ QVariant ReadingsTable::data(const QModelIndex &index, int role) const
         return displayable(text(row, column));
     const ReadingsLook look(*this);
     if (column < firstNameColumn)
-        return look.hostData(row, role);
+        return look.hostData(row, role, column == 0);
     return look.readingData(row, (column - firstNameColumn) / 2, isNameColumn(column), role);
 }
 
@@ -407,7 +409,7 @@ QVariant ReadingsTable::headerData(int section, Qt::Orientation orientation, int
             return {};
         if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
             return displayable(host(section));
-        return ReadingsLook(*this).hostData(section, role);
+        return ReadingsLook(*this).hostData(section, role, true);
     }
     if (section < 0 || section >= columnCountTotal)
         return {};

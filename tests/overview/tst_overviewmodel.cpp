@@ -262,6 +262,10 @@ void TestOverviewModel::problemsFirst()
     OverviewOrder shown(m_model.get());
     m_model->setSorting({-1, Qt::AscendingOrder, true});
     QCOMPARE(rows(shown), (QStringList{u"c:1"_qs, u"d:1"_qs, u"a:2"_qs, u"b:2"_qs, u"e:2"_qs}));
+    shown.setProblemsOnly(true);
+    QCOMPARE(rows(shown), (QStringList{u"c:1"_qs, u"d:1"_qs}));
+    QCOMPARE(shown.countText(), u"2 of 5 hosts");
+    shown.setProblemsOnly(false);
     // Where limits give levels: critical, then warning, then silent.
     m_model->setProblemOf([this](int row) {
         const QString host = m_table->host(row);

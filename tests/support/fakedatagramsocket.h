@@ -14,9 +14,10 @@ public:
     {
     }
 
-    bool bind(quint16 port) override
+    bool bind(quint16 port, const QHostAddress &address) override
     {
         boundPorts << port;
+        boundAddresses << address;
         if (failWith != Failure::None) {
             setFailure(failWith, port, u"simulated"_qs);
             return false;
@@ -30,6 +31,7 @@ public:
     int receive(std::span<QByteArrayView>, std::span<SenderAddress>) override { return 0; }
 
     QList<quint16> boundPorts;
+    QList<QHostAddress> boundAddresses;
     Failure failWith = Failure::None;
 
 private:

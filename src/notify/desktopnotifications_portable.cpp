@@ -1,0 +1,8 @@
+#include "desktopnotifications.h"
+
+#include "nodesktopnotifications.h"
+
+DesktopNotifications *DesktopNotifications::create(QObject *parent)
+{
+    return new NoDesktopNotifications(parent);
+}
