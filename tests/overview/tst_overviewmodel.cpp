@@ -1,4 +1,5 @@
 #include "fakereceiveclock.h"
+#include "limits/limitwatch.h"
 #include "overview/overviewmodel.h"
 #include "overview/overvieworder.h"
 #include "reception/reading.h"
@@ -6,6 +7,8 @@
 
 #include <QAbstractItemModelTester>
 #include <QItemSelectionModel>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -258,26 +261,25 @@ void TestOverviewModel::problemsFirst()
     run({u"e|CPU|1"_qs, u"d|CPU|1"_qs, u"c|CPU|1"_qs, u"b|CPU|1"_qs, u"a|CPU|1"_qs});
     m_clock.seconds = 400;
     m_table->tick();
-    run({u"e|CPU|2"_qs, u"b|CPU|2"_qs, u"a|CPU|2"_qs}); // c and d stay silent
+    run({u"e|CPU|99"_qs, u"b|CPU|60"_qs, u"a|CPU|60"_qs}); // c and d stay silent
     OverviewOrder shown(m_model.get());
     m_model->setSorting({-1, Qt::AscendingOrder, true});
-    QCOMPARE(rows(shown), (QStringList{u"c:1"_qs, u"d:1"_qs, u"a:2"_qs, u"b:2"_qs, u"e:2"_qs}));
+    QCOMPARE(rows(shown), (QStringList{u"c:1"_qs, u"d:1"_qs, u"a:60"_qs, u"b:60"_qs, u"e:99"_qs}));
     shown.setProblemsOnly(true);
     QCOMPARE(rows(shown), (QStringList{u"c:1"_qs, u"d:1"_qs}));
     QCOMPARE(shown.countText(), u"2 of 5 hosts");
     shown.setProblemsOnly(false);
-    // Where limits give levels: critical, then warning, then silent.
-    m_model->setProblemOf([this](int row) {
-        const QString host = m_table->host(row);
-        if (host == u"e")
-            return OverviewModel::Problem::Critical;
-        if (host == u"b" || host == u"a")
-            return OverviewModel::Problem::Warning;
-        return m_table->isSilent(row) ? OverviewModel::Problem::Silent
-                                      : OverviewModel::Problem::None;
-    });
+
+    // With limits: critical, then warning, then silent.
+    LimitWatch limits(*m_table);
+    QSignalSpy applied(&limits, &LimitWatch::applied);
+    limits.setRules(
+        LimitRules(QJsonDocument::fromJson(R"({"limits": [{"reading": "CPU", "warningAbove": 50,
+                                                 "criticalAbove": 95}]})")
+                       .object()));
+    QTRY_COMPARE(applied.size(), 1);
     shown.resort();
-    QCOMPARE(rows(shown), (QStringList{u"e:2"_qs, u"a:2"_qs, u"b:2"_qs, u"c:1"_qs, u"d:1"_qs}));
+    QCOMPARE(rows(shown), (QStringList{u"e:99"_qs, u"a:60"_qs, u"b:60"_qs, u"c:1"_qs, u"d:1"_qs}));
 }
 
 void TestOverviewModel::resortOncePerInterval()
