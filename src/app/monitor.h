@@ -5,6 +5,7 @@
 #include "reception/readingstable.h"
 #include "settings/jsonsettings.h"
 #include "settings/portsetting.h"
+#include "settings/senderssettings.h"
 
 #include <QObject>
 
@@ -38,12 +39,28 @@ public:
     JsonSettings &jsonSettings() { return m_jsonSettings; }
     const JsonSettings &jsonSettings() const { return m_jsonSettings; }
 
-    // What was wrong with the limits at start-up, in one message that names the file; empty
-    // when nothing was. The sound rules are applied all the same.
+    // Who may send and where to listen, as in force.
+    const SendersSettings &senders() const { return m_senders; }
+    struct SendersResult
+    {
+        bool applied = false;
+        QString message; // what the user is to be told; empty when applied
+    };
+    // Listens on the new address (bound again only when it changed, nothing received lost),
+    // writes the file, every other key kept, and lets through only the senders listed.
+    // When the address cannot be bound or the file cannot be written nothing changes.
+    SendersResult applySenders(const SendersSettings &senders);
+
+    // What was wrong with the limits or the senders at start-up, in one message that names the
+    // file; empty when nothing was. The sound rules are applied all the same.
     const QString &limitsProblem() const { return m_limitsProblem; }
     // Writes rules into Senvo-Net.json, every other key kept, and once the file is written
     // applies them to the whole table; when it cannot be written nothing changes.
     SettingsFile::SaveResult applyLimits(const LimitRules &rules);
+
+Q_SIGNALS:
+    // Other senders are let through, or another address is listened on.
+    void sendersApplied();
 
 private:
     ReadingsTable m_table;
@@ -51,5 +68,6 @@ private:
     PortSetting m_portSetting;
     LimitWatch m_limits;
     JsonSettings m_jsonSettings;
+    SendersSettings m_senders;
     QString m_limitsProblem;
 };

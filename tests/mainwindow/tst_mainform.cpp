@@ -10,6 +10,7 @@
 #include "mainwindow/readingsview.h"
 #include "reception/reading.h"
 #include "settings/frmoptions.h"
+#include "settings/senderssettingsdialog.h"
 #include "tablefile/csvtable.h"
 #include "testsupport.h"
 
@@ -17,6 +18,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDeadlineTimer>
 #include <QDialog>
@@ -137,6 +139,8 @@ private slots:
     void emptyRowsBeforeTheFirstHostOnly();
     void saveTheTable();
     void silentHostsAreCounted();
+    void sendersOnTheStatusLine_data();
+    void sendersOnTheStatusLine();
     void hostsInTroubleAreCountedAndFound();
 
 private:
@@ -715,7 +719,7 @@ void TestMainForm::menus()
                         u"&File: &Save Table As\u2026 Ctrl+S | - | E&xit "_qs,
                         u"&Edit: &Copy Ctrl+C | Copy &All Ctrl+Shift+C | - | &Find Host\u2026 "
                         u"Ctrl+F | Show &Problems Only  | - | &Remove Host Del | C&lear Table "_qs,
-                        u"&Tools: &Options  | &Limits\u2026 "_qs,
+                        u"&Tools: &Options  | &Limits\u2026  | &Senders\u2026 "_qs,
                         u"&Help: &About "_qs,
                     }));
 }
@@ -924,4 +928,53 @@ void TestMainForm::hostsInTroubleAreCountedAndFound()
 }
 
 QTEST_MAIN(TestMainForm)
+void TestMainForm::sendersOnTheStatusLine_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<int>("sent");       // from 127.0.0.1
+    QTest::addColumn<QString>("status"); // %1 the port
+    QTest::addColumn<QString>("tip");
+
+    QTest::newRow("every address, every sender")
+        << QByteArray("{}") << 2 << u"Listening on UDP port %1"_qs << QString();
+    QTest::newRow("one address named") << QByteArray(R"({"listenAddress": "127.0.0.1"})") << 1
+                                       << u"Listening on 127.0.0.1, UDP port %1"_qs << QString();
+    QTest::newRow("IPv6 as it is")
+        << QByteArray(R"({"listenAddress": "::1", "allowedSenders": ["::1"]})") << 0
+        << u"Listening on ::1, UDP port %1"_qs << QString();
+    QTest::newRow("ignored, counted")
+        << QByteArray(R"({"allowedSenders": ["::1"]})") << 3
+        << u"Listening on UDP port %1 \u00b7 3 ignored"_qs << u"Last ignored: 127.0.0.1 at "_qs;
+}
+
+void TestMainForm::sendersOnTheStatusLine()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(int, sent);
+    QFETCH(QString, status);
+    QFETCH(QString, tip);
+
+    const quint16 port = freePort();
+    QVERIFY(writeBytes(m_program->filePath(u"Senvo-Net.ini"_qs), QByteArray::number(port)));
+    QVERIFY(writeBytes(m_program->filePath(u"Senvo-Net.json"_qs), json));
+    const TestWindow window(SettingsFile(m_program->path(), m_user->path()));
+    QUdpSocket sender;
+    const QByteArray datagram = "<13>Dec  8 02:56:54 vm senvo[CPU]: t=45 C";
+    for (int i = 0; i < sent; ++i)
+        QCOMPARE(sender.writeDatagram(datagram, QHostAddress::LocalHost, port), datagram.size());
+    QTRY_COMPARE(window.receiver().packets(), double(sent));
+    window.receiver().publish();
+    QTRY_COMPARE(window->listeningStatus(), status.arg(port));
+    QVERIFY(window->listeningStatusTip().startsWith(tip));
+    QCOMPARE(window->listeningStatusTip().isEmpty(), tip.isEmpty());
+
+    // Tools -> Senders... opens one dialog showing the address in force.
+    auto *menu = window->findChild<QAction *>(u"SendersMenu"_qs);
+    menu->trigger();
+    menu->trigger();
+    QCOMPARE(window->findChildren<SendersSettingsDialog *>().size(), 1);
+    QCOMPARE(window->sendersDialog()->addressChoice()->currentData().toString(),
+             window.monitor().senders().listenAddress());
+}
+
 #include "tst_mainform.moc"
