@@ -1,6 +1,9 @@
 #pragma once
 
 #include "limits/limitwatch.h"
+#include "notify/notifier.h"
+#include "notify/troublefeed.h"
+#include "notify/troublesummary.h"
 #include "reception/datagramreceiver.h"
 #include "reception/readingstable.h"
 #include "settings/jsonsettings.h"
@@ -23,9 +26,11 @@ class Monitor final : public QObject
 
 public:
     // Takes ownership of socket; without one the platform's own is used. The table reads
-    // the time from clock, which must outlive the monitor, or from its own.
+    // the time from clock, which must outlive the monitor, or from its own; the notifier
+    // from notifyClock, or from its own.
     explicit Monitor(const SettingsFile &settings, QObject *parent = nullptr,
-                     DatagramSocket *socket = nullptr, const ReceiveClock *clock = nullptr);
+                     DatagramSocket *socket = nullptr, const ReceiveClock *clock = nullptr,
+                     Notifier::Clock notifyClock = {});
 
     ReadingsTable &table() { return m_table; }
     const ReadingsTable &table() const { return m_table; }
@@ -37,6 +42,10 @@ public:
     // Senvo-Net.json as read at start-up; each part saves its own keys through it.
     JsonSettings &jsonSettings() { return m_jsonSettings; }
     const JsonSettings &jsonSettings() const { return m_jsonSettings; }
+    // Decides what the desktop is told of hosts in trouble, with the choices in Senvo-Net.json.
+    Notifier &notifier() { return m_notifier; }
+    // How many hosts are critical, warning and silent now.
+    TroubleSummary troubleSummary() const;
 
     // What was wrong with the limits at start-up, in one message that names the file; empty
     // when nothing was. The sound rules are applied all the same.
@@ -44,6 +53,8 @@ public:
     // Writes rules into Senvo-Net.json, every other key kept, and once the file is written
     // applies them to the whole table; when it cannot be written nothing changes.
     SettingsFile::SaveResult applyLimits(const LimitRules &rules);
+    // The same for what is notified.
+    SettingsFile::SaveResult applyNotifyChoices(const NotifyChoices &choices);
 
 private:
     ReadingsTable m_table;
@@ -51,5 +62,7 @@ private:
     PortSetting m_portSetting;
     LimitWatch m_limits;
     JsonSettings m_jsonSettings;
+    Notifier m_notifier;
+    TroubleFeed m_trouble;
     QString m_limitsProblem;
 };

@@ -14,6 +14,7 @@
 #include "mainwindow/onscreen.h"
 #include "mainwindow/readingsview.h"
 #include "mainwindow/sizelimits.h"
+#include "notify/notificationsdialog.h"
 #include "senvoversion.h"
 #include "settings/frmoptions.h"
 #include "tablefile/tablesaveflow.h"
@@ -166,6 +167,10 @@ void MainForm::createMenus()
     tools->setObjectName(u"ToolsMenu"_qs);
     add(tools, tr("&Options"), u"OptionsMenu"_qs, &MainForm::showOptions);
     add(tools, tr("&Limits\u2026"), u"LimitsMenu"_qs, &MainForm::showLimits);
+    add(tools, tr("&Notifications\u2026"), u"NotificationsMenu"_qs, [this] {
+        NotificationsDialog dialog(m_monitor, this);
+        dialog.exec();
+    });
     QMenu *help = menuBar()->addMenu(tr("&Help"));
     help->setObjectName(u"HelpMenu"_qs);
     add(help, tr("&About"), u"AboutMenu"_qs, &MainForm::showAbout);
@@ -284,23 +289,16 @@ QString MainForm::listeningStatus() const
 void MainForm::updateListeningStatus()
 {
     const DatagramReceiver &receiver = m_monitor.receiver();
-    const ReadingsTable &table = m_monitor.table();
     if (receiver.isListening() && m_saveFlow->isSaving()) {
         m_status->setText(tr("Saving the table\u2026 %1%").arg(m_saveFlow->percentWritten()));
         return;
     }
     if (receiver.isListening()) {
-        QString text = m_tableFull.told()
-                           ? tr("Listening on UDP port %1 \u2014 table full").arg(receiver.port())
-                           : tr("Listening on UDP port %1").arg(receiver.port());
-        const LimitWatch &limits = m_monitor.limits();
-        if (const int critical = limits.criticalHosts(); critical > 0)
-            text += tr(" \u00b7 %1 critical").arg(critical);
-        if (const int warning = limits.warningHosts(); warning > 0)
-            text += tr(" \u00b7 %1 warning").arg(warning);
-        if (const int silent = table.silence().silentHosts(); silent > 0)
-            text += tr(" \u00b7 %1 of %2 hosts silent").arg(silent).arg(table.hostCount());
-        m_status->setText(text);
+        const QString text =
+            m_tableFull.told()
+                ? tr("Listening on UDP port %1 \u2014 table full").arg(receiver.port())
+                : tr("Listening on UDP port %1").arg(receiver.port());
+        m_status->setText(text + m_monitor.troubleSummary().text());
         m_status->setToolTip({});
         m_status->setPalette(palette());
         return;
