@@ -67,7 +67,8 @@ void TroubleFeed::tell(int row)
                level == LimitWatch::Level::Critical || level == LimitWatch::Level::Warning) {
         state = level == LimitWatch::Level::Critical ? State::Critical : State::Warning;
         const int pair = m_limits.worstPair(row);
-        detail = (m_table.nameText(m_table.nameId(row, pair)) + u' ' + m_table.value(row, pair))
+        detail = (m_table.nameText(m_table.nameId(row, pair)) + u' '
+                  + m_table.value(row, pair).trimmed())
                      .trimmed();
     }
     if (state == host.told)

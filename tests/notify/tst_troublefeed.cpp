@@ -48,7 +48,7 @@ void TestTroubleFeed::hostsReachTheNotifier_data()
 
     const QString grace = u"wait 61"_qs;
     QTest::newRow("critical after the grace")
-        << QStringList{grace, u"db01|CPU|97"_qs, u"wait 11"_qs}
+        << QStringList{grace, u"db01|CPU| 97 "_qs, u"wait 11"_qs}
         << QStringList{u"db01 critical: CPU 97"_qs};
     QTest::newRow("critical within the grace")
         << QStringList{u"db01|CPU|97"_qs, u"wait 11"_qs} << QStringList{};
