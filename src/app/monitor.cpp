@@ -39,14 +39,20 @@ QString problemWith(const JsonSettings &settings, const LimitRules &rules,
 } // namespace
 
 Monitor::Monitor(const SettingsFile &settings, QObject *parent, DatagramSocket *socket,
-                 const ReceiveClock *clock)
+                 const ReceiveClock *clock, Notifier::Clock notifyClock)
     : QObject(parent)
     , m_table(nullptr, ReadingsTable::defaultHostLimit, clock)
     , m_receiver(&m_table, nullptr, socket)
     , m_portSetting(settings, &m_receiver)
     , m_limits(m_table)
     , m_jsonSettings(settings)
+    , m_notifier(notifyClock ? std::move(notifyClock) : Notifier::steadyClock())
+    , m_trouble(m_table, m_limits, m_notifier)
 {
+    m_notifier.setChoices(
+        NotifyChoices::fromJson(m_jsonSettings.object().value(NotifyChoices::jsonKey).toObject()));
+    // Every host reports for the first time again on the new port.
+    connect(&m_portSetting, &PortSetting::portApplied, &m_notifier, &Notifier::restartGrace);
     const LimitRules rules(m_jsonSettings.object());
     m_senders = SendersSettings::fromObject(m_jsonSettings.object());
     m_limitsProblem = problemWith(m_jsonSettings, rules, m_senders);
@@ -102,4 +108,22 @@ Monitor::SendersResult Monitor::applySenders(const SendersSettings &senders)
     result.applied = true;
     Q_EMIT sendersApplied();
     return result;
+}
+
+SettingsFile::SaveResult Monitor::applyNotifyChoices(const NotifyChoices &choices)
+{
+    QJsonObject changed;
+    changed.insert(
+        NotifyChoices::jsonKey,
+        choices.toJson(m_jsonSettings.object().value(NotifyChoices::jsonKey).toObject()));
+    const SettingsFile::SaveResult result = m_jsonSettings.save(changed);
+    if (result.saved)
+        m_notifier.setChoices(choices);
+    return result;
+}
+
+TroubleSummary Monitor::troubleSummary() const
+{
+    return {m_limits.criticalHosts(), m_limits.warningHosts(), m_table.silence().silentHosts(),
+            m_table.hostCount()};
 }

@@ -14,6 +14,7 @@
 #include "mainwindow/onscreen.h"
 #include "mainwindow/readingsview.h"
 #include "mainwindow/sizelimits.h"
+#include "notify/notificationsdialog.h"
 #include "senvoversion.h"
 #include "settings/frmoptions.h"
 #include "settings/senderssettingsdialog.h"
@@ -170,6 +171,10 @@ void MainForm::createMenus()
     add(tools, tr("&Options"), u"OptionsMenu"_qs, &MainForm::showOptions);
     add(tools, tr("&Limits\u2026"), u"LimitsMenu"_qs, &MainForm::showLimits);
     add(tools, tr("&Senders\u2026"), u"SendersMenu"_qs, &MainForm::showSenders);
+    add(tools, tr("&Notifications\u2026"), u"NotificationsMenu"_qs, [this] {
+        NotificationsDialog dialog(m_monitor, this);
+        dialog.exec();
+    });
     QMenu *help = menuBar()->addMenu(tr("&Help"));
     help->setObjectName(u"HelpMenu"_qs);
     add(help, tr("&About"), u"AboutMenu"_qs, &MainForm::showAbout);
@@ -298,7 +303,6 @@ QString MainForm::listeningStatusTip() const
 void MainForm::updateListeningStatus()
 {
     const DatagramReceiver &receiver = m_monitor.receiver();
-    const ReadingsTable &table = m_monitor.table();
     if (receiver.isListening() && m_saveFlow->isSaving()) {
         m_status->setText(tr("Saving the table\u2026 %1%").arg(m_saveFlow->percentWritten()));
         return;
@@ -308,23 +312,17 @@ void MainForm::updateListeningStatus()
             receiver.address().isNull()
                 ? tr("UDP port %1").arg(receiver.port())
                 : tr("%1, UDP port %2").arg(receiver.address().toString()).arg(receiver.port());
-        QString text = m_tableFull.told() ? tr("Listening on %1 \u2014 table full").arg(port)
-                                          : tr("Listening on %1").arg(port);
-        const LimitWatch &limits = m_monitor.limits();
-        if (const int critical = limits.criticalHosts(); critical > 0)
-            text += tr(" \u00b7 %1 critical").arg(critical);
-        if (const int warning = limits.warningHosts(); warning > 0)
-            text += tr(" \u00b7 %1 warning").arg(warning);
-        if (const int silent = table.silence().silentHosts(); silent > 0)
-            text += tr(" \u00b7 %1 of %2 hosts silent").arg(silent).arg(table.hostCount());
+        const QString text = m_tableFull.told() ? tr("Listening on %1 \u2014 table full").arg(port)
+                                                : tr("Listening on %1").arg(port);
+        QString ignoredText;
         QString tip;
         if (const double ignored = receiver.ignored(); ignored > 0) {
-            text += tr(" \u00b7 %1 ignored").arg(QLocale().toString(ignored, 'f', 0));
+            ignoredText = tr(" \u00b7 %1 ignored").arg(QLocale().toString(ignored, 'f', 0));
             tip = tr("Last ignored: %1 at %2")
                       .arg(receiver.lastIgnoredSender().toText(),
                            QLocale().toString(receiver.lastIgnoredAt().time(), u"HH:mm:ss"_qs));
         }
-        m_status->setText(text);
+        m_status->setText(text + m_monitor.troubleSummary().text() + ignoredText);
         m_status->setToolTip(tip);
         m_status->setPalette(palette());
         return;
