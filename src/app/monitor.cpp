@@ -29,11 +29,13 @@ QString problemWith(const JsonSettings &settings, const LimitRules &rules,
     QStringList lines = errors.first(std::min(errors.size(), mistakesShown));
     if (errors.size() > mistakesShown)
         lines.append(tr("and %1 more").arg(errors.size() - mistakesShown));
-    const QString title = rules.errors().isEmpty()
-                              ? tr("Some settings in %1 cannot be applied:").arg(file)
-                              : tr("Some limits in %1 cannot be applied:").arg(file);
-    return title + u"\n\n"_qs + lines.join(u'\n') + u"\n\n"_qs + keptReceiving + u' '
-           + tr("The other limits apply.") + u' ' + remedy;
+    if (rules.errors().isEmpty())
+        return tr("Some settings in %1 cannot be applied:").arg(file) + u"\n\n"_qs
+               + lines.join(u'\n') + u"\n\n"_qs
+               + tr("The other settings apply. Correct the file and start Senvo-Net again, or "
+                    "choose the senders in Tools \u2192 Senders\u2026, whose OK writes the file.");
+    return tr("Some limits in %1 cannot be applied:").arg(file) + u"\n\n"_qs + lines.join(u'\n')
+           + u"\n\n"_qs + keptReceiving + u' ' + tr("The other limits apply.") + u' ' + remedy;
 }
 
 } // namespace
@@ -81,7 +83,8 @@ Monitor::SendersResult Monitor::applySenders(const SendersSettings &senders)
     };
     const bool moved = !sameAddress(previous, senders.listenAddress());
     const bool rebound = moved && m_receiver.isListening();
-    if (rebound && !m_receiver.rebind(m_portSetting.portText(), senders.listenAddress())) {
+    const QString port = QString::number(m_receiver.port());
+    if (rebound && !m_receiver.rebind(port, senders.listenAddress())) {
         result.message = tr("Senvo-Net cannot listen on %1: %2\n\nReadings are still received "
                             "as before, and nothing was changed.")
                              .arg(senders.listenAddress().isEmpty() ? tr("every address")
@@ -94,7 +97,7 @@ Monitor::SendersResult Monitor::applySenders(const SendersSettings &senders)
     const SettingsFile::SaveResult saved = m_jsonSettings.save(changed);
     if (!saved.saved) {
         if (rebound)
-            m_receiver.rebind(m_portSetting.portText(), previous);
+            m_receiver.rebind(port, previous);
         result.message =
             tr("The senders could not be saved, so nothing was changed.\n\n%1").arg(saved.error);
         return result;
