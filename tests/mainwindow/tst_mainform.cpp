@@ -715,13 +715,14 @@ void TestMainForm::menus()
         }
         found << menu->text() + u": "_qs + items.join(u" | "_qs);
     }
-    QCOMPARE(found, (QStringList{
-                        u"&File: &Save Table As\u2026 Ctrl+S | - | E&xit "_qs,
-                        u"&Edit: &Copy Ctrl+C | Copy &All Ctrl+Shift+C | - | &Find Host\u2026 "
-                        u"Ctrl+F | Show &Problems Only  | - | &Remove Host Del | C&lear Table "_qs,
-                        u"&Tools: &Options  | &Limits\u2026  | &Senders\u2026  | &Notifications\u2026 "_qs,
-                        u"&Help: &About "_qs,
-                    }));
+    QCOMPARE(found,
+             (QStringList{
+                 u"&File: &Save Table As\u2026 Ctrl+S | - | E&xit "_qs,
+                 u"&Edit: &Copy Ctrl+C | Copy &All Ctrl+Shift+C | - | &Find Host\u2026 "
+                 u"Ctrl+F | Show &Problems Only  | - | &Remove Host Del | C&lear Table "_qs,
+                 u"&Tools: &Options  | &Limits\u2026  | &Senders\u2026  | &Notifications\u2026 "_qs,
+                 u"&Help: &About "_qs,
+             }));
 }
 
 void TestMainForm::findRemoveAndClear()
