@@ -329,8 +329,15 @@ int main(int argc, char *argv[])
         u"sender-filter"_qs,
         u"Only the cost per datagram of a list of 100 allowed senders: the receiver fed from "
         "memory, and at full speed from senvo-sim, each with and without the list."_qs);
+    const QCommandLineOption limits(
+        u"limits"_qs, u"With --table-only or --worst-case: a limit for every reading name."_qs);
+    const QCommandLineOption applyLimits(
+        u"apply-limits"_qs,
+        u"Only the time to apply a limit for every reading name to 32,766 hosts x 64 pairs, "
+        "the longest the window is held up meanwhile, and the readings that arrived."_qs);
     parser.addOptions({quick, soak, soakSeconds, simulator, tableOnly, worstCase, worstCaseDistinct,
-                       worstCaseName, churn, save, tick, senderFilter, overview});
+                       worstCaseName, churn, save, tick, senderFilter, limits, applyLimits,
+                       overview});
     parser.process(app);
 
     if (parser.isSet(churn)) {
@@ -371,6 +378,20 @@ int main(int argc, char *argv[])
         return all ? 0 : 1;
     }
 
+    if (parser.isSet(applyLimits)) {
+        const WorstCase::Apply result = WorstCase::applyLimits(ReadingsTable::defaultHostLimit);
+        out() << "apply limits: " << result.hosts << " hosts x " << result.pairs
+              << " pairs, a limit for every name: applied in "
+              << QString::number(result.seconds, 'f', 3) << " s (target at most 1 s) "
+              << verdict(result.applied && result.seconds <= 1) << " in " << result.slices
+              << " slices; the window held up at most "
+              << QString::number(result.longestGapMs, 'f', 1) << " ms (target at most 100 ms) "
+              << verdict(result.longestGapMs <= 100) << "; " << result.postedMeanwhile
+              << " readings arrived meanwhile; " << result.criticalHosts << " critical, "
+              << result.warningHosts << " warning" << Qt::endl;
+        return result.applied ? 0 : 1;
+    }
+
     const auto reportTick = [] {
         const TickCost::Result cost = TickCost::measure(ReadingsTable::defaultHostLimit);
         out() << "  one tick, " << cost.hosts << " hosts x " << cost.pairs
@@ -396,23 +417,25 @@ int main(int argc, char *argv[])
         const WorstCase::Result worst =
             WorstCase::measure(ReadingsTable::defaultHostLimit, nameLength,
                                distinct ? WorstCase::Names::PerHost : WorstCase::Names::Shared,
-                               parser.isSet(overview));
+                               parser.isSet(limits), parser.isSet(overview));
         out() << "worst case, " << (distinct ? "names of each host's own" : "names shared")
               << (parser.isSet(overview) ? ", with the overview sorted" : "") << ": " << worst.hosts
               << " hosts x " << ReadingsTable::pairCount << " pairs, names of " << worst.nameLength
               << " and values of " << worst.valueLength << " characters (" << worst.datagramSize
               << "-byte datagrams): peak resident " << mb(worst.peakResident) << " ("
               << mb(worst.residentBefore) << " before)"
+              << (parser.isSet(limits) ? ", a limit for every shared name" : "")
               << (worst.filled ? "" : " -- NOT every pair was filled") << Qt::endl;
         return worst.filled ? 0 : 1;
     }
 
     if (parser.isSet(tableOnly)) {
-        const TableCost::Result cost =
-            TableCost::measure(parser.value(tableOnly).toInt(), 10, 10'000'000);
+        const TableCost::Result cost = TableCost::measure(parser.value(tableOnly).toInt(), 10,
+                                                          10'000'000, parser.isSet(limits));
         out() << "decode+parse+post: " << QString::number(cost.nanosPerDatagram, 'f', 0)
               << " ns per datagram at " << cost.hosts << " hosts (first round "
-              << QString::number(cost.nanosPerFirstRound, 'f', 0) << " ns)" << Qt::endl;
+              << QString::number(cost.nanosPerFirstRound, 'f', 0) << " ns)"
+              << (parser.isSet(limits) ? ", a limit for every reading name" : "") << Qt::endl;
         return 0;
     }
 

@@ -1,11 +1,15 @@
 #pragma once
 
 #include "limits/limitwatch.h"
+#include "notify/notifier.h"
+#include "notify/troublefeed.h"
+#include "notify/troublesummary.h"
 #include "overview/overviewmodel.h"
 #include "reception/datagramreceiver.h"
 #include "reception/readingstable.h"
 #include "settings/jsonsettings.h"
 #include "settings/portsetting.h"
+#include "settings/senderssettings.h"
 
 #include <QObject>
 
@@ -25,9 +29,11 @@ class Monitor final : public QObject
 
 public:
     // Takes ownership of socket; without one the platform's own is used. The table reads
-    // the time from clock, which must outlive the monitor, or from its own.
+    // the time from clock, which must outlive the monitor, or from its own; the notifier
+    // from notifyClock, or from its own.
     explicit Monitor(const SettingsFile &settings, QObject *parent = nullptr,
-                     DatagramSocket *socket = nullptr, const ReceiveClock *clock = nullptr);
+                     DatagramSocket *socket = nullptr, const ReceiveClock *clock = nullptr,
+                     Notifier::Clock notifyClock = {});
 
     ReadingsTable &table() { return m_table; }
     const ReadingsTable &table() const { return m_table; }
@@ -39,16 +45,38 @@ public:
     // Senvo-Net.json as read at start-up; each part saves its own keys through it.
     JsonSettings &jsonSettings() { return m_jsonSettings; }
     const JsonSettings &jsonSettings() const { return m_jsonSettings; }
+    // Decides what the desktop is told of hosts in trouble, with the choices in Senvo-Net.json.
+    Notifier &notifier() { return m_notifier; }
+    // How many hosts are critical, warning and silent now.
+    TroubleSummary troubleSummary() const;
 
-    // What was wrong with the limits at start-up, in one message that names the file; empty
-    // when nothing was. The sound rules are applied all the same.
+    // Who may send and where to listen, as in force.
+    const SendersSettings &senders() const { return m_senders; }
+    struct SendersResult
+    {
+        bool applied = false;
+        QString message; // what the user is to be told; empty when applied
+    };
+    // Listens on the new address (bound again only when it changed, nothing received lost),
+    // writes the file, every other key kept, and lets through only the senders listed.
+    // When the address cannot be bound or the file cannot be written nothing changes.
+    SendersResult applySenders(const SendersSettings &senders);
+
+    // What was wrong with the limits or the senders at start-up, in one message that names the
+    // file; empty when nothing was. The sound rules are applied all the same.
     const QString &limitsProblem() const { return m_limitsProblem; }
     // Writes rules into Senvo-Net.json, every other key kept, and once the file is written
     // applies them to the whole table; when it cannot be written nothing changes.
     SettingsFile::SaveResult applyLimits(const LimitRules &rules);
+    // The same for what is notified.
+    SettingsFile::SaveResult applyNotifyChoices(const NotifyChoices &choices);
     // Follows the table from the start, so that its columns stand in the order the names were
     // first heard whenever the overview is opened.
     OverviewModel &overview() { return m_overview; }
+
+Q_SIGNALS:
+    // Other senders are let through, or another address is listened on.
+    void sendersApplied();
 
 private:
     ReadingsTable m_table;
@@ -56,6 +84,9 @@ private:
     PortSetting m_portSetting;
     LimitWatch m_limits;
     JsonSettings m_jsonSettings;
+    SendersSettings m_senders;
+    Notifier m_notifier;
+    TroubleFeed m_trouble;
     QString m_limitsProblem;
     OverviewModel m_overview;
 };

@@ -98,7 +98,7 @@ ValueNumber ValueNumber::read(QStringView text) noexcept
         negative = false;
     }
     result.value = negative ? -value : value;
-    result.unit = text.sliced(i).trimmed();
+    result.unit = trimmed(text.sliced(i));
     result.ok = true;
     return result;
 }

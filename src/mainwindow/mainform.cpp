@@ -14,9 +14,11 @@
 #include "mainwindow/onscreen.h"
 #include "mainwindow/readingsview.h"
 #include "mainwindow/sizelimits.h"
+#include "notify/notificationsdialog.h"
 #include "overview/overviewwindow.h"
 #include "senvoversion.h"
 #include "settings/frmoptions.h"
+#include "settings/senderssettingsdialog.h"
 #include "tablefile/tablesaveflow.h"
 
 #include <QApplication>
@@ -103,6 +105,8 @@ MainForm::MainForm(Monitor &monitor, QWidget *parent)
             &MainForm::updateListeningStatus);
     connect(&m_monitor.limits(), &LimitWatch::countsChanged, this,
             &MainForm::updateListeningStatus);
+    connect(receiver, &DatagramReceiver::ignoredChanged, this, &MainForm::updateListeningStatus);
+    connect(&m_monitor, &Monitor::sendersApplied, this, &MainForm::updateListeningStatus);
 
     resize(Twips::toPixels(*this, 10440, 2400) + QSize(0, menuBar()->sizeHint().height()));
     Form_Load();
@@ -180,6 +184,11 @@ void MainForm::createMenus()
     tools->setObjectName(u"ToolsMenu"_qs);
     add(tools, tr("&Options"), u"OptionsMenu"_qs, &MainForm::showOptions);
     add(tools, tr("&Limits\u2026"), u"LimitsMenu"_qs, &MainForm::showLimits);
+    add(tools, tr("&Senders\u2026"), u"SendersMenu"_qs, &MainForm::showSenders);
+    add(tools, tr("&Notifications\u2026"), u"NotificationsMenu"_qs, [this] {
+        NotificationsDialog dialog(m_monitor, this);
+        dialog.exec();
+    });
     QMenu *help = menuBar()->addMenu(tr("&Help"));
     help->setObjectName(u"HelpMenu"_qs);
     add(help, tr("&About"), u"AboutMenu"_qs, &MainForm::showAbout);
@@ -333,15 +342,24 @@ LimitsDialog *MainForm::limitsDialog() const
     return m_limitsDialog;
 }
 
+SendersSettingsDialog *MainForm::sendersDialog() const
+{
+    return m_sendersDialog;
+}
+
 QString MainForm::listeningStatus() const
 {
     return m_status->text();
 }
 
+QString MainForm::listeningStatusTip() const
+{
+    return m_status->toolTip();
+}
+
 void MainForm::updateListeningStatus()
 {
     const DatagramReceiver &receiver = m_monitor.receiver();
-    const ReadingsTable &table = m_monitor.table();
     if (!m_told.isEmpty()) {
         m_status->setText(
             m_status->fontMetrics().elidedText(m_told, Qt::ElideMiddle, m_status->width()));
@@ -354,18 +372,22 @@ void MainForm::updateListeningStatus()
         return;
     }
     if (receiver.isListening()) {
-        QString text = m_tableFull.told()
-                           ? tr("Listening on UDP port %1 \u2014 table full").arg(receiver.port())
-                           : tr("Listening on UDP port %1").arg(receiver.port());
-        const LimitWatch &limits = m_monitor.limits();
-        if (const int critical = limits.criticalHosts(); critical > 0)
-            text += tr(" \u00b7 %1 critical").arg(critical);
-        if (const int warning = limits.warningHosts(); warning > 0)
-            text += tr(" \u00b7 %1 warning").arg(warning);
-        if (const int silent = table.silence().silentHosts(); silent > 0)
-            text += tr(" \u00b7 %1 of %2 hosts silent").arg(silent).arg(table.hostCount());
-        m_status->setText(text);
-        m_status->setToolTip({});
+        const QString port =
+            receiver.address().isNull()
+                ? tr("UDP port %1").arg(receiver.port())
+                : tr("%1, UDP port %2").arg(receiver.address().toString()).arg(receiver.port());
+        const QString text = m_tableFull.told() ? tr("Listening on %1 \u2014 table full").arg(port)
+                                                : tr("Listening on %1").arg(port);
+        QString ignoredText;
+        QString tip;
+        if (const double ignored = receiver.ignored(); ignored > 0) {
+            ignoredText = tr(" \u00b7 %1 ignored").arg(QLocale().toString(ignored, 'f', 0));
+            tip = tr("Last ignored: %1 at %2")
+                      .arg(receiver.lastIgnoredSender().toText(),
+                           QLocale().toString(receiver.lastIgnoredAt().time(), u"HH:mm:ss"_qs));
+        }
+        m_status->setText(text + m_monitor.troubleSummary().text() + ignoredText);
+        m_status->setToolTip(tip);
         m_status->setPalette(palette());
         return;
     }
@@ -434,6 +456,18 @@ void MainForm::showLimits()
     }
     m_limitsDialog->raise();
     m_limitsDialog->activateWindow();
+}
+
+void MainForm::showSenders()
+{
+    if (!m_sendersDialog) {
+        m_sendersDialog = new SendersSettingsDialog(m_monitor, this);
+        m_sendersDialog->setAttribute(Qt::WA_DeleteOnClose);
+        m_sendersDialog->show();
+        return;
+    }
+    m_sendersDialog->raise();
+    m_sendersDialog->activateWindow();
 }
 
 void MainForm::unloadOptions()

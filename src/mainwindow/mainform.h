@@ -15,6 +15,7 @@ class QAction;
 class QDialog;
 class QLabel;
 class ReadingsView;
+class SendersSettingsDialog;
 class TableSaveFlow;
 class frmOptions;
 
@@ -42,8 +43,10 @@ public:
     QDialog *about() const;
     LimitsDialog *limitsDialog() const;
     OverviewWindow *overview() const;
+    SendersSettingsDialog *sendersDialog() const;
     // What the status line tells about the receiver.
     QString listeningStatus() const;
+    QString listeningStatusTip() const;
 
     void showOptions();
     void showAbout();
@@ -51,6 +54,8 @@ public:
     void showLimits();
     // Opens the overview, or brings it forward when it is open.
     void showOverview();
+    // One Senders dialog at a time, likewise.
+    void showSenders();
 
     // Shows only the hosts that contain text, ignoring case; empty: every host.
     void findHost(const QString &text);
@@ -92,6 +97,7 @@ private:
     QPointer<QDialog> m_about;
     QPointer<LimitsDialog> m_limitsDialog;
     QPointer<OverviewWindow> m_overview;
+    QPointer<SendersSettingsDialog> m_sendersDialog;
     QLabel *m_status = nullptr;
     CounterFields *m_counters = nullptr;
     ReadingsView *m_grid = nullptr;

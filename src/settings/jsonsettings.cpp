@@ -12,7 +12,10 @@ JsonSettings::JsonSettings(const SettingsFile &folders)
 
 SettingsFile::SaveResult JsonSettings::save(const QJsonObject &changed)
 {
-    QJsonObject whole = m_object;
+    // Keys changed by hand, or by another copy of the program, since start-up are kept too.
+    const JsonSettingsFile::LoadResult current = m_file.load();
+    QJsonObject whole =
+        current.status == JsonSettingsFile::LoadResult::Status::Read ? current.object : m_object;
     for (auto it = changed.begin(); it != changed.end(); ++it)
         whole.insert(it.key(), it.value());
     const SettingsFile::SaveResult result = m_file.save(whole);

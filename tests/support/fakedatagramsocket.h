@@ -22,6 +22,10 @@ public:
             setFailure(failWith, port, u"simulated"_qs);
             return false;
         }
+        if (refusedAddresses.contains(address)) {
+            setFailure(Failure::NoSuchAddress, port, u"simulated"_qs);
+            return false;
+        }
         setFailure(Failure::None, port);
         m_bound = true;
         return true;
@@ -33,6 +37,8 @@ public:
     QList<quint16> boundPorts;
     QList<QHostAddress> boundAddresses;
     Failure failWith = Failure::None;
+    // Addresses this machine is taken not to have.
+    QList<QHostAddress> refusedAddresses;
 
 private:
     bool m_bound = false;
