@@ -12,6 +12,7 @@ namespace {
 const QString service = u"org.freedesktop.Notifications"_qs;
 const QString path = u"/org/freedesktop/Notifications"_qs;
 const QString interface = u"org.freedesktop.Notifications"_qs;
+constexpr int closeTimeoutMs = 1000;
 
 // Services that read the body as markup would otherwise take a host's or a value's "<" or
 // "&" for a tag; a quote needs nothing, and one escaped would show as "&quot;" where the
@@ -31,6 +32,17 @@ LinuxDesktopNotifications::LinuxDesktopNotifications(const QDBusConnection &bus,
                   SLOT(onNotificationClosed(uint, uint)));
     m_bus.connect(service, path, interface, u"ActionInvoked"_qs, this,
                   SLOT(onActionInvoked(uint, QString)));
+}
+
+LinuxDesktopNotifications::~LinuxDesktopNotifications()
+{
+    if (m_shownId == 0)
+        return;
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(service, path, interface, u"CloseNotification"_qs);
+    call << m_shownId;
+    // Waited for, briefly: a message merely queued is lost when the program ends right after.
+    m_bus.call(call, QDBus::BlockWithGui, closeTimeoutMs);
 }
 
 bool LinuxDesktopNotifications::isAvailable() const
