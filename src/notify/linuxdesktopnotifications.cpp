@@ -56,12 +56,16 @@ bool LinuxDesktopNotifications::isAvailable() const
 
 void LinuxDesktopNotifications::show(const Notification &notification)
 {
-    const QVariantMap hints{
+    QVariantMap hints{
         {u"category"_qs, u"device"_qs},
         {u"desktop-entry"_qs, u"senvo-net"_qs},
         {u"urgency"_qs, QVariant::fromValue<uchar>(notification.critical ? 2 : 1)},
         {u"suppress-sound"_qs, !notification.sound},
     };
+    // Most services play nothing unless told which sound: this is the sound theme's own
+    // for news that just arrived.
+    if (notification.sound)
+        hints.insert(u"sound-name"_qs, u"message-new-instant"_qs);
     QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, u"Notify"_qs);
     call << u"Senvo-Net"_qs << (notification.replace ? m_shownId : 0u) << u"senvo-net"_qs
          << notification.title << bodyText(notification.body)

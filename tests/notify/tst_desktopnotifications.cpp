@@ -155,6 +155,7 @@ void TestDesktopNotifications::notify()
     QCOMPARE(m_service.calls.back().at(1), QVariant(replaced ? id : 0u));
     QCOMPARE(second.value(u"urgency"_qs), QVariant::fromValue<uchar>(1));
     QCOMPARE(second.value(u"suppress-sound"_qs), QVariant(false));
+    QCOMPARE(second.value(u"sound-name"_qs), QVariant(u"message-new-instant"_qs));
     QCOMPARE(activatedSpy.size(), reported == u"activated" ? 1 : 0);
     QCOMPARE(closedSpy.size(), reported == u"closed" ? 1 : 0);
 }
