@@ -1,6 +1,7 @@
 #include "readingsview.h"
 
 #include "placeholderrows.h"
+#include "stateheader.h"
 
 #include "host/twips.h"
 #include "limits/limitwatch.h"
@@ -31,6 +32,7 @@ ReadingsView::ReadingsView(ReadingsTable *table, QWidget *parent)
     , m_widthsSet(size_t(table->columnCount()))
     , m_userSized(size_t(table->columnCount()))
 {
+    setVerticalHeader(new StateHeader(Qt::Vertical, this));
     m_rows->setSourceModel(m_filter);
     setModel(m_rows);
     updatePlaceholders();

@@ -894,6 +894,18 @@ void TestMainForm::hostsInTroubleAreCountedAndFound()
     window.table().beginBatch();
     post(window, {u"a|CPU|97"_qs, u"b|CPU|85"_qs, u"c|CPU|99"_qs, u"d|CPU|1"_qs, u"e|Mem|99"_qs});
     QCOMPARE(window->listeningStatus(), listening + u"2 critical \u00b7 1 warning"_qs);
+    // A host's colour fills its row header, whatever the style does with the header's own.
+    QHeaderView *const rows = grid(*window)->verticalHeader();
+    QApplication::processEvents();
+    const QImage header = rows->viewport()->grab().toImage();
+    for (const int row : {0, 1}) {
+        const QColor colour =
+            rows->model()->headerData(row, Qt::Vertical, Qt::BackgroundRole).value<QColor>();
+        QVERIFY(colour.isValid());
+        const QPoint inside(header.width() / header.devicePixelRatio() - 4,
+                            rows->sectionViewportPosition(row) + 2);
+        QCOMPARE(header.pixelColor(inside * header.devicePixelRatio()), colour);
+    }
     clock.seconds = 200;
     window.table().beginBatch();
     post(window, {u"a|CPU|97"_qs, u"b|CPU|1"_qs, u"c|CPU|1"_qs});
