@@ -34,8 +34,9 @@ public:
 
     void setSummary(const TroubleSummary &summary);
     QString toolTip() const;
-    // The balloon, where the desktop has no notification service of its own; with an icon
-    // Windows plays its notification sound, without one it stays quiet.
+    // The balloon, where the desktop has no notification service of its own. Without the sound
+    // it goes without an icon, but Windows may play its sound all the same: the tray gives no
+    // way to ask for quiet.
     void showMessage(const QString &title, const QString &body, bool sound, bool critical);
 
 Q_SIGNALS:
