@@ -99,6 +99,9 @@ void LimitRules::prepare()
             hostRule.patterns.push_back(hostPattern(pattern));
         reading.hostRules.push_back(std::move(hostRule));
     }
+    // Only now: a rule without hosts may have added keys to an earlier one's limits.
+    for (const LimitRule &limits : m_effective)
+        m_judges.emplace_back(limits);
 }
 
 int LimitRules::addEffective(LimitRule rule)
@@ -138,6 +141,7 @@ int LimitRules::resolve(QStringView host, QStringView reading)
     if (limits.withoutHosts != none)
         merged.fillFrom(m_effective[size_t(limits.withoutHosts)]);
     const int id = addEffective(std::move(merged));
+    m_judges.emplace_back(m_effective.back());
     limits.merged.emplace_back(std::move(matched), id);
     return id;
 }

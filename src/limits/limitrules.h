@@ -1,5 +1,6 @@
 #pragma once
 
+#include "limitjudge.h"
 #include "limitrule.h"
 
 #include <QJsonArray>
@@ -51,6 +52,8 @@ public:
     int resolve(QStringView host, QStringView reading);
     // Valid, at the same address, as long as this object is.
     const LimitRule &effective(int id) const { return m_effective[size_t(id)]; }
+    // The same limits made ready for judging values; valid as effective() is.
+    const LimitJudge &judge(int id) const { return m_judges[size_t(id)]; }
 
 private:
     struct NameHash
@@ -85,4 +88,5 @@ private:
     QStringList m_errors;
     std::unordered_map<QString, ReadingLimits, NameHash, NameEqual> m_readings;
     std::deque<LimitRule> m_effective;
+    std::deque<LimitJudge> m_judges; // one per effective rule, once it is complete
 };

@@ -1,7 +1,7 @@
 #include "limitstate.h"
 
+#include "limitjudge.h"
 #include "limitrule.h"
-#include "valuenumber.h"
 
 #include <QCoreApplication>
 
@@ -12,13 +12,6 @@ namespace {
 using Level = LimitState::Level;
 using Direction = LimitState::Direction;
 using Reason = LimitState::Reason;
-
-struct Verdict
-{
-    Level level = Level::Normal;
-    Direction direction = Direction::None;
-    Reason reason = Reason::None;
-};
 
 QString tr(const char *text)
 {
@@ -33,48 +26,6 @@ const QString *matchingWord(const std::optional<QStringList> &words, QStringView
         return value.compare(word, Qt::CaseInsensitive) == 0;
     });
     return found == words->end() ? nullptr : &*found;
-}
-
-// The state of one value on its own. A bound the shown state is already beyond holds until
-// the value comes back inside it by the margin; any other is crossed only strictly.
-Verdict judge(const LimitRule &limits, QStringView value, Level shown, Direction shownDirection)
-{
-    const QStringView trimmed = ValueNumber::trimmed(value);
-    if (limits.criticalText || limits.warningText) {
-        if (matchingWord(limits.criticalText, trimmed))
-            return {Level::Critical, Direction::Word};
-        if (matchingWord(limits.warningText, trimmed))
-            return {Level::Warning, Direction::Word};
-    }
-    if (!limits.hasBounds())
-        return {};
-    const ValueNumber number = ValueNumber::read(trimmed);
-    if (!number.ok)
-        return {Level::NoState, Direction::None, Reason::NotANumber};
-
-    bool judged = false;
-    const auto beyond = [&](const std::optional<LimitRule::Bound> &bound, Level level,
-                            Direction direction) {
-        if (!bound || !bound->appliesTo(number.unit))
-            return false;
-        judged = true;
-        const bool held = shown != Level::NoState && shown >= level && shownDirection == direction;
-        const double margin = held ? limits.marginFor(*bound) : 0;
-        return direction == Direction::Above ? number.value > bound->value - margin
-                                             : number.value < bound->value + margin;
-    };
-    // Critical before warning; spelt out, as every reading a rule names comes this way.
-    if (beyond(limits.criticalAbove, Level::Critical, Direction::Above))
-        return {Level::Critical, Direction::Above};
-    if (beyond(limits.criticalBelow, Level::Critical, Direction::Below))
-        return {Level::Critical, Direction::Below};
-    if (beyond(limits.warningAbove, Level::Warning, Direction::Above))
-        return {Level::Warning, Direction::Above};
-    if (beyond(limits.warningBelow, Level::Warning, Direction::Below))
-        return {Level::Warning, Direction::Below};
-    if (!judged)
-        return {Level::NoState, Direction::None, Reason::OtherUnit};
-    return {};
 }
 
 const LimitRule::Bound *boundOf(const LimitRule &limits, Level level, Direction direction)
@@ -98,12 +49,12 @@ QString expectedUnit(const LimitRule &limits)
 
 } // namespace
 
-bool LimitState::update(const LimitRule &limits, QStringView value)
+bool LimitState::update(const LimitJudge &limits, QStringView value)
 {
     const Level shownLevel = level();
     const Direction shownDirection = direction();
     const Reason shownReason = reason();
-    const Verdict verdict = judge(limits, value, shownLevel, shownDirection);
+    const LimitJudge::Verdict verdict = limits.judge(value, shownLevel, shownDirection);
     // Most values are normal, and were before: nothing to count.
     if (verdict.level == Level::Normal && verdict.reason == Reason::None && m_level == 0
         && m_reason == 0 && m_warningHits == 0 && m_direction == 0)
@@ -125,7 +76,7 @@ bool LimitState::update(const LimitRule &limits, QStringView value)
         m_criticalHits = verdict.level == Level::Critical
                              ? std::min<std::uint32_t>(m_criticalHits + 1, maxHits)
                              : 0;
-        const auto after = std::uint32_t(limits.afterOrDefault());
+        const auto after = std::uint32_t(limits.after());
         m_level = std::uint32_t(m_criticalHits >= after  ? Level::Critical
                                 : m_warningHits >= after ? Level::Warning
                                                          : Level::Normal);

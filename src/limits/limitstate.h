@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+class LimitJudge;
 struct LimitRule;
 
 // The state of one reading of one host under its limits, kept small enough for one per
@@ -34,7 +35,7 @@ public:
 
     // Takes the reading's next value; true when what is shown (level, direction or reason)
     // changed.
-    bool update(const LimitRule &limits, QStringView value);
+    bool update(const LimitJudge &limits, QStringView value);
 
     // "critical, above 95", "warning, below 20%", "critical, "down"", "no state: not a
     // number", "no state: unit % expected"; empty when the level is Normal. value is the

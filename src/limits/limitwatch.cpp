@@ -189,7 +189,7 @@ int LimitWatch::limitsFor(int storedRow, int pair)
     if (found != LimitRules::none && size_t(found) >= m_effective.size())
         m_effective.resize(size_t(found) + 1);
     if (found != LimitRules::none && !m_effective[size_t(found)])
-        m_effective[size_t(found)] = &rules.effective(found);
+        m_effective[size_t(found)] = &rules.judge(found);
     return found;
 }
 

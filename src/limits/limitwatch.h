@@ -104,7 +104,7 @@ private:
     QSet<QString> m_hostReadings;  // readings whose limits depend on the host
     std::vector<int> m_nameLimits; // by the table's name id, under the last rules
     // The last rules' limits by id, found without going through the rules.
-    std::vector<const LimitRule *> m_effective;
+    std::vector<const LimitJudge *> m_effective;
     std::vector<Row> m_rows;    // empty without rules
     std::vector<int> m_changed; // rows whose worst state changed since last told
     int m_critical = 0;

@@ -72,6 +72,8 @@ void TestLimits::valueNumber_data()
     QTest::newRow("after a space, a unit") << u"5 MB"_qs << true << 5.0 << u"MB"_qs;
     QTest::newRow("r is no multiplier") << u"1200rpm"_qs << true << 1200.0 << u"rpm"_qs;
     QTest::newRow("no exponent") << u"1e3"_qs << true << 1.0 << u"e3"_qs;
+    QTest::newRow("leading zeros are not digits a double must hold")
+        << u"00000000000000000001.25 V"_qs << true << 1.25 << u"V"_qs;
     QTest::newRow("more digits than a double holds")
         << u"123456789012345678901"_qs << true << 123456789012345678901.0 << QString();
     QTest::newRow("a word") << u"down"_qs << false << 0.0 << QString();
@@ -244,6 +246,8 @@ void TestLimits::sequence_data()
         << u"no state: unit % expected|no state: not a number|warning, below 20%"_qs;
     QTest::newRow("unit ignores case, bound without unit takes any")
         << u"Temp"_qs << u"86 c|75 rpm"_qs << u"critical, above 85C|warning, above 70"_qs;
+    QTest::newRow("led by spaces other than blanks")
+        << u"CPU"_qs << u"\u00a096|\n81 %"_qs << u"critical, above 95|warning, above 80"_qs;
     QTest::newRow("words") << u"Service"_qs << u"up| DOWN |Degraded|ok"_qs
                            << uR"(|critical, "down"|warning, "degraded"|)"_qs;
     QTest::newRow("words and bounds")
@@ -267,7 +271,8 @@ void TestLimits::sequence()
     QCOMPARE(rules.errors(), QStringList());
     QFETCH(QString, reading);
     QFETCH(QString, values);
-    const LimitRule &limits = rules.effective(rules.resolve(u"host", reading));
+    const int id = rules.resolve(u"host", reading);
+    const LimitRule &limits = rules.effective(id);
     LimitState state;
     QStringList seen;
     for (const QString &value : values.split(u'|')) {
@@ -275,7 +280,7 @@ void TestLimits::sequence()
             return std::tuple(state.level(), state.direction(), state.reason());
         };
         const auto before = shown();
-        const bool changed = state.update(limits, value);
+        const bool changed = state.update(rules.judge(id), value);
         QCOMPARE(changed, shown() != before);
         seen.append(state.description(limits, value));
     }
