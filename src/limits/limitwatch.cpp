@@ -35,7 +35,9 @@ LimitWatch::~LimitWatch()
 
 void LimitWatch::setRules(const LimitRules &rules)
 {
-    m_sets.push_back(rules);
+    m_sets.back().nameLimits = std::move(m_nameLimits);
+    m_nameLimits = {};
+    m_sets.push_back({rules, {}});
     bool active = false;
     m_hostReadings.clear();
     for (qsizetype i = 0; i < rules.rules().size(); ++i) {
@@ -45,7 +47,6 @@ void LimitWatch::setRules(const LimitRules &rules)
         if (!rules.rules()[i].hosts.isEmpty())
             m_hostReadings.insert(rules.rules()[i].reading);
     }
-    m_nameLimits.clear();
     m_effective.clear();
     // Heard only while a rule applies: without rules a posted reading costs nothing here.
     m_table.removeListener(this);
@@ -70,7 +71,6 @@ void LimitWatch::clearAll()
         m_changed.push_back(int(row));
     }
     m_rows = {};
-    m_nameLimits = {};
     m_effective = {};
     m_applyTimer.stop();
     m_applyRow = -1;
@@ -113,19 +113,22 @@ void LimitWatch::applySlice()
 // from one again.
 void LimitWatch::judgeRow(int storedRow)
 {
-    std::vector<Entry> entries;
+    std::vector<LimitState> states;
+    std::vector<std::pair<int, int>> hostLimits;
     const int pairs = m_table.pairsInUse(storedRow);
     for (int pair = 0; pair < pairs; ++pair) {
-        const int limits = limitsFor(storedRow, pair);
+        bool perHost = false;
+        const int limits = limitsFor(storedRow, pair, perHost);
         if (limits == LimitRules::none)
             continue;
-        entries.resize(size_t(pair) + 1);
-        Entry &entry = entries.back();
-        entry.limits = limits;
-        entry.state.update(*m_effective[size_t(limits)], m_table.value(storedRow, pair));
+        if (perHost)
+            hostLimits.emplace_back(pair, limits);
+        states.resize(size_t(pair) + 1);
+        states.back().update(*m_effective[size_t(limits)], m_table.value(storedRow, pair));
     }
     Row &row = grow(storedRow);
-    row.pairs = std::move(entries);
+    row.states = std::move(states);
+    row.hostLimits = std::move(hostLimits);
     row.generation = m_firstGeneration + quint32(m_sets.size() - 1);
     updateWorst(storedRow);
 }
@@ -138,52 +141,64 @@ void LimitWatch::readingPosted(int row, int pair, bool newName)
         if (size_t(row) >= m_rows.size())
             return;
         Row &known = m_rows[size_t(row)];
-        if (size_t(pair) >= known.pairs.size())
+        if (size_t(pair) >= known.states.size())
             return;
-        Entry &entry = known.pairs[size_t(pair)];
         // Rows under older rules wait for the apply, above: these follow the last ones.
-        if (entry.limits != LimitRules::none
-            && entry.state.update(*m_effective[size_t(entry.limits)], m_table.postedValue())) {
+        const auto nameId = size_t(m_table.postedNameId());
+        int limits = nameId < m_nameLimits.size() ? m_nameLimits[nameId] : LimitRules::none;
+        if (limits == byHost)
+            limits = limitsOf(known, pair, int(nameId));
+        if (limits >= 0
+            && known.states[size_t(pair)].update(*m_effective[size_t(limits)],
+                                                 m_table.postedValue())) {
             updateWorst(row);
         }
         return;
     }
     // A pair that takes a name starts with no history, whatever it held before.
-    const int limits = limitsFor(row, pair);
+    bool perHost = false;
+    const int limits = limitsFor(row, pair, perHost);
     Row &target = grow(row);
+    std::erase_if(target.hostLimits, [pair](const auto &entry) { return entry.first == pair; });
     if (limits == LimitRules::none) {
-        if (size_t(pair) < target.pairs.size()
-            && target.pairs[size_t(pair)].limits != LimitRules::none) {
-            target.pairs[size_t(pair)] = {};
-            updateWorst(row);
+        if (size_t(pair) < target.states.size()) {
+            const bool wasTrouble = isTrouble(target.states[size_t(pair)].level());
+            target.states[size_t(pair)] = {};
+            if (wasTrouble)
+                updateWorst(row);
         }
         return;
     }
-    if (size_t(pair) >= target.pairs.size())
-        target.pairs.resize(size_t(pair) + 1);
-    Entry &entry = target.pairs[size_t(pair)];
-    entry = {limits, {}};
-    if (entry.state.update(*m_effective[size_t(limits)], m_table.postedValue()))
+    if (perHost)
+        target.hostLimits.emplace_back(pair, limits);
+    if (size_t(pair) >= target.states.size())
+        target.states.resize(size_t(pair) + 1);
+    LimitState &state = target.states[size_t(pair)];
+    const bool wasTrouble = isTrouble(state.level());
+    state = {};
+    if (state.update(*m_effective[size_t(limits)], m_table.postedValue()) || wasTrouble)
         updateWorst(row);
 }
 
 // The limits of a pair under the last rules. Most readings' limits are the same for every
 // host, and are found once per name; only a reading with host patterns asks per host.
-int LimitWatch::limitsFor(int storedRow, int pair)
+int LimitWatch::limitsFor(int storedRow, int pair, bool &perHost)
 {
     const int id = m_table.nameId(storedRow, pair);
     if (id < 0)
         return LimitRules::none;
-    if (size_t(id) >= m_nameLimits.size())
-        m_nameLimits.resize(size_t(m_table.nameIdCount()), unresolved);
-    int &limits = m_nameLimits[size_t(id)];
-    LimitRules &rules = m_sets.back();
+    std::vector<int> &names = m_nameLimits;
+    if (size_t(id) >= names.size())
+        names.resize(size_t(m_table.nameIdCount()), unresolved);
+    int &limits = names[size_t(id)];
+    LimitRules &rules = m_sets.back().rules;
     if (limits == unresolved) {
         const QString name = m_table.nameText(id);
         limits = !rules.covers(name)             ? LimitRules::none
                  : m_hostReadings.contains(name) ? byHost
                                                  : rules.resolve({}, name);
     }
+    perHost = limits == byHost;
     const int found =
         limits != byHost ? limits : rules.resolve(m_table.host(storedRow), m_table.nameText(id));
     if (found != LimitRules::none && size_t(found) >= m_effective.size())
@@ -191,6 +206,21 @@ int LimitWatch::limitsFor(int storedRow, int pair)
     if (found != LimitRules::none && !m_effective[size_t(found)])
         m_effective[size_t(found)] = &rules.judge(found);
     return found;
+}
+
+int LimitWatch::limitsOf(const Row &row, int pair, int nameId) const
+{
+    const bool last = row.generation == m_firstGeneration + quint32(m_sets.size() - 1);
+    const std::vector<int> &names = last ? m_nameLimits : generationOf(row).nameLimits;
+    const int limits =
+        nameId >= 0 && size_t(nameId) < names.size() ? names[size_t(nameId)] : LimitRules::none;
+    if (limits != byHost)
+        return limits == unresolved ? LimitRules::none : limits;
+    for (const auto &[hostPair, hostLimits] : row.hostLimits) {
+        if (hostPair == pair)
+            return hostLimits;
+    }
+    return LimitRules::none;
 }
 
 LimitWatch::Row &LimitWatch::grow(int storedRow)
@@ -205,7 +235,7 @@ LimitWatch::Row &LimitWatch::grow(int storedRow)
     return m_rows[size_t(storedRow)];
 }
 
-const LimitRules &LimitWatch::rulesOf(const Row &row) const
+const LimitWatch::Generation &LimitWatch::generationOf(const Row &row) const
 {
     return m_sets[size_t(row.generation - m_firstGeneration)];
 }
@@ -214,8 +244,8 @@ void LimitWatch::updateWorst(int storedRow)
 {
     Row &row = m_rows[size_t(storedRow)];
     Level worst = Level::Normal;
-    for (const Entry &entry : row.pairs) {
-        const Level level = entry.state.level();
+    for (const LimitState &state : row.states) {
+        const Level level = state.level();
         if (isTrouble(level) && level > worst)
             worst = level;
     }
@@ -258,18 +288,21 @@ void LimitWatch::renumbered(const std::vector<int> &newRows, const std::vector<i
         }
         m_rows = std::move(rows);
     }
-    if (!m_nameLimits.empty()) {
+    const auto renumber = [&newNames](std::vector<int> &nameLimits) {
         std::vector<int> names;
-        for (size_t id = 0; id < m_nameLimits.size() && id < newNames.size(); ++id) {
+        for (size_t id = 0; id < nameLimits.size() && id < newNames.size(); ++id) {
             const int newId = newNames[id];
             if (newId < 0)
                 continue;
             if (size_t(newId) >= names.size())
                 names.resize(size_t(newId) + 1, unresolved);
-            names[size_t(newId)] = m_nameLimits[id];
+            names[size_t(newId)] = nameLimits[id];
         }
-        m_nameLimits = std::move(names);
-    }
+        nameLimits = std::move(names);
+    };
+    renumber(m_nameLimits);
+    for (Generation &generation : m_sets)
+        renumber(generation.nameLimits);
     tell();
 }
 
@@ -310,10 +343,10 @@ const LimitWatch::Row *LimitWatch::rowAt(int row) const
 const LimitState *LimitWatch::state(int row, int pair) const
 {
     const Row *const known = rowAt(row);
-    if (!known || pair < 0 || size_t(pair) >= known->pairs.size())
+    if (!known || pair < 0 || size_t(pair) >= known->states.size()
+        || limitsOf(*known, pair, m_table.nameId(row, pair)) == LimitRules::none)
         return nullptr;
-    const Entry &entry = known->pairs[size_t(pair)];
-    return entry.limits == LimitRules::none ? nullptr : &entry.state;
+    return &known->states[size_t(pair)];
 }
 
 QString LimitWatch::description(int row, int pair) const
@@ -322,8 +355,9 @@ QString LimitWatch::description(int row, int pair) const
     if (!judged)
         return {};
     const Row &known = *rowAt(row);
-    const int limits = known.pairs[size_t(pair)].limits;
-    return judged->description(rulesOf(known).effective(limits), m_table.value(row, pair));
+    const int limits = limitsOf(known, pair, m_table.nameId(row, pair));
+    return judged->description(generationOf(known).rules.effective(limits),
+                               m_table.value(row, pair));
 }
 
 LimitWatch::Level LimitWatch::hostLevel(int row) const
@@ -332,14 +366,14 @@ LimitWatch::Level LimitWatch::hostLevel(int row) const
     return known ? known->worst : Level::Normal;
 }
 
+// A pair no rule applies to is normal, so the first in the worst state is the one.
 int LimitWatch::worstPair(int row) const
 {
     const Row *const known = rowAt(row);
     if (!known || known->worst == Level::Normal)
         return -1;
-    for (size_t pair = 0; pair < known->pairs.size(); ++pair) {
-        if (known->pairs[pair].limits != LimitRules::none
-            && known->pairs[pair].state.level() == known->worst)
+    for (size_t pair = 0; pair < known->states.size(); ++pair) {
+        if (known->states[pair].level() == known->worst)
             return int(pair);
     }
     return -1;

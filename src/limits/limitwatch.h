@@ -39,7 +39,7 @@ public:
     // Applies rules to every reading in the table; until applied() the rows not reached yet
     // keep their states under the rules before.
     void setRules(const LimitRules &rules);
-    const LimitRules &rules() const { return m_sets.back(); }
+    const LimitRules &rules() const { return m_sets.back().rules; }
     bool isApplying() const { return m_applyRow >= 0; }
 
     // The state of a reading a rule applies to; null for any other.
@@ -69,15 +69,20 @@ private:
     static constexpr int unresolved = -2;
     static constexpr int byHost = -3;
 
-    struct Entry
+    // A set of rules and, once newer ones are set, what they said of each of the table's name
+    // ids: the id of its limits, none, byHost or unresolved.
+    struct Generation
     {
-        int limits = LimitRules::none; // in the rules of the row's generation
-        LimitState state;
+        LimitRules rules;
+        std::vector<int> nameLimits;
     };
+    // Pairs whose limits are found by name have only their state kept; those whose limits
+    // depend on the host keep the id too, which few do.
     struct Row
     {
-        std::vector<Entry> pairs; // up to the last pair a rule applies to
-        quint32 generation = 0;   // of the rules its entries follow
+        std::vector<LimitState> states;              // up to the last pair a rule applies to
+        std::vector<std::pair<int, int>> hostLimits; // pair and limits
+        quint32 generation = 0;                      // of the rules its states follow
         Level worst = Level::Normal;
         bool queued = false; // in m_changed
     };
@@ -88,8 +93,12 @@ private:
 
     const Row *rowAt(int row) const;
     Row &grow(int storedRow);
-    const LimitRules &rulesOf(const Row &row) const;
-    int limitsFor(int storedRow, int pair);
+    const Generation &generationOf(const Row &row) const;
+    // The limits of a pair holding this name, under the rules the row follows.
+    int limitsOf(const Row &row, int pair, int nameId) const;
+    // The limits of a pair under the last rules, found and kept on first use; perHost tells
+    // whether they depend on the host.
+    int limitsFor(int storedRow, int pair, bool &perHost);
     void judgeRow(int storedRow);
     void updateWorst(int storedRow);
     void clearAll();
@@ -99,7 +108,7 @@ private:
     ReadingsTable &m_table;
     // The rules last set at the back, and before them those that rows not judged again yet
     // still follow; the front's generation is m_firstGeneration.
-    std::deque<LimitRules> m_sets;
+    std::deque<Generation> m_sets;
     quint32 m_firstGeneration = 0;
     QSet<QString> m_hostReadings;  // readings whose limits depend on the host
     std::vector<int> m_nameLimits; // by the table's name id, under the last rules

@@ -74,9 +74,11 @@ void ReadingsTable::fillgrid(const Reading &reading)
     if (m_listeners.empty())
         return;
     m_postedValue = reading.value;
+    m_postedNameId = nameId.isKept() ? nameId.id() : -1;
     for (TableListener *const listener : m_listeners)
         listener->readingPosted(rowIndex, pairIndex, firstTime);
     m_postedValue = {};
+    m_postedNameId = -1;
 }
 
 // The pair a reading goes to: the one whose name matches once trimmed, else the first

@@ -96,6 +96,8 @@ public:
     // While listeners hear of a reading: its value, as value() would give it once posted,
     // without the copy. Empty at any other time.
     QStringView postedValue() const { return m_postedValue; }
+    // While listeners hear of a reading: nameId() of its pair. -1 at any other time.
+    int postedNameId() const { return m_postedNameId; }
     // Name ids count from 0 to nameIdCount() - 1; a text for each.
     int nameIdCount() const { return m_names.size(); }
     QString nameText(int id) const;
@@ -207,6 +209,7 @@ private:
     std::vector<TableListener *> m_listeners;
     const LimitWatch *m_limits = nullptr;
     QStringView m_postedValue;
+    int m_postedNameId = -1;
 
     // What views have been told so far.
     int m_publishedRows = 0;
