@@ -155,7 +155,13 @@ void LimitWatch::readingPosted(int row, int pair, bool newName)
         }
         return;
     }
-    // A pair that takes a name starts with no history, whatever it held before.
+    nameTaken(row, pair);
+}
+
+// A pair that takes a name starts with no history, whatever it held before. Kept apart from the
+// readings that go on, so that this rare path does not weigh on them.
+Q_NEVER_INLINE void LimitWatch::nameTaken(int row, int pair)
+{
     bool perHost = false;
     const int limits = limitsFor(row, pair, perHost);
     Row &target = grow(row);

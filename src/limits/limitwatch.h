@@ -88,6 +88,7 @@ private:
     };
 
     void readingPosted(int row, int pair, bool newName) override;
+    void nameTaken(int row, int pair);
     void renumbered(const std::vector<int> &newRows, const std::vector<int> &newNames) override;
     void published() override;
 
