@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/historystore.h"
 #include "reception/datagramreceiver.h"
 #include "reception/readingstable.h"
 #include "settings/portsetting.h"
@@ -10,9 +11,10 @@ class DatagramSocket;
 class ReceiveClock;
 class SettingsFile;
 
-// The engine: the readings table, the receiver that fills it and the port it listens on,
-// wired together. It outlives any window, so that every window, and whatever else watches
-// the readings, shares the one table; main() makes it and hands it to the main window.
+// The engine: the readings table, the receiver that fills it, the port it listens on and
+// the readings' history, wired together. It outlives any window, so that every window, and
+// whatever else watches the readings, shares the one table; main() makes it and hands it to
+// the main window.
 class Monitor final : public QObject
 {
     Q_OBJECT
@@ -29,9 +31,12 @@ public:
     DatagramReceiver &receiver() { return m_receiver; }
     const DatagramReceiver &receiver() const { return m_receiver; }
     PortSetting &portSetting() { return m_portSetting; }
+    HistoryStore &history() { return m_history; }
+    const HistoryStore &history() const { return m_history; }
 
 private:
     ReadingsTable m_table;
     DatagramReceiver m_receiver;
     PortSetting m_portSetting;
+    HistoryStore m_history;
 };
