@@ -3,6 +3,7 @@
 #include "about/applicationicon.h"
 #include "about/frmabout.h"
 #include "app/monitor.h"
+#include "history/historywindow.h"
 #include "host/designfont.h"
 #include "host/module1.h"
 #include "host/notice.h"
@@ -70,6 +71,7 @@ MainForm::MainForm(Monitor &monitor, QWidget *parent)
     // The first keystroke goes to the readings, not into a counter.
     m_grid->setFocus();
     connect(m_grid, &ReadingsView::hostsRemoved, this, &MainForm::afterRemoval);
+    connect(m_grid, &ReadingsView::historyRequested, this, &MainForm::showHistory);
 
     m_find = new HostFind(m_grid, m_status, client);
 
@@ -339,8 +341,24 @@ void MainForm::unloadOptions()
     delete m_options.data();
 }
 
+void MainForm::showHistory(int tableRow, const std::vector<int> &pairs)
+{
+    for (HistoryWindow *const open : findChildren<HistoryWindow *>(Qt::FindDirectChildrenOnly)) {
+        if (open->row() == tableRow && open->pairs() == pairs) {
+            open->showNormal();
+            open->raise();
+            open->activateWindow();
+            return;
+        }
+    }
+    (new HistoryWindow(m_monitor, tableRow, pairs, this))->show();
+}
+
 void MainForm::closeEvent(QCloseEvent *event)
 {
+    // The history windows are this window's: they close with it.
+    for (HistoryWindow *const open : findChildren<HistoryWindow *>(Qt::FindDirectChildrenOnly))
+        open->close();
     if (!m_unloading) {
         m_unloading = true;
         QCoreApplication::processEvents();

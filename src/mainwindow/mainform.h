@@ -5,6 +5,8 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <vector>
+
 class CounterFields;
 class HostFind;
 class Monitor;
@@ -54,6 +56,9 @@ public:
     bool saveTable(const QString &path);
     // Asks first; the counters stay.
     void clearTable();
+    // Opens the history of these readings of the table's row, or raises the window that
+    // shows them.
+    void showHistory(int tableRow, const std::vector<int> &pairs);
 
 Q_SIGNALS:
     void saveFinished(bool saved);
