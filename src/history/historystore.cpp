@@ -84,104 +84,22 @@ Point *mergeToFit(Point *begin, Point *end, quint32 maxPoints)
     if (end - begin <= qsizetype(maxPoints))
         return end;
     const quint64 span = quint64(end[-1].time() - begin->time()) + 1;
-    // Evenly spread points would fit at about this step; start a little finer.
-    const quint64 guess = std::max<quint64>(1, 2 * span / std::max<quint32>(maxPoints, 1) / 2);
-    quint64 width = std::bit_floor(guess);
+    // Evenly spread points would fit at about twice this step; start there, finer.
+    quint64 width = std::bit_floor(std::max<quint64>(1, span / std::max<quint32>(maxPoints, 1)));
     while (mergedCount(begin, end, width) > maxPoints && width <= span)
         width *= 2;
     return merge(begin, end, width);
 }
 
-} // namespace
-
-HistoryStore::HistoryStore(ReadingsTable &table, qint64 capBytes, QObject *parent)
-    : QObject(parent)
-    , m_table(table)
-    , m_capBytes(capBytes)
+// Thins one reading's points, oldest first, to at most target; returns how many are left.
+size_t thinPoints(Point *begin, size_t count, quint32 target)
 {
-    updateShare();
-    m_table.addListener(this);
-    connect(&m_table, &ReadingsTable::timingChanged, this, &HistoryStore::keepWithinCap);
-}
-
-HistoryStore::~HistoryStore()
-{
-    m_table.removeListener(this);
-}
-
-qint64 HistoryStore::bytesUsed() const
-{
-    return m_seriesCount * qint64(sizeof(Series)) + qint64(m_rows.capacity() * sizeof(Row))
-           + m_pointBytes + m_wordBytes;
-}
-
-// Each reading's share of what the cap leaves once the bookkeeping is paid.
-void HistoryStore::updateShare()
-{
-    const qint64 readings = std::max<qint64>(1, m_seriesCount);
-    const qint64 fixed =
-        m_seriesCount * qint64(sizeof(Series)) + qint64(m_rows.capacity() * sizeof(Row));
-    const qint64 share = std::max<qint64>(0, m_capBytes - fixed) / readings;
-    const qint64 points = (share - blockOverhead) / qint64(sizeof(Point));
-    m_sharePoints = quint32(std::clamp<qint64>(points, minPoints, 1 << 30));
-    m_shareWordBytes = std::max<qint64>(share, wordOverhead + 64);
-}
-
-void HistoryStore::readingPosted(int row, int pair, bool newName)
-{
-    if (size_t(row) >= m_rows.size())
-        m_rows.resize(size_t(row) + 1);
-    Row &cells = m_rows[size_t(row)];
-    if (size_t(pair) >= cells.series.size())
-        resizeRow(cells, size_t(pair) + 1);
-    Series &series = cells.series[size_t(pair)];
-    if (newName)
-        forget(series);
-    const SilenceWatch::Timing *const timing = m_table.timing(row, pair);
-    if (!timing)
-        return;
-    const Tenths now = timing->heard;
-    // Silent past its overdue time since the report before.
-    const bool silent = series.heard && now > series.deadline;
-    series.heard = true;
-    series.deadline = SilenceWatch::deadlineOf(*timing);
-    const QStringView text = m_table.valueView(row, pair, m_scratch);
-    const ValueNumber number = ValueNumber::read(text);
-    if (number.ok) {
-        const auto value = float(std::clamp(number.value, -double(FLT_MAX), double(FLT_MAX)));
-        append(series, Point(now, value, series.count > 0 && (silent || series.gapPending)));
-        series.gapPending = false;
-    } else {
-        series.gapPending = true;
-        addWord(series, now, text);
-    }
-    ++series.version;
-}
-
-void HistoryStore::append(Series &series, Point point)
-{
-    if (series.count == series.capacity) {
-        if (series.capacity < m_sharePoints) {
-            const quint32 grown = series.capacity == 0 ? minPoints : 2 * series.capacity;
-            reallocate(series, std::min(grown, m_sharePoints));
-        } else {
-            // A quarter is left free, so that the next thinning is that many points away.
-            thin(series, std::max(m_sharePoints - m_sharePoints / 4, minPoints / 2));
-            if (series.capacity > m_sharePoints)
-                reallocate(series, m_sharePoints);
-        }
-    }
-    series.points[series.count++] = point;
-}
-
-void HistoryStore::thin(Series &series, quint32 target)
-{
-    if (series.count <= target)
-        return;
-    Point *const begin = series.points.get();
-    Point *end = begin + series.count;
+    if (count <= target)
+        return count;
+    Point *end = begin + count;
     const Tenths newest = end[-1].time();
-    const Tenths hourStart = newest > hourTenths ? newest - hourTenths : 0;
+    const Tenths hourStart =
+        newest > HistoryStore::hourTenths ? newest - HistoryStore::hourTenths : 0;
     Point *hour = std::partition_point(
         begin, end, [hourStart](const Point &p) { return p.time() < hourStart; });
     // What is older than the hour goes first.
@@ -195,43 +113,264 @@ void HistoryStore::thin(Series &series, quint32 target)
         end = mergeToFit(hour, end, room);
     }
     // Gaps everywhere can leave more than the target: the oldest then go.
-    if (end - begin > qsizetype(target)) {
-        Point *const from = end - target;
-        end = std::copy(from, end, begin);
-    }
-    series.count = quint32(end - begin);
+    if (end - begin > qsizetype(target))
+        end = std::copy(end - target, end, begin);
+    return size_t(end - begin);
 }
 
-void HistoryStore::reallocate(Series &series, quint32 capacity)
+template<typename T> void prefetch(const T *address)
 {
-    auto points = std::make_unique_for_overwrite<Point[]>(capacity);
-    std::copy_n(series.points.get(), std::min(series.count, capacity), points.get());
-    const qint64 before =
-        series.capacity == 0 ? 0 : qint64(series.capacity) * qint64(sizeof(Point)) + blockOverhead;
-    m_pointBytes += qint64(capacity) * qint64(sizeof(Point)) + blockOverhead - before;
-    series.points = std::move(points);
-    series.capacity = capacity;
+#if defined(__GNUC__)
+    __builtin_prefetch(address, 1);
+#else
+    Q_UNUSED(address);
+#endif
 }
 
-void HistoryStore::addWord(Series &series, Tenths time, QStringView value)
+quint32 wordKey(int row, int pair)
 {
-    const QStringView text = value.trimmed();
-    if (!series.words)
-        series.words = std::make_unique<WordLog>();
-    std::vector<WordChange> &changes = series.words->changes;
-    if (!changes.empty() && changes.back().text == text)
+    return (quint32(row) << 6) | quint32(pair);
+}
+static_assert(ReadingsTable::pairCount <= 64);
+
+} // namespace
+
+HistoryStore::HistoryStore(ReadingsTable &table, qint64 capBytes, QObject *parent)
+    : QObject(parent)
+    , m_table(table)
+    , m_capBytes(capBytes)
+{
+    updateShare();
+    m_posted.reserve(maxPosted);
+    m_table.addListener(this);
+    connect(&m_table, &ReadingsTable::timingChanged, this, &HistoryStore::keepWithinCap);
+}
+
+HistoryStore::~HistoryStore()
+{
+    m_table.removeListener(this);
+}
+
+qint64 HistoryStore::bytesUsed() const
+{
+    return m_seriesCount * qint64(sizeof(PairState))
+           + qint64(m_rows.capacity()) * qint64(sizeof(Row) + blockOverhead) + m_pointBytes
+           + m_wordBytes;
+}
+
+// Each reading's share of what the cap leaves once the bookkeeping is paid.
+void HistoryStore::updateShare()
+{
+    const qint64 readings = std::max<qint64>(1, m_seriesCount);
+    const qint64 fixed = m_seriesCount * qint64(sizeof(PairState))
+                         + qint64(m_rows.capacity()) * qint64(sizeof(Row) + blockOverhead);
+    const qint64 share = std::max<qint64>(0, m_capBytes - fixed) / readings;
+    m_sharePoints = quint32(std::clamp<qint64>(share / qint64(sizeof(Entry)), minPoints, 1 << 24));
+    m_shareWordBytes = std::max<qint64>(share, wordOverhead + 64);
+}
+
+quint32 HistoryStore::rowShare(const Row &row) const
+{
+    return m_sharePoints * quint32(std::max<size_t>(1, row.pairs.size()));
+}
+
+void HistoryStore::readingPosted(int row, int pair, bool newName)
+{
+    if (newName)
+        renamed(row, pair);
+    m_posted.push_back({quint32(row), quint32(pair)});
+    if (m_posted.size() >= maxPosted)
+        takePosted();
+}
+
+void HistoryStore::published()
+{
+    takePosted();
+}
+
+// Rare: a reading of another name had the pair, or none did.
+void HistoryStore::renamed(int row, int pair)
+{
+    takePosted();
+    if (size_t(row) >= m_rows.size())
         return;
-    WordChange &change = changes.emplace_back(WordChange{time, text.toString()});
+    const Row &cells = m_rows[size_t(row)];
+    if (size_t(pair) < cells.pairs.size() && cells.pairs[size_t(pair)].wasTaken())
+        dropPair(row, pair);
+}
+
+void HistoryStore::takePosted()
+{
+    const size_t count = m_posted.size();
+    // Hosts far apart in the table are far apart in memory: what the readings a few places
+    // ahead need is asked for early, so that waiting for memory overlaps.
+    constexpr size_t ahead = 8;
+    const auto prefetchRow = [this](const Posted &posted) {
+        if (posted.row < m_rows.size())
+            prefetch(&m_rows[posted.row]);
+    };
+    const auto prefetchPoints = [this](const Posted &posted) {
+        if (posted.row >= m_rows.size())
+            return;
+        const Row &row = m_rows[posted.row];
+        if (posted.pair < row.pairs.size())
+            prefetch(&row.pairs[posted.pair]);
+        if (row.count < row.capacity)
+            prefetch(&row.entries[row.count]);
+    };
+    for (size_t i = 0; i < std::min(count, ahead); ++i)
+        prefetchRow(m_posted[i]);
+    for (size_t i = 0; i < count; ++i) {
+        if (i + 2 * ahead < count)
+            prefetchRow(m_posted[i + 2 * ahead]);
+        if (i + ahead < count)
+            prefetchPoints(m_posted[i + ahead]);
+        take(int(m_posted[i].row), int(m_posted[i].pair));
+    }
+    m_posted.clear();
+}
+
+void HistoryStore::take(int row, int pair)
+{
+    const SilenceWatch::Timing *const timing = m_table.timing(row, pair);
+    if (!timing)
+        return;
+    if (size_t(row) >= m_rows.size())
+        m_rows.resize(size_t(row) + 1);
+    Row &cells = m_rows[size_t(row)];
+    if (size_t(pair) >= cells.pairs.size())
+        resizePairs(cells, size_t(pair) + 1);
+    PairState &state = cells.pairs[size_t(pair)];
+    const Tenths now = timing->heard;
+    // Posted again before it was taken: the table holds only the latest, taken already.
+    if (state.takenAt(now))
+        return;
+    // Silent past its overdue time since the report before.
+    const bool silent = state.wasTaken() && now > state.deadline();
+    const Tenths deadline = SilenceWatch::deadlineOf(*timing);
+    const QAnyStringView text = m_table.valueView(row, pair);
+    if (const std::optional<double> number = ValueNumber::numberOf(text)) {
+        const auto value = float(std::clamp(*number, -double(FLT_MAX), double(FLT_MAX)));
+        append(cells, {Point(now, value, silent || state.gapPending()), quint32(pair)});
+        state.set(now, deadline, false);
+    } else {
+        state.set(now, deadline, true);
+        addWord(row, pair, now, text.toString().trimmed());
+    }
+    ++cells.version;
+}
+
+void HistoryStore::append(Row &row, Entry entry)
+{
+    if (row.count == row.capacity) {
+        const quint32 share = rowShare(row);
+        if (row.capacity < share) {
+            reallocate(row, std::min(std::max(2 * row.capacity, 2 * minPoints), share));
+        } else {
+            // A quarter is left free, so that the next thinning is that many points away.
+            thin(row, share - share / 4);
+            if (row.capacity > share)
+                reallocate(row, share);
+        }
+    }
+    row.entries[row.count++] = entry;
+}
+
+void HistoryStore::thin(Row &row, quint32 target)
+{
+    if (row.count <= target)
+        return;
+    std::vector<std::vector<Point>> split(row.pairs.size());
+    for (quint32 i = 0; i < row.count; ++i)
+        split[row.entries[i].pair].push_back(row.entries[i].point);
+    // Each reading keeps its share of the target, and a reading that needs less leaves the
+    // rest to the others.
+    std::vector<size_t> counts;
+    for (const std::vector<Point> &points : split) {
+        if (!points.empty())
+            counts.push_back(points.size());
+    }
+    std::sort(counts.begin(), counts.end());
+    size_t left = target;
+    size_t level = counts.empty() ? 0 : counts.back();
+    for (size_t i = 0; i < counts.size(); ++i) {
+        const size_t fair = left / (counts.size() - i);
+        if (counts[i] > fair) {
+            level = std::max<size_t>(fair, 2);
+            break;
+        }
+        left -= counts[i];
+    }
+    std::vector<Entry> merged;
+    merged.reserve(row.count);
+    for (size_t pair = 0; pair < split.size(); ++pair) {
+        std::vector<Point> &points = split[pair];
+        points.resize(thinPoints(points.data(), points.size(), quint32(level)));
+        for (const Point &point : points)
+            merged.push_back({point, quint32(pair)});
+    }
+    std::stable_sort(merged.begin(), merged.end(), [](const Entry &a, const Entry &b) {
+        return a.point.time() < b.point.time();
+    });
+    std::copy(merged.begin(), merged.end(), row.entries.get());
+    row.count = quint32(merged.size());
+}
+
+void HistoryStore::reallocate(Row &row, quint32 capacity)
+{
+    capacity = std::max(capacity, row.count);
+    auto entries = std::make_unique_for_overwrite<Entry[]>(capacity);
+    std::copy_n(row.entries.get(), row.count, entries.get());
+    const qint64 before =
+        row.capacity == 0 ? 0 : qint64(row.capacity) * qint64(sizeof(Entry)) + blockOverhead;
+    m_pointBytes += qint64(capacity) * qint64(sizeof(Entry)) + blockOverhead - before;
+    row.entries = std::move(entries);
+    row.capacity = capacity;
+}
+
+void HistoryStore::dropPair(int rowIndex, int pair)
+{
+    Row &row = m_rows[size_t(rowIndex)];
+    Entry *const begin = row.entries.get();
+    Entry *const end = std::remove_if(begin, begin + row.count,
+                                      [pair](const Entry &e) { return e.pair == quint32(pair); });
+    row.count = quint32(end - begin);
+    row.pairs[size_t(pair)] = PairState();
+    if (const auto log = m_words.find(wordKey(rowIndex, pair)); log != m_words.end()) {
+        m_wordBytes -= log->second.bytes;
+        m_words.erase(log);
+    }
+}
+
+HistoryStore::WordLog *HistoryStore::wordLog(int row, int pair, bool create)
+{
+    const quint32 key = wordKey(row, pair);
+    if (create)
+        return &m_words[key];
+    const auto log = m_words.find(key);
+    return log == m_words.end() ? nullptr : &log->second;
+}
+
+void HistoryStore::addWord(int row, int pair, Tenths time, const QString &text)
+{
+    WordLog *const existing = wordLog(row, pair, false);
+    if (existing && !existing->changes.empty() && existing->changes.back().text == text)
+        return;
+    WordLog &log = existing ? *existing : *wordLog(row, pair, true);
+    if (!existing) {
+        log.bytes = wordOverhead;
+        m_wordBytes += wordOverhead;
+    }
+    const WordChange &change = log.changes.emplace_back(WordChange{time, text});
     const qint64 bytes = wordBytes(change.text);
-    series.words->bytes += bytes;
+    log.bytes += bytes;
     m_wordBytes += bytes;
-    trimWords(series);
+    trimWords(log);
 }
 
 // At most maxWordChanges, and within the reading's share; the latest always stays.
-void HistoryStore::trimWords(Series &series)
+void HistoryStore::trimWords(WordLog &log)
 {
-    WordLog &log = *series.words;
     size_t drop = 0;
     qint64 bytes = log.bytes;
     while (log.changes.size() - drop > 1
@@ -246,52 +385,57 @@ void HistoryStore::trimWords(Series &series)
     log.bytes = bytes;
 }
 
-void HistoryStore::forget(Series &series)
+void HistoryStore::resizePairs(Row &row, size_t pairs)
 {
-    if (series.capacity > 0)
-        m_pointBytes -= qint64(series.capacity) * qint64(sizeof(Point)) + blockOverhead;
-    if (series.words)
-        m_wordBytes -= series.words->bytes;
-    series = Series();
-}
-
-void HistoryStore::resizeRow(Row &row, size_t pairs)
-{
-    const auto before = qint64(row.series.capacity());
-    row.series.resize(pairs);
-    m_seriesCount += qint64(row.series.capacity()) - before;
+    const auto before = qint64(row.pairs.capacity());
+    row.pairs.resize(pairs);
+    m_seriesCount += qint64(row.pairs.capacity()) - before;
     updateShare();
 }
 
 void HistoryStore::keepWithinCap()
 {
+    takePosted();
     if (bytesUsed() <= m_capBytes)
         return;
-    const quint32 target = std::max(m_sharePoints - m_sharePoints / 4, minPoints / 2);
     for (Row &row : m_rows) {
-        for (Series &series : row.series) {
-            if (series.capacity > m_sharePoints) {
-                thin(series, target);
-                reallocate(series, std::max(m_sharePoints, series.count));
-                ++series.version;
-            }
-            if (series.words && series.words->bytes > m_shareWordBytes) {
-                trimWords(series);
-                ++series.version;
-            }
+        const quint32 share = rowShare(row);
+        if (row.capacity > share) {
+            thin(row, share - share / 4);
+            reallocate(row, share);
+            ++row.version;
+        }
+    }
+    for (auto &[key, log] : m_words) {
+        if (log.bytes > m_shareWordBytes) {
+            trimWords(log);
+            ++m_rows[key >> 6].version;
         }
     }
 }
 
+void HistoryStore::forgetRow(Row &row)
+{
+    if (row.capacity > 0)
+        m_pointBytes -= qint64(row.capacity) * qint64(sizeof(Entry)) + blockOverhead;
+    m_seriesCount -= qint64(row.pairs.capacity());
+    row = Row();
+}
+
 void HistoryStore::renumbered(const std::vector<int> &newRows, const std::vector<int> &)
 {
+    const auto newRow = [&newRows](size_t old) { return old < newRows.size() ? newRows[old] : -1; };
+    // The table publishes before it removes rows, so none should wait; any that do follow.
+    std::erase_if(m_posted, [&](Posted &posted) {
+        const int now = newRow(posted.row);
+        posted.row = quint32(now);
+        return now < 0;
+    });
     std::vector<Row> rows;
     for (size_t old = 0; old < m_rows.size(); ++old) {
-        const int now = old < newRows.size() ? newRows[old] : -1;
+        const int now = newRow(old);
         if (now < 0) {
-            for (Series &series : m_rows[old].series)
-                forget(series);
-            m_seriesCount -= qint64(m_rows[old].series.capacity());
+            forgetRow(m_rows[old]);
             continue;
         }
         if (size_t(now) >= rows.size())
@@ -300,36 +444,43 @@ void HistoryStore::renumbered(const std::vector<int> &newRows, const std::vector
     }
     m_rows = std::move(rows);
     m_rows.shrink_to_fit();
+    std::unordered_map<quint32, WordLog> words;
+    for (auto &[key, log] : m_words) {
+        if (const int now = newRow(key >> 6); now >= 0)
+            words.emplace(wordKey(now, int(key & 63)), std::move(log));
+        else
+            m_wordBytes -= log.bytes;
+    }
+    m_words = std::move(words);
     updateShare();
     Q_EMIT rowsRenumbered(newRows);
 }
 
-const HistoryStore::Series *HistoryStore::seriesAt(int row, int pair) const
+const HistoryStore::Row *HistoryStore::rowAt(int row) const
 {
-    if (row < 0 || pair < 0 || size_t(row) >= m_rows.size())
-        return nullptr;
-    const Row &cells = m_rows[size_t(row)];
-    return size_t(pair) < cells.series.size() ? &cells.series[size_t(pair)] : nullptr;
+    return row >= 0 && size_t(row) < m_rows.size() ? &m_rows[size_t(row)] : nullptr;
 }
 
-std::span<const HistoryStore::Point> HistoryStore::points(int row, int pair) const
+std::vector<HistoryStore::Point> HistoryStore::points(int row, int pair) const
 {
-    const Series *const series = seriesAt(row, pair);
-    if (!series || series->count == 0)
-        return {};
-    return {series->points.get(), series->count};
+    std::vector<Point> points;
+    if (const Row *const cells = rowAt(row)) {
+        for (quint32 i = 0; i < cells->count; ++i) {
+            if (cells->entries[i].pair == quint32(pair))
+                points.push_back(cells->entries[i].point);
+        }
+    }
+    return points;
 }
 
 std::vector<HistoryStore::WordChange> HistoryStore::wordChanges(int row, int pair) const
 {
-    const Series *const series = seriesAt(row, pair);
-    if (!series || !series->words)
-        return {};
-    return series->words->changes;
+    const auto log = m_words.find(wordKey(row, pair));
+    return log == m_words.end() ? std::vector<WordChange>() : log->second.changes;
 }
 
-quint32 HistoryStore::version(int row, int pair) const
+quint32 HistoryStore::version(int row) const
 {
-    const Series *const series = seriesAt(row, pair);
-    return series ? series->version : 0;
+    const Row *const cells = rowAt(row);
+    return cells ? cells->version : 0;
 }

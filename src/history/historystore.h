@@ -7,7 +7,7 @@
 #include <QString>
 
 #include <memory>
-#include <span>
+#include <unordered_map>
 #include <vector>
 
 class ReadingsTable;
@@ -18,16 +18,20 @@ class ReadingsTable;
 // last changes. A reading whose values are words keeps no points.
 //
 // All of it stays within a cap, 256 MB unless told otherwise, however many readings the table
-// holds: each reading's share is the cap divided among the readings there are. A reading that
-// fills its share is thinned, oldest first: the points older than its last hour are merged
-// into a quarter of its share, then, if that is not enough, its last hour is merged to a
-// coarser step. Merging keeps, of the points in each step, the lowest and the highest at the
-// times they were heard, so that a thinned hour still shows its peaks. At 1,000 hosts x 10
-// readings, each every 10 s, every point of the hour is kept.
+// holds: each reading's share is the cap divided among the readings there are. A host whose
+// readings fill their shares is thinned, each reading oldest first: the points older than its
+// last hour are merged into a quarter of its share, then, if that is not enough, its last
+// hour is merged to a coarser step. Merging keeps, of the points in each step, the lowest and
+// the highest at the times they were heard, so that a thinned hour still shows its peaks. At
+// 1,000 hosts x 10 readings, each every 10 s, every point of the hour is kept.
 //
 // A point heard after the reading was silent past its overdue time (as the silence watch
 // decides it), or after it reported a word, starts a new line: gapBefore(). Merging never
 // crosses such a point.
+//
+// The points of a host's readings are kept together, in the order heard: a reading then
+// touches the few bytes that its host's last readings touched, not a place of its own, so
+// that a large table stays in the processor's caches.
 //
 // Rows are numbered as the table's; removing hosts frees their history.
 class HistoryStore final : public QObject, private TableListener
@@ -80,13 +84,13 @@ public:
                           QObject *parent = nullptr);
     ~HistoryStore() override;
 
-    // Oldest first; empty for a reading with no numbers. Valid until the next reading is
-    // posted or rows are removed.
-    std::span<const Point> points(int row, int pair) const;
+    // Oldest first; empty for a reading with no numbers.
+    std::vector<Point> points(int row, int pair) const;
     // Oldest first, at most maxWordChanges of them (fewer where the cap is tight).
     std::vector<WordChange> wordChanges(int row, int pair) const;
-    // Changes whenever the reading's history does; to tell whether it needs drawing again.
-    quint32 version(int row, int pair) const;
+    // Changes whenever the history of the row's host does; to tell whether it needs drawing
+    // again.
+    quint32 version(int row) const;
 
     qint64 capBytes() const { return m_capBytes; }
     // What the history takes, its bookkeeping included.
@@ -108,43 +112,80 @@ private:
         std::vector<WordChange> changes;
         qint64 bytes = 0;
     };
-    struct Series
+    // A point of one of a host's readings.
+    struct Entry
     {
-        std::unique_ptr<Point[]> points;
-        quint32 count = 0;
-        quint32 capacity = 0;
-        Tenths deadline = 0;     // when it is overdue, as of its latest report
-        quint32 version = 0;     // see version()
-        bool gapPending = false; // a word or nothing came since the last point
-        bool heard = false;
-        std::unique_ptr<WordLog> words;
+        Point point;
+        quint32 pair = 0;
     };
+    // What a reading needs at once when heard: whether it was taken and when, when it is
+    // overdue as of then, and whether a word came since its last point.
+    class PairState
+    {
+    public:
+        bool wasTaken() const { return m_takenAfter != 0; }
+        bool takenAt(Tenths time) const { return m_takenAfter == time + 1; }
+        Tenths deadline() const { return m_deadline & ~gapBit; }
+        bool gapPending() const { return (m_deadline & gapBit) != 0; }
+        void set(Tenths heard, Tenths deadline, bool gapPending)
+        {
+            m_takenAfter = heard + 1;
+            m_deadline = (deadline & ~gapBit) | (gapPending ? gapBit : 0);
+        }
+
+    private:
+        static constexpr quint32 gapBit = 0x80000000u;
+        Tenths m_takenAfter = 0; // the time taken, plus one; 0 while never
+        quint32 m_deadline = 0;
+    };
+    // A reading posted and not taken yet.
+    struct Posted
+    {
+        quint32 row;
+        quint32 pair;
+    };
+    // Readings are noted as posted and taken in bulk, at the table's publish or when this
+    // many wait: the datagram's own path stays short, and a reading posted many times
+    // between two publishes is read once.
+    static constexpr size_t maxPosted = 512;
     struct Row
     {
-        std::vector<Series> series; // by pair, up to the last pair heard
+        std::unique_ptr<Entry[]> entries; // in the order heard
+        quint32 count = 0;
+        quint32 capacity = 0;
+        quint32 version = 0;
+        std::vector<PairState> pairs; // up to the last pair heard
     };
 
     void readingPosted(int row, int pair, bool newName) override;
     void renumbered(const std::vector<int> &newRows, const std::vector<int> &newNames) override;
+    void published() override;
 
-    const Series *seriesAt(int row, int pair) const;
-    void append(Series &series, Point point);
-    void addWord(Series &series, Tenths time, QStringView value);
-    // Thins series to at most target points.
-    void thin(Series &series, quint32 target);
-    void reallocate(Series &series, quint32 capacity);
-    void trimWords(Series &series);
-    void forget(Series &series);
-    void resizeRow(Row &row, size_t pairs);
+    void renamed(int row, int pair);
+    void takePosted();
+    void take(int row, int pair);
+    const Row *rowAt(int row) const;
+    quint32 rowShare(const Row &row) const;
+    void append(Row &row, Entry entry);
+    // Thins the row's readings to at most target points in all.
+    void thin(Row &row, quint32 target);
+    void reallocate(Row &row, quint32 capacity);
+    void dropPair(int row, int pair);
+    WordLog *wordLog(int row, int pair, bool create);
+    void addWord(int row, int pair, Tenths time, const QString &text);
+    void trimWords(WordLog &log);
+    void forgetRow(Row &row);
+    void resizePairs(Row &row, size_t pairs);
     void updateShare();
 
     ReadingsTable &m_table;
     const qint64 m_capBytes;
     std::vector<Row> m_rows;
-    qint64 m_seriesCount = 0; // series slots, kept or not
+    std::vector<Posted> m_posted;
+    std::unordered_map<quint32, WordLog> m_words; // by wordKey()
+    qint64 m_seriesCount = 0;                     // pairs with room for a history, heard or not
     qint64 m_pointBytes = 0;
     qint64 m_wordBytes = 0;
     quint32 m_sharePoints = 0; // the most points a reading may keep now
     qint64 m_shareWordBytes = 0;
-    QString m_scratch;
 };

@@ -32,7 +32,6 @@ HistoryWindow::HistoryWindow(Monitor &monitor, int row, std::vector<int> pairs, 
     , m_units(m_pairs.size())
     , m_plot(new HistoryPlot)
     , m_words(new QTreeWidget)
-    , m_versions(m_pairs.size(), ~quint32(0))
 {
     setObjectName(u"HistoryWindow"_qs);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -98,7 +97,6 @@ HistoryWindow::HistoryWindow(Monitor &monitor, int row, std::vector<int> pairs, 
 void HistoryWindow::setLimitLines(LimitLines limitLines)
 {
     m_limitLines = std::move(limitLines);
-    std::fill(m_versions.begin(), m_versions.end(), ~quint32(0));
     refresh();
 }
 
@@ -123,16 +121,14 @@ void HistoryWindow::refresh()
         QString text;
     };
     std::vector<Word> words;
-    bool wordsChanged = false;
+    const quint32 version = store.version(m_row);
+    const bool changed = version != m_version;
+    m_version = version;
     for (size_t i = 0; i < m_pairs.size(); ++i) {
         const int pair = m_pairs[i];
         const QString name = table.nameText(table.nameId(m_row, pair));
-        const std::span<const HistoryStore::Point> points = store.points(m_row, pair);
+        std::vector<HistoryStore::Point> points = store.points(m_row, pair);
         const std::vector<HistoryStore::WordChange> changes = store.wordChanges(m_row, pair);
-        if (const quint32 version = store.version(m_row, pair); version != m_versions[i]) {
-            m_versions[i] = version;
-            wordsChanged = true;
-        }
         if (points.empty() && !changes.empty()) {
             for (const HistoryStore::WordChange &change : changes)
                 words.push_back({change.time, name, change.text});
@@ -153,7 +149,7 @@ void HistoryWindow::refresh()
                         silence.wallTime(0).toMSecsSinceEpoch());
 
     m_words->setVisible(!words.empty());
-    if (!wordsChanged || words.empty())
+    if (!changed || words.empty())
         return;
     std::stable_sort(words.begin(), words.end(),
                      [](const Word &a, const Word &b) { return a.time > b.time; });

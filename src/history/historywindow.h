@@ -56,6 +56,6 @@ private:
     QTreeWidget *const m_words;
     QAction *m_save = nullptr;
     QTimer m_redraw;
-    std::vector<quint32> m_versions;
+    quint32 m_version = ~quint32(0); // of the host's history, as last shown
     QString m_folder;
 };

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <type_traits>
 
 #include <QLocale>
 
@@ -36,19 +37,33 @@ int multiplierPower(QChar c)
     }
 }
 
-} // namespace
-
-ValueNumber ValueNumber::read(QStringView text) noexcept
+// A character of a view of any of the kinds QAnyStringView holds; numbers are ASCII in all.
+template<typename View> QChar at(View text, qsizetype i)
 {
-    ValueNumber result;
+    if constexpr (std::is_same_v<View, QStringView>)
+        return text[i];
+    else
+        return QChar(char16_t(uchar(text.data()[i])));
+}
+
+struct Parsed
+{
+    double value = 0;
+    qsizetype unitStart = 0; // where what follows the number starts
+    bool ok = false;
+};
+
+template<typename View> Parsed parse(View text) noexcept
+{
+    Parsed result;
     const qsizetype size = text.size();
     qsizetype i = 0;
-    while (i < size && (text[i] == u' ' || text[i] == u'\t'))
+    while (i < size && (at(text, i) == u' ' || at(text, i) == u'\t'))
         ++i;
     const qsizetype numberStart = i;
     bool negative = false;
-    if (i < size && (text[i] == u'+' || text[i] == u'-')) {
-        negative = text[i] == u'-';
+    if (i < size && (at(text, i) == u'+' || at(text, i) == u'-')) {
+        negative = at(text, i) == u'-';
         ++i;
     }
     quint64 mantissa = 0;
@@ -64,23 +79,23 @@ ValueNumber ValueNumber::read(QStringView text) noexcept
             mantissa = mantissa * 10 + digit;
     };
     const qsizetype integerStart = i;
-    while (i < size && isDigit(text[i]))
-        take(text[i++]);
+    while (i < size && isDigit(at(text, i)))
+        take(at(text, i++));
     if (i == integerStart)
         return result;
     int decimals = 0;
-    if (i + 1 < size && text[i] == u'.' && isDigit(text[i + 1])) {
+    if (i + 1 < size && at(text, i) == u'.' && isDigit(at(text, i + 1))) {
         ++i;
-        while (i < size && isDigit(text[i])) {
-            take(text[i++]);
+        while (i < size && isDigit(at(text, i))) {
+            take(at(text, i++));
             if (exact)
                 ++decimals;
         }
     }
     const qsizetype numberEnd = i;
     int power = 0;
-    if (i < size && multiplierPower(text[i]) >= 0)
-        power = multiplierPower(text[i++]);
+    if (i < size && multiplierPower(at(text, i)) >= 0)
+        power = multiplierPower(at(text, i++));
 
     double value = 0;
     const int exponent = exact ? power - decimals : 0;
@@ -91,14 +106,35 @@ ValueNumber ValueNumber::read(QStringView text) noexcept
     } else {
         // Rare: more digits than a double holds; rounded twice, which is close enough.
         bool parsed = false;
-        value = QLocale::c().toDouble(text.sliced(numberStart, numberEnd - numberStart), &parsed)
-                * std::pow(10.0, power);
+        const QString digits =
+            QAnyStringView(text).toString().sliced(numberStart, numberEnd - numberStart);
+        value = QLocale::c().toDouble(digits, &parsed) * std::pow(10.0, power);
         if (!parsed || !std::isfinite(value))
             return result;
         negative = false;
     }
     result.value = negative ? -value : value;
-    result.unit = text.sliced(i).trimmed();
+    result.unitStart = i;
     result.ok = true;
     return result;
+}
+
+} // namespace
+
+ValueNumber ValueNumber::read(QStringView text) noexcept
+{
+    ValueNumber result;
+    const Parsed parsed = parse(text);
+    if (!parsed.ok)
+        return result;
+    result.value = parsed.value;
+    result.unit = text.sliced(parsed.unitStart).trimmed();
+    result.ok = true;
+    return result;
+}
+
+std::optional<double> ValueNumber::numberOf(QAnyStringView text) noexcept
+{
+    const Parsed parsed = text.visit([](auto view) { return parse(view); });
+    return parsed.ok ? std::optional(parsed.value) : std::nullopt;
 }

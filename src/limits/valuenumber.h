@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QAnyStringView>
 #include <QStringView>
+
+#include <optional>
 
 // The number a value starts with, as senders write values ("45 C", "97%", "3.2G", "1200rpm").
 //
@@ -17,4 +20,7 @@ struct ValueNumber
     bool ok = false;  // false when the text does not start with a number
 
     static ValueNumber read(QStringView text) noexcept;
+    // The number alone, read the same way from text kept as Latin-1 or UTF-16, without a
+    // copy: for what reads every value as it arrives.
+    static std::optional<double> numberOf(QAnyStringView text) noexcept;
 };

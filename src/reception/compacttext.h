@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAnyStringView>
 #include <QString>
 #include <QStringView>
 
@@ -43,21 +44,14 @@ public:
                         size * sizeof(char16_t));
     }
 
-    // The text without a copy where it is kept as UTF-16, else widened into scratch, whose
-    // storage is reused: no allocation once scratch is large enough. Valid until this text
-    // or scratch changes.
-    QStringView view(QString &scratch) const
+    // The text where it is kept, Latin-1 or UTF-16, without a copy; valid until it changes.
+    QAnyStringView view() const
     {
         const Header header = this->header();
         if (header.wide)
             return QStringView(reinterpret_cast<const char16_t *>(text()),
                                qsizetype(header.bytes / sizeof(char16_t)));
-        scratch.resize(qsizetype(header.bytes));
-        char16_t *const out = reinterpret_cast<char16_t *>(scratch.data());
-        const char *const in = text();
-        for (quint32 i = 0; i < header.bytes; ++i)
-            out[i] = char16_t(uchar(in[i]));
-        return scratch;
+        return QLatin1StringView(text(), qsizetype(header.bytes));
     }
 
     QString toString() const

@@ -151,6 +151,8 @@ void ReadingsTable::publish()
         m_longest.clear();
     }
     m_silence.publish();
+    for (TableListener *const listener : m_listeners)
+        listener->published();
 }
 
 // Hosts heard again after silence: their row headers are not among the cells that changed.
@@ -331,10 +333,10 @@ QString ReadingsTable::value(int row, int pair) const
     return written ? written->value.toString() : QString();
 }
 
-QStringView ReadingsTable::valueView(int row, int pair, QString &scratch) const
+QAnyStringView ReadingsTable::valueView(int row, int pair) const
 {
     const Pair *const written = pairAt(row, pair);
-    return written ? written->value.view(scratch) : QStringView();
+    return written ? written->value.view() : QAnyStringView();
 }
 
 QString ReadingsTable::nameText(int id) const

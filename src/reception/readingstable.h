@@ -87,9 +87,9 @@ public:
     // The id of the name a pair holds, the spaces around it trimmed; -1 for none or blank.
     int nameId(int row, int pair) const;
     QString value(int row, int pair) const;
-    // The same without a copy where it can, for what looks at every reading: in scratch,
-    // whose storage is reused, or in the table itself; valid until either changes.
-    QStringView valueView(int row, int pair, QString &scratch) const;
+    // The same where the table keeps it, Latin-1 or UTF-16, without a copy: for what looks
+    // at every reading. Valid until the pair changes.
+    QAnyStringView valueView(int row, int pair) const;
     // Name ids count from 0 to nameIdCount() - 1; a text for each.
     int nameIdCount() const { return m_names.size(); }
     QString nameText(int id) const;

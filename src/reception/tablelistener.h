@@ -20,4 +20,7 @@ public:
     // The table dropped rows and numbered what was left afresh: newRows[old row] and
     // newNames[old name id] say the new number, or -1 for one that is gone.
     virtual void renumbered(const std::vector<int> &newRows, const std::vector<int> &newNames) = 0;
+    // The table has just told views of what was posted since the last publish: a listener
+    // with news for views of its own tells them now, as seldom as the table does.
+    virtual void published() {}
 };
