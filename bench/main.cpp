@@ -5,6 +5,7 @@
 #include "apppathrun.h"
 #include "ceilingreceiver.h"
 #include "generator.h"
+#include "historycost.h"
 #include "processstats.h"
 #include "tablecost.h"
 #include "tickcost.h"
@@ -22,6 +23,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <tuple>
 
 namespace {
 
@@ -245,8 +247,13 @@ int main(int argc, char *argv[])
     const QCommandLineOption save(
         u"save"_qs, u"Only the time to save 32,766 hosts x 64 pairs as CSV, with short and with "
                     "the longest names and values, and the longest the window is held up."_qs);
+    const QCommandLineOption history(
+        u"history"_qs,
+        u"Only the readings' history: its memory after an hour of 1,000 hosts x 10 readings "
+        "every 10 s and of a full table (32,766 x 64) every 60 s, against the cap, and the "
+        "time to draw an hour of 1-second points."_qs);
     parser.addOptions({quick, soak, soakSeconds, simulator, tableOnly, worstCase, worstCaseDistinct,
-                       worstCaseName, churn, save, tick});
+                       worstCaseName, churn, save, tick, history});
     parser.process(app);
 
     if (parser.isSet(churn)) {
@@ -322,11 +329,44 @@ int main(int argc, char *argv[])
     }
 
     if (parser.isSet(tableOnly)) {
-        const TableCost::Result cost =
-            TableCost::measure(parser.value(tableOnly).toInt(), 10, 10'000'000);
+        const int hosts = parser.value(tableOnly).toInt();
+        const TableCost::Result cost = TableCost::measure(hosts, 10, 10'000'000);
         out() << "decode+parse+post: " << QString::number(cost.nanosPerDatagram, 'f', 0)
               << " ns per datagram at " << cost.hosts << " hosts (first round "
               << QString::number(cost.nanosPerFirstRound, 'f', 0) << " ns)" << Qt::endl;
+        const TableCost::Result withHistory = TableCost::measure(hosts, 10, 10'000'000, true);
+        const double added =
+            100.0 * (withHistory.nanosPerDatagram - cost.nanosPerDatagram) / cost.nanosPerDatagram;
+        out() << "  with history: " << QString::number(withHistory.nanosPerDatagram, 'f', 0)
+              << " ns per datagram (first round "
+              << QString::number(withHistory.nanosPerFirstRound, 'f', 0) << " ns), "
+              << (added >= 0 ? "+" : "") << QString::number(added, 'f', 1)
+              << "% (target at most +10%) " << verdict(added <= 10) << Qt::endl;
+        return 0;
+    }
+
+    if (parser.isSet(history)) {
+        for (const auto &[hosts, readings, interval] :
+             {std::tuple(1000, 10, 10),
+              std::tuple(ReadingsTable::defaultHostLimit, int(ReadingsTable::pairCount), 60)}) {
+            const HistoryCost::Memory memory = HistoryCost::memory(hosts, readings, interval);
+            out() << "history memory: " << memory.hosts << " hosts x " << memory.readings
+                  << " readings every " << memory.intervalSeconds
+                  << " s for an hour: " << mb(memory.bytesUsed) << " counted against a cap of "
+                  << mb(memory.capBytes) << " " << verdict(memory.bytesUsed <= memory.capBytes)
+                  << "; first reading keeps " << memory.pointsKept << " of " << memory.pointsHeard
+                  << " points; process grew by " << mb(memory.residentGrowth) << " with the table ("
+                  << QString::number(memory.seconds, 'f', 1) << " s)" << Qt::endl;
+        }
+        for (const int readings : {1, 3}) {
+            const HistoryCost::Drawing drawing =
+                HistoryCost::drawing(readings, 1000, 300 * readings, 50);
+            out() << "history window: " << drawing.readings << " reading(s) x " << drawing.points
+                  << " points (an hour of seconds), drawn at 1000 x " << 300 * readings << ": mean "
+                  << QString::number(drawing.meanMs, 'f', 2) << " ms, longest "
+                  << QString::number(drawing.longestMs, 'f', 2) << " ms (target 16 ms) "
+                  << verdict(drawing.longestMs <= 16) << Qt::endl;
+        }
         return 0;
     }
 

@@ -1,6 +1,7 @@
 #include "tablecost.h"
 
 #include "datagramformatter.h"
+#include "history/historystore.h"
 #include "reception/arrival.h"
 #include "reception/datagramsocket.h"
 #include "reception/reading.h"
@@ -11,6 +12,7 @@
 
 #include <array>
 #include <ctime>
+#include <optional>
 
 namespace {
 
@@ -71,12 +73,15 @@ qint64 post(const Round &round, quint64 count, ReadingsTable &table, Reading &re
 
 } // namespace
 
-TableCost::Result TableCost::measure(int hosts, int readings, quint64 datagrams)
+TableCost::Result TableCost::measure(int hosts, int readings, quint64 datagrams, bool withHistory)
 {
     const DatagramFormatter formatter(hosts, readings);
     const Round first = formatRound(formatter, 0);
     const Round later = formatRound(formatter, 1);
     ReadingsTable table;
+    std::optional<HistoryStore> history;
+    if (withHistory)
+        history.emplace(table);
     Reading reading;
     Result result;
     const quint64 roundLength = formatter.roundLength();

@@ -16,5 +16,6 @@ public:
 
     TableCost() = delete;
 
-    static Result measure(int hosts, int readings, quint64 datagrams);
+    // withHistory: with the readings' history following the table, as the program has it.
+    static Result measure(int hosts, int readings, quint64 datagrams, bool withHistory = false);
 };

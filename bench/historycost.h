@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QtGlobal>
+
+// What the readings' history costs: its memory after an hour of traffic fed on a clock of
+// the benchmark's own, and the time to draw an hour of points in the history window.
+class HistoryCost final
+{
+public:
+    struct Memory
+    {
+        int hosts = 0;
+        int readings = 0;
+        int intervalSeconds = 0;
+        qint64 bytesUsed = 0;      // as the store counts it
+        qint64 residentGrowth = 0; // of the process, table and history, while they filled
+        qint64 capBytes = 0;
+        qint64 pointsKept = 0;  // of the first host's first reading
+        qint64 pointsHeard = 0; // of the same
+        double seconds = 0;
+    };
+    struct Drawing
+    {
+        int readings = 0;
+        int points = 0; // per reading
+        double meanMs = 0;
+        double longestMs = 0;
+    };
+
+    HistoryCost() = delete;
+
+    // hosts x readings, each every intervalSeconds for an hour.
+    static Memory memory(int hosts, int readings, int intervalSeconds);
+    // An hour of 1-second points for each of readings, drawn frames times at width x height.
+    static Drawing drawing(int readings, int width, int height, int frames);
+};
