@@ -2,6 +2,7 @@
 
 #include "processstats.h"
 #include "receivingwindow.h"
+#include "reception/senderfilter.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -58,6 +59,12 @@ AppPathRun::Result AppPathRun::run(const QString &generator, const Generator::Tr
     }
     window.show();
     window.findHost(extras.hostFilter);
+    const std::optional<SenderFilter> senders = SenderFilter::fromEntries(extras.allowedSenders);
+    if (!senders) {
+        result.error = u"the list of allowed senders has an error"_qs;
+        return result;
+    }
+    window.receiver().setSenderFilter(*senders);
     QCoreApplication::processEvents();
 
     Generator sender(generator);

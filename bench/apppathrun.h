@@ -5,6 +5,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 #include <limits>
 
@@ -44,6 +45,7 @@ public:
         bool countPairs = false;
         int residentSampleSeconds = 0; // 0: no samples
         QString hostFilter;            // shown while receiving; empty: every host
+        QStringList allowedSenders;    // empty: every sender
     };
 
     static Result run(const QString &generator, const Generator::Traffic &traffic,

@@ -4,6 +4,7 @@
 
 #include "apppathrun.h"
 #include "ceilingreceiver.h"
+#include "filtercost.h"
 #include "generator.h"
 #include "historycost.h"
 #include "processstats.h"
@@ -252,8 +253,12 @@ int main(int argc, char *argv[])
         u"Only the readings' history: its memory after an hour of 1,000 hosts x 10 readings "
         "every 10 s and of a full table (32,766 x 64) every 60 s, against the cap, and the "
         "time to draw an hour of 1-second points."_qs);
+    const QCommandLineOption senderFilter(
+        u"sender-filter"_qs,
+        u"Only the cost per datagram of a list of 100 allowed senders: the receiver fed from "
+        "memory, and at full speed from senvo-sim, each with and without the list."_qs);
     parser.addOptions({quick, soak, soakSeconds, simulator, tableOnly, worstCase, worstCaseDistinct,
-                       worstCaseName, churn, save, tick, history});
+                       worstCaseName, churn, save, tick, senderFilter, history});
     parser.process(app);
 
     if (parser.isSet(churn)) {
@@ -376,6 +381,59 @@ int main(int argc, char *argv[])
     out() << "senvo-bench: generator " << generator << ", " << QThread::idealThreadCount()
           << " cores, load average " << loadAverage() << Qt::endl;
 
+    if (parser.isSet(senderFilter)) {
+        constexpr int entries = 100;
+        const bool short_ = parser.isSet(quick);
+        const auto share = [](double with, double without) {
+            const double change = without > 0 ? 100.0 * (with - without) / without : 0;
+            return u"%1%2%"_qs.arg(change >= 0 ? u"+"_qs : QString()).arg(change, 0, 'f', 1);
+        };
+        out() << "== sender filter: " << entries << " allowed senders, IPv4 and IPv6" << Qt::endl;
+        const FilterCost::Result fed =
+            FilterCost::measure(entries, 1000, 10, 100'000, short_ ? 15 : 61);
+        out() << "  fed from memory, one sender: " << QString::number(fed.nanosOneSender, 'f', 1)
+              << " ns without, " << QString::number(fed.nanosOneSenderFiltered, 'f', 1)
+              << " ns with (" << share(fed.nanosOneSenderFiltered, fed.nanosOneSender) << ")"
+              << Qt::endl
+              << "  fed from memory, " << fed.hosts
+              << " senders in turn: " << QString::number(fed.nanosPerHost, 'f', 1)
+              << " ns without, " << QString::number(fed.nanosPerHostFiltered, 'f', 1)
+              << " ns with (" << share(fed.nanosPerHostFiltered, fed.nanosPerHost) << ")"
+              << Qt::endl;
+        Generator::Traffic burst;
+        burst.count = short_ ? 300'000 : 1'000'000;
+        double best[2] = {0, 0};
+        for (int round = 0; round < (short_ ? 2 : 3); ++round) {
+            for (const bool filtered : {false, true}) {
+                AppPathRun::Extras extras;
+                if (filtered)
+                    extras.allowedSenders = FilterCost::allowedSenders(entries);
+                const AppPathRun::Result run = runApp(generator, burst, extras);
+                const double cpu = run.cpuMicrosPerDatagram();
+                best[filtered] = best[filtered] == 0 ? cpu : std::min(best[filtered], cpu);
+                out() << "  full speed " << (filtered ? "with   " : "without") << ": loss "
+                      << percent(run.lossPercent()) << ", cpu " << QString::number(cpu, 'f', 3)
+                      << " us/datagram" << Qt::endl;
+            }
+        }
+        // The difference is measured fed from memory, where a few nanoseconds show; full speed
+        // adds the socket's cost to both, and its own noise.
+        const double added = std::max(fed.nanosOneSenderFiltered - fed.nanosOneSender,
+                                      fed.nanosPerHostFiltered - fed.nanosPerHost);
+        const double ofFullSpeed = best[0] > 0 ? 100.0 * added / (best[0] * 1000) : 0;
+        out() << "senvo-bench sender filter: " << entries << " entries add "
+              << QString::number(added, 'f', 1) << " ns per datagram at most, "
+              << QString::number(ofFullSpeed, 'f', 2)
+              << "% of the cost at full speed (target at most 2%) " << verdict(ofFullSpeed <= 2)
+              << " | fed from memory " << share(fed.nanosOneSenderFiltered, fed.nanosOneSender)
+              << " one sender, " << share(fed.nanosPerHostFiltered, fed.nanosPerHost) << " "
+              << fed.hosts << " senders in turn | full speed, best cpu "
+              << QString::number(best[0], 'f', 3) << " without, "
+              << QString::number(best[1], 'f', 3) << " us/datagram with ("
+              << share(best[1], best[0]) << ") | load average " << loadAverage() << Qt::endl;
+        return 0;
+    }
+
     if (parser.isSet(soak)) {
         const double seconds = parser.value(soakSeconds).toDouble();
         Generator::Traffic traffic;
@@ -385,7 +443,7 @@ int main(int argc, char *argv[])
         traffic.duration = seconds > 0 ? seconds : 600;
         out() << "== soak: " << traffic.duration << " s at " << rateText(traffic.rate) << " from "
               << traffic.hosts << " hosts x " << traffic.readings << " readings" << Qt::endl;
-        const AppPathRun::Result result = runApp(generator, traffic, {false, 30, {}});
+        const AppPathRun::Result result = runApp(generator, traffic, {false, 30, {}, {}});
         for (const auto &[at, bytes] : result.residentSamples)
             out() << "  " << QString::number(at, 'f', 0) << " s: resident " << mb(bytes)
                   << Qt::endl;
@@ -481,7 +539,7 @@ int main(int argc, char *argv[])
     many.hosts = plan.manyHosts;
     many.readings = plan.hostReadings;
     many.count = quint64(plan.manyHosts) * quint64(plan.hostReadings) * quint64(plan.hostRounds);
-    const AppPathRun::Result manyRun = runApp(generator, many, {true, 0, {}});
+    const AppPathRun::Result manyRun = runApp(generator, many, {true, 0, {}, {}});
     const qint64 peak = ProcessStats::peakResidentBytes();
     out() << "  " << plan.manyHosts << " hosts: " << manyRun.hosts << " rows, "
           << manyRun.filledPairs << " values, loss " << percent(manyRun.lossPercent()) << ", cpu "

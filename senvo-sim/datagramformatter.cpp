@@ -96,9 +96,10 @@ char *writeFixed(char *out, qint64 scaled, int decimals)
 
 } // namespace
 
-DatagramFormatter::DatagramFormatter(int hosts, int readings)
+DatagramFormatter::DatagramFormatter(int hosts, int readings, int overLimitHosts)
     : m_hosts(std::clamp(hosts, 1, maxHosts))
     , m_readings(std::clamp(readings, 1, maxReadings))
+    , m_overLimitHosts(std::clamp(overLimitHosts, 0, m_hosts))
     , m_hostDigits(std::max(4, digitsOf(quint64(m_hosts - 1))))
 {
     m_tags.reserve(size_t(m_readings));
@@ -142,9 +143,24 @@ DatagramFormatter::Sample DatagramFormatter::sample(quint64 sequence) const
     const double wave = 0.7 * std::sin(t * 0.09 + phase) + 0.3 * std::sin(t * 0.023 + 2 * phase);
     const double middle = (kind.low + kind.high) / 2;
     const double half = (kind.high - kind.low) / 2;
+    double value = middle + half * wave;
+    if (result.host < m_overLimitHosts) {
+        // Hosts take their turns a few rounds apart, so that they are not all in trouble at once.
+        const quint64 turn = (round + quint64(result.host) * 7) % excursionPeriod;
+        if (turn < quint64(excursionRounds)) {
+            // Up in a few rounds, most of the turn at the peak, then down.
+            const double rise = std::min(
+                1.0,
+                1.6 * std::sin(std::numbers::pi * double(turn + 1) / double(excursionRounds + 1)));
+            double peak = kind.high + 0.5 * (kind.high - kind.low);
+            if (std::strcmp(kind.unit, "%") == 0)
+                peak = std::min(peak, 100.0);
+            value += rise * std::max(0.0, peak - value);
+        }
+    }
     const double scale = scales[size_t(kind.decimals)];
     result.decimals = kind.decimals;
-    result.value = double(std::llround((middle + half * wave) * scale)) / scale;
+    result.value = double(std::llround(value * scale)) / scale;
     return result;
 }
 

@@ -29,7 +29,7 @@ struct Totals
 std::optional<Totals> run(const SimCommandLine::Options &options, DatagramSender &sender,
                           QString *error)
 {
-    DatagramFormatter formatter(options.hosts, options.readings);
+    DatagramFormatter formatter(options.hosts, options.readings, options.overLimitHosts);
     std::array<std::array<char, DatagramFormatter::maxDatagramSize>, DatagramSender::maxBatch>
         storage;
     std::array<QByteArrayView, DatagramSender::maxBatch> batch;

@@ -47,11 +47,18 @@ SimCommandLine::SimCommandLine()
                     u"When hosts and readings fall silent (default: halfway through "
                     "--duration, else after 30 seconds)."_qs,
                     u"seconds"_qs)
+    , m_overLimits(u"over-limits"_qs,
+                   u"The first n hosts now and then go over their limits: for 10 rounds in "
+                   "every 30 (a round is one datagram of each reading of each host), each "
+                   "host at a time of its own, all their readings rise well above their usual "
+                   "range, then fall back."_qs,
+                   u"n"_qs, u"0"_qs)
 {
     m_parser.setApplicationDescription(
         u"Sends the readings of simulated hosts to a Senvo-Net receiver as syslog datagrams."_qs);
     m_parser.addOptions({m_host, m_port, m_hosts, m_readings, m_rate, m_burst, m_count, m_duration,
-                         m_batch, m_portable, m_silentHosts, m_silentReading, m_silentAfter});
+                         m_batch, m_portable, m_silentHosts, m_silentReading, m_silentAfter,
+                         m_overLimits});
 }
 
 std::optional<SimCommandLine::Options> SimCommandLine::fail(const QString &text)
@@ -131,5 +138,8 @@ std::optional<SimCommandLine::Options> SimCommandLine::parse(const QStringList &
     } else if (std::isfinite(options.duration)) {
         options.silentAfter = options.duration / 2;
     }
+    options.overLimitHosts = m_parser.value(m_overLimits).toInt(&ok);
+    if (!ok || options.overLimitHosts < 0 || options.overLimitHosts > options.hosts)
+        return fail(u"--over-limits takes a number from 0 to --hosts"_qs);
     return options;
 }

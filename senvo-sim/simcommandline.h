@@ -33,6 +33,8 @@ public:
         int silentHosts = 0;
         int silentReadings = 0;
         double silentAfter = 30; // seconds
+        // The first overLimitHosts hosts now and then rise well above their usual range.
+        int overLimitHosts = 0;
     };
 
     SimCommandLine();
@@ -65,6 +67,7 @@ private:
     const QCommandLineOption m_silentHosts;
     const QCommandLineOption m_silentReading;
     const QCommandLineOption m_silentAfter;
+    const QCommandLineOption m_overLimits;
     bool m_wantsHelp = false;
     bool m_wantsVersion = false;
     QString m_errorText;

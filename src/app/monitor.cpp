@@ -1,11 +1,106 @@
 #include "monitor.h"
 
+#include <QCoreApplication>
+#include <QDir>
+
+namespace {
+
+// Enough to show what kind of mistakes a file holds without a message taller than the screen.
+constexpr qsizetype mistakesShown = 8;
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("Monitor", text);
+}
+
+QString problemWith(const JsonSettings &settings, const LimitRules &rules,
+                    const SendersSettings &senders)
+{
+    const QString file = QDir::toNativeSeparators(settings.path());
+    const QString keptReceiving = tr("Readings are received and shown as always.");
+    const QString remedy = tr("Correct the file and start Senvo-Net again, or set the limits "
+                              "in Tools \u2192 Limits\u2026, whose OK writes the file.");
+    if (!settings.readError().isEmpty())
+        return tr("The limits in %1 cannot be read: %2.").arg(file, settings.readError())
+               + u"\n\n"_qs + keptReceiving + u' ' + tr("No limits apply.") + u' ' + remedy;
+    const QStringList errors = rules.errors() + senders.errors();
+    if (errors.isEmpty())
+        return {};
+    QStringList lines = errors.first(std::min(errors.size(), mistakesShown));
+    if (errors.size() > mistakesShown)
+        lines.append(tr("and %1 more").arg(errors.size() - mistakesShown));
+    const QString title = rules.errors().isEmpty()
+                              ? tr("Some settings in %1 cannot be applied:").arg(file)
+                              : tr("Some limits in %1 cannot be applied:").arg(file);
+    return title + u"\n\n"_qs + lines.join(u'\n') + u"\n\n"_qs + keptReceiving + u' '
+           + tr("The other limits apply.") + u' ' + remedy;
+}
+
+} // namespace
+
 Monitor::Monitor(const SettingsFile &settings, QObject *parent, DatagramSocket *socket,
                  const ReceiveClock *clock)
     : QObject(parent)
     , m_table(nullptr, ReadingsTable::defaultHostLimit, clock)
     , m_receiver(&m_table, nullptr, socket)
     , m_portSetting(settings, &m_receiver)
+    , m_limits(m_table)
+    , m_jsonSettings(settings)
     , m_history(m_table)
 {
+    const LimitRules rules(m_jsonSettings.object());
+    m_senders = SendersSettings::fromObject(m_jsonSettings.object());
+    m_limitsProblem = problemWith(m_jsonSettings, rules, m_senders);
+    m_limits.setRules(rules);
+    m_receiver.setSenderFilter(m_senders.filter());
+    m_portSetting.setListenAddress(m_senders.listenAddress());
+}
+
+SettingsFile::SaveResult Monitor::applyLimits(const LimitRules &rules)
+{
+    QJsonObject changed;
+    rules.writeTo(changed);
+    const SettingsFile::SaveResult result = m_jsonSettings.save(changed);
+    if (result.saved)
+        m_limits.setRules(rules);
+    return result;
+}
+
+Monitor::SendersResult Monitor::applySenders(const SendersSettings &senders)
+{
+    SendersResult result;
+    const QString previous = m_portSetting.listenAddress();
+    const auto sameAddress = [](const QString &a, const QString &b) {
+        return DatagramReceiver::addressFromText(a) == DatagramReceiver::addressFromText(b)
+               && DatagramReceiver::addressFromText(a).has_value();
+    };
+    const bool moved = !sameAddress(previous, senders.listenAddress());
+    const bool rebound = moved && m_receiver.isListening();
+    if (rebound && !m_receiver.rebind(m_portSetting.portText(), senders.listenAddress())) {
+        result.message = tr("Senvo-Net cannot listen on %1: %2\n\nReadings are still received "
+                            "as before, and nothing was changed.")
+                             .arg(senders.listenAddress().isEmpty() ? tr("every address")
+                                                                    : senders.listenAddress(),
+                                  m_receiver.errorString());
+        return result;
+    }
+    QJsonObject changed;
+    senders.writeTo(changed);
+    const SettingsFile::SaveResult saved = m_jsonSettings.save(changed);
+    if (!saved.saved) {
+        if (rebound)
+            m_receiver.rebind(m_portSetting.portText(), previous);
+        result.message =
+            tr("The senders could not be saved, so nothing was changed.\n\n%1").arg(saved.error);
+        return result;
+    }
+    m_senders = senders;
+    m_portSetting.setListenAddress(senders.listenAddress());
+    m_receiver.setSenderFilter(senders.filter());
+    // Not listening (a port or address that failed): try the new address at once.
+    if (moved && !m_receiver.isListening())
+        m_receiver.bind(m_portSetting.portText(), senders.listenAddress());
+    result.applied = true;
+    Q_EMIT sendersApplied();
+    return result;
 }

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "history/historystore.h"
+#include "limits/limitwatch.h"
 #include "reception/datagramreceiver.h"
 #include "reception/readingstable.h"
+#include "settings/jsonsettings.h"
 #include "settings/portsetting.h"
+#include "settings/senderssettings.h"
 
 #include <QObject>
 
@@ -11,10 +14,10 @@ class DatagramSocket;
 class ReceiveClock;
 class SettingsFile;
 
-// The engine: the readings table, the receiver that fills it, the port it listens on and
-// the readings' history, wired together. It outlives any window, so that every window, and
-// whatever else watches the readings, shares the one table; main() makes it and hands it to
-// the main window.
+// The engine: the readings table, the receiver that fills it, the port it listens on, the
+// limits applied to it and the readings' history, wired together, with Senvo-Net.json read
+// once at start-up. It outlives any window, so that every window, and whatever else watches
+// the readings, shares the one table; main() makes it and hands it to the main window.
 class Monitor final : public QObject
 {
     Q_OBJECT
@@ -33,10 +36,42 @@ public:
     PortSetting &portSetting() { return m_portSetting; }
     HistoryStore &history() { return m_history; }
     const HistoryStore &history() const { return m_history; }
+    LimitWatch &limits() { return m_limits; }
+    const LimitWatch &limits() const { return m_limits; }
+    // Senvo-Net.json as read at start-up; each part saves its own keys through it.
+    JsonSettings &jsonSettings() { return m_jsonSettings; }
+    const JsonSettings &jsonSettings() const { return m_jsonSettings; }
+
+    // Who may send and where to listen, as in force.
+    const SendersSettings &senders() const { return m_senders; }
+    struct SendersResult
+    {
+        bool applied = false;
+        QString message; // what the user is to be told; empty when applied
+    };
+    // Listens on the new address (bound again only when it changed, nothing received lost),
+    // writes the file, every other key kept, and lets through only the senders listed.
+    // When the address cannot be bound or the file cannot be written nothing changes.
+    SendersResult applySenders(const SendersSettings &senders);
+
+    // What was wrong with the limits or the senders at start-up, in one message that names the
+    // file; empty when nothing was. The sound rules are applied all the same.
+    const QString &limitsProblem() const { return m_limitsProblem; }
+    // Writes rules into Senvo-Net.json, every other key kept, and once the file is written
+    // applies them to the whole table; when it cannot be written nothing changes.
+    SettingsFile::SaveResult applyLimits(const LimitRules &rules);
+
+Q_SIGNALS:
+    // Other senders are let through, or another address is listened on.
+    void sendersApplied();
 
 private:
     ReadingsTable m_table;
     DatagramReceiver m_receiver;
     PortSetting m_portSetting;
+    LimitWatch m_limits;
+    JsonSettings m_jsonSettings;
+    SendersSettings m_senders;
+    QString m_limitsProblem;
     HistoryStore m_history;
 };

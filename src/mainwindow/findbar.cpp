@@ -1,5 +1,6 @@
 #include "findbar.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -8,6 +9,7 @@
 FindBar::FindBar(QWidget *parent)
     : QWidget(parent)
     , m_field(new QLineEdit(this))
+    , m_problemsOnly(new QCheckBox(tr("&Problems only"), this))
     , m_count(new QLabel(this))
 {
     setObjectName(u"findBar"_qs);
@@ -16,12 +18,28 @@ FindBar::FindBar(QWidget *parent)
     m_field->setAccessibleName(tr("Find host"));
     m_field->setClearButtonEnabled(true);
     m_field->installEventFilter(this);
+    m_problemsOnly->setObjectName(u"problemsOnly"_qs);
+    m_problemsOnly->setToolTip(
+        tr("Only hosts with a reading in warning or critical, or that fell silent"));
+    m_problemsOnly->installEventFilter(this);
     m_count->setObjectName(u"findHostCount"_qs);
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_field, 3);
+    layout->addWidget(m_problemsOnly);
     layout->addWidget(m_count, 2);
     connect(m_field, &QLineEdit::textChanged, this, &FindBar::textChanged);
+    connect(m_problemsOnly, &QCheckBox::toggled, this, &FindBar::problemsOnlyChanged);
+}
+
+bool FindBar::problemsOnly() const
+{
+    return m_problemsOnly->isChecked();
+}
+
+void FindBar::setProblemsOnly(bool problemsOnly)
+{
+    m_problemsOnly->setChecked(problemsOnly);
 }
 
 QString FindBar::text() const
@@ -44,10 +62,11 @@ void FindBar::start()
 
 bool FindBar::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_field && event->type() == QEvent::KeyPress) {
+    if ((watched == m_field || watched == m_problemsOnly) && event->type() == QEvent::KeyPress) {
         switch (static_cast<QKeyEvent *>(event)->key()) {
         case Qt::Key_Escape:
             m_field->clear();
+            m_problemsOnly->setChecked(false);
             Q_EMIT ended();
             return true;
         case Qt::Key_Return:

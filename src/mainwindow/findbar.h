@@ -2,11 +2,13 @@
 
 #include <QWidget>
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 
-// The one-line "find a host" field with how many hosts match, shown in the window's status
-// line while a find is on. Esc ends the find; Enter or Down goes on to the table.
+// The one-line "find a host" field, a "Problems only" box and how many hosts match, shown in
+// the window's status line while a find is on. Esc ends the find; Enter or Down goes on to
+// the table.
 class FindBar final : public QWidget
 {
     Q_OBJECT
@@ -16,12 +18,15 @@ public:
     explicit FindBar(QWidget *parent = nullptr);
 
     QString text() const;
+    bool problemsOnly() const;
+    void setProblemsOnly(bool problemsOnly);
     void setCount(const QString &count);
     // Shows the bar with the field focused and its text selected, for typing over.
     void start();
 
 Q_SIGNALS:
     void textChanged(const QString &text);
+    void problemsOnlyChanged(bool problemsOnly);
     void ended();
     void toTable();
 
@@ -30,5 +35,6 @@ protected:
 
 private:
     QLineEdit *const m_field;
+    QCheckBox *const m_problemsOnly;
     QLabel *const m_count;
 };

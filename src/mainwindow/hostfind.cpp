@@ -15,6 +15,11 @@ HostFind::HostFind(ReadingsView *grid, QWidget *status, QWidget *client)
     m_bar->setGeometry(m_status->geometry());
     m_bar->hide();
     connect(m_bar, &FindBar::textChanged, this, &HostFind::setText);
+    connect(m_bar, &FindBar::problemsOnlyChanged, this, &HostFind::setProblemsOnly);
+    // Hosts that get into trouble join those shown as they do.
+    const HostFilter *const filter = m_grid->hostFilter();
+    connect(filter, &QAbstractItemModel::rowsInserted, this, &HostFind::updateCount);
+    connect(filter, &QAbstractItemModel::rowsRemoved, this, &HostFind::updateCount);
     connect(m_bar, &FindBar::ended, this, &HostFind::end);
     connect(m_bar, &FindBar::toTable, this, [this] {
         if (!m_grid->currentIndex().isValid() && m_grid->model()->rowCount() > 0)
@@ -29,6 +34,13 @@ void HostFind::setText(const QString &text)
     updateCount();
 }
 
+void HostFind::setProblemsOnly(bool problemsOnly)
+{
+    m_bar->setProblemsOnly(problemsOnly);
+    m_grid->hostFilter()->setProblemsOnly(problemsOnly);
+    updateCount();
+}
+
 void HostFind::start()
 {
     m_status->hide();
@@ -36,9 +48,16 @@ void HostFind::start()
     updateCount();
 }
 
+void HostFind::startProblemsOnly()
+{
+    start();
+    setProblemsOnly(true);
+}
+
 void HostFind::end()
 {
     setText({});
+    setProblemsOnly(false);
     m_bar->hide();
     m_status->show();
     m_grid->setFocus(Qt::ShortcutFocusReason);

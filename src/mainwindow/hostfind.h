@@ -9,8 +9,9 @@ class QWidget;
 class ReadingsView;
 
 // Find Host: while a find is on, the find field takes the status line's place and the
-// table shows only the hosts whose name contains its text; ending it shows every host and
-// brings the row the user was on back into view.
+// table shows only the hosts whose name contains its text, and, with problems only, that
+// are in trouble; ending it shows every host and brings the row the user was on back into
+// view.
 class HostFind final : public QObject
 {
     Q_OBJECT
@@ -23,7 +24,10 @@ public:
 
     // Shows only the hosts that contain text, ignoring case; empty: every host.
     void setText(const QString &text);
+    void setProblemsOnly(bool problemsOnly);
     void start();
+    // Starts a find with problems only.
+    void startProblemsOnly();
     void end();
     // Tells how many hosts match, while a find is on.
     void updateCount();

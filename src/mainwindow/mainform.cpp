@@ -8,6 +8,7 @@
 #include "host/module1.h"
 #include "host/notice.h"
 #include "host/twips.h"
+#include "limits/limitsdialog.h"
 #include "mainwindow/counterfields.h"
 #include "mainwindow/hostfilter.h"
 #include "mainwindow/hostfind.h"
@@ -16,6 +17,7 @@
 #include "mainwindow/sizelimits.h"
 #include "senvoversion.h"
 #include "settings/frmoptions.h"
+#include "settings/senderssettingsdialog.h"
 #include "tablefile/tablesaveflow.h"
 
 #include <QApplication>
@@ -90,6 +92,10 @@ MainForm::MainForm(Monitor &monitor, QWidget *parent)
             &MainForm::updateListeningStatus);
     connect(&m_monitor.table().silence(), &SilenceWatch::silentHostsChanged, this,
             &MainForm::updateListeningStatus);
+    connect(&m_monitor.limits(), &LimitWatch::countsChanged, this,
+            &MainForm::updateListeningStatus);
+    connect(receiver, &DatagramReceiver::ignoredChanged, this, &MainForm::updateListeningStatus);
+    connect(&m_monitor, &Monitor::sendersApplied, this, &MainForm::updateListeningStatus);
 
     resize(Twips::toPixels(*this, 10440, 2400) + QSize(0, menuBar()->sizeHint().height()));
     Form_Load();
@@ -122,6 +128,11 @@ void MainForm::Form_Load()
             showNotice(this, QMessageBox::Warning, problems, u"startUpProblem"_qs);
         });
     }
+    if (const QString limits = m_monitor.limitsProblem(); !limits.isEmpty()) {
+        OnScreen::call(this, [this, limits] {
+            showNotice(this, QMessageBox::Warning, limits, u"limitsProblem"_qs);
+        });
+    }
 }
 
 void MainForm::createMenus()
@@ -150,6 +161,7 @@ void MainForm::createMenus()
     edit->addSeparator();
     add(edit, tr("&Find Host\u2026"), u"FindHostMenu"_qs, &MainForm::showFindBar)
         ->setShortcut(QKeySequence::Find);
+    add(edit, tr("Show &Problems Only"), u"ShowProblemsOnlyMenu"_qs, &MainForm::showProblemsOnly);
     edit->addSeparator();
     edit->addAction(m_grid->removeAction());
     m_clearAction = add(edit, tr("C&lear Table"), u"ClearTableMenu"_qs, &MainForm::clearTable);
@@ -158,6 +170,8 @@ void MainForm::createMenus()
     QMenu *tools = menuBar()->addMenu(tr("&Tools"));
     tools->setObjectName(u"ToolsMenu"_qs);
     add(tools, tr("&Options"), u"OptionsMenu"_qs, &MainForm::showOptions);
+    add(tools, tr("&Limits\u2026"), u"LimitsMenu"_qs, &MainForm::showLimits);
+    add(tools, tr("&Senders\u2026"), u"SendersMenu"_qs, &MainForm::showSenders);
     QMenu *help = menuBar()->addMenu(tr("&Help"));
     help->setObjectName(u"HelpMenu"_qs);
     add(help, tr("&About"), u"AboutMenu"_qs, &MainForm::showAbout);
@@ -171,6 +185,11 @@ void MainForm::findHost(const QString &text)
 void MainForm::showFindBar()
 {
     m_find->start();
+}
+
+void MainForm::showProblemsOnly()
+{
+    m_find->startProblemsOnly();
 }
 
 void MainForm::endFind()
@@ -258,9 +277,24 @@ QDialog *MainForm::about() const
     return m_about;
 }
 
+LimitsDialog *MainForm::limitsDialog() const
+{
+    return m_limitsDialog;
+}
+
+SendersSettingsDialog *MainForm::sendersDialog() const
+{
+    return m_sendersDialog;
+}
+
 QString MainForm::listeningStatus() const
 {
     return m_status->text();
+}
+
+QString MainForm::listeningStatusTip() const
+{
+    return m_status->toolTip();
 }
 
 void MainForm::updateListeningStatus()
@@ -272,13 +306,28 @@ void MainForm::updateListeningStatus()
         return;
     }
     if (receiver.isListening()) {
-        QString text = m_tableFull.told()
-                           ? tr("Listening on UDP port %1 \u2014 table full").arg(receiver.port())
-                           : tr("Listening on UDP port %1").arg(receiver.port());
+        const QString port =
+            receiver.address().isNull()
+                ? tr("UDP port %1").arg(receiver.port())
+                : tr("%1, UDP port %2").arg(receiver.address().toString()).arg(receiver.port());
+        QString text = m_tableFull.told() ? tr("Listening on %1 \u2014 table full").arg(port)
+                                          : tr("Listening on %1").arg(port);
+        const LimitWatch &limits = m_monitor.limits();
+        if (const int critical = limits.criticalHosts(); critical > 0)
+            text += tr(" \u00b7 %1 critical").arg(critical);
+        if (const int warning = limits.warningHosts(); warning > 0)
+            text += tr(" \u00b7 %1 warning").arg(warning);
         if (const int silent = table.silence().silentHosts(); silent > 0)
             text += tr(" \u00b7 %1 of %2 hosts silent").arg(silent).arg(table.hostCount());
+        QString tip;
+        if (const double ignored = receiver.ignored(); ignored > 0) {
+            text += tr(" \u00b7 %1 ignored").arg(QLocale().toString(ignored, 'f', 0));
+            tip = tr("Last ignored: %1 at %2")
+                      .arg(receiver.lastIgnoredSender().toText(),
+                           QLocale().toString(receiver.lastIgnoredAt().time(), u"HH:mm:ss"_qs));
+        }
         m_status->setText(text);
-        m_status->setToolTip({});
+        m_status->setToolTip(tip);
         m_status->setPalette(palette());
         return;
     }
@@ -334,6 +383,31 @@ void MainForm::showAbout()
     }
     m_about->raise();
     m_about->activateWindow();
+}
+
+void MainForm::showLimits()
+{
+    if (!m_limitsDialog) {
+        // Read afresh each time, so that it shows the rules in force.
+        m_limitsDialog = new LimitsDialog(m_monitor, this);
+        m_limitsDialog->setAttribute(Qt::WA_DeleteOnClose);
+        m_limitsDialog->show();
+        return;
+    }
+    m_limitsDialog->raise();
+    m_limitsDialog->activateWindow();
+}
+
+void MainForm::showSenders()
+{
+    if (!m_sendersDialog) {
+        m_sendersDialog = new SendersSettingsDialog(m_monitor, this);
+        m_sendersDialog->setAttribute(Qt::WA_DeleteOnClose);
+        m_sendersDialog->show();
+        return;
+    }
+    m_sendersDialog->raise();
+    m_sendersDialog->activateWindow();
 }
 
 void MainForm::unloadOptions()

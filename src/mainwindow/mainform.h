@@ -9,11 +9,13 @@
 
 class CounterFields;
 class HostFind;
+class LimitsDialog;
 class Monitor;
 class QAction;
 class QDialog;
 class QLabel;
 class ReadingsView;
+class SendersSettingsDialog;
 class TableSaveFlow;
 class frmOptions;
 
@@ -39,15 +41,24 @@ public:
 
     frmOptions *options() const;
     QDialog *about() const;
+    LimitsDialog *limitsDialog() const;
+    SendersSettingsDialog *sendersDialog() const;
     // What the status line tells about the receiver.
     QString listeningStatus() const;
+    QString listeningStatusTip() const;
 
     void showOptions();
     void showAbout();
+    // One Limits dialog at a time: asking again brings the open one forward.
+    void showLimits();
+    // One Senders dialog at a time, likewise.
+    void showSenders();
 
     // Shows only the hosts that contain text, ignoring case; empty: every host.
     void findHost(const QString &text);
     void showFindBar();
+    // Opens the find bar showing only the hosts in trouble.
+    void showProblemsOnly();
     void endFind();
     // Asks how to name the file, then saves.
     void saveTableAs();
@@ -83,6 +94,8 @@ private:
     TableFullNotice m_tableFull;
     QPointer<frmOptions> m_options;
     QPointer<QDialog> m_about;
+    QPointer<LimitsDialog> m_limitsDialog;
+    QPointer<SendersSettingsDialog> m_sendersDialog;
     QLabel *m_status = nullptr;
     CounterFields *m_counters = nullptr;
     ReadingsView *m_grid = nullptr;

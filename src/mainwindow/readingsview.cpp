@@ -3,6 +3,7 @@
 #include "placeholderrows.h"
 
 #include "host/twips.h"
+#include "limits/limitwatch.h"
 #include "mainwindow/copiedtext.h"
 #include "mainwindow/hostfilter.h"
 #include "reception/displaytext.h"
@@ -39,6 +40,7 @@ ReadingsView::ReadingsView(ReadingsTable *table, QWidget *parent)
         updatePlaceholders();
     });
     connect(m_filter, &HostFilter::textChanged, this, &ReadingsView::updatePlaceholders);
+    connect(m_filter, &HostFilter::problemsOnlyChanged, this, &ReadingsView::updatePlaceholders);
     m_copy->setObjectName(u"CopyMenu"_qs);
     m_copy->setShortcut(QKeySequence::Copy);
     m_copyAll->setObjectName(u"CopyAllMenu"_qs);
@@ -70,6 +72,16 @@ ReadingsView::ReadingsView(ReadingsTable *table, QWidget *parent)
         viewport()->update();
         verticalHeader()->viewport()->update();
     });
+    // A host's state shows in its row header, which is not among the cells that changed;
+    // new rules change any cell.
+    if (const LimitWatch *const limits = table->limits()) {
+        connect(limits, &LimitWatch::hostsChanged, this,
+                [this] { verticalHeader()->viewport()->update(); });
+        connect(limits, &LimitWatch::rowsJudged, this, [this] {
+            viewport()->update();
+            verticalHeader()->viewport()->update();
+        });
+    }
     verticalHeader()->setMaximumWidth(Twips::toPixelsX(*this, widestTwips));
     updateActions();
 }
@@ -173,10 +185,10 @@ void ReadingsView::updateActions()
     m_showHistory->setEnabled(!historyReadings().second.empty());
 }
 
-// Shown before the first host only, and not while a find text leaves no row to show.
+// Shown before the first host only, and not while a find leaves no row to show.
 void ReadingsView::updatePlaceholders()
 {
-    m_rows->setShown(!m_hadHosts && m_filter->text().isEmpty());
+    m_rows->setShown(!m_hadHosts && !m_filter->isFiltering());
 }
 
 void ReadingsView::keyPressEvent(QKeyEvent *event)

@@ -2,7 +2,11 @@
 
 #include "arrival.h"
 #include "reading.h"
+#include "senderaddress.h"
+#include "senderfilter.h"
 
+#include <QDateTime>
+#include <QHostAddress>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -12,9 +16,10 @@
 class DatagramSocket;
 class ReadingsTable;
 
-// Takes every datagram that reaches the bound port, counts it, parses it and posts
-// it to the table. Views of the table and counters are refreshed at most once per
-// publish interval, so a burst does not cost a repaint per datagram.
+// Takes every datagram that reaches the bound port and counts it; parses it and posts it
+// to the table when its sender is allowed, and counts it as ignored when not. Views of the
+// table and counters are refreshed at most once per publish interval, so a burst does not
+// cost a repaint per datagram.
 class DatagramReceiver final : public QObject
 {
     Q_OBJECT
@@ -34,16 +39,34 @@ public:
     // A whole number from 1 to 65535, surrounding white space allowed.
     static std::optional<quint16> portFromText(const QString &text);
 
-    // Listens on the port the text names. On failure the reason is in errorString().
-    bool bind(const QString &portText);
-    // Moves to another port; when that fails the receiver goes back to the port it had.
-    bool rebind(const QString &portText);
+    // An IP address; blank text is every address, which a null address stands for.
+    static std::optional<QHostAddress> addressFromText(const QString &text);
+
+    // Listens on the port the text names, on the address addressText names or on every
+    // address. On failure the reason is in errorString().
+    bool bind(const QString &portText, const QString &addressText = QString());
+    // Moves to another port, and to another address when addressText is given; when that
+    // fails the receiver goes back to the port and address it had. Datagrams already received
+    // are taken before the socket is closed.
+    bool rebind(const QString &portText, const std::optional<QString> &addressText = std::nullopt);
     void close();
 
     bool isListening() const;
     // The port listened on, 0 when none.
     quint16 port() const { return m_port; }
+    // The address listened on; null for every address, and when not listening.
+    QHostAddress address() const { return m_address; }
     QString errorString() const { return m_errorString; }
+
+    // Takes effect with the next datagram.
+    void setSenderFilter(const SenderFilter &filter);
+    const SenderFilter &senderFilter() const { return m_senderFilter; }
+    // Datagrams from senders the filter does not allow: counted in packets() and bytes()
+    // too, never parsed.
+    double ignored() const { return m_ignored; }
+    // The sender of the last one ignored, and when it came by this machine's clock.
+    SenderAddress lastIgnoredSender() const { return m_lastIgnoredSender; }
+    QDateTime lastIgnoredAt() const { return m_lastIgnoredAt; }
 
     double packets() const { return m_packets; }
     double bytes() const { return m_bytes; }
@@ -55,10 +78,14 @@ public:
 Q_SIGNALS:
     // Coalesced: at most once per publish interval while datagrams arrive.
     void countersChanged();
+    // Coalesced as countersChanged: the ignored count, and with it the last one ignored.
+    void ignoredChanged();
     void listeningChanged(bool listening);
 
 private:
     void drain();
+    // Takes up to limit datagrams; how many it took.
+    int take(int limit);
 
     ReadingsTable *const m_table;
     DatagramSocket *const m_socket;
@@ -67,7 +94,13 @@ private:
     double m_packets = 0;
     double m_bytes = 0;
     quint16 m_port = 0;
+    QHostAddress m_address;
     QString m_errorString;
+    SenderFilter m_senderFilter;
+    double m_ignored = 0;
+    double m_publishedIgnored = 0;
+    SenderAddress m_lastIgnoredSender;
+    QDateTime m_lastIgnoredAt;
     QTimer m_publishTimer;
     QTimer m_tickTimer;
 };

@@ -23,6 +23,12 @@ void DatagramSocket::setFailure(Failure failure, quint16 port, const QString &de
                             .arg(port)
                             .arg(QDir::toNativeSeparators(QCoreApplication::applicationFilePath()));
         break;
+    case Failure::NoSuchAddress:
+        m_errorString = tr("UDP port %1 cannot be opened on %2: this computer has no such "
+                           "address. Listen on every address, or on one of this computer's own.")
+                            .arg(port)
+                            .arg(detail);
+        break;
     case Failure::Other:
         m_errorString = tr("UDP port %1 could not be opened: %2.").arg(port).arg(detail);
         break;

@@ -3,12 +3,13 @@
 #include "senderaddress.h"
 
 #include <QByteArrayView>
+#include <QHostAddress>
 #include <QObject>
 #include <QString>
 
 #include <span>
 
-// The receiving end of one UDP port on every local address, IPv4 and IPv6 alike.
+// The receiving end of one UDP port, on every local address, IPv4 and IPv6 alike, or on one.
 // Implementations read in batches: the receiver must keep up with bursts from
 // hundreds of hosts on the one user-interface thread.
 class DatagramSocket : public QObject
@@ -21,12 +22,13 @@ public:
     static constexpr qsizetype maxDatagramSize = 65507;
     static constexpr int batchSize = 64;
 
-    enum class Failure { None, InUse, Privileged, Other };
+    enum class Failure { None, InUse, Privileged, NoSuchAddress, Other };
 
     // The implementation that suits this platform; CMake chooses the file that defines it.
     static DatagramSocket *create(QObject *parent);
 
-    virtual bool bind(quint16 port) = 0;
+    // A null address is every address; "::" is every IPv6 address alone.
+    virtual bool bind(quint16 port, const QHostAddress &address) = 0;
     virtual void close() = 0;
     virtual bool isBound() const = 0;
     // Takes up to out.size() pending datagrams without waiting, and who sent each into
@@ -45,6 +47,7 @@ protected:
         : QObject(parent)
     {
     }
+    // detail: the system's words for Other, the address for NoSuchAddress.
     void setFailure(Failure failure, quint16 port, const QString &detail = {});
 
 private:

@@ -8,6 +8,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QNetworkInterface>
+
 namespace {
 
 // Room for bursts from many hosts; the kernel caps it at net.core.rmem_max
@@ -15,31 +17,57 @@ namespace {
 constexpr int receiveBufferBytes = 8 * 1024 * 1024;
 constexpr qsizetype slotSize = 65536;
 
-int openSocket(bool *dualStack)
+// A socket bound to port on address, or on every address, IPv4 and IPv6 alike, when
+// address is null; -1 with errno set when that fails.
+int openAndBind(const QHostAddress &address, quint16 port)
 {
-    int fd = ::socket(AF_INET6, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    *dualStack = fd >= 0;
-    if (fd < 0)
-        fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    return fd;
-}
-
-int bindAny(int fd, bool dualStack, quint16 port)
-{
-    if (dualStack) {
-        const int off = 0;
-        ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &off, sizeof off);
-        sockaddr_in6 address{};
-        address.sin6_family = AF_INET6;
-        address.sin6_addr = in6addr_any;
-        address.sin6_port = htons(port);
-        return ::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address);
+    sockaddr_storage where{};
+    socklen_t size = sizeof(sockaddr_in6);
+    auto *const ipv6 = reinterpret_cast<sockaddr_in6 *>(&where);
+    ipv6->sin6_family = AF_INET6;
+    ipv6->sin6_port = htons(port);
+    ipv6->sin6_addr = in6addr_any;
+    bool ipv4 = false;
+    const quint32 ipv4Address = address.toIPv4Address(&ipv4);
+    int v6only = 0;
+    if (ipv4) {
+        auto *const to = reinterpret_cast<sockaddr_in *>(&where);
+        to->sin_family = AF_INET;
+        to->sin_port = htons(port);
+        to->sin_addr.s_addr = htonl(ipv4Address);
+        size = sizeof(sockaddr_in);
+    } else if (!address.isNull()) {
+        const Q_IPV6ADDR bytes = address.toIPv6Address();
+        std::memcpy(&ipv6->sin6_addr, bytes.c, sizeof bytes.c);
+        // A link-local address is only unique together with its interface.
+        if (const QString scope = address.scopeId(); !scope.isEmpty())
+            ipv6->sin6_scope_id = uint32_t(QNetworkInterface::interfaceIndexFromName(scope));
+        v6only = 1;
     }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    address.sin_port = htons(port);
-    return ::bind(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address);
+    int fd = ::socket(where.ss_family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0 && address.isNull()) {
+        // No IPv6 on this machine: every IPv4 address.
+        auto *const to = reinterpret_cast<sockaddr_in *>(&where);
+        *to = {};
+        to->sin_family = AF_INET;
+        to->sin_port = htons(port);
+        to->sin_addr.s_addr = htonl(INADDR_ANY);
+        size = sizeof(sockaddr_in);
+        fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    }
+    if (fd < 0)
+        return -1;
+    if (where.ss_family == AF_INET6)
+        ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &v6only, sizeof v6only);
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &receiveBufferBytes, sizeof(int)) != 0)
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBufferBytes, sizeof(int));
+    if (::bind(fd, reinterpret_cast<const sockaddr *>(&where), size) != 0) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
 }
 
 } // namespace
@@ -55,25 +83,18 @@ LinuxDatagramSocket::~LinuxDatagramSocket()
     close();
 }
 
-bool LinuxDatagramSocket::bind(quint16 port)
+bool LinuxDatagramSocket::bind(quint16 port, const QHostAddress &address)
 {
     close();
-    bool dualStack = false;
-    const int fd = openSocket(&dualStack);
+    const int fd = openAndBind(address, port);
     if (fd < 0) {
-        setFailure(Failure::Other, port, QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    }
-    if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &receiveBufferBytes, sizeof(int)) != 0)
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBufferBytes, sizeof(int));
-
-    if (bindAny(fd, dualStack, port) != 0) {
         const int error = errno;
-        ::close(fd);
         if (error == EADDRINUSE)
             setFailure(Failure::InUse, port);
         else if (error == EACCES && port < 1024)
             setFailure(Failure::Privileged, port);
+        else if (error == EADDRNOTAVAIL)
+            setFailure(Failure::NoSuchAddress, port, address.toString());
         else
             setFailure(Failure::Other, port, QString::fromLocal8Bit(std::strerror(error)));
         return false;

@@ -20,7 +20,7 @@ public:
     explicit LinuxDatagramSocket(QObject *parent = nullptr);
     ~LinuxDatagramSocket() override;
 
-    bool bind(quint16 port) override;
+    bool bind(quint16 port, const QHostAddress &address) override;
     void close() override;
     bool isBound() const override { return m_fd >= 0; }
     int receive(std::span<QByteArrayView> out, std::span<SenderAddress> senders) override;

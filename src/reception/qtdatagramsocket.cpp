@@ -11,17 +11,22 @@ constexpr qsizetype slotSize = 65536;
 QtDatagramSocket::QtDatagramSocket(QObject *parent)
     : DatagramSocket(parent)
 {
-    connect(&m_socket, &QUdpSocket::readyRead, this, &DatagramSocket::readyRead);
 }
 
-bool QtDatagramSocket::bind(quint16 port)
+bool QtDatagramSocket::bind(quint16 port, const QHostAddress &address)
 {
-    close();
+    // A fresh socket each time: one whose bind failed keeps that address's protocol, and
+    // then cannot bind an address of the other.
+    m_socket.emplace();
+    connect(&*m_socket, &QUdpSocket::readyRead, this, &DatagramSocket::readyRead);
     // Sharing the address would let a second program bind the port unnoticed.
-    if (!m_socket.bind(QHostAddress::Any, port, QAbstractSocket::DontShareAddress)) {
-        const auto error = m_socket.error();
+    if (!m_socket->bind(address.isNull() ? QHostAddress(QHostAddress::Any) : address, port,
+                        QAbstractSocket::DontShareAddress)) {
+        const auto error = m_socket->error();
         if (error == QAbstractSocket::AddressInUseError)
             setFailure(Failure::InUse, port);
+        else if (error == QAbstractSocket::SocketAddressNotAvailableError)
+            setFailure(Failure::NoSuchAddress, port, address.toString());
 #ifdef Q_OS_UNIX
         else if (error == QAbstractSocket::SocketAccessError && port < 1024)
             setFailure(Failure::Privileged, port);
@@ -33,12 +38,12 @@ bool QtDatagramSocket::bind(quint16 port)
                           "held by another program"));
 #endif
         else
-            setFailure(Failure::Other, port, m_socket.errorString());
-        m_socket.abort();
+            setFailure(Failure::Other, port, m_socket->errorString());
+        m_socket.reset();
         return false;
     }
-    m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
-                             QVariant(8 * 1024 * 1024));
+    m_socket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption,
+                              QVariant(8 * 1024 * 1024));
     if (m_arena.isEmpty())
         m_arena.resize(batchSize * slotSize);
     setFailure(Failure::None, port);
@@ -47,12 +52,12 @@ bool QtDatagramSocket::bind(quint16 port)
 
 void QtDatagramSocket::close()
 {
-    m_socket.abort();
+    m_socket.reset();
 }
 
 bool QtDatagramSocket::isBound() const
 {
-    return m_socket.state() == QAbstractSocket::BoundState;
+    return m_socket && m_socket->state() == QAbstractSocket::BoundState;
 }
 
 int QtDatagramSocket::receive(std::span<QByteArrayView> out, std::span<SenderAddress> senders)
@@ -60,9 +65,9 @@ int QtDatagramSocket::receive(std::span<QByteArrayView> out, std::span<SenderAdd
     int count = 0;
     const int wanted = int(std::min<size_t>({out.size(), senders.size(), size_t(batchSize)}));
     QHostAddress sender;
-    while (count < wanted && m_socket.hasPendingDatagrams()) {
+    while (count < wanted && m_socket && m_socket->hasPendingDatagrams()) {
         char *const slot = m_arena.data() + count * slotSize;
-        const qint64 size = m_socket.readDatagram(slot, slotSize, &sender);
+        const qint64 size = m_socket->readDatagram(slot, slotSize, &sender);
         if (size < 0)
             break;
         senders[count] = SenderAddress::fromHostAddress(sender);

@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QUdpSocket>
 
+#include <optional>
+
 // The portable implementation, for platforms without a batch receive call.
 class QtDatagramSocket final : public DatagramSocket
 {
@@ -14,12 +16,13 @@ class QtDatagramSocket final : public DatagramSocket
 public:
     explicit QtDatagramSocket(QObject *parent = nullptr);
 
-    bool bind(quint16 port) override;
+    bool bind(quint16 port, const QHostAddress &address) override;
     void close() override;
     bool isBound() const override;
     int receive(std::span<QByteArrayView> out, std::span<SenderAddress> senders) override;
 
 private:
-    QUdpSocket m_socket;
+    // None while closed.
+    std::optional<QUdpSocket> m_socket;
     QByteArray m_arena;
 };

@@ -141,6 +141,20 @@ bool isTagWord(QStringView text, qsizetype s)
     return a != 0 && b > a;
 }
 
+// Whether text, which holds no colon, starts with a tag such as "senvo[CPU]" that a relay
+// wrote without its colon, where t is the position of text's first space: a bracketed name,
+// no "=" in the word, and an "=" after it. Any other such text stays the message whole, as it
+// always was (with no "=" at all, its first word is the value).
+bool isColonlessTag(QStringView text, qsizetype t)
+{
+    if (t < 2)
+        return false;
+    const QStringView word = text.first(t - 1);
+    const qsizetype a = positionOf(word, u'[');
+    const qsizetype b = positionOf(word, u']');
+    return a != 0 && b > a && positionOf(word, u'=') == 0 && positionOf(text, u'=') != 0;
+}
+
 // The length of RFC 5424 structured data at the start of text, "-" or one or more
 // "[id name="value" ...]", 0 when it is malformed. Quoted values may hold spaces, "]" and
 // the escapes \" \] \\, so they are skipped by the grammar, not by looking for "]".
@@ -234,8 +248,9 @@ bool cutRfc5424(QStringView header, qsizetype timestampLength, Arrival &arrival,
     return true;
 }
 
-// "host tag[name]: message", or "tag[name]: message" from a sender that leaves its host out;
-// s is the position of rest's first space.
+// "host tag[name]: message", "host tag[name] message" from a relay that drops the colon, or
+// "tag[name]: message" from a sender that leaves its host out; s is the position of rest's
+// first space.
 bool cutHostAndTag(QStringView rest, qsizetype s, bool hostMissing, Arrival &arrival, Cut &cut)
 {
     if (hostMissing) {
@@ -253,6 +268,8 @@ bool cutHostAndTag(QStringView rest, qsizetype s, bool hostMissing, Arrival &arr
     cut.tag = rest;
     if (const qsizetype k = positionOf(rest, u':'); k != 0)
         rest = trimSpaces(take(rest, k + 1, maxPart));
+    else if (const qsizetype t = positionOf(rest, u' '); isColonlessTag(rest, t))
+        rest = trimSpaces(take(rest, t + 1, maxPart));
     cut.message = rest;
     return true;
 }

@@ -403,7 +403,7 @@ QVariant ReadingsTable::data(const QModelIndex &index, int role) const
         return displayable(text(row, column));
     const ReadingsLook look(*this);
     if (column < firstNameColumn)
-        return look.hostData(row, role);
+        return look.hostData(row, role, column == 0);
     return look.readingData(row, (column - firstNameColumn) / 2, isNameColumn(column), role);
 }
 
@@ -415,7 +415,7 @@ QVariant ReadingsTable::headerData(int section, Qt::Orientation orientation, int
             return {};
         if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
             return displayable(host(section));
-        return ReadingsLook(*this).hostData(section, role);
+        return ReadingsLook(*this).hostData(section, role, true);
     }
     if (section < 0 || section >= columnCountTotal)
         return {};

@@ -12,6 +12,7 @@
 
 #include <vector>
 
+class LimitWatch;
 class TableListener;
 struct Reading;
 
@@ -23,7 +24,8 @@ struct Reading;
 // of datagrams costs one repaint instead of one per datagram. Listeners hear of each
 // reading as it is posted, and of the new numbers when rows are removed.
 //
-// Which hosts are silent is the silence watch's to say; how cells look, ReadingsLook's.
+// Which hosts are silent is the silence watch's to say; which readings are beyond their
+// limits, the limit watch's; how cells look, ReadingsLook's.
 class ReadingsTable final : public QAbstractTableModel
 {
     Q_OBJECT
@@ -66,6 +68,10 @@ public:
 
     SilenceWatch &silence() { return m_silence; }
     const SilenceWatch &silence() const { return m_silence; }
+    // The states that views show for the readings; null for none. The watch must outlive
+    // the table or be unset first.
+    void setLimits(const LimitWatch *limits) { m_limits = limits; }
+    const LimitWatch *limits() const { return m_limits; }
 
     int hostCount() const { return int(m_rows.size()); }
     // The host rows that views have been told of.
@@ -99,6 +105,9 @@ public:
     // When this machine last heard the host of that row, on its own clock.
     QDateTime lastHeard(int row) const;
     qint64 tenthsSinceHeard(int row) const;
+    // Where a row that views count is stored, which is the number listeners know it by: the
+    // two differ only while views are told of a removal. -1 outside the rows there are.
+    int storedRow(int row) const;
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -179,8 +188,6 @@ private:
     void markDirty(int row, int firstColumn, int lastColumn);
     void dropRows(const std::vector<bool> &dropped);
     void compact(const std::vector<bool> &dropped);
-    // Where a row that views count is stored, or noRow outside the rows there are.
-    int storedRow(int row) const;
     const Pair *pairAt(int row, int pair) const;
     void headersHeardAgain(const std::vector<int> &rows);
 
@@ -198,6 +205,7 @@ private:
     std::vector<Run> m_goneRuns;
     SilenceWatch m_silence;
     std::vector<TableListener *> m_listeners;
+    const LimitWatch *m_limits = nullptr;
 
     // What views have been told so far.
     int m_publishedRows = 0;

@@ -58,7 +58,7 @@ QString PortSetting::bindAtStartUp(const ReadResult &loaded)
                              defaultPort);
         setPortText(QString(defaultPort));
     }
-    if (!m_receiver->bind(m_portText)) {
+    if (!m_receiver->bind(m_portText, m_listenAddress)) {
         problems << tr("No readings can be received: %1").arg(m_receiver->errorString())
                  << tr("Choose another port in Tools \u2192 Options.");
     }
@@ -68,7 +68,7 @@ QString PortSetting::bindAtStartUp(const ReadResult &loaded)
 PortSetting::ApplyResult PortSetting::apply(const QString &text)
 {
     ApplyResult result;
-    if (!m_receiver->rebind(text)) {
+    if (!m_receiver->rebind(text, m_listenAddress)) {
         const QString still =
             m_receiver->isListening()
                 ? tr("Readings are still received on port %1.").arg(m_receiver->port())

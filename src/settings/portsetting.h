@@ -35,6 +35,9 @@ public:
     PortSetting(const SettingsFile &file, DatagramReceiver *receiver, QObject *parent = nullptr);
 
     QString portText() const { return m_portText; }
+    // The address bound at start-up and kept when the port changes; empty for every address.
+    QString listenAddress() const { return m_listenAddress; }
+    void setListenAddress(const QString &address) { m_listenAddress = address; }
 
     // Reads the stored port. A file that holds an item sets the text to it, whatever it is;
     // a missing or empty file leaves the text as it is.
@@ -63,4 +66,5 @@ private:
     const SettingsFile m_file;
     DatagramReceiver *const m_receiver;
     QString m_portText{defaultPort};
+    QString m_listenAddress;
 };

@@ -3,23 +3,29 @@
 #include "fakereceiveclock.h"
 #include "host/module1.h"
 #include "host/twips.h"
+#include "limits/limitrulesmodel.h"
+#include "limits/limitsdialog.h"
 #include "mainwindow/copiedtext.h"
 #include "mainwindow/mainform.h"
 #include "mainwindow/readingsview.h"
 #include "reception/reading.h"
 #include "settings/frmoptions.h"
+#include "settings/senderssettingsdialog.h"
 #include "tablefile/csvtable.h"
 #include "testsupport.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDeadlineTimer>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -72,6 +78,8 @@ public:
     MainForm &operator*() const { return *m_form; }
     DatagramReceiver &receiver() const { return m_monitor->receiver(); }
     ReadingsTable &table() const { return m_monitor->table(); }
+    LimitWatch &limits() const { return m_monitor->limits(); }
+    Monitor &monitor() const { return *m_monitor; }
 
 private:
     std::unique_ptr<Monitor> m_monitor;
@@ -106,6 +114,8 @@ private slots:
     void startUpProblemIsShown_data();
     void startUpProblemIsShown();
     void portTakenAtStartUp();
+    void limitsFileProblemIsToldWhileListening_data();
+    void limitsFileProblemIsToldWhileListening();
     void failedBindStillShowsTheWindow_data();
     void failedBindStillShowsTheWindow();
     void countersAndTableFollowDatagrams();
@@ -129,6 +139,9 @@ private slots:
     void emptyRowsBeforeTheFirstHostOnly();
     void saveTheTable();
     void silentHostsAreCounted();
+    void sendersOnTheStatusLine_data();
+    void sendersOnTheStatusLine();
+    void hostsInTroubleAreCountedAndFound();
 
 private:
     TestWindow makeWindow(const QByteArray &stored, DatagramSocket *socket = nullptr);
@@ -259,6 +272,57 @@ void TestMainForm::portTakenAtStartUp()
     const QPoint off =
         startUpMessage(*window)->frameGeometry().center() - window->frameGeometry().center();
     QVERIFY2(off.manhattanLength() <= 4, qPrintable(u"%1,%2"_qs.arg(off.x()).arg(off.y())));
+}
+
+void TestMainForm::limitsFileProblemIsToldWhileListening_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<QString>("told");
+    QTest::addColumn<QList<bool>>("applied");
+
+    QTest::newRow("not JSON") << QByteArray("{\"limits\": [\n  {\"reading\": \"CPU\",, }\n]}")
+                              << u"cannot be read: line 2, column 22"_qs << QList<bool>();
+    QTest::newRow("a bound that is not a number")
+        << QByteArray(R"({"limits":[{"reading":"CPU","warningAbove":80},)"
+                      R"({"reading":"Fan","criticalAbove":"lots"}]})")
+        << u"rule 2: \"criticalAbove\" is not a number: \"lots\""_qs << QList<bool>{true, false};
+    QTest::newRow("a rule without a reading")
+        << QByteArray(R"({"limits":[{"warningAbove":80},{"reading":"Fan","criticalAbove":3000}]})")
+        << u"rule 1 has no \"reading\""_qs << QList<bool>{false, true};
+}
+
+void TestMainForm::limitsFileProblemIsToldWhileListening()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(QString, told);
+    QFETCH(QList<bool>, applied);
+    const QString file = m_program->filePath(u"Senvo-Net.json"_qs);
+    QVERIFY(writeBytes(file, json));
+    auto window = openWindow();
+    QVERIFY(window.receiver().isListening());
+    QTRY_VERIFY(window->findChild<QMessageBox *>(u"limitsProblem"_qs));
+    QCOMPARE(window->findChildren<QMessageBox *>().size(), 1);
+    const QString text = window->findChild<QMessageBox *>(u"limitsProblem"_qs)->text();
+    QVERIFY2(text.contains(QDir::toNativeSeparators(file)) && text.contains(told),
+             qPrintable(text));
+    const LimitRules &rules = window.monitor().limits().rules();
+    QCOMPARE(rules.rules().size(), applied.size());
+    for (qsizetype i = 0; i < applied.size(); ++i)
+        QCOMPARE(rules.isApplied(i), applied[i]);
+    QCOMPARE(readBytes(file), json);
+
+    // The dialog shows the rules as read, and says when its OK would replace what it cannot.
+    QAction *limits = window->findChild<QAction *>(u"LimitsMenu"_qs);
+    limits->trigger();
+    QPointer<LimitsDialog> dialog = window->limitsDialog();
+    QVERIFY(dialog && dialog->isVisible() && !dialog->isModal());
+    QCOMPARE(dialog->model()->rowCount(), applied.size());
+    QCOMPARE(dialog->findChild<QLabel *>(u"limitsNote"_qs) != nullptr, applied.isEmpty());
+    limits->trigger();
+    QCOMPARE(window->limitsDialog(), dialog.data());
+    dialog->reject();
+    QTRY_VERIFY(!dialog);
+    QCOMPARE(readBytes(file), json);
 }
 
 void TestMainForm::failedBindStillShowsTheWindow_data()
@@ -654,8 +718,8 @@ void TestMainForm::menus()
     QCOMPARE(found, (QStringList{
                         u"&File: &Save Table As\u2026 Ctrl+S | - | E&xit "_qs,
                         u"&Edit: &Copy Ctrl+C | Copy &All Ctrl+Shift+C | - | &Find Host\u2026 "
-                        u"Ctrl+F | - | &Remove Host Del | C&lear Table "_qs,
-                        u"&Tools: &Options "_qs,
+                        u"Ctrl+F | Show &Problems Only  | - | &Remove Host Del | C&lear Table "_qs,
+                        u"&Tools: &Options  | &Limits\u2026  | &Senders\u2026 "_qs,
                         u"&Help: &About "_qs,
                     }));
 }
@@ -808,5 +872,109 @@ void TestMainForm::silentHostsAreCounted()
     QCOMPARE(window->listeningStatus(), listening + u" \u00b7 1 of 4 hosts silent"_qs);
 }
 
+void TestMainForm::hostsInTroubleAreCountedAndFound()
+{
+    QLocale::setDefault(QLocale::c());
+    const quint16 port = freePort();
+    QVERIFY(writeBytes(m_program->filePath(u"Senvo-Net.ini"_qs), QByteArray::number(port)));
+    FakeReceiveClock clock;
+    const TestWindow window(SettingsFile(m_program->path(), m_user->path()), nullptr, &clock);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    window.limits().setRules(LimitRules(QJsonDocument::fromJson(R"({"limits": [
+        {"reading": "CPU", "warningAbove": 80, "criticalAbove": 95}]})")
+                                            .object()));
+    const QString listening = u"Listening on UDP port %1"_qs.arg(port);
+    window.table().beginBatch();
+    post(window, {u"a|CPU|97"_qs, u"b|CPU|85"_qs, u"c|CPU|99"_qs, u"d|CPU|1"_qs, u"e|Mem|99"_qs});
+    QCOMPARE(window->listeningStatus(), listening + u" \u00b7 2 critical \u00b7 1 warning"_qs);
+    clock.seconds = 200;
+    window.table().beginBatch();
+    post(window, {u"a|CPU|97"_qs, u"b|CPU|1"_qs, u"c|CPU|1"_qs});
+    clock.seconds = 400;
+    window.table().tick();
+    QCOMPARE(window->listeningStatus(),
+             listening + u" \u00b7 1 critical \u00b7 2 of 5 hosts silent"_qs);
+
+    QTableView *const table = grid(*window);
+    const auto shown = [table] {
+        QStringList hosts;
+        for (int row = 0; row < table->model()->rowCount(); ++row)
+            hosts << table->model()->headerData(row, Qt::Vertical).toString();
+        return hosts.join(u' ');
+    };
+    auto *box = window->findChild<QCheckBox *>(u"problemsOnly"_qs);
+    auto *count = window->findChild<QLabel *>(u"findHostCount"_qs);
+    QVERIFY(!box->isVisible());
+    window->findChild<QAction *>(u"ShowProblemsOnlyMenu"_qs)->trigger();
+    QVERIFY(box->isVisible());
+    QVERIFY(box->isChecked());
+    QCOMPARE(box->text(), u"&Problems only");
+    QCOMPARE(shown(), u"a d e");
+    QCOMPARE(count->text(), u"3 of 5 hosts");
+    // In trouble at once; recovered, still there until the filter changes.
+    window.table().beginBatch();
+    post(window, {u"b|CPU|90"_qs, u"a|CPU|1"_qs});
+    QCOMPARE(shown(), u"a b d e");
+    QCOMPARE(count->text(), u"4 of 5 hosts");
+    QTest::keyClicks(window->findChild<QLineEdit *>(u"findHost"_qs), u"b"_qs);
+    QCOMPARE(shown(), u"b");
+    QTest::keyClick(box, Qt::Key_Escape);
+    QVERIFY(!box->isVisible());
+    QVERIFY(!box->isChecked());
+    QCOMPARE(shown(), u"a b c d e");
+    QCOMPARE(window->listeningStatus(),
+             listening + u" \u00b7 1 warning \u00b7 2 of 5 hosts silent"_qs);
+}
+
 QTEST_MAIN(TestMainForm)
+void TestMainForm::sendersOnTheStatusLine_data()
+{
+    QTest::addColumn<QByteArray>("json");
+    QTest::addColumn<int>("sent");       // from 127.0.0.1
+    QTest::addColumn<QString>("status"); // %1 the port
+    QTest::addColumn<QString>("tip");
+
+    QTest::newRow("every address, every sender")
+        << QByteArray("{}") << 2 << u"Listening on UDP port %1"_qs << QString();
+    QTest::newRow("one address named") << QByteArray(R"({"listenAddress": "127.0.0.1"})") << 1
+                                       << u"Listening on 127.0.0.1, UDP port %1"_qs << QString();
+    QTest::newRow("IPv6 as it is")
+        << QByteArray(R"({"listenAddress": "::1", "allowedSenders": ["::1"]})") << 0
+        << u"Listening on ::1, UDP port %1"_qs << QString();
+    QTest::newRow("ignored, counted")
+        << QByteArray(R"({"allowedSenders": ["::1"]})") << 3
+        << u"Listening on UDP port %1 \u00b7 3 ignored"_qs << u"Last ignored: 127.0.0.1 at "_qs;
+}
+
+void TestMainForm::sendersOnTheStatusLine()
+{
+    QFETCH(QByteArray, json);
+    QFETCH(int, sent);
+    QFETCH(QString, status);
+    QFETCH(QString, tip);
+
+    const quint16 port = freePort();
+    QVERIFY(writeBytes(m_program->filePath(u"Senvo-Net.ini"_qs), QByteArray::number(port)));
+    QVERIFY(writeBytes(m_program->filePath(u"Senvo-Net.json"_qs), json));
+    const TestWindow window(SettingsFile(m_program->path(), m_user->path()));
+    QUdpSocket sender;
+    const QByteArray datagram = "<13>Dec  8 02:56:54 vm senvo[CPU]: t=45 C";
+    for (int i = 0; i < sent; ++i)
+        QCOMPARE(sender.writeDatagram(datagram, QHostAddress::LocalHost, port), datagram.size());
+    QTRY_COMPARE(window.receiver().packets(), double(sent));
+    window.receiver().publish();
+    QTRY_COMPARE(window->listeningStatus(), status.arg(port));
+    QVERIFY(window->listeningStatusTip().startsWith(tip));
+    QCOMPARE(window->listeningStatusTip().isEmpty(), tip.isEmpty());
+
+    // Tools -> Senders... opens one dialog showing the address in force.
+    auto *menu = window->findChild<QAction *>(u"SendersMenu"_qs);
+    menu->trigger();
+    menu->trigger();
+    QCOMPARE(window->findChildren<SendersSettingsDialog *>().size(), 1);
+    QCOMPARE(window->sendersDialog()->addressChoice()->currentData().toString(),
+             window.monitor().senders().listenAddress());
+}
+
 #include "tst_mainform.moc"

@@ -4,6 +4,7 @@
 #include "reception/datagramsocket.h"
 #include "reception/qtdatagramsocket.h"
 #include "reception/readingstable.h"
+#include "reception/senderfilter.h"
 #include "testsupport.h"
 
 #include <QHostAddress>
@@ -43,6 +44,10 @@ private slots:
     void portInUse();
     void privilegedPort();
     void failedRebindKeepsOldPort();
+    void ignoresSendersNotAllowed_data();
+    void ignoresSendersNotAllowed();
+    void listensOnOneAddress_data();
+    void listensOnOneAddress();
 
 private:
     static void addSocketKinds();
@@ -289,6 +294,103 @@ void TestDatagramReceiver::failedRebindKeepsOldPort()
     QTRY_COMPARE(receiver.packets(), 1.0);
     QCOMPARE(listening.first().first().toBool(), true);
     QCOMPARE(listening.last().first().toBool(), true);
+}
+
+void TestDatagramReceiver::ignoresSendersNotAllowed_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("allowed");
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<bool>("ignored");
+    for (const char *kind : {"platform", "qt"}) {
+        for (const auto &[allowed, from, ignored] :
+             {std::tuple(u"::1"_qs, u"127.0.0.1"_qs, true), std::tuple(u"::1"_qs, u"::1"_qs, false),
+              std::tuple(u"127.0.0.0/8"_qs, u"127.0.0.1"_qs, false),
+              std::tuple(u"10.0.0.0/8"_qs, u"127.0.0.1"_qs, true)})
+            QTest::addRow("%s, %s allowed, from %s", kind, qPrintable(allowed), qPrintable(from))
+                << QString::fromLatin1(kind) << allowed << from << ignored;
+    }
+}
+
+void TestDatagramReceiver::ignoresSendersNotAllowed()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, allowed);
+    QFETCH(QString, from);
+    QFETCH(bool, ignored);
+    ReadingsTable table;
+    DatagramReceiver receiver(&table, nullptr, makeSocket(kind));
+    receiver.setSenderFilter(*SenderFilter::fromEntries({allowed}));
+    QSignalSpy changed(&receiver, &DatagramReceiver::ignoredChanged);
+    const quint16 port = freePort();
+    QVERIFY2(receiver.bind(QString::number(port)), qPrintable(receiver.errorString()));
+    QUdpSocket sender;
+    QVERIFY(sender.bind(QHostAddress(from), 0));
+    const QDateTime before = QDateTime::currentDateTime();
+    const QByteArray datagram = "<13>Jun 10 19:35:00 host1 senvo[CPU]: t=45 C";
+    for (int i = 0; i < 3; ++i)
+        sender.writeDatagram(datagram, QHostAddress(from), port);
+    // Counted as having arrived either way.
+    QTRY_COMPARE(receiver.packets(), 3.0);
+    QCOMPARE(receiver.bytes(), 3.0 * datagram.size());
+    receiver.publish();
+    QCOMPARE(receiver.ignored(), ignored ? 3.0 : 0.0);
+    QCOMPARE(table.hostCount(), ignored ? 0 : 1);
+    QCOMPARE(changed.size(), ignored ? 1 : 0);
+    QCOMPARE(receiver.lastIgnoredSender().toText(), ignored ? from : QString());
+    QCOMPARE(receiver.lastIgnoredAt().isValid(), ignored);
+    QVERIFY(!ignored || receiver.lastIgnoredAt() >= before);
+    // A publish with nothing new ignored says nothing.
+    receiver.publish();
+    QCOMPARE(changed.size(), ignored ? 1 : 0);
+}
+
+void TestDatagramReceiver::listensOnOneAddress_data()
+{
+    addSocketKinds();
+}
+
+void TestDatagramReceiver::listensOnOneAddress()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, address);
+    const QString other = address == u"::1" ? u"127.0.0.1"_qs : u"::1"_qs;
+    ReadingsTable table;
+    DatagramReceiver receiver(&table, nullptr, makeSocket(kind));
+    const quint16 port = freePort();
+    QVERIFY(receiver.bind(QString::number(port)));
+    QUdpSocket sender;
+    constexpr int count = 200;
+    for (int i = 0; i < count; ++i)
+        sender.writeDatagram("<13>Jun 10 19:35:00 h" + QByteArray::number(i) + " s[N]: v=1 x",
+                             QHostAddress(address), port);
+    // What reached the socket before it is closed, while the event loop does not run, is
+    // counted and posted, not lost.
+    QTest::qSleep(100);
+    QVERIFY2(receiver.rebind(QString::number(port), address), qPrintable(receiver.errorString()));
+    QCOMPARE(receiver.packets(), double(count));
+    QCOMPARE(table.hostCount(), count);
+    QCOMPARE(receiver.address(), QHostAddress(address));
+
+    sender.writeDatagram("<13>Jun 10 19:35:00 h1 s[N]: v=1 x", QHostAddress(other), port);
+    sender.writeDatagram("<13>Jun 10 19:35:00 h2 s[N]: v=1 x", QHostAddress(address), port);
+    QTRY_COMPARE(receiver.packets(), count + 1.0);
+    QTest::qWait(50);
+    QCOMPARE(receiver.packets(), count + 1.0);
+
+    // An address this machine does not have (TEST-NET-1), or no address at all: the
+    // receiver goes back to where it was.
+    QVERIFY(!receiver.rebind(QString::number(port), u"192.0.2.1"_qs));
+    QVERIFY2(receiver.errorString().contains(u"192.0.2.1: this computer has no such address"),
+             qPrintable(receiver.errorString()));
+    QVERIFY(!receiver.rebind(QString::number(port), u"localhost"_qs));
+    QVERIFY(receiver.errorString().contains(u"\"localhost\" is not an IP address"));
+    QCOMPARE(receiver.address(), QHostAddress(address));
+    // A new port alone keeps the address; a blank one is every address.
+    QVERIFY(receiver.rebind(QString::number(freePort())));
+    QCOMPARE(receiver.address(), QHostAddress(address));
+    QVERIFY(receiver.rebind(QString::number(port), u" "_qs));
+    QVERIFY(receiver.address().isNull());
 }
 
 QTEST_GUILESS_MAIN(TestDatagramReceiver)

@@ -117,6 +117,23 @@ void TestReadingParser::parse_data()
                                                     << " CPU"
                                                     << " 45 "
                                                     << "tag[CPU]=45 C";
+    // Without a colon the tag word is cut off only where an "=" follows it; elsewhere the
+    // message is the whole text, as it always was.
+    QTest::newRow("no colon, no equals sign: the tag is the value")
+        << "<13>Jun 10 19:35:00 host1 tag[CPU] 45 C"
+        << "Jun 10"
+        << "19:35:00"
+        << "host1"
+        << " CPU"
+        << " tag[CPU] "
+        << "tag[CPU] 45 C";
+    QTest::newRow("no colon, equals sign in the tag") << "<13>Jun 10 19:35:00 host1 tag[a=b] t=45 C"
+                                                      << "Jun 10"
+                                                      << "19:35:00"
+                                                      << "host1"
+                                                      << " a=b"
+                                                      << " b] "
+                                                      << "tag[a=b] t=45 C";
     QTest::newRow("text before the priority goes") << "junk<13>Jun 10 19:35:00 host1 t[A]: a=1 b"
                                                    << "Jun 10"
                                                    << "19:35:00"
@@ -307,6 +324,11 @@ void TestReadingParser::senders_data()
         "02:56:54");
     row("rsyslog TraditionalForwardFormat", "<13>Dec  8 02:57:35 vm senvo[CPU]: t=45 C", "vm",
         "Dec  8", "02:57:35");
+    // A relay fed RFC 5424 writes APP-NAME as the tag, without a colon.
+    row("rsyslog TraditionalForwardFormat, fed RFC 5424",
+        "<13>Dec  8 12:42:16 vm senvo[CPU] t=45 C", "vm", "Dec  8", "12:42:16");
+    row("rsyslog ForwardFormat, fed RFC 5424",
+        "<13>2026-12-08T12:42:16.979282+00:00 vm senvo[CPU] t=45 C", "vm", "Dec  8", "12:42:16");
 }
 
 void TestReadingParser::senders()
@@ -367,6 +389,8 @@ void TestReadingParser::undefinedReadingLeavesFieldsAsTheyWere_data()
     QTest::newRow("']' before '['") << "<13>Jun 10 19:35:00 host1 tag]CPU[: t=45 C";
     QTest::newRow("']' right before '['") << "<13>Jun 10 19:35:00 host1 tag][CPU: t=45 C";
     QTest::newRow("space before '='") << "<13>Jun 10 19:35:00 host1 tag[CPU]: a b=4";
+    QTest::newRow("no colon, space before '='") << "<13>Jun 10 19:35:00 host1 tag[CPU] a b=4";
+    QTest::newRow("no host, no colon") << "<13>Dec  8 12:42:16 senvo[CPU] t=45 C";
     QTest::newRow("16 characters after '>'") << "<13>Jun 10 19:35:00 ";
     QTest::newRow("empty") << "";
     QTest::newRow("only '>'") << ">";

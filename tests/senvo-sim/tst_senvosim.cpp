@@ -56,6 +56,8 @@ private slots:
     void commandLineMistakes();
     void fallingSilent_data();
     void fallingSilent();
+    void goingOverLimits_data();
+    void goingOverLimits();
 };
 
 void TestSenvoSim::parserTakesEveryField_data()
@@ -350,6 +352,8 @@ void TestSenvoSim::commandLineMistakes_data()
     QTest::newRow("a silent reading of hosts with one")
         << QStringList{u"--readings"_qs, u"1"_qs, u"--silent-reading"_qs, u"1"_qs}
         << u"--silent-reading"_qs;
+    QTest::newRow("more hosts over limits than hosts")
+        << QStringList{u"--hosts"_qs, u"3"_qs, u"--over-limits"_qs, u"4"_qs} << u"--over-limits"_qs;
     QTest::newRow("silent before the start")
         << QStringList{u"--silent-after"_qs, u"-1"_qs} << u"--silent-after"_qs;
 }
@@ -399,6 +403,44 @@ void TestSenvoSim::fallingSilent()
             }
         }
         QCOMPARE(held, heldBack);
+    }
+}
+
+void TestSenvoSim::goingOverLimits_data()
+{
+    valuesStayInRangeAndMoveSmoothly_data();
+}
+
+void TestSenvoSim::goingOverLimits()
+{
+    QFETCH(int, reading);
+    SimCommandLine commandLine;
+    const auto options =
+        commandLine.parse({u"senvo-sim"_qs, u"--hosts"_qs, u"4"_qs, u"--readings"_qs, u"16"_qs,
+                           u"--over-limits"_qs, u"2"_qs});
+    QVERIFY2(options, qPrintable(commandLine.errorText()));
+    const DatagramFormatter over(options->hosts, options->readings, options->overLimitHosts);
+    const DatagramFormatter usual(options->hosts, options->readings);
+    const DatagramFormatter::Range range = DatagramFormatter::range(reading);
+    // Well above the range, or all the way to 100 %.
+    const double peak = std::min(range.high + 0.4 * (range.high - range.low),
+                                 DatagramFormatter::unit(reading) == "%" ? 100.0 : 1e9);
+    for (int host = 0; host < options->hosts; ++host) {
+        int roundsAbove = 0;
+        double highest = range.low;
+        for (quint64 round = 0; round < 3 * DatagramFormatter::excursionPeriod; ++round) {
+            const quint64 sequence = round * over.roundLength() + quint64(reading * 4 + host);
+            const double value = over.sample(sequence).value;
+            highest = std::max(highest, value);
+            roundsAbove += value > range.high ? 1 : 0;
+            if (host >= options->overLimitHosts)
+                QCOMPARE(value, usual.sample(sequence).value);
+        }
+        // Now and then, not all the time: a third of the rounds at most, in every period.
+        if (host < options->overLimitHosts && range.high < 100) {
+            QVERIFY2(highest >= peak, qPrintable(QString::number(highest)));
+            QVERIFY(roundsAbove >= 3 && roundsAbove <= 3 * DatagramFormatter::excursionRounds);
+        }
     }
 }
 

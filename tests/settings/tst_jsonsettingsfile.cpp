@@ -1,3 +1,4 @@
+#include "settings/jsonsettings.h"
 #include "settings/jsonsettingsfile.h"
 #include "testsupport.h"
 
@@ -102,6 +103,12 @@ void TestJsonSettingsFile::saveKeepsOtherKeys()
     QCOMPARE(saved.path, program.filePath(u"Senvo-Net.json"_qs));
     QCOMPARE(file.load().object,
              QJsonDocument::fromJson(R"({"future": {"x": [1, 2]}, "limits": []})").object());
+
+    // A key written by hand while the program runs survives the program's next save.
+    JsonSettings running(SettingsFile(program.path(), user.path()));
+    QVERIFY(writeBytes(program.filePath(u"Senvo-Net.json"_qs), R"({"hand": 1, "limits": []})"));
+    QVERIFY(running.save(QJsonObject{{u"limits"_qs, QJsonArray{1}}}).saved);
+    QCOMPARE(file.load().object, QJsonDocument::fromJson(R"({"hand": 1, "limits": [1]})").object());
 }
 
 void TestJsonSettingsFile::failedSaveLeavesFileWhole()

@@ -14,11 +14,16 @@ public:
     {
     }
 
-    bool bind(quint16 port) override
+    bool bind(quint16 port, const QHostAddress &address) override
     {
         boundPorts << port;
+        boundAddresses << address;
         if (failWith != Failure::None) {
             setFailure(failWith, port, u"simulated"_qs);
+            return false;
+        }
+        if (refusedAddresses.contains(address)) {
+            setFailure(Failure::NoSuchAddress, port, u"simulated"_qs);
             return false;
         }
         setFailure(Failure::None, port);
@@ -30,7 +35,10 @@ public:
     int receive(std::span<QByteArrayView>, std::span<SenderAddress>) override { return 0; }
 
     QList<quint16> boundPorts;
+    QList<QHostAddress> boundAddresses;
     Failure failWith = Failure::None;
+    // Addresses this machine is taken not to have.
+    QList<QHostAddress> refusedAddresses;
 
 private:
     bool m_bound = false;

@@ -103,8 +103,14 @@ bool cutHostTagAndValue(QString buffer, bool hostMissing, const QString &sender,
     }
     if (!bracketedName(buffer, out.name))
         return false;
+    // A relay's tag without its colon: a first word with a bracketed name and no "=", and an
+    // "=" after it; no colon anywhere.
+    static const QRegularExpression colonlessTag(
+        uR"(\A[^ \[\]=]*\[[^ \]=]*\][^ =]* [^:]*=[^:]*\z)"_qs);
     if (const qsizetype k = positionOf(buffer, u':'); k != 0)
         buffer = trimmed(take(buffer, k + 1, 255));
+    else if (colonlessTag.match(buffer).hasMatch())
+        buffer = trimmed(take(buffer, positionOf(buffer, u' ') + 1, 255));
     out.buffer = buffer;
     return cutValue(buffer, out.value);
 }

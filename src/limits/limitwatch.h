@@ -1,0 +1,115 @@
+#pragma once
+
+#include "limits/limitrules.h"
+#include "limits/limitstate.h"
+#include "reception/tablelistener.h"
+
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QTimer>
+
+#include <deque>
+#include <vector>
+
+class ReadingsTable;
+
+// The limits applied to the readings table: the state of each reading a rule names, each
+// host's worst state, and how many hosts are critical and how many warning. Rows are
+// numbered as views count them, pairs from 0.
+//
+// Without rules it keeps nothing per row and a posted reading costs one test. With rules,
+// a value is looked at only where a rule names its reading; which rule applies to a pair
+// is found once, when the pair takes its name.
+class LimitWatch final : public QObject, public TableListener
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(LimitWatch)
+
+public:
+    using Level = LimitState::Level;
+    // New rules are applied to the table in slices of about this long, from the event loop,
+    // so that the window keeps answering and readings keep arriving.
+    static constexpr int sliceMs = 50;
+
+    // Follows table, which must outlive the watch, and lets its views show the states.
+    explicit LimitWatch(ReadingsTable &table, QObject *parent = nullptr);
+    ~LimitWatch() override;
+
+    // Applies rules to every reading in the table; until applied() the rows not reached yet
+    // keep their states under the rules before.
+    void setRules(const LimitRules &rules);
+    const LimitRules &rules() const { return m_sets.back(); }
+    bool isApplying() const { return m_applyRow >= 0; }
+
+    // The state of a reading a rule applies to; null for any other.
+    const LimitState *state(int row, int pair) const;
+    // "critical, above 95", as LimitState puts it; empty where no rule applies or the value
+    // is normal.
+    QString description(int row, int pair) const;
+    // Normal, Warning or Critical: the worst state among the host's readings.
+    Level hostLevel(int row) const;
+    // The first of the host's readings in its worst state; -1 while the host is normal.
+    int worstPair(int row) const;
+    int criticalHosts() const { return m_critical; }
+    int warningHosts() const { return m_warning; }
+
+Q_SIGNALS:
+    // The hosts whose worst state changed, in order: at the table's publish, and after each
+    // slice of applying new rules. Rows views have not been told of yet are left out.
+    void hostsChanged(const std::vector<int> &rows);
+    // The readings of rows first to last were judged under new rules.
+    void rowsJudged(int first, int last);
+    void countsChanged(int criticalHosts, int warningHosts);
+    // Every row follows the rules last set.
+    void applied();
+
+private:
+    // What the rules say of a name: the id of its limits, or one of these.
+    static constexpr int unresolved = -2;
+    static constexpr int byHost = -3;
+
+    struct Entry
+    {
+        int limits = LimitRules::none; // in the rules of the row's generation
+        LimitState state;
+    };
+    struct Row
+    {
+        std::vector<Entry> pairs; // up to the last pair a rule applies to
+        quint32 generation = 0;   // of the rules its entries follow
+        Level worst = Level::Normal;
+        bool queued = false; // in m_changed
+    };
+
+    void readingPosted(int row, int pair, bool newName) override;
+    void renumbered(const std::vector<int> &newRows, const std::vector<int> &newNames) override;
+    void published() override;
+
+    const Row *rowAt(int row) const;
+    Row &grow(int storedRow);
+    const LimitRules &rulesOf(const Row &row) const;
+    int limitsFor(int storedRow, int pair);
+    void judgeRow(int storedRow);
+    void updateWorst(int storedRow);
+    void clearAll();
+    void applySlice();
+    void tell();
+
+    ReadingsTable &m_table;
+    // The rules last set at the back, and before them those that rows not judged again yet
+    // still follow; the front's generation is m_firstGeneration.
+    std::deque<LimitRules> m_sets;
+    quint32 m_firstGeneration = 0;
+    bool m_active = false;         // the last rules apply anywhere
+    QSet<QString> m_hostReadings;  // readings whose limits depend on the host
+    std::vector<int> m_nameLimits; // by the table's name id, under the last rules
+    std::vector<Row> m_rows;       // empty without rules
+    std::vector<int> m_changed;    // rows whose worst state changed since last told
+    int m_critical = 0;
+    int m_warning = 0;
+    int m_toldCritical = 0;
+    int m_toldWarning = 0;
+    int m_applyRow = -1; // while applying, the first row not judged under the last rules
+    QTimer m_applyTimer;
+};

@@ -1,0 +1,411 @@
+#include "fakereceiveclock.h"
+#include "limits/limitwatch.h"
+#include "mainwindow/hostfilter.h"
+#include "reception/reading.h"
+#include "reception/readingslook.h"
+#include "reception/readingstable.h"
+
+#include <QColor>
+#include <QImage>
+#include <QJsonDocument>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <cmath>
+
+namespace {
+
+using Level = LimitState::Level;
+using Direction = LimitState::Direction;
+
+constexpr QByteArrayView fleet =
+    R"({"limits": [
+        {"reading": "CPU", "warningAbove": 80, "criticalAbove": 95},
+        {"reading": "CPU", "hosts": "db*", "criticalAbove": 99},
+        {"reading": "Temp", "criticalAbove": 85, "criticalBelow": 5},
+        {"reading": "Free", "warningBelow": "20%", "criticalBelow": "10%", "after": 2},
+        {"reading": "Service", "criticalText": ["down"]}]})";
+
+LimitRules rulesOf(QByteArrayView json)
+{
+    return LimitRules(QJsonDocument::fromJson(json.toByteArray()).object());
+}
+
+// A table judged by a watch, with a clock that moves only when told.
+struct Judged
+{
+    FakeReceiveClock clock;
+    ReadingsTable table{nullptr, ReadingsTable::defaultHostLimit, &clock};
+    LimitWatch watch{table};
+
+    explicit Judged(QByteArrayView rules = fleet) { watch.setRules(rulesOf(rules)); }
+
+    // Each "host|name|value", then published.
+    void post(const QStringList &readings)
+    {
+        table.beginBatch();
+        for (const QString &line : readings) {
+            const QStringList f = line.split(u'|');
+            table.fillgrid({{}, u"Jun 10"_qs, u"19:35:00"_qs, f[0], f[1], f[2]});
+        }
+        table.publish();
+    }
+
+    int rowOf(const QString &host) const
+    {
+        for (int row = 0; row < table.hostCount(); ++row) {
+            if (table.host(row) == host)
+                return row;
+        }
+        return -1;
+    }
+
+    // "a:critical b:normal", in row order.
+    QString levels() const
+    {
+        static const char *const names[] = {"normal", "warning", "critical", "no state"};
+        QStringList found;
+        for (int row = 0; row < table.hostCount(); ++row) {
+            found << table.host(row) + u':' + QLatin1StringView(names[int(watch.hostLevel(row))]);
+        }
+        return found.join(u' ');
+    }
+
+    QString counts() const
+    {
+        return u"%1 %2"_qs.arg(watch.criticalHosts()).arg(watch.warningHosts());
+    }
+};
+
+double luminance(const QColor &colour)
+{
+    const auto channel = [](double c) {
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(colour.redF()) + 0.7152 * channel(colour.greenF())
+           + 0.0722 * channel(colour.blueF());
+}
+
+double contrast(const QColor &a, const QColor &b)
+{
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+} // namespace
+
+class TestLimitWatch final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void hostStates_data();
+    void hostStates();
+    void changesAreToldAtPublish();
+    void followsRemovalAndClear_data();
+    void followsRemovalAndClear();
+    void newRulesApplyToTheWholeTable();
+    void lookShowsTheState_data();
+    void lookShowsTheState();
+    void silentReadingKeepsItsState();
+    void statesStayReadable_data();
+    void statesStayReadable();
+    void problemsOnly_data();
+    void problemsOnly();
+};
+
+void TestLimitWatch::hostStates_data()
+{
+    QTest::addColumn<QStringList>("readings");
+    QTest::addColumn<QString>("levels");
+    QTest::addColumn<QString>("counts"); // critical, warning
+
+    QTest::newRow("beyond a bound") << QStringList{u"a|CPU|97"_qs, u"b|CPU|85"_qs, u"c|CPU|80"_qs}
+                                    << u"a:critical b:warning c:normal"_qs << u"1 1"_qs;
+    QTest::newRow("names as the table trims them")
+        << QStringList{u"a|Mem|99"_qs, u"b| CPU |97"_qs} << u"a:normal b:critical"_qs << u"1 0"_qs;
+    QTest::newRow("host pattern first") << QStringList{u"DB1|CPU|97"_qs, u"web1|CPU|97"_qs}
+                                        << u"DB1:warning web1:critical"_qs << u"1 1"_qs;
+    QTest::newRow("recovered") << QStringList{u"a|CPU|97"_qs, u"a|CPU|10"_qs} << u"a:normal"_qs
+                               << u"0 0"_qs;
+    QTest::newRow("the worst reading")
+        << QStringList{u"a|CPU|85"_qs, u"a|Service|down"_qs, u"b|Service|up"_qs, u"b|CPU|85"_qs}
+        << u"a:critical b:warning"_qs << u"1 1"_qs;
+    QTest::newRow("after two in a row")
+        << QStringList{u"a|Free|5%"_qs, u"b|Free|5%"_qs, u"b|Free|4%"_qs}
+        << u"a:normal b:critical"_qs << u"1 0"_qs;
+    QTest::newRow("no state is no trouble")
+        << QStringList{u"a|CPU|n/a"_qs, u"b|Free|5 GB"_qs, u"b|Free|4 GB"_qs}
+        << u"a:normal b:normal"_qs << u"0 0"_qs;
+}
+
+void TestLimitWatch::hostStates()
+{
+    QFETCH(QStringList, readings);
+    Judged judged;
+    judged.post(readings);
+    QTEST(judged.levels(), "levels");
+    QTEST(judged.counts(), "counts");
+}
+
+void TestLimitWatch::changesAreToldAtPublish()
+{
+    Judged judged;
+    judged.post({u"a|CPU|1"_qs, u"b|CPU|1"_qs, u"c|CPU|1"_qs});
+    QSignalSpy hosts(&judged.watch, &LimitWatch::hostsChanged);
+    QSignalSpy counts(&judged.watch, &LimitWatch::countsChanged);
+    for (const char *value : {"97", "85", "99"})
+        judged.table.fillgrid({{}, {}, {}, u"c"_qs, u"CPU"_qs, QString::fromLatin1(value)});
+    judged.table.fillgrid({{}, {}, {}, u"a"_qs, u"CPU"_qs, u"90"_qs});
+    QCOMPARE(hosts.size(), 0);
+    QCOMPARE(counts.size(), 0);
+    judged.table.publish();
+    QCOMPARE(hosts.size(), 1);
+    QCOMPARE(hosts[0][0].value<std::vector<int>>(), (std::vector<int>{0, 2}));
+    QCOMPARE(counts.size(), 1);
+    QCOMPARE(counts[0], (QList<QVariant>{1, 1}));
+    // A value that changes no state tells nothing.
+    judged.post({u"a|CPU|91"_qs, u"b|CPU|2"_qs});
+    QCOMPARE(hosts.size(), 1);
+    QCOMPARE(counts.size(), 1);
+}
+
+void TestLimitWatch::followsRemovalAndClear_data()
+{
+    QTest::addColumn<std::vector<int>>("removed"); // empty: Clear Table
+    QTest::addColumn<QString>("levels");
+    QTest::addColumn<QString>("counts");
+
+    QTest::newRow("first and third")
+        << std::vector<int>{0, 2} << u"b:critical d:normal e:critical f:critical"_qs << u"3 0"_qs;
+    QTest::newRow("the last, and its name with it")
+        << std::vector<int>{4} << u"a:critical b:critical c:warning d:normal f:critical"_qs
+        << u"3 1"_qs;
+    QTest::newRow("clear") << std::vector<int>{} << u"b:critical f:critical"_qs << u"2 0"_qs;
+}
+
+void TestLimitWatch::followsRemovalAndClear()
+{
+    QFETCH(std::vector<int>, removed);
+    Judged judged;
+    judged.post({u"a|Mem|1"_qs, u"a|CPU|97"_qs, u"b|CPU|85"_qs, u"c|CPU|85"_qs, u"d|CPU|10"_qs,
+                 u"e|Service|down"_qs});
+    QCOMPARE(judged.counts(), u"2 2");
+    if (removed.empty())
+        judged.table.clear();
+    else
+        judged.table.removeHosts(removed);
+    // Rows and names numbered afresh still find their states and rules.
+    judged.post({u"b|CPU|97"_qs, u"f|Service|down"_qs});
+    QTEST(judged.levels(), "levels");
+    QTEST(judged.counts(), "counts");
+}
+
+void TestLimitWatch::newRulesApplyToTheWholeTable()
+{
+    Judged judged("{}");
+    QStringList readings;
+    for (int host = 0; host < 200; ++host)
+        readings << u"h%1|CPU|%2"_qs.arg(host).arg(host % 100);
+    judged.post(readings);
+    QCOMPARE(judged.counts(), u"0 0");
+    QSignalSpy applied(&judged.watch, &LimitWatch::applied);
+    QSignalSpy judgedRows(&judged.watch, &LimitWatch::rowsJudged);
+    judged.watch.setRules(rulesOf(fleet));
+    QTRY_COMPARE(applied.size(), 1);
+    QCOMPARE(judged.counts(), u"8 30"); // 96 to 99, and 81 to 95, twice
+    QCOMPARE(judgedRows.constFirst()[0].toInt(), 0);
+    QCOMPARE(judgedRows.constLast()[1].toInt(), 199);
+    QCOMPARE(judged.watch.hostLevel(97), Level::Critical);
+    QCOMPARE(judged.watch.rules().rules().size(), 5);
+
+    judged.watch.setRules(rulesOf(R"({"limits": [{"reading": "CPU", "warningAbove": 49}]})"));
+    QTRY_COMPARE(applied.size(), 2);
+    QCOMPARE(judged.counts(), u"0 100");
+    QCOMPARE(judged.watch.hostLevel(97), Level::Warning);
+
+    judged.watch.setRules({});
+    QTRY_COMPARE(applied.size(), 3);
+    QCOMPARE(judged.counts(), u"0 0");
+    QCOMPARE(judged.watch.state(97, 0), nullptr);
+}
+
+void TestLimitWatch::lookShowsTheState_data()
+{
+    QTest::addColumn<QString>("reading");
+    QTest::addColumn<QColor>("background");
+    QTest::addColumn<QString>("icon"); // up, down, mark or none
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QString>("host");
+
+    const QColor red(0xa3, 0x15, 0x15);
+    const QColor amber(0xff, 0xc0, 0x00);
+    QTest::newRow("critical above")
+        << u"CPU| 97 %"_qs << red << u"up"_qs << u"CPU: critical, above 95 \u00b7 heard "_qs
+        << u"a: CPU critical, above 95 \u00b7 last heard "_qs;
+    QTest::newRow("warning above")
+        << u"CPU|85"_qs << amber << u"up"_qs << u"CPU: warning, above 80 \u00b7 heard "_qs
+        << u"a: CPU warning, above 80 \u00b7 last heard "_qs;
+    QTest::newRow("critical below")
+        << u"Temp|2 C"_qs << red << u"down"_qs << u"Temp: critical, below 5 \u00b7 heard "_qs
+        << u"a: Temp critical, below 5 \u00b7 last heard "_qs;
+    QTest::newRow("a word") << u"Service|DOWN"_qs << red << u"mark"_qs
+                            << u"Service: critical, \"down\" \u00b7 heard "_qs
+                            << u"a: Service critical, \"down\" \u00b7 last heard "_qs;
+    QTest::newRow("normal") << u"CPU|50"_qs << QColor() << u"none"_qs << u"CPU: heard "_qs
+                            << u"a: last heard "_qs;
+    QTest::newRow("not a number") << u"CPU|n/a"_qs << QColor() << u"none"_qs
+                                  << u"CPU: no state: not a number \u00b7 heard "_qs
+                                  << u"a: last heard "_qs;
+}
+
+void TestLimitWatch::lookShowsTheState()
+{
+    QFETCH(QString, reading);
+    QFETCH(QColor, background);
+    QFETCH(QString, icon);
+    Judged judged;
+    judged.post({u"a|"_qs + reading});
+    const QModelIndex value = judged.table.index(0, ReadingsTable::firstNameColumn + 1);
+    QCOMPARE(value.data().toString(), reading.section(u'|', 1));
+    QCOMPARE(value.data(Qt::BackgroundRole).value<QColor>(), background);
+    QCOMPARE(judged.table.headerData(0, Qt::Vertical, Qt::BackgroundRole).value<QColor>(),
+             background);
+    const QImage shown = value.data(Qt::DecorationRole).value<QPixmap>().toImage();
+    const QImage inHeader =
+        judged.table.headerData(0, Qt::Vertical, Qt::DecorationRole).value<QPixmap>().toImage();
+    QCOMPARE(inHeader, shown);
+    // Told apart by shape: an arrow up, the same arrow upside down, or another mark.
+    const Level level = background == QColor(0xa3, 0x15, 0x15) ? Level::Critical : Level::Warning;
+    const QImage up = ReadingsLook::stateIcon(level, Direction::Above).toImage();
+    if (icon == u"none")
+        QVERIFY(shown.isNull());
+    else if (icon == u"up")
+        QCOMPARE(shown, up);
+    else if (icon == u"down")
+        QCOMPARE(shown, up.mirrored(false, true));
+    else
+        QVERIFY(!shown.isNull() && shown != up && shown != up.mirrored(false, true));
+
+    const QString described = value.data(Qt::AccessibleDescriptionRole).toString();
+    QFETCH(QString, description);
+    QVERIFY2(described.startsWith(description), qPrintable(described));
+    QVERIFY(value.data(Qt::ToolTipRole).toString().contains(described.toHtmlEscaped()));
+    const QString shownHost = judged.table.headerData(0, Qt::Vertical, Qt::ToolTipRole).toString();
+    QFETCH(QString, host);
+    QVERIFY2(shownHost.contains(host.toHtmlEscaped()), qPrintable(shownHost));
+}
+
+void TestLimitWatch::silentReadingKeepsItsState()
+{
+    Judged judged;
+    judged.post({u"a|CPU|97"_qs, u"b|CPU|50"_qs});
+    judged.clock.seconds = 400;
+    judged.table.tick();
+    const QModelIndex value = judged.table.index(0, ReadingsTable::firstNameColumn + 1);
+    QCOMPARE(value.data(Qt::BackgroundRole).value<QColor>(), QColor(0xa3, 0x15, 0x15));
+    QCOMPARE(value.data(Qt::ForegroundRole).value<QColor>(),
+             ReadingsLook::stateTextColour(Level::Critical, true));
+    QCOMPARE(judged.table.index(1, ReadingsTable::firstNameColumn + 1)
+                 .data(Qt::ForegroundRole)
+                 .value<QColor>(),
+             ReadingsLook::overdueColour());
+    QCOMPARE(judged.watch.hostLevel(0), Level::Critical);
+}
+
+void TestLimitWatch::statesStayReadable_data()
+{
+    QTest::addColumn<Level>("level");
+    QTest::addColumn<bool>("overdue");
+    QTest::newRow("warning") << Level::Warning << false;
+    QTest::newRow("warning, overdue") << Level::Warning << true;
+    QTest::newRow("critical") << Level::Critical << false;
+    QTest::newRow("critical, overdue") << Level::Critical << true;
+}
+
+void TestLimitWatch::statesStayReadable()
+{
+    QFETCH(Level, level);
+    QFETCH(bool, overdue);
+    const QColor text = ReadingsLook::stateTextColour(level, overdue);
+    QVERIFY(text != ReadingsLook::stateTextColour(level, !overdue));
+    QVERIFY2(contrast(text, ReadingsLook::stateColour(level)) >= 4.5,
+             qPrintable(QString::number(contrast(text, ReadingsLook::stateColour(level)))));
+}
+
+void TestLimitWatch::problemsOnly_data()
+{
+    // "post h|n|v", "tick seconds", "on", "off", "text t", "remove host", "= hosts shown",
+    // "count text".
+    QTest::addColumn<QStringList>("steps");
+
+    QTest::newRow("hosts in trouble; recovered ones stay until the filter changes")
+        << QStringList{u"post a|CPU|97"_qs, u"post b|CPU|50"_qs,
+                       u"post c|CPU|85"_qs, u"on"_qs,
+                       u"= a c"_qs,         u"count 2 of 3 hosts"_qs,
+                       u"post b|CPU|99"_qs, u"= a b c"_qs,
+                       u"post a|CPU|10"_qs, u"= a b c"_qs,
+                       u"text b"_qs,        u"= b"_qs,
+                       u"text "_qs,         u"= b c"_qs,
+                       u"off"_qs,           u"= a b c"_qs};
+    QTest::newRow("with the text typed") << QStringList{u"post web1|CPU|97"_qs,
+                                                        u"post db1|CPU|97"_qs,
+                                                        u"post web2|CPU|1"_qs,
+                                                        u"text WEB"_qs,
+                                                        u"on"_qs,
+                                                        u"= web1"_qs,
+                                                        u"count 1 of 3 hosts"_qs,
+                                                        u"post db2|CPU|97"_qs,
+                                                        u"post web3|CPU|97"_qs,
+                                                        u"= web1 web3"_qs};
+    QTest::newRow("silent hosts") << QStringList{
+        u"post a|CPU|1"_qs, u"tick 200"_qs, u"post b|CPU|1"_qs, u"on"_qs,
+        u"= "_qs,           u"tick 400"_qs, u"= a"_qs,          u"post a|CPU|2"_qs,
+        u"= a"_qs,          u"off"_qs,      u"on"_qs,           u"= "_qs};
+    QTest::newRow("removed hosts") << QStringList{u"post a|CPU|97"_qs,
+                                                  u"post b|CPU|1"_qs,
+                                                  u"post c|CPU|97"_qs,
+                                                  u"post e|CPU|1"_qs,
+                                                  u"on"_qs,
+                                                  u"= a c"_qs,
+                                                  u"remove a"_qs,
+                                                  u"= c"_qs,
+                                                  u"post e|CPU|97"_qs,
+                                                  u"= c e"_qs,
+                                                  u"post d|CPU|97"_qs,
+                                                  u"= c e d"_qs};
+}
+
+void TestLimitWatch::problemsOnly()
+{
+    QFETCH(QStringList, steps);
+    Judged judged;
+    HostFilter filter(&judged.table);
+    for (const QString &step : steps) {
+        const QString command = step.section(u' ', 0, 0);
+        const QString rest = step.section(u' ', 1);
+        if (command == u"post") {
+            judged.post({rest});
+        } else if (command == u"tick") {
+            judged.clock.seconds = rest.toDouble();
+            judged.table.tick();
+        } else if (command == u"on" || command == u"off") {
+            filter.setProblemsOnly(command == u"on");
+        } else if (command == u"text") {
+            filter.setText(rest);
+        } else if (command == u"remove") {
+            judged.table.removeHosts({judged.rowOf(rest)});
+        } else if (command == u"count") {
+            QCOMPARE(filter.countText(), rest);
+        } else {
+            QStringList shown;
+            for (const int row : filter.tableRows())
+                shown << judged.table.host(row);
+            QVERIFY2(shown.join(u' ') == rest, qPrintable(step + u" <> "_qs + shown.join(u' ')));
+        }
+    }
+}
+
+QTEST_MAIN(TestLimitWatch)
+#include "tst_limitwatch.moc"
