@@ -31,6 +31,7 @@ public:
 
     // hosts x readings, each every intervalSeconds for an hour.
     static Memory memory(int hosts, int readings, int intervalSeconds);
-    // An hour of 1-second points for each of readings, drawn frames times at width x height.
+    // An hour of 1-second points for each of readings, drawn frames times at width x height;
+    // the processor time each frame takes.
     static Drawing drawing(int readings, int width, int height, int frames);
 };

@@ -233,7 +233,10 @@ void HistoryPlot::drawLine(QPainter &painter, const Reading &reading, const Pane
             painter.setBrush(colour);
             painter.drawEllipse(line.front(), 2.5, 2.5);
         } else if (line.size() > 1) {
-            painter.setPen(QPen(colour, 1.5));
+            // A cosmetic pen: one pixel wide, drawn by the painter's fast line path.
+            QPen pen(colour, 0);
+            pen.setCosmetic(true);
+            painter.setPen(pen);
             painter.setBrush(Qt::NoBrush);
             painter.drawPolyline(line);
         }

@@ -4,7 +4,10 @@
 #include "history/historycsv.h"
 #include "history/historystore.h"
 #include "host/notice.h"
+#include "limits/limitrules.h"
+#include "limits/limitwatch.h"
 #include "limits/valuenumber.h"
+#include "reception/readingslook.h"
 #include "reception/readingstable.h"
 
 #include <QButtonGroup>
@@ -89,15 +92,43 @@ HistoryWindow::HistoryWindow(Monitor &monitor, int row, std::vector<int> pairs, 
     // Time moves on: the axis follows, and a silent reading's gap grows.
     connect(&table, &ReadingsTable::timingChanged, this, &HistoryWindow::refresh);
     connect(&m_monitor.history(), &HistoryStore::rowsRenumbered, this, &HistoryWindow::followRows);
-    refresh();
+    connect(&m_monitor.limits(), &LimitWatch::applied, this, &HistoryWindow::updateLimits);
+    updateLimits();
     resize(m_plot->sizeHint().width() + 40,
            std::min(900, m_plot->sizeHint().height() + menuBar()->sizeHint().height() + 80));
 }
 
-void HistoryWindow::setLimitLines(LimitLines limitLines)
+void HistoryWindow::updateLimits()
 {
-    m_limitLines = std::move(limitLines);
+    // A copy: finding a host's limits notes what it found.
+    LimitRules rules = m_monitor.limits().rules();
+    const ReadingsTable &table = m_monitor.table();
+    m_limits.assign(m_pairs.size(), std::nullopt);
+    for (size_t i = 0; i < m_pairs.size(); ++i) {
+        const int id = rules.resolve(m_host, table.nameText(table.nameId(m_row, m_pairs[i])));
+        if (id != LimitRules::none)
+            m_limits[i] = rules.effective(id);
+    }
     refresh();
+}
+
+// Warning amber, critical dark red, as the cells beyond them; bounds for another unit than
+// the reading's are left out, as they do not apply.
+QList<HistoryPlot::LimitLine> HistoryWindow::limitLines(size_t index) const
+{
+    QList<HistoryPlot::LimitLine> lines;
+    if (index >= m_limits.size() || !m_limits[index])
+        return lines;
+    const LimitRule &limits = *m_limits[index];
+    const auto add = [&](const std::optional<LimitRule::Bound> &bound, LimitState::Level level) {
+        if (bound && bound->ok && bound->appliesTo(m_units[index]))
+            lines.append({bound->value, ReadingsLook::stateColour(level)});
+    };
+    add(limits.warningAbove, LimitState::Level::Warning);
+    add(limits.warningBelow, LimitState::Level::Warning);
+    add(limits.criticalAbove, LimitState::Level::Critical);
+    add(limits.criticalBelow, LimitState::Level::Critical);
+    return lines;
 }
 
 void HistoryWindow::refreshSoon(const QModelIndex &topLeft, const QModelIndex &bottomRight)
@@ -137,11 +168,7 @@ void HistoryWindow::refresh()
         const QString value = table.value(m_row, pair);
         if (const ValueNumber number = ValueNumber::read(value); number.ok)
             m_units[i] = number.unit.toString();
-        readings.push_back(
-            {name,
-             m_units[i],
-             {points.begin(), points.end()},
-             m_limitLines ? m_limitLines(m_row, pair) : QList<HistoryPlot::LimitLine>()});
+        readings.push_back({name, m_units[i], std::move(points), limitLines(i)});
     }
     m_plot->setVisible(!readings.empty());
     m_save->setEnabled(!readings.empty());

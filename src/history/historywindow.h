@@ -1,12 +1,13 @@
 #pragma once
 
 #include "history/historyplot.h"
+#include "limits/limitrule.h"
 
 #include <QMainWindow>
 #include <QString>
 #include <QTimer>
 
-#include <functional>
+#include <optional>
 #include <vector>
 
 class Monitor;
@@ -25,8 +26,6 @@ class HistoryWindow final : public QMainWindow
 public:
     // Drawn at most this often as readings arrive.
     static constexpr int redrawMs = 250;
-    // The limits of a reading of the row's host, as lines to draw.
-    using LimitLines = std::function<QList<HistoryPlot::LimitLine>(int row, int pair)>;
 
     // Shows pairs of row of monitor's table; monitor must outlive the window.
     HistoryWindow(Monitor &monitor, int row, std::vector<int> pairs, QWidget *parent = nullptr);
@@ -34,7 +33,6 @@ public:
     int row() const { return m_row; }
     const std::vector<int> &pairs() const { return m_pairs; }
     HistoryPlot *plot() const { return m_plot; }
-    void setLimitLines(LimitLines limitLines);
 
     // Writes what is plotted, over the range shown, to path, whole or not at all; false,
     // having told the user why, when it cannot.
@@ -45,13 +43,16 @@ private:
     void refreshSoon(const QModelIndex &topLeft, const QModelIndex &bottomRight);
     void followRows(const std::vector<int> &newRows);
     void saveAs();
+    // The limits that apply to each reading, as the rules now say.
+    void updateLimits();
+    QList<HistoryPlot::LimitLine> limitLines(size_t index) const;
 
     Monitor &m_monitor;
     int m_row;
     const std::vector<int> m_pairs;
     QString m_host;
-    std::vector<QString> m_units; // the last unit each reading had, by m_pairs
-    LimitLines m_limitLines;
+    std::vector<QString> m_units;                   // the last unit each reading had, by m_pairs
+    std::vector<std::optional<LimitRule>> m_limits; // by m_pairs
     HistoryPlot *const m_plot;
     QTreeWidget *const m_words;
     QAction *m_save = nullptr;

@@ -223,6 +223,8 @@ void tst_HistoryStore::removalFreesHistory()
         for (int h = 0; h < 3; ++h)
             f.post(second, hostName(h), u"CPU"_qs, QString::number(h * 1000 + second));
     }
+    for (int h = 0; h < 3; ++h)
+        f.post(600, hostName(h), u"Link"_qs, h == 2 ? u"down"_qs : u"up"_qs);
     const qint64 full = f.store.bytesUsed();
     const std::vector<Point> third = f.store.points(2, 0);
     QSignalSpy renumbered(&f.store, &HistoryStore::rowsRenumbered);
@@ -239,6 +241,10 @@ void tst_HistoryStore::removalFreesHistory()
                            return a.time() == b.time() && a.value() == b.value();
                        }));
     QVERIFY(f.store.points(2, 0).empty());
+    // Its words too.
+    QCOMPARE(f.store.wordChanges(1, 1).size(), size_t(1));
+    QCOMPARE(f.store.wordChanges(1, 1).front().text, u"down"_qs);
+    QVERIFY(f.store.wordChanges(2, 1).empty());
 
     // A removed host that reports again starts afresh.
     f.post(700, hostName(1), u"CPU"_qs, u"5"_qs);
@@ -247,6 +253,7 @@ void tst_HistoryStore::removalFreesHistory()
     f.table.clear();
     QVERIFY(f.store.bytesUsed() <= empty);
     QVERIFY(f.store.points(0, 0).empty());
+    QVERIFY(f.store.wordChanges(0, 1).empty());
 }
 
 void tst_HistoryStore::wordsKeepNoPoints()
