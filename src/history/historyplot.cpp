@@ -32,8 +32,6 @@ void HistoryPlot::setReadings(std::vector<Reading> readings, Tenths now, qint64 
     m_readings = std::move(readings);
     m_now = now;
     m_originMs = originMs;
-    m_hover = {};
-    m_laidOut = false;
     update();
 }
 
@@ -42,8 +40,6 @@ void HistoryPlot::setRange(Range range)
     if (range == m_range)
         return;
     m_range = range;
-    m_hover = {};
-    m_laidOut = false;
     update();
 }
 
@@ -69,7 +65,7 @@ QSize HistoryPlot::sizeHint() const
 {
     const int lines = fontMetrics().height();
     const int panels = std::max<int>(1, int(m_readings.size()));
-    return {760, panels * (160 + 2 * lines) + lines + 2 * gap};
+    return {800, panels * (220 + 2 * lines) + lines + 2 * gap};
 }
 
 QSize HistoryPlot::minimumSizeHint() const
@@ -130,14 +126,14 @@ void HistoryPlot::layOut()
         top += plotHeight + line + 2 * gap;
     }
     m_timeArea = QRectF(left, top - gap, std::max(10.0, right - left), line);
-    m_laidOut = true;
 }
 
 void HistoryPlot::paintEvent(QPaintEvent *)
 {
     // Laid out at each paint: the visible points are looked at anyway, and the size may
-    // have changed.
+    // have changed. The hover follows new points under a mouse that stays still.
     layOut();
+    m_hover = m_mouse ? hoverAt(*m_mouse) : Hover();
     QPainter painter(this);
     painter.fillRect(rect(), palette().base());
     painter.setPen(palette().color(QPalette::Text));
@@ -338,11 +334,9 @@ QString HistoryPlot::summary(int index) const
              scale.format(reading.points.back().value()));
 }
 
-void HistoryPlot::mouseMoveEvent(QMouseEvent *event)
+// The point nearest in time to where the mouse is, in the panel it is over.
+HistoryPlot::Hover HistoryPlot::hoverAt(QPointF at) const
 {
-    if (!m_laidOut)
-        layOut();
-    const QPointF at = event->position();
     Hover hover;
     for (size_t i = 0; i < m_panels.size(); ++i) {
         const Panel &panel = m_panels[i];
@@ -359,16 +353,17 @@ void HistoryPlot::mouseMoveEvent(QMouseEvent *event)
             --next;
         hover = {int(i), size_t(next - reading.points.begin())};
     }
-    if (hover.panel != m_hover.panel || hover.point != m_hover.point) {
-        m_hover = hover;
-        update();
-    }
+    return hover;
+}
+
+void HistoryPlot::mouseMoveEvent(QMouseEvent *event)
+{
+    m_mouse = event->position();
+    update();
 }
 
 void HistoryPlot::leaveEvent(QEvent *)
 {
-    if (m_hover.panel >= 0) {
-        m_hover = {};
-        update();
-    }
+    m_mouse.reset();
+    update();
 }

@@ -6,9 +6,11 @@
 
 #include <QColor>
 #include <QList>
+#include <QPointF>
 #include <QString>
 #include <QWidget>
 
+#include <optional>
 #include <vector>
 
 // Readings of one host drawn over time, one under another on a shared time axis: each with
@@ -77,6 +79,7 @@ private:
     void drawPanel(QPainter &painter, int index) const;
     void drawLine(QPainter &painter, const Reading &reading, const Panel &panel) const;
     void drawHover(QPainter &painter) const;
+    Hover hoverAt(QPointF at) const;
 
     std::vector<Reading> m_readings;
     HistoryStore::Tenths m_now = 0;
@@ -86,5 +89,5 @@ private:
     TimeScale m_time;
     QRectF m_timeArea;
     Hover m_hover;
-    bool m_laidOut = false;
+    std::optional<QPointF> m_mouse; // over the plot
 };
