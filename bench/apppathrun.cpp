@@ -58,6 +58,8 @@ AppPathRun::Result AppPathRun::run(const QString &generator, const Generator::Tr
         return result;
     }
     window.show();
+    if (extras.overview)
+        window.showOverview();
     window.findHost(extras.hostFilter);
     const std::optional<SenderFilter> senders = SenderFilter::fromEntries(extras.allowedSenders);
     if (!senders) {

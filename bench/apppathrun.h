@@ -46,6 +46,7 @@ public:
         int residentSampleSeconds = 0; // 0: no samples
         QString hostFilter;            // shown while receiving; empty: every host
         QStringList allowedSenders;    // empty: every sender
+        bool overview = false;         // open, sorted by the first reading heard
     };
 
     static Result run(const QString &generator, const Generator::Traffic &traffic,

@@ -7,6 +7,7 @@
 #include "filtercost.h"
 #include "generator.h"
 #include "historycost.h"
+#include "overviewcost.h"
 #include "processstats.h"
 #include "tablecost.h"
 #include "tickcost.h"
@@ -202,6 +203,79 @@ void dropPlatformNoise(QtMsgType type, const QMessageLogContext &context, const 
     QTextStream(stderr) << qFormatLogMessage(type, context, message) << Qt::endl;
 }
 
+// The overview's cost: sorting a full table's hosts, and the receiving path at 30,000 hosts
+// without and with the overview open and sorted by a reading.
+int overviewFigures(const QString &generator, bool quick)
+{
+    constexpr int hosts = 30'000;
+    out() << "== overview: sorting " << ReadingsTable::defaultHostLimit
+          << " hosts x 10 readings (median and worst of 5)" << Qt::endl;
+    double worstSort = 0;
+    for (const OverviewCost::Sort &sort :
+         OverviewCost::measure(ReadingsTable::defaultHostLimit, 5)) {
+        out() << "  by " << sort.by << ": " << QString::number(sort.medianMs, 'f', 1)
+              << " ms, at worst " << QString::number(sort.worstMs, 'f', 1) << " ms" << Qt::endl;
+        worstSort = std::max(worstSort, sort.worstMs);
+    }
+
+    Generator::Traffic steady;
+    steady.hosts = hosts;
+    steady.readings = 10;
+    steady.rate = 100'000;
+    steady.count = quick ? 200'000 : 1'000'000;
+    AppPathRun::Result runs[2];
+    for (const bool open : {false, true}) {
+        out() << "== responsiveness: " << steady.count << " datagrams at " << rateText(steady.rate)
+              << " from " << hosts << " hosts x 10 readings, "
+              << (open ? "the overview open, sorted by its first reading" : "no overview")
+              << Qt::endl;
+        AppPathRun::Extras extras;
+        extras.overview = open;
+        const AppPathRun::Result run = runApp(generator, steady, extras);
+        out() << "  lost " << run.sent - std::min(run.sent, run.received) << " of " << run.sent
+              << " (sent at " << rateText(run.sentRate) << "), longest heartbeat gap "
+              << QString::number(run.longestGapMs, 'f', 1) << " ms, counters at worst "
+              << QString::number(run.counterLag, 'f', 0) << " datagrams behind ("
+              << QString::number(run.counterLag / steady.rate * 1000, 'f', 1) << " ms), cpu "
+              << QString::number(run.cpuMicrosPerDatagram(), 'f', 3) << " us/datagram" << Qt::endl;
+        runs[open ? 1 : 0] = run;
+    }
+
+    Generator::Traffic many;
+    many.hosts = hosts;
+    many.readings = 10;
+    many.count = quint64(hosts) * 10 * (quick ? 2 : 3);
+    qint64 peaks[2] = {0, 0};
+    for (const bool open : {false, true}) {
+        ProcessStats::resetPeak();
+        AppPathRun::Extras extras;
+        extras.overview = open;
+        const AppPathRun::Result run = runApp(generator, many, extras);
+        peaks[open ? 1 : 0] = ProcessStats::peakResidentBytes();
+        out() << "== memory, " << hosts << " hosts x 10 readings at full speed, "
+              << (open ? "the overview open and sorted" : "no overview") << ": " << run.hosts
+              << " rows, loss " << percent(run.lossPercent()) << ", peak resident "
+              << mb(peaks[open ? 1 : 0]) << Qt::endl;
+    }
+    const double growth = peaks[0] > 0 ? 100.0 * double(peaks[1] - peaks[0]) / double(peaks[0]) : 0;
+    const AppPathRun::Result &open = runs[1];
+    out() << "senvo-bench overview summary" << (quick ? " (quick)" : "") << ": sort "
+          << ReadingsTable::defaultHostLimit << " hosts at worst "
+          << QString::number(worstSort, 'f', 1) << " ms (target 100) " << verdict(worstSort <= 100)
+          << " | at " << rateText(steady.rate) << " with the overview: lost "
+          << open.sent - std::min(open.sent, open.received) << ", stall "
+          << QString::number(open.longestGapMs, 'f', 1) << " ms (target 50) "
+          << verdict(open.longestGapMs <= 50) << ", counters "
+          << QString::number(open.counterLag / steady.rate * 1000, 'f', 1)
+          << " ms behind (target 100) " << verdict(open.counterLag / steady.rate * 1000 <= 100)
+          << " | without: stall " << QString::number(runs[0].longestGapMs, 'f', 1)
+          << " ms | peak RSS " << mb(peaks[1]) << " against " << mb(peaks[0]) << " ("
+          << (growth >= 0 ? "+" : "") << QString::number(growth, 'f', 1)
+          << "%, target at most +10%) " << verdict(growth <= 10) << " | load " << loadAverage()
+          << Qt::endl;
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -253,12 +327,24 @@ int main(int argc, char *argv[])
         u"Only the readings' history: its memory after an hour of 1,000 hosts x 10 readings "
         "every 10 s and of a full table (32,766 x 64) every 60 s, against the cap, and the "
         "time to draw an hour of 1-second points."_qs);
+    const QCommandLineOption overview(
+        u"overview"_qs,
+        u"Only the overview's figures: sorting 32,766 hosts, and at 30,000 hosts x 10 readings "
+        "the run at 100,000/s and the peak memory, each without and with the overview open and "
+        "sorted. With --worst-case or --worst-case-distinct: that table with the overview."_qs);
     const QCommandLineOption senderFilter(
         u"sender-filter"_qs,
         u"Only the cost per datagram of a list of 100 allowed senders: the receiver fed from "
         "memory, and at full speed from senvo-sim, each with and without the list."_qs);
+    const QCommandLineOption limits(
+        u"limits"_qs, u"With --table-only or --worst-case: a limit for every reading name."_qs);
+    const QCommandLineOption applyLimits(
+        u"apply-limits"_qs,
+        u"Only the time to apply a limit for every reading name to 32,766 hosts x 64 pairs, "
+        "the longest the window is held up meanwhile, and the readings that arrived."_qs);
     parser.addOptions({quick, soak, soakSeconds, simulator, tableOnly, worstCase, worstCaseDistinct,
-                       worstCaseName, churn, save, tick, senderFilter, history});
+                       worstCaseName, churn, save, tick, senderFilter, limits, applyLimits,
+                       overview, history});
     parser.process(app);
 
     if (parser.isSet(churn)) {
@@ -299,6 +385,20 @@ int main(int argc, char *argv[])
         return all ? 0 : 1;
     }
 
+    if (parser.isSet(applyLimits)) {
+        const WorstCase::Apply result = WorstCase::applyLimits(ReadingsTable::defaultHostLimit);
+        out() << "apply limits: " << result.hosts << " hosts x " << result.pairs
+              << " pairs, a limit for every name: applied in "
+              << QString::number(result.seconds, 'f', 3) << " s (target at most 1 s) "
+              << verdict(result.applied && result.seconds <= 1) << " in " << result.slices
+              << " slices; the window held up at most "
+              << QString::number(result.longestGapMs, 'f', 1) << " ms (target at most 100 ms) "
+              << verdict(result.longestGapMs <= 100) << "; " << result.postedMeanwhile
+              << " readings arrived meanwhile; " << result.criticalHosts << " critical, "
+              << result.warningHosts << " warning" << Qt::endl;
+        return result.applied ? 0 : 1;
+    }
+
     const auto reportTick = [] {
         const TickCost::Result cost = TickCost::measure(ReadingsTable::defaultHostLimit);
         out() << "  one tick, " << cost.hosts << " hosts x " << cost.pairs
@@ -323,23 +423,29 @@ int main(int argc, char *argv[])
                 : room / 2;
         const WorstCase::Result worst =
             WorstCase::measure(ReadingsTable::defaultHostLimit, nameLength,
-                               distinct ? WorstCase::Names::PerHost : WorstCase::Names::Shared);
-        out() << "worst case, " << (distinct ? "names of each host's own" : "names shared") << ": "
-              << worst.hosts << " hosts x " << ReadingsTable::pairCount << " pairs, names of "
-              << worst.nameLength << " and values of " << worst.valueLength << " characters ("
-              << worst.datagramSize << "-byte datagrams): peak resident " << mb(worst.peakResident)
-              << " (" << mb(worst.residentBefore) << " before)"
+                               distinct ? WorstCase::Names::PerHost : WorstCase::Names::Shared,
+                               parser.isSet(limits), parser.isSet(overview));
+        out() << "worst case, " << (distinct ? "names of each host's own" : "names shared")
+              << (parser.isSet(overview) ? ", with the overview sorted" : "") << ": " << worst.hosts
+              << " hosts x " << ReadingsTable::pairCount << " pairs, names of " << worst.nameLength
+              << " and values of " << worst.valueLength << " characters (" << worst.datagramSize
+              << "-byte datagrams): peak resident " << mb(worst.peakResident) << " ("
+              << mb(worst.residentBefore) << " before)"
+              << (parser.isSet(limits) ? ", a limit for every shared name" : "")
               << (worst.filled ? "" : " -- NOT every pair was filled") << Qt::endl;
         return worst.filled ? 0 : 1;
     }
 
     if (parser.isSet(tableOnly)) {
         const int hosts = parser.value(tableOnly).toInt();
-        const TableCost::Result cost = TableCost::measure(hosts, 10, 10'000'000);
+        const bool withLimits = parser.isSet(limits);
+        const TableCost::Result cost = TableCost::measure(hosts, 10, 10'000'000, withLimits);
         out() << "decode+parse+post: " << QString::number(cost.nanosPerDatagram, 'f', 0)
               << " ns per datagram at " << cost.hosts << " hosts (first round "
-              << QString::number(cost.nanosPerFirstRound, 'f', 0) << " ns)" << Qt::endl;
-        const TableCost::Result withHistory = TableCost::measure(hosts, 10, 10'000'000, true);
+              << QString::number(cost.nanosPerFirstRound, 'f', 0) << " ns)"
+              << (withLimits ? ", a limit for every reading name" : "") << Qt::endl;
+        const TableCost::Result withHistory =
+            TableCost::measure(hosts, 10, 10'000'000, withLimits, true);
         const double added =
             100.0 * (withHistory.nanosPerDatagram - cost.nanosPerDatagram) / cost.nanosPerDatagram;
         out() << "  with history: " << QString::number(withHistory.nanosPerDatagram, 'f', 0)
@@ -462,6 +568,9 @@ int main(int argc, char *argv[])
               << loadAverage() << Qt::endl;
         return 0;
     }
+
+    if (parser.isSet(overview))
+        return overviewFigures(generator, parser.isSet(quick));
 
     Plan plan;
     if (parser.isSet(quick)) {

@@ -38,6 +38,13 @@ void ReceivingWindow::show()
     m_window->show();
 }
 
+void ReceivingWindow::showOverview()
+{
+    m_monitor->overview().setSorting(
+        {OverviewModel::firstReadingColumn, Qt::DescendingOrder, false});
+    m_window->showOverview();
+}
+
 double ReceivingWindow::shownPackets() const
 {
     return counterFromText(m_packetsReceived->text()).value_or(-1);

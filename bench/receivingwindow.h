@@ -27,6 +27,9 @@ public:
     QString errorString() const;
 
     void show();
+    // Opens the overview beside the main window, sorted by the first reading heard, highest
+    // first.
+    void showOverview();
     void findHost(const QString &text) { m_window->findHost(text); }
     DatagramReceiver &receiver() { return m_monitor->receiver(); }
     ReadingsTable &table() { return m_monitor->table(); }

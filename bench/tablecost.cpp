@@ -2,6 +2,8 @@
 
 #include "datagramformatter.h"
 #include "history/historystore.h"
+#include "limits/limitrules.h"
+#include "limits/limitwatch.h"
 #include "reception/arrival.h"
 #include "reception/datagramsocket.h"
 #include "reception/reading.h"
@@ -9,6 +11,8 @@
 #include "reception/readingstable.h"
 
 #include <QByteArray>
+#include <QJsonArray>
+#include <QJsonObject>
 
 #include <array>
 #include <ctime>
@@ -71,14 +75,34 @@ qint64 post(const Round &round, quint64 count, ReadingsTable &table, Reading &re
     return threadCpuNanos() - start;
 }
 
+// A warning and a critical bound near the top of each reading's range, where values pass
+// now and then.
+LimitRules everyReading(int readings)
+{
+    QJsonArray limits;
+    for (int reading = 0; reading < readings; ++reading) {
+        const DatagramFormatter::Range range = DatagramFormatter::range(reading);
+        const double span = range.high - range.low;
+        limits.append(QJsonObject{
+            {u"reading"_qs, QString::fromLatin1(DatagramFormatter::readingName(reading))},
+            {u"warningAbove"_qs, range.low + 0.8 * span},
+            {u"criticalAbove"_qs, range.low + 0.95 * span}});
+    }
+    return LimitRules(QJsonObject{{LimitRules::key, limits}});
+}
+
 } // namespace
 
-TableCost::Result TableCost::measure(int hosts, int readings, quint64 datagrams, bool withHistory)
+TableCost::Result TableCost::measure(int hosts, int readings, quint64 datagrams, bool limits,
+                                     bool withHistory)
 {
     const DatagramFormatter formatter(hosts, readings);
     const Round first = formatRound(formatter, 0);
     const Round later = formatRound(formatter, 1);
     ReadingsTable table;
+    LimitWatch watch(table);
+    if (limits)
+        watch.setRules(everyReading(readings));
     std::optional<HistoryStore> history;
     if (withHistory)
         history.emplace(table);

@@ -3,7 +3,8 @@
 #include <QtGlobal>
 
 // The cost of decoding, parsing and posting one datagram, with no socket in the way:
-// what the table adds per datagram as the number of hosts grows.
+// what the table adds per datagram as the number of hosts grows. The table is judged by a
+// limit watch, as the program's is, with no rules or with a limit for every reading name.
 class TableCost final
 {
 public:
@@ -16,6 +17,8 @@ public:
 
     TableCost() = delete;
 
-    // withHistory: with the readings' history following the table, as the program has it.
-    static Result measure(int hosts, int readings, quint64 datagrams, bool withHistory = false);
+    // limits: a limit for every reading name. withHistory: with the readings' history following
+    // the table, as the program has it.
+    static Result measure(int hosts, int readings, quint64 datagrams, bool limits = false,
+                          bool withHistory = false);
 };

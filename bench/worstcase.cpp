@@ -1,10 +1,15 @@
 #include "worstcase.h"
 
+#include "limits/limitrules.h"
+#include "limits/limitwatch.h"
+#include "overview/overviewmodel.h"
+#include "overview/overvieworder.h"
 #include "processstats.h"
 #include "reception/arrival.h"
 #include "reception/reading.h"
 #include "reception/readingparser.h"
 #include "reception/readingstable.h"
+#include "tablefile/csvtable.h"
 #include "tablefile/tablesaver.h"
 
 #include <QByteArray>
@@ -12,9 +17,12 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QTimer>
 
 #include <algorithm>
+#include <memory>
 #include <numeric>
 
 namespace {
@@ -34,10 +42,15 @@ QByteArray hostName(int host)
 // «<13>Jun 10 19:35:00 h00042 [n07xxxx…]=vvvv… »: no colon, so that the whole name and
 // value lie within the characters read. A name of the host's own carries the host too:
 // «[n07h00042xxxx…]».
+QByteArray pairName(int pair)
+{
+    return 'n' + QByteArray::number(pair).rightJustified(2, '0');
+}
+
 QByteArray datagram(const QByteArray &host, int pair, int nameLength, int valueLength,
                     WorstCase::Names names, char round = 'r')
 {
-    QByteArray name = 'n' + QByteArray::number(pair).rightJustified(2, '0');
+    QByteArray name = pairName(pair);
     if (names == WorstCase::Names::PerHost)
         name += host + round;
     name = name.leftJustified(nameLength, 'x');
@@ -65,6 +78,20 @@ bool fill(ReadingsTable &table, int hosts, int nameLength, int valueLength, Wors
            && table.text(hosts - 1, lastValue).size() == valueLength + 2;
 }
 
+// A value starts with its pair's number: the upper half of the pairs is in warning, the
+// upper quarter critical.
+LimitRules everyName(int nameLength)
+{
+    QJsonArray limits;
+    for (int pair = 0; pair < ReadingsTable::pairCount; ++pair) {
+        limits.append(QJsonObject{
+            {u"reading"_qs, QString::fromLatin1(pairName(pair).leftJustified(nameLength, 'x'))},
+            {u"warningAbove"_qs, 31.5},
+            {u"criticalAbove"_qs, 47.5}});
+    }
+    return LimitRules(QJsonObject{{LimitRules::key, limits}});
+}
+
 } // namespace
 
 int WorstCase::room(int hostLength)
@@ -72,7 +99,8 @@ int WorstCase::room(int hostLength)
     return readableLength - timestampLength - (hostLength + 1) - 4;
 }
 
-WorstCase::Result WorstCase::measure(int hosts, int nameLength, Names names)
+WorstCase::Result WorstCase::measure(int hosts, int nameLength, Names names, bool limits,
+                                     bool overview)
 {
     Result result;
     result.hosts = hosts;
@@ -84,9 +112,82 @@ WorstCase::Result WorstCase::measure(int hosts, int nameLength, Names names)
         int(datagram(hostName(0), 0, nameLength, result.valueLength, names).size());
     {
         ReadingsTable table(nullptr, hosts);
+        LimitWatch watch(table);
+        if (limits)
+            watch.setRules(everyName(nameLength));
+        std::unique_ptr<OverviewModel> model;
+        if (overview)
+            model = std::make_unique<OverviewModel>(table);
         result.filled = fill(table, hosts, nameLength, result.valueLength, names);
+        if (model) {
+            model->setSorting({OverviewModel::firstReadingColumn, Qt::DescendingOrder, false});
+            const OverviewOrder order(model.get());
+        }
         result.peakResident = ProcessStats::peakResidentBytes();
     }
+    return result;
+}
+
+WorstCase::Apply WorstCase::applyLimits(int hosts)
+{
+    constexpr int nameLength = 8;
+    Apply result;
+    result.hosts = hosts;
+    result.pairs = ReadingsTable::pairCount;
+    ReadingsTable table(nullptr, hosts);
+    LimitWatch watch(table);
+    if (!fill(table, hosts, nameLength, 6, Names::Shared))
+        return result;
+    const LimitRules rules = everyName(nameLength);
+
+    QEventLoop loop;
+    QTimer heartbeat;
+    heartbeat.setTimerType(Qt::PreciseTimer);
+    heartbeat.setInterval(10);
+    QElapsedTimer clock;
+    qint64 lastBeat = -1;
+    QObject::connect(&heartbeat, &QTimer::timeout, &loop, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        if (lastBeat >= 0)
+            result.longestGapMs = std::max(result.longestGapMs, double(now - lastBeat) / 1e6);
+        lastBeat = now;
+    });
+    // Readings keep arriving, as from a busy network: a batch every 5 ms.
+    QTimer arrivals;
+    arrivals.setInterval(5);
+    Reading reading;
+    Arrival arrival;
+    quint64 sequence = 0;
+    QObject::connect(&arrivals, &QTimer::timeout, &loop, [&] {
+        for (int i = 0; i < 100; ++i, ++sequence) {
+            const int pair = int(sequence % ReadingsTable::pairCount);
+            decodeDatagram(datagram(hostName(int(sequence * 7919 % quint64(hosts))), pair,
+                                    nameLength, 6, Names::Shared),
+                           reading);
+            if (parseudp(reading, arrival))
+                table.fillgrid(reading);
+        }
+        if (watch.isApplying())
+            result.postedMeanwhile += 100;
+        table.publish();
+    });
+    QObject::connect(&watch, &LimitWatch::rowsJudged, &loop, [&] { ++result.slices; });
+    QObject::connect(&watch, &LimitWatch::applied, &loop, [&] {
+        result.seconds = double(clock.nsecsElapsed()) / 1e9;
+        result.applied = true;
+        loop.quit();
+    });
+    // Set from the loop, as the dialog's OK does, so that the first slice counts too.
+    QTimer::singleShot(50, &loop, [&] {
+        clock.start();
+        lastBeat = 0;
+        watch.setRules(rules);
+    });
+    heartbeat.start();
+    arrivals.start();
+    loop.exec();
+    result.criticalHosts = watch.criticalHosts();
+    result.warningHosts = watch.warningHosts();
     return result;
 }
 
@@ -141,7 +242,7 @@ WorstCase::Save WorstCase::save(int hosts, int nameLength, int valueLength, cons
     QTimer::singleShot(50, &loop, [&] {
         clock.start();
         lastBeat = 0;
-        saver = new TableSaver(&table, rows, {}, path, &loop);
+        saver = new TableSaver(&table, std::make_unique<CsvTable>(table, rows), path, &loop);
         QObject::connect(saver, &TableSaver::finished, &loop, [&](bool saved) {
             result.seconds = double(clock.nsecsElapsed()) / 1e9;
             result.saved = saved;

@@ -2,6 +2,7 @@
 #include "app/monitor.h"
 #include "host/designfont.h"
 #include "mainwindow/mainform.h"
+#include "notify/desktopintegration.h"
 #include "senvoversion.h"
 
 #include <QApplication>
@@ -57,5 +58,7 @@ int main(int argc, char *argv[])
     Monitor monitor(SettingsFile::forThisApplication());
     MainForm window(monitor);
     window.show();
+    // Made after the window and gone before it: the tray icon leaves with the window.
+    DesktopIntegration desktop(monitor, window);
     return QApplication::exec();
 }

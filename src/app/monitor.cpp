@@ -29,25 +29,34 @@ QString problemWith(const JsonSettings &settings, const LimitRules &rules,
     QStringList lines = errors.first(std::min(errors.size(), mistakesShown));
     if (errors.size() > mistakesShown)
         lines.append(tr("and %1 more").arg(errors.size() - mistakesShown));
-    const QString title = rules.errors().isEmpty()
-                              ? tr("Some settings in %1 cannot be applied:").arg(file)
-                              : tr("Some limits in %1 cannot be applied:").arg(file);
-    return title + u"\n\n"_qs + lines.join(u'\n') + u"\n\n"_qs + keptReceiving + u' '
-           + tr("The other limits apply.") + u' ' + remedy;
+    if (rules.errors().isEmpty())
+        return tr("Some settings in %1 cannot be applied:").arg(file) + u"\n\n"_qs
+               + lines.join(u'\n') + u"\n\n"_qs
+               + tr("The other settings apply. Correct the file and start Senvo-Net again, or "
+                    "choose the senders in Tools \u2192 Senders\u2026, whose OK writes the file.");
+    return tr("Some limits in %1 cannot be applied:").arg(file) + u"\n\n"_qs + lines.join(u'\n')
+           + u"\n\n"_qs + keptReceiving + u' ' + tr("The other limits apply.") + u' ' + remedy;
 }
 
 } // namespace
 
 Monitor::Monitor(const SettingsFile &settings, QObject *parent, DatagramSocket *socket,
-                 const ReceiveClock *clock)
+                 const ReceiveClock *clock, Notifier::Clock notifyClock)
     : QObject(parent)
     , m_table(nullptr, ReadingsTable::defaultHostLimit, clock)
     , m_receiver(&m_table, nullptr, socket)
     , m_portSetting(settings, &m_receiver)
     , m_limits(m_table)
     , m_jsonSettings(settings)
+    , m_notifier(notifyClock ? std::move(notifyClock) : Notifier::steadyClock())
+    , m_trouble(m_table, m_limits, m_notifier)
+    , m_overview(m_table)
     , m_history(m_table)
 {
+    m_notifier.setChoices(
+        NotifyChoices::fromJson(m_jsonSettings.object().value(NotifyChoices::jsonKey).toObject()));
+    // Every host reports for the first time again on the new port.
+    connect(&m_portSetting, &PortSetting::portApplied, &m_notifier, &Notifier::restartGrace);
     const LimitRules rules(m_jsonSettings.object());
     m_senders = SendersSettings::fromObject(m_jsonSettings.object());
     m_limitsProblem = problemWith(m_jsonSettings, rules, m_senders);
@@ -76,7 +85,8 @@ Monitor::SendersResult Monitor::applySenders(const SendersSettings &senders)
     };
     const bool moved = !sameAddress(previous, senders.listenAddress());
     const bool rebound = moved && m_receiver.isListening();
-    if (rebound && !m_receiver.rebind(m_portSetting.portText(), senders.listenAddress())) {
+    const QString port = QString::number(m_receiver.port());
+    if (rebound && !m_receiver.rebind(port, senders.listenAddress())) {
         result.message = tr("Senvo-Net cannot listen on %1: %2\n\nReadings are still received "
                             "as before, and nothing was changed.")
                              .arg(senders.listenAddress().isEmpty() ? tr("every address")
@@ -89,7 +99,7 @@ Monitor::SendersResult Monitor::applySenders(const SendersSettings &senders)
     const SettingsFile::SaveResult saved = m_jsonSettings.save(changed);
     if (!saved.saved) {
         if (rebound)
-            m_receiver.rebind(m_portSetting.portText(), previous);
+            m_receiver.rebind(port, previous);
         result.message =
             tr("The senders could not be saved, so nothing was changed.\n\n%1").arg(saved.error);
         return result;
@@ -103,4 +113,22 @@ Monitor::SendersResult Monitor::applySenders(const SendersSettings &senders)
     result.applied = true;
     Q_EMIT sendersApplied();
     return result;
+}
+
+SettingsFile::SaveResult Monitor::applyNotifyChoices(const NotifyChoices &choices)
+{
+    QJsonObject changed;
+    changed.insert(
+        NotifyChoices::jsonKey,
+        choices.toJson(m_jsonSettings.object().value(NotifyChoices::jsonKey).toObject()));
+    const SettingsFile::SaveResult result = m_jsonSettings.save(changed);
+    if (result.saved)
+        m_notifier.setChoices(choices);
+    return result;
+}
+
+TroubleSummary Monitor::troubleSummary() const
+{
+    return {m_limits.criticalHosts(), m_limits.warningHosts(), m_table.silence().silentHosts(),
+            m_table.hostCount()};
 }

@@ -2,6 +2,10 @@
 
 #include "history/historystore.h"
 #include "limits/limitwatch.h"
+#include "notify/notifier.h"
+#include "notify/troublefeed.h"
+#include "notify/troublesummary.h"
+#include "overview/overviewmodel.h"
 #include "reception/datagramreceiver.h"
 #include "reception/readingstable.h"
 #include "settings/jsonsettings.h"
@@ -17,7 +21,8 @@ class SettingsFile;
 // The engine: the readings table, the receiver that fills it, the port it listens on, the
 // limits applied to it and the readings' history, wired together, with Senvo-Net.json read
 // once at start-up. It outlives any window, so that every window, and whatever else watches
-// the readings, shares the one table; main() makes it and hands it to the main window.
+// the readings, shares the one table; main() makes it and hands it to the main window. The
+// overview's aligned columns follow the table from the start.
 class Monitor final : public QObject
 {
     Q_OBJECT
@@ -25,9 +30,11 @@ class Monitor final : public QObject
 
 public:
     // Takes ownership of socket; without one the platform's own is used. The table reads
-    // the time from clock, which must outlive the monitor, or from its own.
+    // the time from clock, which must outlive the monitor, or from its own; the notifier
+    // from notifyClock, or from its own.
     explicit Monitor(const SettingsFile &settings, QObject *parent = nullptr,
-                     DatagramSocket *socket = nullptr, const ReceiveClock *clock = nullptr);
+                     DatagramSocket *socket = nullptr, const ReceiveClock *clock = nullptr,
+                     Notifier::Clock notifyClock = {});
 
     ReadingsTable &table() { return m_table; }
     const ReadingsTable &table() const { return m_table; }
@@ -41,6 +48,10 @@ public:
     // Senvo-Net.json as read at start-up; each part saves its own keys through it.
     JsonSettings &jsonSettings() { return m_jsonSettings; }
     const JsonSettings &jsonSettings() const { return m_jsonSettings; }
+    // Decides what the desktop is told of hosts in trouble, with the choices in Senvo-Net.json.
+    Notifier &notifier() { return m_notifier; }
+    // How many hosts are critical, warning and silent now.
+    TroubleSummary troubleSummary() const;
 
     // Who may send and where to listen, as in force.
     const SendersSettings &senders() const { return m_senders; }
@@ -60,6 +71,11 @@ public:
     // Writes rules into Senvo-Net.json, every other key kept, and once the file is written
     // applies them to the whole table; when it cannot be written nothing changes.
     SettingsFile::SaveResult applyLimits(const LimitRules &rules);
+    // The same for what is notified.
+    SettingsFile::SaveResult applyNotifyChoices(const NotifyChoices &choices);
+    // Follows the table from the start, so that its columns stand in the order the names were
+    // first heard whenever the overview is opened.
+    OverviewModel &overview() { return m_overview; }
 
 Q_SIGNALS:
     // Other senders are let through, or another address is listened on.
@@ -72,6 +88,9 @@ private:
     LimitWatch m_limits;
     JsonSettings m_jsonSettings;
     SendersSettings m_senders;
+    Notifier m_notifier;
+    TroubleFeed m_trouble;
     QString m_limitsProblem;
+    OverviewModel m_overview;
     HistoryStore m_history;
 };

@@ -123,11 +123,6 @@ QJsonValue LimitRule::Bound::toJson() const
     return text;
 }
 
-bool LimitRule::Bound::appliesTo(QStringView valueUnit) const
-{
-    return unit.isEmpty() || valueUnit.compare(unit, Qt::CaseInsensitive) == 0;
-}
-
 LimitRule LimitRule::fromJson(const QJsonValue &json, int number, QStringList &errors)
 {
     LimitRule rule;
@@ -247,11 +242,6 @@ void LimitRule::fillFrom(const LimitRule &other)
     fill(criticalText, other.criticalText);
     fill(after, other.after);
     fill(margin, other.margin);
-}
-
-bool LimitRule::hasBounds() const
-{
-    return warningAbove || criticalAbove || warningBelow || criticalBelow;
 }
 
 bool LimitRule::hasWords() const

@@ -29,7 +29,10 @@ struct LimitRule
         // A plain number as a JSON number, anything else as the text written.
         QJsonValue toJson() const;
         // Ignoring case, as units are written either way ("C" and "c", "kB/s" and "KB/s").
-        bool appliesTo(QStringView valueUnit) const;
+        bool appliesTo(QStringView valueUnit) const
+        {
+            return unit.isEmpty() || valueUnit.compare(unit, Qt::CaseInsensitive) == 0;
+        }
     };
 
     static constexpr int defaultAfter = 1;
@@ -56,7 +59,10 @@ struct LimitRule
     // Takes every key this rule leaves out from another (not reading, hosts or other keys).
     void fillFrom(const LimitRule &other);
 
-    bool hasBounds() const;
+    bool hasBounds() const
+    {
+        return warningAbove || criticalAbove || warningBelow || criticalBelow;
+    }
     bool hasWords() const;
     int afterOrDefault() const { return after.value_or(defaultAfter); }
     double marginFor(const Bound &bound) const;

@@ -39,11 +39,13 @@ const QString *matchingWord(const std::optional<QStringList> &words, QStringView
 // the value comes back inside it by the margin; any other is crossed only strictly.
 Verdict judge(const LimitRule &limits, QStringView value, Level shown, Direction shownDirection)
 {
-    const QStringView trimmed = value.trimmed();
-    if (matchingWord(limits.criticalText, trimmed))
-        return {Level::Critical, Direction::Word};
-    if (matchingWord(limits.warningText, trimmed))
-        return {Level::Warning, Direction::Word};
+    const QStringView trimmed = ValueNumber::trimmed(value);
+    if (limits.criticalText || limits.warningText) {
+        if (matchingWord(limits.criticalText, trimmed))
+            return {Level::Critical, Direction::Word};
+        if (matchingWord(limits.warningText, trimmed))
+            return {Level::Warning, Direction::Word};
+    }
     if (!limits.hasBounds())
         return {};
     const ValueNumber number = ValueNumber::read(trimmed);
@@ -61,21 +63,15 @@ Verdict judge(const LimitRule &limits, QStringView value, Level shown, Direction
         return direction == Direction::Above ? number.value > bound->value - margin
                                              : number.value < bound->value + margin;
     };
-    const struct
-    {
-        const std::optional<LimitRule::Bound> &bound;
-        Level level;
-        Direction direction;
-    } bounds[] = {
-        {limits.criticalAbove, Level::Critical, Direction::Above},
-        {limits.criticalBelow, Level::Critical, Direction::Below},
-        {limits.warningAbove, Level::Warning, Direction::Above},
-        {limits.warningBelow, Level::Warning, Direction::Below},
-    };
-    for (const auto &[bound, level, direction] : bounds) {
-        if (beyond(bound, level, direction))
-            return {level, direction};
-    }
+    // Critical before warning; spelt out, as every reading a rule names comes this way.
+    if (beyond(limits.criticalAbove, Level::Critical, Direction::Above))
+        return {Level::Critical, Direction::Above};
+    if (beyond(limits.criticalBelow, Level::Critical, Direction::Below))
+        return {Level::Critical, Direction::Below};
+    if (beyond(limits.warningAbove, Level::Warning, Direction::Above))
+        return {Level::Warning, Direction::Above};
+    if (beyond(limits.warningBelow, Level::Warning, Direction::Below))
+        return {Level::Warning, Direction::Below};
     if (!judged)
         return {Level::NoState, Direction::None, Reason::OtherUnit};
     return {};
@@ -102,18 +98,16 @@ QString expectedUnit(const LimitRule &limits)
 
 } // namespace
 
-LimitState::Direction LimitState::direction() const
-{
-    return level() == Level::Warning || level() == Level::Critical ? Direction(m_direction)
-                                                                   : Direction::None;
-}
-
 bool LimitState::update(const LimitRule &limits, QStringView value)
 {
     const Level shownLevel = level();
     const Direction shownDirection = direction();
     const Reason shownReason = reason();
     const Verdict verdict = judge(limits, value, shownLevel, shownDirection);
+    // Most values are normal, and were before: nothing to count.
+    if (verdict.level == Level::Normal && verdict.reason == Reason::None && m_level == 0
+        && m_reason == 0 && m_warningHits == 0 && m_direction == 0)
+        return false;
 
     if (verdict.level == Level::NoState || verdict.level == Level::Normal) {
         m_direction = std::uint32_t(Direction::None);

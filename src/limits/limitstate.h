@@ -24,7 +24,11 @@ public:
 
     Level level() const { return Level(m_level); }
     // None unless the level is Warning or Critical.
-    Direction direction() const;
+    Direction direction() const
+    {
+        return level() == Level::Warning || level() == Level::Critical ? Direction(m_direction)
+                                                                       : Direction::None;
+    }
     // None unless the level is NoState.
     Reason reason() const { return Reason(m_reason); }
 

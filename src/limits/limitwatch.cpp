@@ -23,7 +23,6 @@ LimitWatch::LimitWatch(ReadingsTable &table, QObject *parent)
     m_applyTimer.setSingleShot(true);
     m_applyTimer.setInterval(0);
     connect(&m_applyTimer, &QTimer::timeout, this, &LimitWatch::applySlice);
-    m_table.addListener(this);
     m_table.setLimits(this);
 }
 
@@ -37,20 +36,24 @@ LimitWatch::~LimitWatch()
 void LimitWatch::setRules(const LimitRules &rules)
 {
     m_sets.push_back(rules);
-    m_active = false;
+    bool active = false;
     m_hostReadings.clear();
     for (qsizetype i = 0; i < rules.rules().size(); ++i) {
         if (!rules.isApplied(i))
             continue;
-        m_active = true;
+        active = true;
         if (!rules.rules()[i].hosts.isEmpty())
             m_hostReadings.insert(rules.rules()[i].reading);
     }
     m_nameLimits.clear();
-    if (!m_active) {
+    m_effective.clear();
+    // Heard only while a rule applies: without rules a posted reading costs nothing here.
+    m_table.removeListener(this);
+    if (!active) {
         clearAll();
         return;
     }
+    m_table.addListener(this);
     // Started here, so that a small table follows the rules before this returns.
     m_applyRow = 0;
     applySlice();
@@ -68,6 +71,7 @@ void LimitWatch::clearAll()
     }
     m_rows = {};
     m_nameLimits = {};
+    m_effective = {};
     m_applyTimer.stop();
     m_applyRow = -1;
     m_firstGeneration += quint32(m_sets.size() - 1);
@@ -118,7 +122,7 @@ void LimitWatch::judgeRow(int storedRow)
         entries.resize(size_t(pair) + 1);
         Entry &entry = entries.back();
         entry.limits = limits;
-        entry.state.update(rules().effective(limits), m_table.value(storedRow, pair));
+        entry.state.update(*m_effective[size_t(limits)], m_table.value(storedRow, pair));
     }
     Row &row = grow(storedRow);
     row.pairs = std::move(entries);
@@ -128,7 +132,7 @@ void LimitWatch::judgeRow(int storedRow)
 
 void LimitWatch::readingPosted(int row, int pair, bool newName)
 {
-    if (!m_active || (m_applyRow >= 0 && row >= m_applyRow))
+    if (m_applyRow >= 0 && row >= m_applyRow)
         return; // judged when the apply reaches it
     if (!newName) {
         if (size_t(row) >= m_rows.size())
@@ -137,9 +141,9 @@ void LimitWatch::readingPosted(int row, int pair, bool newName)
         if (size_t(pair) >= known.pairs.size())
             return;
         Entry &entry = known.pairs[size_t(pair)];
+        // Rows under older rules wait for the apply, above: these follow the last ones.
         if (entry.limits != LimitRules::none
-            && entry.state.update(rulesOf(known).effective(entry.limits),
-                                  m_table.value(row, pair))) {
+            && entry.state.update(*m_effective[size_t(entry.limits)], m_table.postedValue())) {
             updateWorst(row);
         }
         return;
@@ -159,7 +163,7 @@ void LimitWatch::readingPosted(int row, int pair, bool newName)
         target.pairs.resize(size_t(pair) + 1);
     Entry &entry = target.pairs[size_t(pair)];
     entry = {limits, {}};
-    if (entry.state.update(rules().effective(limits), m_table.value(row, pair)))
+    if (entry.state.update(*m_effective[size_t(limits)], m_table.postedValue()))
         updateWorst(row);
 }
 
@@ -180,9 +184,13 @@ int LimitWatch::limitsFor(int storedRow, int pair)
                  : m_hostReadings.contains(name) ? byHost
                                                  : rules.resolve({}, name);
     }
-    if (limits != byHost)
-        return limits;
-    return rules.resolve(m_table.host(storedRow), m_table.nameText(id));
+    const int found =
+        limits != byHost ? limits : rules.resolve(m_table.host(storedRow), m_table.nameText(id));
+    if (found != LimitRules::none && size_t(found) >= m_effective.size())
+        m_effective.resize(size_t(found) + 1);
+    if (found != LimitRules::none && !m_effective[size_t(found)])
+        m_effective[size_t(found)] = &rules.effective(found);
+    return found;
 }
 
 LimitWatch::Row &LimitWatch::grow(int storedRow)

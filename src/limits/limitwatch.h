@@ -18,7 +18,7 @@ class ReadingsTable;
 // host's worst state, and how many hosts are critical and how many warning. Rows are
 // numbered as views count them, pairs from 0.
 //
-// Without rules it keeps nothing per row and a posted reading costs one test. With rules,
+// Without rules it keeps nothing per row and does not even hear of readings. With rules,
 // a value is looked at only where a rule names its reading; which rule applies to a pair
 // is found once, when the pair takes its name.
 class LimitWatch final : public QObject, public TableListener
@@ -101,11 +101,12 @@ private:
     // still follow; the front's generation is m_firstGeneration.
     std::deque<LimitRules> m_sets;
     quint32 m_firstGeneration = 0;
-    bool m_active = false;         // the last rules apply anywhere
     QSet<QString> m_hostReadings;  // readings whose limits depend on the host
     std::vector<int> m_nameLimits; // by the table's name id, under the last rules
-    std::vector<Row> m_rows;       // empty without rules
-    std::vector<int> m_changed;    // rows whose worst state changed since last told
+    // The last rules' limits by id, found without going through the rules.
+    std::vector<const LimitRule *> m_effective;
+    std::vector<Row> m_rows;    // empty without rules
+    std::vector<int> m_changed; // rows whose worst state changed since last told
     int m_critical = 0;
     int m_warning = 0;
     int m_toldCritical = 0;

@@ -128,7 +128,7 @@ ValueNumber ValueNumber::read(QStringView text) noexcept
     if (!parsed.ok)
         return result;
     result.value = parsed.value;
-    result.unit = text.sliced(parsed.unitStart).trimmed();
+    result.unit = trimmed(text.sliced(parsed.unitStart));
     result.ok = true;
     return result;
 }

@@ -15,6 +15,18 @@
 // is 1200 rpm, as r is no multiplier. There is no exponent: "1e3" is 1 with unit "e3".
 struct ValueNumber
 {
+    // As QStringView::trimmed(), inline: every value a rule names is read through here.
+    static QStringView trimmed(QStringView text) noexcept
+    {
+        const QChar *begin = text.begin();
+        const QChar *end = text.end();
+        while (begin < end && begin->isSpace())
+            ++begin;
+        while (begin < end && end[-1].isSpace())
+            --end;
+        return QStringView(begin, end);
+    }
+
     double value = 0;
     QStringView unit; // part of the text read, so valid as long as that text is
     bool ok = false;  // false when the text does not start with a number

@@ -24,7 +24,8 @@ FindBar::FindBar(QWidget *parent)
     m_problemsOnly->installEventFilter(this);
     m_count->setObjectName(u"findHostCount"_qs);
     auto *layout = new QHBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    // A character's gap before the counters, which start where the bar ends.
+    layout->setContentsMargins(0, 0, fontMetrics().averageCharWidth(), 0);
     layout->addWidget(m_field, 3);
     layout->addWidget(m_problemsOnly);
     layout->addWidget(m_count, 2);

@@ -52,7 +52,7 @@ void HostFilter::restart()
 
 bool HostFilter::matchesText(int row) const
 {
-    return m_text.isEmpty() || m_table->text(row, 0).contains(m_text, Qt::CaseInsensitive);
+    return m_text.isEmpty() || matches(m_table->text(row, 0), m_text);
 }
 
 bool HostFilter::isInTrouble(int row) const
@@ -92,6 +92,11 @@ bool HostFilter::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent
     return true;
 }
 
+bool HostFilter::matches(QStringView host, const QString &text)
+{
+    return host.contains(text, Qt::CaseInsensitive);
+}
+
 int HostFilter::matchingHostCount() const
 {
     return rowCount();
@@ -99,13 +104,16 @@ int HostFilter::matchingHostCount() const
 
 QString HostFilter::countText() const
 {
-    const int total = m_table->publishedHostCount();
+    return countText(matchingHostCount(), m_table->publishedHostCount(), isFiltering());
+}
+
+QString HostFilter::countText(int found, int total, bool finding)
+{
     const QLocale locale;
     const QString hosts = total == 1 ? tr("%1 host") : tr("%1 hosts");
-    if (!isFiltering())
+    if (!finding)
         return hosts.arg(locale.toString(total));
-    return tr("%1 of %2")
-        .arg(locale.toString(matchingHostCount()), hosts.arg(locale.toString(total)));
+    return tr("%1 of %2").arg(locale.toString(found), hosts.arg(locale.toString(total)));
 }
 
 std::vector<int> HostFilter::tableRows() const

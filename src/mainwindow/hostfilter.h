@@ -34,6 +34,12 @@ public:
     int matchingHostCount() const;
     // "12 of 5,000 hosts", or "5,000 hosts" while every host is shown.
     QString countText() const;
+
+    // The matching itself, for every window that finds hosts: host contains text, ignoring
+    // case; every host for an empty text.
+    static bool matches(QStringView host, const QString &text);
+    // countText() of found hosts out of total, while finding or not.
+    static QString countText(int found, int total, bool finding);
     // The table's rows shown, in order.
     std::vector<int> tableRows() const;
     int tableRow(int shownRow) const;

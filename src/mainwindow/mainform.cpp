@@ -15,6 +15,8 @@
 #include "mainwindow/onscreen.h"
 #include "mainwindow/readingsview.h"
 #include "mainwindow/sizelimits.h"
+#include "notify/notificationsdialog.h"
+#include "overview/overviewwindow.h"
 #include "senvoversion.h"
 #include "settings/frmoptions.h"
 #include "settings/senderssettingsdialog.h"
@@ -83,6 +85,17 @@ MainForm::MainForm(Monitor &monitor, QWidget *parent)
     connect(m_saveFlow, &TableSaveFlow::savingChanged, this, &MainForm::updateSaving);
     connect(m_saveFlow, &TableSaveFlow::finished, this, &MainForm::saveFinished);
     connect(m_saveFlow, &TableSaveFlow::dialogClosed, m_grid, [this] { m_grid->setFocus(); });
+    m_toldTimer.setSingleShot(true);
+    m_toldTimer.setInterval(5000);
+    connect(&m_toldTimer, &QTimer::timeout, this, [this] {
+        m_told.clear();
+        updateListeningStatus();
+    });
+    connect(m_saveFlow, &TableSaveFlow::told, this, [this](const QString &text) {
+        m_told = text;
+        m_toldTimer.start();
+        updateListeningStatus();
+    });
     createMenus();
 
     const DatagramReceiver *receiver = &m_monitor.receiver();
@@ -109,6 +122,7 @@ MainForm::~MainForm()
     delete m_saveFlow;
     delete centralWidget();
     delete m_about.data();
+    delete m_overview.data();
 }
 
 void MainForm::Form_Load()
@@ -167,14 +181,62 @@ void MainForm::createMenus()
     m_clearAction = add(edit, tr("C&lear Table"), u"ClearTableMenu"_qs, &MainForm::clearTable);
     connect(edit, &QMenu::aboutToShow, this, &MainForm::updateSaving);
 
+    createViewMenu();
     QMenu *tools = menuBar()->addMenu(tr("&Tools"));
     tools->setObjectName(u"ToolsMenu"_qs);
     add(tools, tr("&Options"), u"OptionsMenu"_qs, &MainForm::showOptions);
     add(tools, tr("&Limits\u2026"), u"LimitsMenu"_qs, &MainForm::showLimits);
     add(tools, tr("&Senders\u2026"), u"SendersMenu"_qs, &MainForm::showSenders);
+    add(tools, tr("&Notifications\u2026"), u"NotificationsMenu"_qs, [this] {
+        NotificationsDialog dialog(m_monitor, this);
+        dialog.exec();
+    });
     QMenu *help = menuBar()->addMenu(tr("&Help"));
     help->setObjectName(u"HelpMenu"_qs);
     add(help, tr("&About"), u"AboutMenu"_qs, &MainForm::showAbout);
+}
+
+void MainForm::createViewMenu()
+{
+    QMenu *view = menuBar()->addMenu(tr("&View"));
+    view->setObjectName(u"ViewMenu"_qs);
+    QAction *overview = view->addAction(tr("&Overview"));
+    overview->setObjectName(u"OverviewMenu"_qs);
+    overview->setShortcut(Qt::CTRL | Qt::Key_O);
+    connect(overview, &QAction::triggered, this, &MainForm::showOverview);
+    QAction *problemsFirst = view->addAction(tr("&Problems First"));
+    problemsFirst->setObjectName(u"ProblemsFirstMenu"_qs);
+    problemsFirst->setCheckable(true);
+    OverviewModel *model = &m_monitor.overview();
+    problemsFirst->setChecked(model->sorting().problemsFirst);
+    connect(problemsFirst, &QAction::triggered, this, [this, model](bool on) {
+        model->setSorting(on ? OverviewModel::Sorting{-1, Qt::AscendingOrder, true}
+                             : OverviewModel::Sorting{});
+        showOverview();
+    });
+    connect(model, &OverviewModel::sortingChanged, problemsFirst,
+            [problemsFirst, model] { problemsFirst->setChecked(model->sorting().problemsFirst); });
+}
+
+void MainForm::showOverview()
+{
+    if (!m_overview) {
+        // A window of its own, which the main window does not keep above itself; it deletes
+        // itself on closing and is closed with the main window.
+        m_overview = new OverviewWindow(m_monitor);
+        m_overview->setAttribute(Qt::WA_DeleteOnClose);
+        m_overview->show();
+        return;
+    }
+    if (m_overview->isMinimized())
+        m_overview->setWindowState(m_overview->windowState() & ~Qt::WindowMinimized);
+    m_overview->raise();
+    m_overview->activateWindow();
+}
+
+OverviewWindow *MainForm::overview() const
+{
+    return m_overview;
 }
 
 void MainForm::findHost(const QString &text)
@@ -300,7 +362,13 @@ QString MainForm::listeningStatusTip() const
 void MainForm::updateListeningStatus()
 {
     const DatagramReceiver &receiver = m_monitor.receiver();
-    const ReadingsTable &table = m_monitor.table();
+    if (!m_told.isEmpty()) {
+        m_status->setText(
+            m_status->fontMetrics().elidedText(m_told, Qt::ElideMiddle, m_status->width()));
+        m_status->setToolTip(m_told);
+        m_status->setPalette(palette());
+        return;
+    }
     if (receiver.isListening() && m_saveFlow->isSaving()) {
         m_status->setText(tr("Saving the table\u2026 %1%").arg(m_saveFlow->percentWritten()));
         return;
@@ -310,23 +378,17 @@ void MainForm::updateListeningStatus()
             receiver.address().isNull()
                 ? tr("UDP port %1").arg(receiver.port())
                 : tr("%1, UDP port %2").arg(receiver.address().toString()).arg(receiver.port());
-        QString text = m_tableFull.told() ? tr("Listening on %1 \u2014 table full").arg(port)
-                                          : tr("Listening on %1").arg(port);
-        const LimitWatch &limits = m_monitor.limits();
-        if (const int critical = limits.criticalHosts(); critical > 0)
-            text += tr(" \u00b7 %1 critical").arg(critical);
-        if (const int warning = limits.warningHosts(); warning > 0)
-            text += tr(" \u00b7 %1 warning").arg(warning);
-        if (const int silent = table.silence().silentHosts(); silent > 0)
-            text += tr(" \u00b7 %1 of %2 hosts silent").arg(silent).arg(table.hostCount());
+        const QString text = m_tableFull.told() ? tr("Listening on %1 \u2014 table full").arg(port)
+                                                : tr("Listening on %1").arg(port);
+        QString ignoredText;
         QString tip;
         if (const double ignored = receiver.ignored(); ignored > 0) {
-            text += tr(" \u00b7 %1 ignored").arg(QLocale().toString(ignored, 'f', 0));
+            ignoredText = tr(" \u00b7 %1 ignored").arg(QLocale().toString(ignored, 'f', 0));
             tip = tr("Last ignored: %1 at %2")
                       .arg(receiver.lastIgnoredSender().toText(),
                            QLocale().toString(receiver.lastIgnoredAt().time(), u"HH:mm:ss"_qs));
         }
-        m_status->setText(text);
+        m_status->setText(text + m_monitor.troubleSummary().text() + ignoredText);
         m_status->setToolTip(tip);
         m_status->setPalette(palette());
         return;
@@ -438,6 +500,8 @@ void MainForm::closeEvent(QCloseEvent *event)
         QCoreApplication::processEvents();
     }
     unloadOptions();
+    if (m_overview)
+        m_overview->close();
     m_monitor.receiver().close();
     event->accept();
 }

@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
 
 #include <vector>
 
@@ -11,6 +12,7 @@ class CounterFields;
 class HostFind;
 class LimitsDialog;
 class Monitor;
+class OverviewWindow;
 class QAction;
 class QDialog;
 class QLabel;
@@ -42,6 +44,7 @@ public:
     frmOptions *options() const;
     QDialog *about() const;
     LimitsDialog *limitsDialog() const;
+    OverviewWindow *overview() const;
     SendersSettingsDialog *sendersDialog() const;
     // What the status line tells about the receiver.
     QString listeningStatus() const;
@@ -51,6 +54,8 @@ public:
     void showAbout();
     // One Limits dialog at a time: asking again brings the open one forward.
     void showLimits();
+    // Opens the overview, or brings it forward when it is open.
+    void showOverview();
     // One Senders dialog at a time, likewise.
     void showSenders();
 
@@ -82,6 +87,7 @@ private:
     void Form_Load();
     void createMenus();
     void createEditMenu();
+    void createViewMenu();
     void createOptions();
     void afterRemoval();
     void updateSaving();
@@ -95,6 +101,7 @@ private:
     QPointer<frmOptions> m_options;
     QPointer<QDialog> m_about;
     QPointer<LimitsDialog> m_limitsDialog;
+    QPointer<OverviewWindow> m_overview;
     QPointer<SendersSettingsDialog> m_sendersDialog;
     QLabel *m_status = nullptr;
     CounterFields *m_counters = nullptr;
@@ -103,5 +110,8 @@ private:
     QAction *m_saveAction = nullptr;
     QAction *m_clearAction = nullptr;
     TableSaveFlow *m_saveFlow = nullptr;
+    // A save that worked, told in the status line for a while.
+    QString m_told;
+    QTimer m_toldTimer;
     bool m_unloading = false;
 };

@@ -39,14 +39,14 @@ QString titlePart(HostState kind, qsizetype count, bool first)
     return u"%1 %2 %3"_qs.arg(count).arg(count == 1 ? u"host"_qs : u"hosts"_qs, stateWord(kind));
 }
 
-Notifier::Clock steadyClock()
+} // namespace
+
+Notifier::Clock Notifier::steadyClock()
 {
     QElapsedTimer started;
     started.start();
     return [started] { return started.elapsed(); };
 }
-
-} // namespace
 
 Notifier::Notifier(QObject *parent)
     : Notifier(steadyClock(), parent)
@@ -94,6 +94,18 @@ void Notifier::restartGrace()
     m_dueMs = -1;
     m_timer.stop();
     m_graceEndsMs = m_clock() + graceMs;
+}
+
+void Notifier::forgetHost(const QString &host)
+{
+    m_known.remove(host);
+    const auto found = m_gatheredIndex.constFind(host);
+    if (found == m_gatheredIndex.cend())
+        return;
+    m_gathered.removeAt(*found);
+    m_gatheredIndex.clear();
+    for (qsizetype i = 0; i < m_gathered.size(); ++i)
+        m_gatheredIndex.insert(m_gathered[i].host, i);
 }
 
 void Notifier::muteFor(qint64 ms)

@@ -34,6 +34,8 @@ public:
 
     explicit Notifier(QObject *parent = nullptr);
     explicit Notifier(Clock clock, QObject *parent = nullptr);
+    // Milliseconds since it was made.
+    static Clock steadyClock();
 
     NotifyChoices choices() const { return m_choices; }
     void setChoices(const NotifyChoices &choices) { m_choices = choices; }
@@ -43,6 +45,9 @@ public:
     // Every host is about to report for the first time again (the port changed): what
     // is known of them is forgotten and nothing is said for a while.
     void restartGrace();
+    // The host left the table: it is forgotten, its news with it, and its going is no
+    // recovery.
+    void forgetHost(const QString &host);
 
     void muteFor(qint64 ms);
     void muteUntilUnmuted();

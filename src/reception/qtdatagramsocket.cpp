@@ -1,12 +1,25 @@
 #include "qtdatagramsocket.h"
 
+#include <QNetworkInterface>
 #include <QVariant>
 
 #include <algorithm>
 
 namespace {
 constexpr qsizetype slotSize = 65536;
+
+// Some socket layers (Wine's among them) bind any address without complaint, and the socket
+// would then never hear a thing; ask the machine first.
+bool isOwnAddress(QHostAddress address)
+{
+    address.setScopeId({});
+    const QList<QHostAddress> own = QNetworkInterface::allAddresses();
+    return std::any_of(own.cbegin(), own.cend(), [&address](QHostAddress candidate) {
+        candidate.setScopeId({});
+        return candidate == address;
+    });
 }
+} // namespace
 
 QtDatagramSocket::QtDatagramSocket(QObject *parent)
     : DatagramSocket(parent)
@@ -18,6 +31,11 @@ bool QtDatagramSocket::bind(quint16 port, const QHostAddress &address)
     // A fresh socket each time: one whose bind failed keeps that address's protocol, and
     // then cannot bind an address of the other.
     m_socket.emplace();
+    if (!address.isNull() && !isOwnAddress(address)) {
+        setFailure(Failure::NoSuchAddress, port, address.toString());
+        m_socket.reset();
+        return false;
+    }
     connect(&*m_socket, &QUdpSocket::readyRead, this, &DatagramSocket::readyRead);
     // Sharing the address would let a second program bind the port unnoticed.
     if (!m_socket->bind(address.isNull() ? QHostAddress(QHostAddress::Any) : address, port,

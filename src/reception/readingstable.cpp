@@ -71,8 +71,12 @@ void ReadingsTable::fillgrid(const Reading &reading)
     m_longest.offer(1, row.date);
     m_longest.offer(2, row.time);
     markDirty(rowIndex, 1, nameColumn + 1);
+    if (m_listeners.empty())
+        return;
+    m_postedValue = reading.value;
     for (TableListener *const listener : m_listeners)
         listener->readingPosted(rowIndex, pairIndex, firstTime);
+    m_postedValue = {};
 }
 
 // The pair a reading goes to: the one whose name matches once trimmed, else the first

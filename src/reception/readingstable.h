@@ -96,6 +96,9 @@ public:
     // The same where the table keeps it, Latin-1 or UTF-16, without a copy: for what looks
     // at every reading. Valid until the pair changes.
     QAnyStringView valueView(int row, int pair) const;
+    // While listeners hear of a reading: its value, as value() would give it once posted,
+    // without the copy. Empty at any other time.
+    QStringView postedValue() const { return m_postedValue; }
     // Name ids count from 0 to nameIdCount() - 1; a text for each.
     int nameIdCount() const { return m_names.size(); }
     QString nameText(int id) const;
@@ -206,6 +209,7 @@ private:
     SilenceWatch m_silence;
     std::vector<TableListener *> m_listeners;
     const LimitWatch *m_limits = nullptr;
+    QStringView m_postedValue;
 
     // What views have been told so far.
     int m_publishedRows = 0;

@@ -45,9 +45,8 @@ SendersSettings SendersSettings::fromObject(const QJsonObject &object)
             if (why.isEmpty())
                 settings.m_allowed.append(entry.toString().trimmed());
             else
-                settings.m_errors.append(tr("allowedSenders, entry %1 \"%2\" is left out: %3")
-                                             .arg(i + 1)
-                                             .arg(shown(entry), why));
+                settings.m_errors.append(
+                    tr("allowedSenders, entry %1 is left out: %2").arg(i + 1).arg(why));
         }
     } else if (!allowed.isUndefined() && !allowed.isNull()) {
         settings.m_errors.append(tr("allowedSenders is not a list of addresses, so every sender "

@@ -94,9 +94,7 @@ QString SendersSettingsDialog::checkLines()
         if (line.text().trimmed().isEmpty() || why.isEmpty())
             continue;
         if (faults++ == 0)
-            first = tr("Line %1, \"%2\": %3")
-                        .arg(line.blockNumber() + 1)
-                        .arg(line.text().trimmed().left(40), why);
+            first = tr("Line %1: %2").arg(line.blockNumber() + 1).arg(why);
         QTextEdit::ExtraSelection mark;
         mark.cursor = QTextCursor(line);
         mark.cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);

@@ -53,11 +53,6 @@ QByteArray CsvTable::lines(int first, int count) const
     return text.toUtf8();
 }
 
-QByteArray CsvTable::all() const
-{
-    return header() + lines(0, rowCount());
-}
-
 void CsvTable::appendLine(QString &text, int row) const
 {
     appendField(text, m_table.text(row, 0));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tablefile/csvlines.h"
+
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
@@ -16,7 +18,7 @@ class ReadingsTable;
 // row in the order given, names and values trimmed; "Last heard" is when this machine last
 // heard the row's host, in local time. Cells are written as received: quoting keeps commas,
 // quotes and line breaks inside their cell.
-class CsvTable final
+class CsvTable final : public CsvLines
 {
 public:
     // When a row's host was last heard; an invalid time leaves the cell empty.
@@ -31,14 +33,10 @@ public:
     // A field as written: quoted where it holds a comma, a quote or a line break.
     static void appendField(QString &line, QStringView text);
 
-    int rowCount() const { return int(m_rows.size()); }
+    int rowCount() const override { return int(m_rows.size()); }
     int pairColumns() const { return m_pairs; }
-    // The byte-order mark and the header line.
-    QByteArray header() const;
-    // The lines of the rows [first, first + count) of those given, as UTF-8.
-    QByteArray lines(int first, int count) const;
-    // The whole file.
-    QByteArray all() const;
+    QByteArray header() const override;
+    QByteArray lines(int first, int count) const override;
 
 private:
     void appendLine(QString &text, int row) const;

@@ -3,6 +3,7 @@
 #include "host/notice.h"
 #include "reception/datagramreceiver.h"
 #include "reception/readingstable.h"
+#include "tablefile/csvtable.h"
 #include "tablefile/tablesaver.h"
 
 #include <QDateTime>
@@ -15,10 +16,23 @@
 
 TableSaveFlow::TableSaveFlow(ReadingsTable &table, DatagramReceiver &receiver, Rows rows,
                              QWidget *window)
+    : TableSaveFlow(
+        table, receiver, Subject::Table,
+        [&table, rows = std::move(rows)] {
+            return std::make_unique<CsvTable>(table, rows(),
+                                              [&table](int row) { return table.lastHeard(row); });
+        },
+        window)
+{
+}
+
+TableSaveFlow::TableSaveFlow(ReadingsTable &table, DatagramReceiver &receiver, Subject subject,
+                             Lines lines, QWidget *window)
     : QObject(window)
     , m_table(table)
     , m_receiver(receiver)
-    , m_rows(std::move(rows))
+    , m_subject(subject)
+    , m_lines(std::move(lines))
     , m_window(window)
 {
 }
@@ -32,8 +46,10 @@ void TableSaveFlow::saveAs()
 {
     if (m_saver)
         return;
-    auto *dialog = new QFileDialog(m_window, tr("Save Table As"));
-    dialog->setObjectName(u"saveTableDialog"_qs);
+    const bool overview = m_subject == Subject::Overview;
+    auto *dialog =
+        new QFileDialog(m_window, overview ? tr("Save Overview As") : tr("Save Table As"));
+    dialog->setObjectName(overview ? u"saveOverviewDialog"_qs : u"saveTableDialog"_qs);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setNameFilters({tr("CSV files (*.csv)"), tr("All files (*)")});
@@ -44,8 +60,8 @@ void TableSaveFlow::saveAs()
     if (!QDir(folder).exists())
         folder = QDir::homePath();
     dialog->setDirectory(folder);
-    dialog->selectFile(
-        u"senvo-net-%1.csv"_qs.arg(QDateTime::currentDateTime().toString(u"yyyy-MM-dd-hhmm"_qs)));
+    dialog->selectFile((overview ? u"senvo-net-overview-%1.csv"_qs : u"senvo-net-%1.csv"_qs)
+                           .arg(QDateTime::currentDateTime().toString(u"yyyy-MM-dd-hhmm"_qs)));
     connect(dialog, &QFileDialog::fileSelected, this, &TableSaveFlow::save);
     connect(dialog, &QDialog::finished, this, &TableSaveFlow::dialogClosed);
     // Readings keep arriving while the dialog is open.
@@ -59,14 +75,10 @@ bool TableSaveFlow::save(const QString &path)
     m_folder = QFileInfo(path).absolutePath();
     // Everything received so far is shown, and so saved.
     m_receiver.publish();
-    auto *saver = new TableSaver(
-        &m_table, m_rows(), [table = &m_table](int row) { return table->lastHeard(row); }, path,
-        this);
+    auto *saver = new TableSaver(&m_table, m_lines(), path, this);
     if (!saver->start()) {
         showNotice(m_window, QMessageBox::Warning,
-                   tr("The table could not be saved to %1:\n%2")
-                       .arg(QDir::toNativeSeparators(path), saver->errorString()),
-                   u"tableNotSaved"_qs);
+                   notSavedText(path) + u":\n"_qs + saver->errorString(), notSavedName());
         delete saver;
         return false;
     }
@@ -75,6 +87,18 @@ bool TableSaveFlow::save(const QString &path)
     connect(saver, &TableSaver::finished, this, &TableSaveFlow::saved);
     Q_EMIT savingChanged();
     return true;
+}
+
+QString TableSaveFlow::notSavedText(const QString &path) const
+{
+    const QString shown = QDir::toNativeSeparators(path);
+    return m_subject == Subject::Overview ? tr("The overview could not be saved to %1").arg(shown)
+                                          : tr("The table could not be saved to %1").arg(shown);
+}
+
+QString TableSaveFlow::notSavedName() const
+{
+    return m_subject == Subject::Overview ? u"overviewNotSaved"_qs : u"tableNotSaved"_qs;
 }
 
 bool TableSaveFlow::isSaving() const
@@ -98,18 +122,14 @@ void TableSaveFlow::saved(bool saved)
     const QString path = QDir::toNativeSeparators(saver->path());
     if (saved) {
         const int hosts = saver->rowCount();
-        showNotice(
-            m_window, QMessageBox::Information,
-            hosts == 1
-                ? tr("The table was saved: one host, in %1.").arg(path)
-                : tr("The table was saved: %1 hosts, in %2.").arg(QLocale().toString(hosts), path),
-            u"tableSaved"_qs);
+        // Nothing to dismiss: the file is there, and the user is told in passing.
+        Q_EMIT told(hosts == 1 ? tr("Saved 1 host to %1").arg(path)
+                               : tr("Saved %1 hosts to %2").arg(QLocale().toString(hosts), path));
     } else {
         showNotice(m_window, QMessageBox::Warning,
-                   tr("The table could not be saved to %1:\n%2\n\nNo file was written; an "
-                      "earlier file of that name is as it was.")
-                       .arg(path, saver->errorString()),
-                   u"tableNotSaved"_qs);
+                   notSavedText(saver->path()) + u":\n"_qs + saver->errorString()
+                       + tr("\n\nNo file was written; an earlier file of that name is as it was."),
+                   notSavedName());
     }
     Q_EMIT savingChanged();
     Q_EMIT finished(saved);

@@ -9,10 +9,10 @@
 
 #include <algorithm>
 
-TableSaver::TableSaver(ReadingsTable *table, std::vector<int> rows, CsvTable::LastHeard lastHeard,
-                       const QString &path, QObject *parent)
+TableSaver::TableSaver(ReadingsTable *table, std::unique_ptr<CsvLines> lines, const QString &path,
+                       QObject *parent)
     : QObject(parent)
-    , m_csv(*table, std::move(rows), std::move(lastHeard))
+    , m_csv(std::move(lines))
     , m_file(path)
 {
     m_slices.setInterval(0);
@@ -34,7 +34,7 @@ bool TableSaver::start()
         m_error = m_file.errorString();
         return false;
     }
-    if (m_file.write(m_csv.header()) < 0) {
+    if (m_file.write(m_csv->header()) < 0) {
         m_error = m_file.errorString();
         m_file.cancelWriting();
         return false;
@@ -49,8 +49,8 @@ void TableSaver::writeSlice()
         return;
     QElapsedTimer clock;
     clock.start();
-    while (m_written < m_csv.rowCount() && clock.elapsed() < sliceMs) {
-        const QByteArray lines = m_csv.lines(m_written, rowsPerCheck);
+    while (m_written < m_csv->rowCount() && clock.elapsed() < sliceMs) {
+        const QByteArray lines = m_csv->lines(m_written, rowsPerCheck);
         // A write cut short says why only when it is tried again.
         for (qint64 done = 0; done < lines.size();) {
             const qint64 written = m_file.write(lines.constData() + done, lines.size() - done);
@@ -60,10 +60,10 @@ void TableSaver::writeSlice()
             }
             done += written;
         }
-        m_written = std::min(m_written + rowsPerCheck, m_csv.rowCount());
+        m_written = std::min(m_written + rowsPerCheck, m_csv->rowCount());
     }
     Q_EMIT progressed(m_written);
-    if (m_written < m_csv.rowCount())
+    if (m_written < m_csv->rowCount())
         return;
     m_slices.stop();
     m_done = true;

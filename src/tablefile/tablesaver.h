@@ -1,6 +1,6 @@
 #pragma once
 
-#include "csvtable.h"
+#include "tablefile/csvlines.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -9,13 +9,12 @@
 #include <QTimer>
 
 #include <memory>
-#include <vector>
 
 class QThread;
 class ReadingsTable;
 
-// Writes rows of the readings table to a CSV file, a slice of rows at a time between other
-// events, so that readings keep arriving and the window keeps answering while a large table
+// Writes lines about the readings table's rows to a CSV file, a slice of rows at a time between
+// other events, so that readings keep arriving and the window keeps answering while a large table
 // is saved. The file is written whole or not at all: until the last row is in, any earlier
 // file of that name stays as it was. Rows must not be removed from the table meanwhile;
 // should they be, the save stops and says so.
@@ -30,15 +29,16 @@ public:
     static constexpr int sliceMs = 40;
     static constexpr int rowsPerCheck = 64;
 
-    TableSaver(ReadingsTable *table, std::vector<int> rows, CsvTable::LastHeard lastHeard,
-               const QString &path, QObject *parent = nullptr);
+    // The lines are made of table's rows, which are watched for removal.
+    TableSaver(ReadingsTable *table, std::unique_ptr<CsvLines> lines, const QString &path,
+               QObject *parent = nullptr);
     ~TableSaver() override;
 
     // Opens the file and starts writing; false, with the reason in errorString(), when the
     // file cannot be opened. finished() follows a successful start.
     bool start();
     QString path() const { return m_file.fileName(); }
-    int rowCount() const { return m_csv.rowCount(); }
+    int rowCount() const { return m_csv->rowCount(); }
     int rowsWritten() const { return m_written; }
     QString errorString() const { return m_error; }
 
@@ -53,7 +53,7 @@ private:
     QString writeFailure(const QString &otherwise) const;
     void fail(const QString &reason);
 
-    CsvTable m_csv;
+    const std::unique_ptr<CsvLines> m_csv;
     QSaveFile m_file;
     QTimer m_slices;
     std::unique_ptr<QThread> m_commit;

@@ -60,7 +60,7 @@ void TestSendersSettings::keysReadAtStartUp_data()
                               << true << QString();
     QTest::newRow("a bad entry is left out, the sound one applies")
         << QByteArray(R"({"allowedSenders": ["::1", "10.0.0.300"]})") << false << true << true
-        << u"entry 2 \"10.0.0.300\" is left out"_qs;
+        << u"entry 2 is left out: \"10.0.0.300\""_qs;
     QTest::newRow("a prefix of the IPv4 loopback")
         << QByteArray(R"({"allowedSenders": ["127.0.0.0/8"]})") << true << false << true
         << QString();

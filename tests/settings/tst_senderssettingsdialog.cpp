@@ -47,11 +47,11 @@ void TestSendersSettingsDialog::linesAreChecked_data()
         << QStringList{u"192.168.1.0/24"_qs, u"::1"_qs, u"fd00::/8"_qs};
     QTest::newRow("empty: every sender") << QString() << QString() << QStringList();
     QTest::newRow("a name, not an address")
-        << u"10.0.0.5\nserver.lan"_qs << u"Line 2, \"server.lan\""_qs << QStringList();
+        << u"10.0.0.5\nserver.lan"_qs << u"Line 2: \"server.lan\""_qs << QStringList();
     QTest::newRow("a prefix too long")
-        << u"10.0.0.0/33"_qs << u"Line 1, \"10.0.0.0/33\""_qs << QStringList();
+        << u"10.0.0.0/33"_qs << u"Line 1: \"10.0.0.0/33\""_qs << QStringList();
     QTest::newRow("two at fault, the first named")
-        << u"::1\n300.1.1.1\nfd00::/129"_qs << u"Line 2, \"300.1.1.1\""_qs << QStringList();
+        << u"::1\n300.1.1.1\nfd00::/129"_qs << u"Line 2: \"300.1.1.1\""_qs << QStringList();
 }
 
 void TestSendersSettingsDialog::linesAreChecked()

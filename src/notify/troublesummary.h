@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+
+// How many hosts are in which trouble, as the status line and the tray icon tell it.
+struct TroubleSummary
+{
+    // The worst state among the hosts, mildest first.
+    enum class Worst { None, Silent, Warning, Critical };
+
+    int critical = 0;
+    int warning = 0;
+    int silent = 0;
+    int hosts = 0;
+
+    // " · 2 critical · 5 warning · 3 of 120 hosts silent", each part only when it counts
+    // any; empty when all is well.
+    QString text() const;
+    Worst worst() const;
+    // The mark drawn for a worst state; invalid for None, which has no mark.
+    static QColor markColour(Worst worst);
+};

@@ -1,0 +1,199 @@
+#include "app/monitor.h"
+#include "fakedatagramsocket.h"
+#include "mainwindow/mainform.h"
+#include "overview/overviewmodel.h"
+#include "overview/overvieworder.h"
+#include "overview/overviewwindow.h"
+#include "reception/readingstable.h"
+#include "tablefile/csvtable.h"
+#include "testsupport.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPointer>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+// The overview as the user meets it: opened from the main window's View menu, arranged,
+// found, copied and saved as shown.
+class TestOverviewWindow final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void openedFromTheViewMenu();
+    void arrangementOutlivesTheWindow();
+    void savesAndCopiesWhatIsShown();
+    void selectedHostStaysInView();
+
+private:
+    // "host|name|value", posted and published as the receiver does.
+    void post(const QStringList &readings);
+    OverviewWindow *openOverview();
+    QStringList shownTitles() const;
+
+    std::unique_ptr<QTemporaryDir> m_folder;
+    std::unique_ptr<Monitor> m_monitor;
+    std::unique_ptr<MainForm> m_main;
+};
+
+void TestOverviewWindow::init()
+{
+    m_folder = std::make_unique<QTemporaryDir>();
+    const QString folder = m_folder->path();
+    m_monitor =
+        std::make_unique<Monitor>(SettingsFile(folder, folder), nullptr, new FakeDatagramSocket);
+    m_main = std::make_unique<MainForm>(*m_monitor);
+    m_main->show();
+}
+
+void TestOverviewWindow::cleanup()
+{
+    m_main.reset();
+    m_monitor.reset();
+}
+
+void TestOverviewWindow::post(const QStringList &readings)
+{
+    for (const QString &line : readings) {
+        const QStringList f = line.split(u'|');
+        m_monitor->table().fillgrid({{}, u"Jun 10"_qs, u"19:35:00"_qs, f[0], f[1], f[2]});
+    }
+    m_monitor->receiver().publish();
+}
+
+OverviewWindow *TestOverviewWindow::openOverview()
+{
+    m_main->findChild<QAction *>(u"OverviewMenu"_qs)->trigger();
+    return m_main->overview();
+}
+
+QStringList TestOverviewWindow::shownTitles() const
+{
+    const QHeaderView *header = m_main->overview()->view()->horizontalHeader();
+    QStringList titles;
+    for (int visual = 0; visual < header->count(); ++visual) {
+        const int column = header->logicalIndex(visual);
+        if (!header->isSectionHidden(column))
+            titles << header->model()->headerData(column, Qt::Horizontal).toString();
+    }
+    return titles;
+}
+
+void TestOverviewWindow::openedFromTheViewMenu()
+{
+    post({u"a| CPU| 5 "_qs, u"b| Disk| 7 "_qs});
+    QPointer<OverviewWindow> overview = openOverview();
+    QVERIFY(overview);
+    QVERIFY(overview->isWindow());
+    QCOMPARE(overview->parentWidget(), nullptr);
+    QCOMPARE(overview->windowTitle(), u"Senvo-Net Overview");
+    QVERIFY(overview->isVisible());
+    QCOMPARE(shownTitles(), (QStringList{u"Host"_qs, u"Last heard"_qs, u"CPU"_qs, u"Disk"_qs}));
+    QCOMPARE(overview->view()->model()->index(1, 3).data().toString(), u"7");
+    // Asked again: the same window.
+    QCOMPARE(openOverview(), overview.data());
+    // Problems first from the main window's menu reaches the window's own button.
+    m_main->findChild<QAction *>(u"ProblemsFirstMenu"_qs)->trigger();
+    QVERIFY(overview->findChild<QAbstractButton *>(u"problemsFirstButton"_qs)->isChecked());
+    // Closing the overview leaves the program running; closing the main window closes it.
+    m_main->close();
+    QTRY_VERIFY(overview.isNull());
+}
+
+void TestOverviewWindow::arrangementOutlivesTheWindow()
+{
+    post({u"a|A|1"_qs, u"a|B|2"_qs, u"a|C|3"_qs});
+    QPointer<OverviewWindow> overview = openOverview();
+    QHeaderView *header = overview->view()->horizontalHeader();
+    header->moveSection(header->visualIndex(4), 1);   // C dragged next to the host
+    header->setSortIndicator(2, Qt::DescendingOrder); // a click on A's title
+    header->customContextMenuRequested({1, 1});
+    auto *menu = overview->findChild<QMenu *>(u"columnsMenu"_qs);
+    QVERIFY(menu);
+    for (QAction *action : menu->actions()) {
+        if (action->text() == u"B")
+            action->trigger(); // hidden
+    }
+    const QStringList arranged{u"Host"_qs, u"C"_qs, u"Last heard"_qs, u"A"_qs};
+    QCOMPARE(shownTitles(), arranged);
+    overview->close();
+    QTRY_VERIFY(overview.isNull());
+    post({u"b|D|4"_qs}); // a name first heard while the window was closed comes last
+    overview = openOverview();
+    QCOMPARE(shownTitles(), arranged + QStringList{u"D"_qs});
+    QCOMPARE(overview->view()->horizontalHeader()->sortIndicatorSection(), 2);
+    QCOMPARE(overview->view()->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
+}
+
+void TestOverviewWindow::savesAndCopiesWhatIsShown()
+{
+    post({u"web-1|CPU|10"_qs, u"db|CPU|90"_qs, u"web-2|CPU|50 %"_qs, u"web-2|Disk|\"a,b\""_qs,
+          u"web-1|Fan|1200"_qs});
+    OverviewWindow *overview = openOverview();
+    OverviewModel &model = m_monitor->overview();
+    model.setColumnHidden(OverviewModel::lastHeardColumn, true);
+    model.setColumnOrder({0, 1, 4, 2, 3}); // Fan before CPU
+    model.setSorting({2, Qt::DescendingOrder, false});
+    overview->findChild<QAction *>(u"FindOverviewHostMenu"_qs)->trigger();
+    auto *field = overview->findChild<QLineEdit *>(u"findHost"_qs);
+    QCOMPARE(overview->focusWidget(), field);
+    QTest::keyClicks(field, u"WEB"_qs);
+    QCOMPARE(overview->findChild<QLabel *>(u"findHostCount"_qs)->text(), u"2 of 3 hosts");
+
+    const QString path = m_folder->filePath(u"overview.csv"_qs);
+    QSignalSpy finished(overview, &OverviewWindow::saveFinished);
+    QVERIFY(overview->save(path));
+    QTRY_COMPARE(finished.size(), 1);
+    QCOMPARE(readBytes(path), QByteArray(CsvTable::byteOrderMark)
+                                  + "Host,Fan,CPU,Disk\r\n"
+                                    "web-2,,50 %,\"\"\"a,b\"\"\"\r\n"
+                                    "web-1,1200,10,\r\n");
+    QCOMPARE(overview->statusBar()->currentMessage(),
+             u"Saved 2 hosts to "_qs + QDir::toNativeSeparators(path));
+
+    // The titles first, then the rows as shown; an unselected cell between two is empty.
+    QTableView *view = overview->view();
+    auto *selection = view->selectionModel();
+    selection->select(view->model()->index(0, 0), QItemSelectionModel::Select);
+    selection->select(view->model()->index(1, 4), QItemSelectionModel::Select);
+    selection->select(view->model()->index(1, 2), QItemSelectionModel::Select);
+    view->setFocus();
+    QTest::keySequence(view, QKeySequence::Copy);
+    QCOMPARE(QGuiApplication::clipboard()->text(), u"Host\tFan\tCPU\nweb-2\t\t\n\t1200\t10\n"_qs);
+}
+
+void TestOverviewWindow::selectedHostStaysInView()
+{
+    QStringList readings;
+    for (int host = 0; host < 300; ++host)
+        readings << u"h%1|CPU|%2"_qs.arg(host, 3, 10, QChar(u'0')).arg(host);
+    post(readings);
+    OverviewWindow *overview = openOverview();
+    QTableView *view = overview->view();
+    m_monitor->overview().setSorting({2, Qt::DescendingOrder, false});
+    view->setCurrentIndex(view->model()->index(0, 2)); // h299, on top
+    post({u"h299|CPU|-1"_qs});
+    QTRY_COMPARE(view->model()->index(299, 0).data().toString(), u"h299");
+    QCOMPARE(view->currentIndex().row(), 299);
+    QVERIFY(view->viewport()->rect().contains(view->visualRect(view->currentIndex())));
+    QVERIFY(view->verticalScrollBar()->value() > 0);
+}
+
+QTEST_MAIN(TestOverviewWindow)
+#include "tst_overviewwindow.moc"
