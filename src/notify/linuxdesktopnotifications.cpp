@@ -12,6 +12,7 @@ namespace {
 const QString service = u"org.freedesktop.Notifications"_qs;
 const QString path = u"/org/freedesktop/Notifications"_qs;
 const QString interface = u"org.freedesktop.Notifications"_qs;
+constexpr int closeTimeoutMs = 1000;
 
 // Services that read the body as markup would otherwise take a host's or a value's "<" or
 // "&" for a tag; a quote needs nothing, and one escaped would show as "&quot;" where the
@@ -33,6 +34,17 @@ LinuxDesktopNotifications::LinuxDesktopNotifications(const QDBusConnection &bus,
                   SLOT(onActionInvoked(uint, QString)));
 }
 
+LinuxDesktopNotifications::~LinuxDesktopNotifications()
+{
+    if (m_shownId == 0)
+        return;
+    QDBusMessage call =
+        QDBusMessage::createMethodCall(service, path, interface, u"CloseNotification"_qs);
+    call << m_shownId;
+    // Waited for, briefly: a message merely queued is lost when the program ends right after.
+    m_bus.call(call, QDBus::BlockWithGui, closeTimeoutMs);
+}
+
 bool LinuxDesktopNotifications::isAvailable() const
 {
     const QDBusConnectionInterface *daemon = m_bus.isConnected() ? m_bus.interface() : nullptr;
@@ -44,12 +56,16 @@ bool LinuxDesktopNotifications::isAvailable() const
 
 void LinuxDesktopNotifications::show(const Notification &notification)
 {
-    const QVariantMap hints{
+    QVariantMap hints{
         {u"category"_qs, u"device"_qs},
         {u"desktop-entry"_qs, u"senvo-net"_qs},
         {u"urgency"_qs, QVariant::fromValue<uchar>(notification.critical ? 2 : 1)},
         {u"suppress-sound"_qs, !notification.sound},
     };
+    // Most services play nothing unless told which sound: this is the sound theme's own
+    // for news that just arrived.
+    if (notification.sound)
+        hints.insert(u"sound-name"_qs, u"message-new-instant"_qs);
     QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, u"Notify"_qs);
     call << u"Senvo-Net"_qs << (notification.replace ? m_shownId : 0u) << u"senvo-net"_qs
          << notification.title << bodyText(notification.body)

@@ -13,6 +13,8 @@ class LinuxDesktopNotifications final : public DesktopNotifications
 
 public:
     LinuxDesktopNotifications(const QDBusConnection &bus, QObject *parent);
+    // Takes back the notification still shown: its click would lead to a window that is gone.
+    ~LinuxDesktopNotifications() override;
 
     bool isAvailable() const override;
     void show(const Notification &notification) override;

@@ -13,7 +13,7 @@ NotificationsDialog::NotificationsDialog(Monitor &monitor, QWidget *parent)
     , m_monitor(monitor)
 {
     setObjectName(u"NotificationsDialog"_qs);
-    setWindowTitle(tr("Notifications"));
+    setWindowTitle(tr("Senvo-Net Notifications"));
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(new QLabel(tr("Tell me when hosts newly become:"), this));
     const NotifyChoices current = monitor.notifier().choices();

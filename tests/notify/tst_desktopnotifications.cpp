@@ -19,6 +19,7 @@ class NotificationService final : public QObject
 
 public:
     QList<QVariantList> calls;
+    QList<uint> closedIds;
     uint lastId = 40;
 
 public Q_SLOTS:
@@ -29,6 +30,7 @@ public Q_SLOTS:
         calls.append({app, replacesId, icon, summary, body, actions, hints, timeout});
         return replacesId != 0 ? replacesId : ++lastId;
     }
+    void CloseNotification(uint id) { closedIds.append(id); }
 };
 
 class TestDesktopNotifications final : public QObject
@@ -44,6 +46,8 @@ private slots:
     void cleanupTestCase();
     void notify_data();
     void notify();
+    void closedWhenGone_data();
+    void closedWhenGone();
 
 private:
     void sendSignal(const QString &name, uint id, const QVariant &second);
@@ -151,8 +155,43 @@ void TestDesktopNotifications::notify()
     QCOMPARE(m_service.calls.back().at(1), QVariant(replaced ? id : 0u));
     QCOMPARE(second.value(u"urgency"_qs), QVariant::fromValue<uchar>(1));
     QCOMPARE(second.value(u"suppress-sound"_qs), QVariant(false));
+    QCOMPARE(second.value(u"sound-name"_qs), QVariant(u"message-new-instant"_qs));
     QCOMPARE(activatedSpy.size(), reported == u"activated" ? 1 : 0);
     QCOMPARE(closedSpy.size(), reported == u"closed" ? 1 : 0);
+}
+
+void TestDesktopNotifications::closedWhenGone_data()
+{
+    QTest::addColumn<bool>("shown");
+    QTest::addColumn<bool>("closedByDesktop");
+    QTest::addColumn<bool>("takenBack");
+
+    QTest::newRow("still shown") << true << false << true;
+    QTest::newRow("closed by the desktop") << true << true << false;
+    QTest::newRow("never shown") << false << false << false;
+}
+
+void TestDesktopNotifications::closedWhenGone()
+{
+    QFETCH(bool, shown);
+    QFETCH(bool, closedByDesktop);
+    QFETCH(bool, takenBack);
+
+    m_service.calls.clear();
+    m_service.closedIds.clear();
+    {
+        LinuxDesktopNotifications notifications(QDBusConnection(u"program"_qs), nullptr);
+        QSignalSpy closedSpy(&notifications, &DesktopNotifications::closed);
+        if (shown) {
+            notifications.show({u"1 host critical"_qs, u"db01 critical"_qs, false, true, false});
+            QTRY_COMPARE(m_service.calls.size(), 1);
+            // The reply carrying the id has arrived once a later signal has.
+            sendSignal(u"NotificationClosed"_qs, closedByDesktop ? m_service.lastId : 0, 2u);
+            QCOMPARE(closedSpy.size(), closedByDesktop ? 1 : 0);
+        }
+    }
+    // The program's call has been answered by the time its object is gone.
+    QCOMPARE(m_service.closedIds, takenBack ? QList<uint>{m_service.lastId} : QList<uint>{});
 }
 
 QTEST_GUILESS_MAIN(TestDesktopNotifications)
