@@ -86,6 +86,17 @@ public:
 
     // Oldest first; empty for a reading with no numbers.
     std::vector<Point> points(int row, int pair) const;
+    // Hands visit each of the reading's points, oldest first, without copying them: for
+    // what draws many readings small and keeps little of each.
+    template<typename Visit> void forEachPoint(int row, int pair, Visit &&visit) const
+    {
+        if (const Row *const cells = rowAt(row)) {
+            for (quint32 i = 0; i < cells->count; ++i) {
+                if (cells->entries[i].pair == quint32(pair))
+                    visit(cells->entries[i].point);
+            }
+        }
+    }
     // Oldest first, at most maxWordChanges of them (fewer where the cap is tight).
     std::vector<WordChange> wordChanges(int row, int pair) const;
     // Changes whenever the history of the row's host does; to tell whether it needs drawing

@@ -316,6 +316,14 @@ const LimitState *LimitWatch::state(int row, int pair) const
     return entry.limits == LimitRules::none ? nullptr : &entry.state;
 }
 
+const LimitRule *LimitWatch::limits(int row, int pair) const
+{
+    if (!state(row, pair))
+        return nullptr;
+    const Row &known = *rowAt(row);
+    return &rulesOf(known).effective(known.pairs[size_t(pair)].limits);
+}
+
 QString LimitWatch::description(int row, int pair) const
 {
     const LimitState *const judged = state(row, pair);
