@@ -216,6 +216,12 @@ void MainForm::createViewMenu()
     });
     connect(model, &OverviewModel::sortingChanged, problemsFirst,
             [problemsFirst, model] { problemsFirst->setChecked(model->sorting().problemsFirst); });
+    QAction *trends = view->addAction(tr("&Trends"));
+    trends->setObjectName(u"TrendsMenu"_qs);
+    trends->setCheckable(true);
+    trends->setChecked(model->trendsShown());
+    connect(trends, &QAction::toggled, model, &OverviewModel::setTrendsShown);
+    connect(model, &OverviewModel::trendsShownChanged, trends, &QAction::setChecked);
 }
 
 void MainForm::showOverview()
@@ -225,6 +231,7 @@ void MainForm::showOverview()
         // itself on closing and is closed with the main window.
         m_overview = new OverviewWindow(m_monitor);
         m_overview->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_overview, &OverviewWindow::historyRequested, this, &MainForm::showHistory);
         m_overview->show();
         return;
     }

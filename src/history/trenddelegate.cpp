@@ -1,0 +1,113 @@
+#include "trenddelegate.h"
+
+#include "app/monitor.h"
+#include "limits/limitwatch.h"
+#include "limits/valuenumber.h"
+#include "overview/overviewmodel.h"
+#include "overview/overvieworder.h"
+#include "reception/readingslook.h"
+#include "reception/readingstable.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QStyle>
+
+namespace {
+
+// Faint enough that the value stays readable on top; beyond a limit, plainer.
+constexpr double normalOpacity = 0.3;
+constexpr double limitOpacity = 0.85;
+
+} // namespace
+
+TrendDelegate::TrendDelegate(Monitor &monitor, const OverviewOrder &order, QObject *parent)
+    : QStyledItemDelegate(parent)
+    , m_monitor(monitor)
+    , m_order(order)
+    , m_pointsOf([store = &monitor.history()](int row, int pair, TrendLine &line) {
+        store->forEachPoint(row, pair,
+                            [&line](const HistoryStore::Point &point) { line.add(point); });
+    })
+{
+}
+
+void TrendDelegate::setPointsOf(PointsOf pointsOf)
+{
+    m_pointsOf = std::move(pointsOf);
+}
+
+void TrendDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
+                          const QModelIndex &index) const
+{
+    const OverviewModel &model = *m_order.overview();
+    const int column = index.column();
+    const int row = m_order.mapToSource(index).row();
+    const int pair = model.trendsShown() && column >= OverviewModel::firstReadingColumn
+                         ? model.pairOf(row, column)
+                         : -1;
+    if (pair < 0) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
+    QStyleOptionViewItem cell = option;
+    initStyleOption(&cell, index);
+    const QWidget *const widget = option.widget;
+    QStyle *const style = widget ? widget->style() : QApplication::style();
+    // The background and the selection first, the line over them, the value on top.
+    style->drawPrimitive(QStyle::PE_PanelItemViewItem, &cell, painter, widget);
+    drawTrend(painter, cell, row, pair);
+    QStyleOptionViewItem top = cell;
+    top.backgroundBrush = Qt::NoBrush;
+    top.state &= ~QStyle::State_MouseOver;
+    if (cell.state & QStyle::State_Selected) {
+        const QPalette::ColorGroup group =
+            cell.state & QStyle::State_Active ? QPalette::Active : QPalette::Inactive;
+        top.palette.setColor(QPalette::Text, cell.palette.color(group, QPalette::HighlightedText));
+        top.state &= ~QStyle::State_Selected;
+    }
+    style->drawControl(QStyle::CE_ItemViewItem, &top, painter, widget);
+}
+
+void TrendDelegate::drawTrend(QPainter *painter, const QStyleOptionViewItem &option, int row,
+                              int pair) const
+{
+    const ReadingsTable &table = m_monitor.table();
+    const auto now = HistoryStore::Tenths(table.silence().tenthsSince(0));
+    const HistoryStore::Tenths first =
+        now > HistoryStore::hourTenths ? now - HistoryStore::hourTenths : HistoryStore::Tenths(0);
+    const QRectF area = QRectF(option.rect).adjusted(2, 3, -2, -3);
+    if (area.width() < 2 || area.height() < 2)
+        return;
+    TrendLine line(first, now, int(area.width()) / pixelsPerColumn);
+    m_pointsOf(row, pair, line);
+    if (line.isEmpty())
+        return;
+    TrendLine::Limits limits;
+    if (const LimitRule *const rule = m_monitor.limits().limits(row, pair))
+        limits = TrendLine::Limits::of(*rule, ValueNumber::read(table.value(row, pair)).unit);
+
+    QColor normal = option.palette.color(QPalette::Text);
+    normal.setAlphaF(normalOpacity);
+    const auto colourOf = [&normal](TrendLine::Level level) {
+        if (level == TrendLine::Level::Normal)
+            return normal;
+        QColor colour = ReadingsLook::stateColour(level);
+        colour.setAlphaF(limitOpacity);
+        return colour;
+    };
+    painter->save();
+    painter->setClipRect(option.rect);
+    painter->setRenderHint(QPainter::Antialiasing);
+    auto level = TrendLine::Level::NoState;
+    for (const TrendLine::Segment &segment : line.segments(area, limits)) {
+        if (segment.level != level) {
+            level = segment.level;
+            painter->setPen(QPen(colourOf(level), 1.2));
+        }
+        if (segment.line.p1() == segment.line.p2())
+            painter->drawPoint(segment.line.p1());
+        else
+            painter->drawLine(segment.line);
+    }
+    painter->restore();
+}
