@@ -223,27 +223,28 @@ void OverviewWindow::createMenus()
 std::pair<int, std::vector<int>> OverviewWindow::historyReadings() const
 {
     // Another selected host's readings are left out; ranges, not cells, are looked at, so
-    // that Select All stays cheap.
+    // that Select All stays cheap. The readings are plotted in the order their columns show.
     const QModelIndex current = m_view->currentIndex();
     if (!current.isValid())
         return {-1, {}};
-    const int row = m_order->mapToSource(current).row();
-    std::vector<int> pairs;
-    const auto choose = [&](int column) {
-        if (m_view->isColumnHidden(column))
-            return;
-        if (const int pair = m_model.pairOf(row, column); pair >= 0)
-            pairs.push_back(pair);
-    };
-    choose(current.column());
+    const QHeaderView *const header = m_view->horizontalHeader();
+    std::vector<int> columns{current.column()};
     for (const QItemSelectionRange &range : m_view->selectionModel()->selection()) {
         if (range.top() <= current.row() && current.row() <= range.bottom()) {
             for (int column = range.left(); column <= range.right(); ++column)
-                choose(column);
+                columns.push_back(column);
         }
     }
-    std::sort(pairs.begin(), pairs.end());
-    pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
+    std::sort(columns.begin(), columns.end(),
+              [header](int a, int b) { return header->visualIndex(a) < header->visualIndex(b); });
+    columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
+    const int row = m_order->mapToSource(current).row();
+    std::vector<int> pairs;
+    for (const int column : columns) {
+        const int pair = m_view->isColumnHidden(column) ? -1 : m_model.pairOf(row, column);
+        if (pair >= 0)
+            pairs.push_back(pair);
+    }
     return {row, pairs};
 }
 

@@ -1,5 +1,7 @@
 #include "app/monitor.h"
 #include "fakedatagramsocket.h"
+#include "history/historywindow.h"
+#include "history/trenddelegate.h"
 #include "mainwindow/mainform.h"
 #include "overview/overviewmodel.h"
 #include "overview/overvieworder.h"
@@ -40,6 +42,10 @@ private slots:
     void arrangementOutlivesTheWindow();
     void savesAndCopiesWhatIsShown();
     void selectedHostStaysInView();
+    void trendsAskTheStoreOnlyWhenOn_data();
+    void trendsAskTheStoreOnlyWhenOn();
+    void readingOpensItsHistory_data();
+    void readingOpensItsHistory();
 
 private:
     // "host|name|value", posted and published as the receiver does.
@@ -193,6 +199,85 @@ void TestOverviewWindow::selectedHostStaysInView()
     QCOMPARE(view->currentIndex().row(), 299);
     QVERIFY(view->viewport()->rect().contains(view->visualRect(view->currentIndex())));
     QVERIFY(view->verticalScrollBar()->value() > 0);
+}
+
+void TestOverviewWindow::trendsAskTheStoreOnlyWhenOn_data()
+{
+    QTest::addColumn<QString>("turnedOffBy"); // empty: left on
+    QTest::addColumn<int>("asked");
+    QTest::newRow("on by default: each reading cell drawn") << QString() << 2;
+    QTest::newRow("off from the main window") << u"TrendsMenu"_qs << 0;
+    QTest::newRow("off from the overview") << u"TrendsOverviewMenu"_qs << 0;
+}
+
+// Each reading cell drawn reads its points once; with trends off none is read.
+void TestOverviewWindow::trendsAskTheStoreOnlyWhenOn()
+{
+    QFETCH(QString, turnedOffBy);
+    QFETCH(int, asked);
+    post({u"host0007|CPU|5 %"_qs, u"host0007|Disk|7"_qs, u"host0008|CPU|9 %"_qs});
+    OverviewWindow *const overview = openOverview();
+    auto *const delegate = qobject_cast<TrendDelegate *>(overview->view()->itemDelegate());
+    QVERIFY(delegate);
+    QList<int> pairsAsked;
+    delegate->setPointsOf(
+        [&pairsAsked](int row, int pair, TrendLine &) { pairsAsked << row * 10 + pair; });
+    QAction *const mainToggle = m_main->findChild<QAction *>(u"TrendsMenu"_qs);
+    QAction *const ownToggle = overview->findChild<QAction *>(u"TrendsOverviewMenu"_qs);
+    QVERIFY(mainToggle && ownToggle);
+    if (!turnedOffBy.isEmpty())
+        (turnedOffBy == mainToggle->objectName() ? mainToggle : ownToggle)->trigger();
+    QCOMPARE(mainToggle->isChecked(), turnedOffBy.isEmpty());
+    QCOMPARE(ownToggle->isChecked(), turnedOffBy.isEmpty());
+    overview->view()->setColumnHidden(3, true); // Disk: not drawn, so not read
+    overview->view()->viewport()->grab();
+    std::sort(pairsAsked.begin(), pairsAsked.end());
+    pairsAsked.erase(std::unique(pairsAsked.begin(), pairsAsked.end()), pairsAsked.end());
+    QCOMPARE(pairsAsked.size(), asked);
+}
+
+void TestOverviewWindow::readingOpensItsHistory_data()
+{
+    QTest::addColumn<bool>("doubleClick");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("double-click a reading")
+        << true << u"CPU on host0007 \u00b7 Senvo-Net History"_qs;
+    QTest::newRow("Show History of the host's selected readings")
+        << false << u"CPU, Fan on host0007 \u00b7 Senvo-Net History"_qs;
+}
+
+void TestOverviewWindow::readingOpensItsHistory()
+{
+    QFETCH(bool, doubleClick);
+    QFETCH(QString, title);
+    post({u"host0006|CPU|3 %"_qs, u"host0007|Fan|900"_qs, u"host0007|CPU|5 %"_qs,
+          u"host0006|Disk|7"_qs});
+    OverviewWindow *const overview = openOverview();
+    QTableView *const view = overview->view();
+    // Columns Host, Last heard, CPU, Fan, Disk; host0007 is the second row.
+    const QModelIndex cpu = view->model()->index(1, 2);
+    if (doubleClick) {
+        const QPoint centre = view->visualRect(cpu).center();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, centre);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, centre);
+    } else {
+        QItemSelectionModel *const selection = view->selectionModel();
+        selection->select(view->model()->index(0, 4), QItemSelectionModel::Select);
+        selection->select(view->model()->index(1, 3), QItemSelectionModel::Select);
+        selection->setCurrentIndex(cpu, QItemSelectionModel::Select);
+        view->customContextMenuRequested(view->visualRect(cpu).center());
+        auto *const menu = overview->findChild<QMenu *>(u"overviewCellMenu"_qs);
+        QVERIFY(menu);
+        const QList<QAction *> actions = menu->actions();
+        const auto show = std::find_if(actions.begin(), actions.end(), [](const QAction *action) {
+            return action->objectName() == u"ShowHistoryMenu";
+        });
+        QVERIFY(show != actions.end() && (*show)->isEnabled());
+        (*show)->trigger();
+    }
+    const QList<HistoryWindow *> open = m_main->findChildren<HistoryWindow *>();
+    QCOMPARE(open.size(), 1);
+    QCOMPARE(open.front()->windowTitle(), title);
 }
 
 QTEST_MAIN(TestOverviewWindow)
