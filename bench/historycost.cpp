@@ -2,14 +2,22 @@
 
 #include "processstats.h"
 
+#include "app/monitor.h"
 #include "history/historyplot.h"
 #include "history/historystore.h"
+#include "overview/overviewmodel.h"
+#include "overview/overviewwindow.h"
 #include "reception/reading.h"
 #include "reception/readingstable.h"
 #include "reception/receiveclock.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QHeaderView>
 #include <QImage>
+#include <QTableView>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cmath>
@@ -131,5 +139,81 @@ HistoryCost::Drawing HistoryCost::drawing(int readings, int width, int height, i
         result.longestMs = std::max(result.longestMs, ms);
     }
     result.meanMs = total / std::max(1, frames);
+    return result;
+}
+
+HistoryCost::Trends HistoryCost::overviewTrends(int hosts, int readings, int intervalSeconds,
+                                                int width, int height, int frames)
+{
+    QTemporaryDir folder;
+    // A port no one listens on: the overview is drawn, nothing is received.
+    QFile port(folder.filePath(SettingsFile::fileName));
+    if (port.open(QIODevice::WriteOnly)) {
+        port.write("5140\n");
+        port.close();
+    }
+    // Limits on every other reading, so that the colours are part of what is drawn.
+    QFile limits(folder.filePath(u"Senvo-Net.json"_qs));
+    if (limits.open(QIODevice::WriteOnly)) {
+        QByteArray rules = "{\"limits\": [";
+        for (int r = 0; r < readings; r += 2)
+            rules += (r > 0 ? "," : "") + QByteArray("{\"reading\": \"R") + QByteArray::number(r)
+                     + "\", \"warningAbove\": 80, \"criticalAbove\": 88}";
+        limits.write(rules + "]}");
+        limits.close();
+    }
+    SteppedClock clock;
+    Monitor monitor(SettingsFile(folder.path(), folder.path()), nullptr, nullptr, &clock);
+    ReadingsTable &table = monitor.table();
+    Reading reading;
+    reading.date = u"Jun 10"_qs;
+    reading.time = u"19:35:00"_qs;
+    for (int second = 0; second <= 3600; second += intervalSeconds) {
+        clock.ms = qint64(second) * 1000;
+        table.beginBatch();
+        for (int h = 0; h < hosts; ++h) {
+            reading.host = u"host%1"_qs.arg(h, 5, 10, QChar(u'0'));
+            for (int r = 0; r < readings; ++r) {
+                reading.name = u" R%1"_qs.arg(r);
+                reading.value =
+                    u" %1 C "_qs.arg(50 + 40 * std::sin(second / 300.0 + h * 0.7 + r), 0, 'f', 1);
+                table.fillgrid(reading);
+            }
+        }
+        table.publish();
+        if (second % 60 == 0)
+            table.tick();
+    }
+    OverviewWindow window(monitor);
+    window.resize(width, height);
+    window.show();
+    QCoreApplication::processEvents();
+    QTableView *const view = window.view();
+    QWidget *const viewport = view->viewport();
+    Trends result;
+    result.points = 3600 / intervalSeconds + 1;
+    const int rowHeight = std::max(1, view->verticalHeader()->defaultSectionSize());
+    result.rowsShown = std::min(hosts, (viewport->height() + rowHeight - 1) / rowHeight);
+    for (int column = OverviewModel::firstReadingColumn; column < view->model()->columnCount();
+         ++column) {
+        if (view->columnViewportPosition(column) < viewport->width())
+            result.cellsShown += result.rowsShown;
+    }
+    QImage image(viewport->size(), QImage::Format_ARGB32_Premultiplied);
+    for (const bool on : {true, false}) {
+        monitor.overview().setTrendsShown(on);
+        double total = 0;
+        double longest = 0;
+        for (int frame = 0; frame < frames; ++frame) {
+            const qint64 start = threadCpuNanos();
+            viewport->render(&image);
+            const double ms = double(threadCpuNanos() - start) / 1e6;
+            total += ms;
+            longest = std::max(longest, ms);
+        }
+        (on ? result.meanOnMs : result.meanOffMs) = total / std::max(1, frames);
+        (on ? result.longestOnMs : result.longestOffMs) = longest;
+    }
+    window.close();
     return result;
 }

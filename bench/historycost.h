@@ -27,6 +27,17 @@ public:
         double longestMs = 0;
     };
 
+    struct Trends
+    {
+        int rowsShown = 0;
+        int cellsShown = 0; // reading cells
+        int points = 0;     // per reading
+        double meanOnMs = 0;
+        double longestOnMs = 0;
+        double meanOffMs = 0;
+        double longestOffMs = 0;
+    };
+
     HistoryCost() = delete;
 
     // hosts x readings, each every intervalSeconds for an hour.
@@ -34,4 +45,8 @@ public:
     // An hour of 1-second points for each of readings, drawn frames times at width x height;
     // the processor time each frame takes.
     static Drawing drawing(int readings, int width, int height, int frames);
+    // The overview at width x height, hosts x readings each with an hour of points every
+    // intervalSeconds, its visible cells painted frames times with trends on, then off.
+    static Trends overviewTrends(int hosts, int readings, int intervalSeconds, int width,
+                                 int height, int frames);
 };

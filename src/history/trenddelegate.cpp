@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QPainter>
+#include <QPolygonF>
 #include <QStyle>
 
 namespace {
@@ -97,17 +98,28 @@ void TrendDelegate::drawTrend(QPainter *painter, const QStyleOptionViewItem &opt
     };
     painter->save();
     painter->setClipRect(option.rect);
-    painter->setRenderHint(QPainter::Antialiasing);
+    // Joined pieces of one colour go as one polyline: hundreds of cells are drawn per frame.
+    QPolygonF run;
     auto level = TrendLine::Level::NoState;
+    const auto flush = [&] {
+        if (run.size() == 1)
+            painter->drawPoint(run.front());
+        else if (run.size() > 1)
+            painter->drawPolyline(run);
+        run.clear();
+    };
     for (const TrendLine::Segment &segment : line.segments(area, limits)) {
-        if (segment.level != level) {
-            level = segment.level;
-            painter->setPen(QPen(colourOf(level), 1.2));
+        if (segment.level != level || run.isEmpty() || run.back() != segment.line.p1()) {
+            flush();
+            if (segment.level != level) {
+                level = segment.level;
+                painter->setPen(QPen(colourOf(level), 0));
+            }
+            run.append(segment.line.p1());
         }
-        if (segment.line.p1() == segment.line.p2())
-            painter->drawPoint(segment.line.p1());
-        else
-            painter->drawLine(segment.line);
+        if (segment.line.p2() != segment.line.p1())
+            run.append(segment.line.p2());
     }
+    flush();
     painter->restore();
 }
