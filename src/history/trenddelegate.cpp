@@ -57,16 +57,15 @@ void TrendDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
     // The background and the selection first, the line over them, the value on top.
     style->drawPrimitive(QStyle::PE_PanelItemViewItem, &cell, painter, widget);
     drawTrend(painter, cell, row, pair);
-    QStyleOptionViewItem top = cell;
-    top.backgroundBrush = Qt::NoBrush;
-    top.state &= ~QStyle::State_MouseOver;
+    cell.backgroundBrush = Qt::NoBrush;
+    cell.state &= ~QStyle::State_MouseOver;
     if (cell.state & QStyle::State_Selected) {
         const QPalette::ColorGroup group =
             cell.state & QStyle::State_Active ? QPalette::Active : QPalette::Inactive;
-        top.palette.setColor(QPalette::Text, cell.palette.color(group, QPalette::HighlightedText));
-        top.state &= ~QStyle::State_Selected;
+        cell.palette.setColor(QPalette::Text, cell.palette.color(group, QPalette::HighlightedText));
+        cell.state &= ~QStyle::State_Selected;
     }
-    style->drawControl(QStyle::CE_ItemViewItem, &top, painter, widget);
+    style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget);
 }
 
 void TrendDelegate::drawTrend(QPainter *painter, const QStyleOptionViewItem &option, int row,
@@ -96,8 +95,7 @@ void TrendDelegate::drawTrend(QPainter *painter, const QStyleOptionViewItem &opt
         colour.setAlphaF(limitOpacity);
         return colour;
     };
-    painter->save();
-    painter->setClipRect(option.rect);
+    const QPen pen = painter->pen();
     // Joined pieces of one colour go as one polyline: hundreds of cells are drawn per frame.
     QPolygonF run;
     auto level = TrendLine::Level::NoState;
@@ -121,5 +119,5 @@ void TrendDelegate::drawTrend(QPainter *painter, const QStyleOptionViewItem &opt
             run.append(segment.line.p2());
     }
     flush();
-    painter->restore();
+    painter->setPen(pen);
 }

@@ -12,7 +12,7 @@ class OverviewOrder;
 // Draws a faint line of each reading's last hour behind its value in the overview, scaled to
 // the lowest and highest points drawn in that cell, amber or red where they were beyond the
 // reading's limits. Only cells being painted read the store, each keeping at most two points
-// per two pixels of its width; while the overview's trends are off nothing is read.
+// per three pixels of its width; while the overview's trends are off nothing is read.
 class TrendDelegate final : public QStyledItemDelegate
 {
     Q_OBJECT
@@ -22,7 +22,7 @@ public:
     // Hands line the points of a reading of the table's row.
     using PointsOf = std::function<void(int row, int pair, TrendLine &line)>;
     // How many pixels of a cell's width share one column of time.
-    static constexpr int pixelsPerColumn = 2;
+    static constexpr int pixelsPerColumn = 3;
 
     // Draws the cells of order, from monitor's history; both must outlive the delegate.
     TrendDelegate(Monitor &monitor, const OverviewOrder &order, QObject *parent = nullptr);
