@@ -17,7 +17,7 @@ namespace {
 
 // Faint enough that the value stays readable on top; beyond a limit, plainer.
 constexpr double normalOpacity = 0.3;
-constexpr double limitOpacity = 0.85;
+constexpr double limitOpacity = 0.6;
 
 } // namespace
 
