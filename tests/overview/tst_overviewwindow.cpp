@@ -21,6 +21,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QScrollBar>
+#include <QSet>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTableView>
@@ -219,7 +220,7 @@ void TestOverviewWindow::trendsAskTheStoreOnlyWhenOn()
     OverviewWindow *const overview = openOverview();
     auto *const delegate = qobject_cast<TrendDelegate *>(overview->view()->itemDelegate());
     QVERIFY(delegate);
-    QList<int> pairsAsked;
+    QSet<int> pairsAsked;
     delegate->setPointsOf(
         [&pairsAsked](int row, int pair, TrendLine &) { pairsAsked << row * 10 + pair; });
     QAction *const mainToggle = m_main->findChild<QAction *>(u"TrendsMenu"_qs);
@@ -231,8 +232,6 @@ void TestOverviewWindow::trendsAskTheStoreOnlyWhenOn()
     QCOMPARE(ownToggle->isChecked(), turnedOffBy.isEmpty());
     overview->view()->setColumnHidden(3, true); // Disk: not drawn, so not read
     overview->view()->viewport()->grab();
-    std::sort(pairsAsked.begin(), pairsAsked.end());
-    pairsAsked.erase(std::unique(pairsAsked.begin(), pairsAsked.end()), pairsAsked.end());
     QCOMPARE(pairsAsked.size(), asked);
 }
 
@@ -267,13 +266,9 @@ void TestOverviewWindow::readingOpensItsHistory()
         selection->setCurrentIndex(cpu, QItemSelectionModel::Select);
         view->customContextMenuRequested(view->visualRect(cpu).center());
         auto *const menu = overview->findChild<QMenu *>(u"overviewCellMenu"_qs);
-        QVERIFY(menu);
-        const QList<QAction *> actions = menu->actions();
-        const auto show = std::find_if(actions.begin(), actions.end(), [](const QAction *action) {
-            return action->objectName() == u"ShowHistoryMenu";
-        });
-        QVERIFY(show != actions.end() && (*show)->isEnabled());
-        (*show)->trigger();
+        QAction *const show = overview->findChild<QAction *>(u"ShowHistoryMenu"_qs);
+        QVERIFY(menu && menu->actions().contains(show) && show->isEnabled());
+        show->trigger();
     }
     const QList<HistoryWindow *> open = m_main->findChildren<HistoryWindow *>();
     QCOMPARE(open.size(), 1);
