@@ -30,10 +30,12 @@ public:
     struct Trends
     {
         int rowsShown = 0;
-        int cellsShown = 0; // reading cells
-        int points = 0;     // per reading
-        double meanOnMs = 0;
+        int cellsShown = 0;  // reading cells
+        int points = 0;      // per reading
+        double meanOnMs = 0; // repainted with nothing changed since the frame before
         double longestOnMs = 0;
+        double meanOnLaterMs = 0; // a second later: every line made afresh
+        double longestOnLaterMs = 0;
         double meanOffMs = 0;
         double longestOffMs = 0;
     };
@@ -46,7 +48,8 @@ public:
     // the processor time each frame takes.
     static Drawing drawing(int readings, int width, int height, int frames);
     // The overview at width x height, hosts x readings each with an hour of points every
-    // intervalSeconds, its visible cells painted frames times with trends on, then off.
+    // intervalSeconds, its visible cells painted frames times with trends on, then off; every
+    // other frame a second after the one before.
     static Trends overviewTrends(int hosts, int readings, int intervalSeconds, int width,
                                  int height, int frames);
 };

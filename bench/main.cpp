@@ -209,12 +209,15 @@ int overviewFigures(const QString &generator, bool quick)
 {
     constexpr int hosts = 30'000;
     const HistoryCost::Trends trends = HistoryCost::overviewTrends(200, 10, 10, 1920, 1080, 30);
+    const double trendsWorst = std::max(trends.longestOnMs, trends.longestOnLaterMs);
     out() << "== overview painted at 1920 x 1080: " << trends.rowsShown << " rows, "
           << trends.cellsShown << " reading cells shown, each with an hour of " << trends.points
           << " points" << Qt::endl
-          << "  trends on: mean " << QString::number(trends.meanOnMs, 'f', 2) << " ms, longest "
-          << QString::number(trends.longestOnMs, 'f', 2) << " ms (target 16 ms) "
-          << verdict(trends.longestOnMs <= 16) << "; trends off: mean "
+          << "  trends on, unchanged: mean " << QString::number(trends.meanOnMs, 'f', 2)
+          << " ms, longest " << QString::number(trends.longestOnMs, 'f', 2)
+          << " ms; a second later: mean " << QString::number(trends.meanOnLaterMs, 'f', 2)
+          << " ms, longest " << QString::number(trends.longestOnLaterMs, 'f', 2)
+          << " ms (target 16 ms) " << verdict(trendsWorst <= 16) << "; trends off: mean "
           << QString::number(trends.meanOffMs, 'f', 2) << " ms, longest "
           << QString::number(trends.longestOffMs, 'f', 2) << " ms" << Qt::endl;
     out() << "== overview: sorting " << ReadingsTable::defaultHostLimit
@@ -281,10 +284,9 @@ int overviewFigures(const QString &generator, bool quick)
           << " ms | peak RSS " << mb(peaks[1]) << " against " << mb(peaks[0]) << " ("
           << (growth >= 0 ? "+" : "") << QString::number(growth, 'f', 1)
           << "%, target at most +10%) " << verdict(growth <= 10) << " | trends painted in "
-          << QString::number(trends.longestOnMs, 'f', 1) << " ms at worst (target 16) "
-          << verdict(trends.longestOnMs <= 16) << ", off "
-          << QString::number(trends.longestOffMs, 'f', 1) << " ms | load " << loadAverage()
-          << Qt::endl;
+          << QString::number(trendsWorst, 'f', 1) << " ms at worst (target 16) "
+          << verdict(trendsWorst <= 16) << ", off " << QString::number(trends.longestOffMs, 'f', 1)
+          << " ms | load " << loadAverage() << Qt::endl;
     return 0;
 }
 

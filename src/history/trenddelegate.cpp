@@ -30,11 +30,14 @@ TrendDelegate::TrendDelegate(Monitor &monitor, const OverviewOrder &order, QObje
                             [&line](const HistoryStore::Point &point) { line.add(point); });
     })
 {
+    // Rows numbered afresh: a kept line may now stand at another host's row.
+    connect(&monitor.history(), &HistoryStore::rowsRenumbered, this, [this] { m_lines.clear(); });
 }
 
 void TrendDelegate::setPointsOf(PointsOf pointsOf)
 {
     m_pointsOf = std::move(pointsOf);
+    m_lines.clear();
 }
 
 void TrendDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
@@ -71,21 +74,12 @@ void TrendDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
 void TrendDelegate::drawTrend(QPainter *painter, const QStyleOptionViewItem &option, int row,
                               int pair) const
 {
-    const ReadingsTable &table = m_monitor.table();
-    const auto now = HistoryStore::Tenths(table.silence().tenthsSince(0));
-    const HistoryStore::Tenths first =
-        now > HistoryStore::hourTenths ? now - HistoryStore::hourTenths : HistoryStore::Tenths(0);
     const QRectF area = QRectF(option.rect).adjusted(2, 3, -2, -3);
     if (area.width() < 2 || area.height() < 2)
         return;
-    TrendLine line(first, now, int(area.width()) / pixelsPerColumn);
-    m_pointsOf(row, pair, line);
-    if (line.isEmpty())
+    const Line &line = lineOf(row, pair, area.size());
+    if (line.runs.empty())
         return;
-    TrendLine::Limits limits;
-    if (const LimitRule *const rule = m_monitor.limits().limits(row, pair))
-        limits = TrendLine::Limits::of(*rule, ValueNumber::read(table.value(row, pair)).unit);
-
     QColor normal = option.palette.color(QPalette::Text);
     normal.setAlphaF(normalOpacity);
     const auto colourOf = [&normal](TrendLine::Level level) {
@@ -96,28 +90,57 @@ void TrendDelegate::drawTrend(QPainter *painter, const QStyleOptionViewItem &opt
         return colour;
     };
     const QPen pen = painter->pen();
-    // Joined pieces of one colour go as one polyline: hundreds of cells are drawn per frame.
-    QPolygonF run;
+    painter->translate(area.topLeft());
     auto level = TrendLine::Level::NoState;
-    const auto flush = [&] {
-        if (run.size() == 1)
-            painter->drawPoint(run.front());
-        else if (run.size() > 1)
-            painter->drawPolyline(run);
-        run.clear();
-    };
-    for (const TrendLine::Segment &segment : line.segments(area, limits)) {
-        if (segment.level != level || run.isEmpty() || run.back() != segment.line.p1()) {
-            flush();
-            if (segment.level != level) {
-                level = segment.level;
-                painter->setPen(QPen(colourOf(level), 0));
-            }
-            run.append(segment.line.p1());
+    for (const Run &run : line.runs) {
+        if (run.level != level) {
+            level = run.level;
+            painter->setPen(QPen(colourOf(level), 0));
         }
-        if (segment.line.p2() != segment.line.p1())
-            run.append(segment.line.p2());
+        if (run.points.size() == 1)
+            painter->drawPoint(run.points.front());
+        else
+            painter->drawPolyline(run.points);
     }
-    flush();
+    painter->translate(-area.topLeft());
     painter->setPen(pen);
+}
+
+const TrendDelegate::Line &TrendDelegate::lineOf(int row, int pair, const QSizeF &size) const
+{
+    const ReadingsTable &table = m_monitor.table();
+    const auto now = HistoryStore::Tenths(table.silence().tenthsSince(0));
+    const quint32 version = m_monitor.history().version(row);
+    TrendLine::Limits limits;
+    if (const LimitRule *const rule = m_monitor.limits().limits(row, pair))
+        limits = TrendLine::Limits::of(*rule, ValueNumber::read(table.value(row, pair)).unit);
+    const quint64 key = quint64(quint32(row)) << 32 | quint32(pair);
+    auto found = m_lines.find(key);
+    if (found != m_lines.end()) {
+        const Line &kept = found->second;
+        if (kept.version == version && kept.second == now / 10 && kept.size == size
+            && kept.limits == limits)
+            return kept;
+    } else {
+        if (m_lines.size() >= maxLines)
+            m_lines.clear();
+        found = m_lines.emplace(key, Line()).first;
+    }
+    Line &line = found->second;
+    line = {version, now / 10, size, limits, {}};
+    const HistoryStore::Tenths first =
+        now > HistoryStore::hourTenths ? now - HistoryStore::hourTenths : HistoryStore::Tenths(0);
+    TrendLine trend(first, now, int(size.width()) / pixelsPerColumn);
+    m_pointsOf(row, pair, trend);
+    if (trend.isEmpty())
+        return line;
+    // Joined pieces of one colour go as one polyline: hundreds of cells are drawn per frame.
+    for (const TrendLine::Segment &segment : trend.segments(QRectF(QPointF(), size), limits)) {
+        if (line.runs.empty() || segment.level != line.runs.back().level
+            || line.runs.back().points.back() != segment.line.p1())
+            line.runs.push_back({segment.level, {segment.line.p1()}});
+        if (segment.line.p2() != segment.line.p1())
+            line.runs.back().points.append(segment.line.p2());
+    }
+    return line;
 }

@@ -39,6 +39,8 @@ public:
         static Limits of(const LimitRule &rule, QStringView unit);
         // Strictly beyond a bound, critical before warning, as a cell's state is judged.
         Level levelOf(double value) const;
+
+        bool operator==(const Limits &) const = default;
     };
     struct Segment
     {
