@@ -1,5 +1,6 @@
 #include "app/monitor.h"
 #include "fakedatagramsocket.h"
+#include "fakereceiveclock.h"
 #include "history/historywindow.h"
 #include "history/trenddelegate.h"
 #include "mainwindow/mainform.h"
@@ -45,6 +46,8 @@ private slots:
     void selectedHostStaysInView();
     void trendsAskTheStoreOnlyWhenOn_data();
     void trendsAskTheStoreOnlyWhenOn();
+    void trendsReadAgainOnlyWhatChanged_data();
+    void trendsReadAgainOnlyWhatChanged();
     void readingOpensItsHistory_data();
     void readingOpensItsHistory();
 
@@ -54,6 +57,7 @@ private:
     OverviewWindow *openOverview();
     QStringList shownTitles() const;
 
+    FakeReceiveClock m_clock;
     std::unique_ptr<QTemporaryDir> m_folder;
     std::unique_ptr<Monitor> m_monitor;
     std::unique_ptr<MainForm> m_main;
@@ -63,8 +67,9 @@ void TestOverviewWindow::init()
 {
     m_folder = std::make_unique<QTemporaryDir>();
     const QString folder = m_folder->path();
-    m_monitor =
-        std::make_unique<Monitor>(SettingsFile(folder, folder), nullptr, new FakeDatagramSocket);
+    m_clock.seconds = 0;
+    m_monitor = std::make_unique<Monitor>(SettingsFile(folder, folder), nullptr,
+                                          new FakeDatagramSocket, &m_clock);
     m_main = std::make_unique<MainForm>(*m_monitor);
     m_main->show();
 }
@@ -233,6 +238,42 @@ void TestOverviewWindow::trendsAskTheStoreOnlyWhenOn()
     overview->view()->setColumnHidden(3, true); // Disk: not drawn, so not read
     overview->view()->viewport()->grab();
     QCOMPARE(pairsAsked.size(), asked);
+}
+
+void TestOverviewWindow::trendsReadAgainOnlyWhatChanged_data()
+{
+    QTest::addColumn<QString>("change"); // "heard", "removed" or nothing
+    QTest::addColumn<QSet<int>>("rowsRead");
+    QTest::newRow("nothing changed: lines kept") << QString() << QSet<int>();
+    QTest::newRow("host heard: its row read again") << u"heard"_qs << QSet<int>{0};
+    // The next host takes the removed one's row, with a history as old: still read afresh.
+    QTest::newRow("host removed: its row read afresh") << u"removed"_qs << QSet<int>{0};
+}
+
+// Once drawn, a trend is read again from the store only where that row's history changed.
+void TestOverviewWindow::trendsReadAgainOnlyWhatChanged()
+{
+    QFETCH(QString, change);
+    QFETCH(QSet<int>, rowsRead);
+    post({u"host0007|CPU|5 %"_qs, u"host0008|CPU|9 %"_qs});
+    OverviewWindow *const overview = openOverview();
+    auto *const delegate = qobject_cast<TrendDelegate *>(overview->view()->itemDelegate());
+    QVERIFY(delegate);
+    QSet<int> rowsAsked;
+    delegate->setPointsOf([&rowsAsked](int row, int, TrendLine &) { rowsAsked << row; });
+    overview->view()->viewport()->grab();
+    QCOMPARE(rowsAsked, (QSet<int>{0, 1}));
+    rowsAsked.clear();
+    if (change == u"heard") {
+        // A value heard within the same tenth of a second adds no point; still the same second.
+        m_clock.seconds += 0.2;
+        m_monitor->table().beginBatch();
+        post({u"host0007|CPU|6 %"_qs});
+    } else if (change == u"removed") {
+        m_monitor->table().removeHosts({0});
+    }
+    overview->view()->viewport()->grab();
+    QCOMPARE(rowsAsked, rowsRead);
 }
 
 void TestOverviewWindow::readingOpensItsHistory_data()
