@@ -6,6 +6,7 @@
 #include "ceilingreceiver.h"
 #include "filtercost.h"
 #include "generator.h"
+#include "historycost.h"
 #include "overviewcost.h"
 #include "processstats.h"
 #include "tablecost.h"
@@ -24,6 +25,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <tuple>
 
 namespace {
 
@@ -206,6 +208,18 @@ void dropPlatformNoise(QtMsgType type, const QMessageLogContext &context, const 
 int overviewFigures(const QString &generator, bool quick)
 {
     constexpr int hosts = 30'000;
+    const HistoryCost::Trends trends = HistoryCost::overviewTrends(200, 10, 10, 1920, 1080, 30);
+    const double trendsWorst = std::max(trends.longestOnMs, trends.longestOnLaterMs);
+    out() << "== overview painted at 1920 x 1080: " << trends.rowsShown << " rows, "
+          << trends.cellsShown << " reading cells shown, each with an hour of " << trends.points
+          << " points" << Qt::endl
+          << "  trends on, unchanged: mean " << QString::number(trends.meanOnMs, 'f', 2)
+          << " ms, longest " << QString::number(trends.longestOnMs, 'f', 2)
+          << " ms; a second later: mean " << QString::number(trends.meanOnLaterMs, 'f', 2)
+          << " ms, longest " << QString::number(trends.longestOnLaterMs, 'f', 2)
+          << " ms (target 16 ms) " << verdict(trendsWorst <= 16) << "; trends off: mean "
+          << QString::number(trends.meanOffMs, 'f', 2) << " ms, longest "
+          << QString::number(trends.longestOffMs, 'f', 2) << " ms" << Qt::endl;
     out() << "== overview: sorting " << ReadingsTable::defaultHostLimit
           << " hosts x 10 readings (median and worst of 5)" << Qt::endl;
     double worstSort = 0;
@@ -269,8 +283,10 @@ int overviewFigures(const QString &generator, bool quick)
           << " | without: stall " << QString::number(runs[0].longestGapMs, 'f', 1)
           << " ms | peak RSS " << mb(peaks[1]) << " against " << mb(peaks[0]) << " ("
           << (growth >= 0 ? "+" : "") << QString::number(growth, 'f', 1)
-          << "%, target at most +10%) " << verdict(growth <= 10) << " | load " << loadAverage()
-          << Qt::endl;
+          << "%, target at most +10%) " << verdict(growth <= 10) << " | trends painted in "
+          << QString::number(trendsWorst, 'f', 1) << " ms at worst (target 16) "
+          << verdict(trendsWorst <= 16) << ", off " << QString::number(trends.longestOffMs, 'f', 1)
+          << " ms | load " << loadAverage() << Qt::endl;
     return 0;
 }
 
@@ -320,6 +336,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption save(
         u"save"_qs, u"Only the time to save 32,766 hosts x 64 pairs as CSV, with short and with "
                     "the longest names and values, and the longest the window is held up."_qs);
+    const QCommandLineOption history(
+        u"history"_qs,
+        u"Only the readings' history: its memory after an hour of 1,000 hosts x 10 readings "
+        "every 10 s and of a full table (32,766 x 64) every 60 s, against the cap, and the "
+        "time to draw an hour of 1-second points."_qs);
     const QCommandLineOption overview(
         u"overview"_qs,
         u"Only the overview's figures: sorting 32,766 hosts, and at 30,000 hosts x 10 readings "
@@ -342,7 +363,7 @@ int main(int argc, char *argv[])
         "the longest the window is held up meanwhile, and the readings that arrived."_qs);
     parser.addOptions({quick, soak, soakSeconds, simulator, tableOnly, worstCase, worstCaseDistinct,
                        worstCaseName, churn, save, tick, senderFilter, limits, datagrams,
-                       applyLimits, overview});
+                       applyLimits, overview, history});
     parser.process(app);
 
     if (parser.isSet(churn)) {
@@ -435,13 +456,48 @@ int main(int argc, char *argv[])
     }
 
     if (parser.isSet(tableOnly)) {
+        const int hosts = parser.value(tableOnly).toInt();
+        const bool withLimits = parser.isSet(limits);
         const quint64 count = std::max<quint64>(parser.value(datagrams).toULongLong(), 1);
-        const TableCost::Result cost =
-            TableCost::measure(parser.value(tableOnly).toInt(), 10, count, parser.isSet(limits));
+        const TableCost::Result cost = TableCost::measure(hosts, 10, count, withLimits);
         out() << "decode+parse+post: " << QString::number(cost.nanosPerDatagram, 'f', 0)
               << " ns per datagram at " << cost.hosts << " hosts (first round "
               << QString::number(cost.nanosPerFirstRound, 'f', 0) << " ns)"
-              << (parser.isSet(limits) ? ", a limit for every reading name" : "") << Qt::endl;
+              << (withLimits ? ", a limit for every reading name" : "") << Qt::endl;
+        const TableCost::Result withHistory =
+            TableCost::measure(hosts, 10, count, withLimits, true);
+        const double added =
+            100.0 * (withHistory.nanosPerDatagram - cost.nanosPerDatagram) / cost.nanosPerDatagram;
+        out() << "  with history: " << QString::number(withHistory.nanosPerDatagram, 'f', 0)
+              << " ns per datagram (first round "
+              << QString::number(withHistory.nanosPerFirstRound, 'f', 0) << " ns), "
+              << (added >= 0 ? "+" : "") << QString::number(added, 'f', 1)
+              << "% (target at most +10%) " << verdict(added <= 10) << Qt::endl;
+        return 0;
+    }
+
+    if (parser.isSet(history)) {
+        for (const int readings : {1, 3}) {
+            const HistoryCost::Drawing drawing =
+                HistoryCost::drawing(readings, 1000, 300 * readings, 50);
+            out() << "history window: " << drawing.readings << " reading(s) x " << drawing.points
+                  << " points (an hour of seconds), drawn at 1000 x " << 300 * readings << ": mean "
+                  << QString::number(drawing.meanMs, 'f', 2) << " ms, longest "
+                  << QString::number(drawing.longestMs, 'f', 2) << " ms (target 16 ms) "
+                  << verdict(drawing.longestMs <= 16) << Qt::endl;
+        }
+        for (const auto &[hosts, readings, interval] :
+             {std::tuple(1000, 10, 10),
+              std::tuple(ReadingsTable::defaultHostLimit, int(ReadingsTable::pairCount), 60)}) {
+            const HistoryCost::Memory memory = HistoryCost::memory(hosts, readings, interval);
+            out() << "history memory: " << memory.hosts << " hosts x " << memory.readings
+                  << " readings every " << memory.intervalSeconds
+                  << " s for an hour: " << mb(memory.bytesUsed) << " counted against a cap of "
+                  << mb(memory.capBytes) << " " << verdict(memory.bytesUsed <= memory.capBytes)
+                  << "; first reading keeps " << memory.pointsKept << " of " << memory.pointsHeard
+                  << " points; process grew by " << mb(memory.residentGrowth) << " with the table ("
+                  << QString::number(memory.seconds, 'f', 1) << " s)" << Qt::endl;
+        }
         return 0;
     }
 

@@ -1,6 +1,7 @@
 #include "tablecost.h"
 
 #include "datagramformatter.h"
+#include "history/historystore.h"
 #include "limits/limitrules.h"
 #include "limits/limitwatch.h"
 #include "reception/arrival.h"
@@ -15,6 +16,7 @@
 
 #include <array>
 #include <ctime>
+#include <optional>
 
 namespace {
 
@@ -91,7 +93,8 @@ LimitRules everyReading(int readings)
 
 } // namespace
 
-TableCost::Result TableCost::measure(int hosts, int readings, quint64 datagrams, bool limits)
+TableCost::Result TableCost::measure(int hosts, int readings, quint64 datagrams, bool limits,
+                                     bool withHistory)
 {
     const DatagramFormatter formatter(hosts, readings);
     const Round first = formatRound(formatter, 0);
@@ -100,6 +103,9 @@ TableCost::Result TableCost::measure(int hosts, int readings, quint64 datagrams,
     LimitWatch watch(table);
     if (limits)
         watch.setRules(everyReading(readings));
+    std::optional<HistoryStore> history;
+    if (withHistory)
+        history.emplace(table);
     Reading reading;
     Result result;
     const quint64 roundLength = formatter.roundLength();

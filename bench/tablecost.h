@@ -17,5 +17,8 @@ public:
 
     TableCost() = delete;
 
-    static Result measure(int hosts, int readings, quint64 datagrams, bool limits = false);
+    // limits: a limit for every reading name. withHistory: with the readings' history following
+    // the table, as the program has it.
+    static Result measure(int hosts, int readings, quint64 datagrams, bool limits = false,
+                          bool withHistory = false);
 };

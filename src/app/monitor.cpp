@@ -51,6 +51,7 @@ Monitor::Monitor(const SettingsFile &settings, QObject *parent, DatagramSocket *
     , m_notifier(notifyClock ? std::move(notifyClock) : Notifier::steadyClock())
     , m_trouble(m_table, m_limits, m_notifier)
     , m_overview(m_table)
+    , m_history(m_table)
 {
     m_notifier.setChoices(
         NotifyChoices::fromJson(m_jsonSettings.object().value(NotifyChoices::jsonKey).toObject()));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/historystore.h"
 #include "limits/limitwatch.h"
 #include "notify/notifier.h"
 #include "notify/troublefeed.h"
@@ -17,11 +18,11 @@ class DatagramSocket;
 class ReceiveClock;
 class SettingsFile;
 
-// The engine: the readings table, the receiver that fills it, the port it listens on and the
-// limits applied to it, wired together, with Senvo-Net.json read once at start-up. It outlives any
-// window, so that every window, and whatever else watches the readings, shares the one table;
-// main() makes it and hands it to the main window. The overview's aligned columns follow
-// the table from the start.
+// The engine: the readings table, the receiver that fills it, the port it listens on, the
+// limits applied to it and the readings' history, wired together, with Senvo-Net.json read
+// once at start-up. It outlives any window, so that every window, and whatever else watches
+// the readings, shares the one table; main() makes it and hands it to the main window. The
+// overview's aligned columns follow the table from the start.
 class Monitor final : public QObject
 {
     Q_OBJECT
@@ -40,6 +41,8 @@ public:
     DatagramReceiver &receiver() { return m_receiver; }
     const DatagramReceiver &receiver() const { return m_receiver; }
     PortSetting &portSetting() { return m_portSetting; }
+    HistoryStore &history() { return m_history; }
+    const HistoryStore &history() const { return m_history; }
     LimitWatch &limits() { return m_limits; }
     const LimitWatch &limits() const { return m_limits; }
     // Senvo-Net.json as read at start-up; each part saves its own keys through it.
@@ -89,4 +92,5 @@ private:
     TroubleFeed m_trouble;
     QString m_limitsProblem;
     OverviewModel m_overview;
+    HistoryStore m_history;
 };

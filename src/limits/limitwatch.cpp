@@ -355,6 +355,14 @@ const LimitState *LimitWatch::state(int row, int pair) const
     return &known->states[size_t(pair)];
 }
 
+const LimitRule *LimitWatch::limits(int row, int pair) const
+{
+    if (!state(row, pair))
+        return nullptr;
+    const Row &known = *rowAt(row);
+    return &generationOf(known).rules.effective(limitsOf(known, pair, m_table.nameId(row, pair)));
+}
+
 QString LimitWatch::description(int row, int pair) const
 {
     const LimitState *const judged = state(row, pair);

@@ -44,6 +44,8 @@ public:
 
     // The state of a reading a rule applies to; null for any other.
     const LimitState *state(int row, int pair) const;
+    // The limits that judge a reading, as its state was last judged; null where no rule applies.
+    const LimitRule *limits(int row, int pair) const;
     // "critical, above 95", as LimitState puts it; empty where no rule applies or the value
     // is normal.
     QString description(int row, int pair) const;

@@ -3,6 +3,7 @@
 #include "about/applicationicon.h"
 #include "about/frmabout.h"
 #include "app/monitor.h"
+#include "history/historywindow.h"
 #include "host/designfont.h"
 #include "host/module1.h"
 #include "host/notice.h"
@@ -74,6 +75,7 @@ MainForm::MainForm(Monitor &monitor, QWidget *parent)
     // The first keystroke goes to the readings, not into a counter.
     m_grid->setFocus();
     connect(m_grid, &ReadingsView::hostsRemoved, this, &MainForm::afterRemoval);
+    connect(m_grid, &ReadingsView::historyRequested, this, &MainForm::showHistory);
 
     m_find = new HostFind(m_grid, m_status, client);
 
@@ -214,6 +216,12 @@ void MainForm::createViewMenu()
     });
     connect(model, &OverviewModel::sortingChanged, problemsFirst,
             [problemsFirst, model] { problemsFirst->setChecked(model->sorting().problemsFirst); });
+    QAction *trends = view->addAction(tr("&Trends"));
+    trends->setObjectName(u"TrendsMenu"_qs);
+    trends->setCheckable(true);
+    trends->setChecked(model->trendsShown());
+    connect(trends, &QAction::toggled, model, &OverviewModel::setTrendsShown);
+    connect(model, &OverviewModel::trendsShownChanged, trends, &QAction::setChecked);
 }
 
 void MainForm::showOverview()
@@ -223,6 +231,7 @@ void MainForm::showOverview()
         // itself on closing and is closed with the main window.
         m_overview = new OverviewWindow(m_monitor);
         m_overview->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_overview, &OverviewWindow::historyRequested, this, &MainForm::showHistory);
         m_overview->show();
         return;
     }
@@ -475,8 +484,24 @@ void MainForm::unloadOptions()
     delete m_options.data();
 }
 
+void MainForm::showHistory(int tableRow, const std::vector<int> &pairs)
+{
+    for (HistoryWindow *const open : findChildren<HistoryWindow *>(Qt::FindDirectChildrenOnly)) {
+        if (open->row() == tableRow && open->pairs() == pairs) {
+            open->showNormal();
+            open->raise();
+            open->activateWindow();
+            return;
+        }
+    }
+    (new HistoryWindow(m_monitor, tableRow, pairs, this))->show();
+}
+
 void MainForm::closeEvent(QCloseEvent *event)
 {
+    // The history windows are this window's: they close with it.
+    for (HistoryWindow *const open : findChildren<HistoryWindow *>(Qt::FindDirectChildrenOnly))
+        open->close();
     if (!m_unloading) {
         m_unloading = true;
         QCoreApplication::processEvents();

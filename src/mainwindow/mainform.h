@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <vector>
+
 class CounterFields;
 class HostFind;
 class LimitsDialog;
@@ -70,6 +72,9 @@ public:
     bool saveTable(const QString &path);
     // Asks first; the counters stay.
     void clearTable();
+    // Opens the history of these readings of the table's row, or raises the window that
+    // shows them.
+    void showHistory(int tableRow, const std::vector<int> &pairs);
 
 Q_SIGNALS:
     void saveFinished(bool saved);

@@ -29,6 +29,7 @@ ReadingsView::ReadingsView(ReadingsTable *table, QWidget *parent)
     , m_copy(new QAction(tr("&Copy"), this))
     , m_copyAll(new QAction(tr("Copy &All"), this))
     , m_remove(new QAction(tr("&Remove Host"), this))
+    , m_showHistory(new QAction(tr("Show &History"), this))
     , m_widthsSet(size_t(table->columnCount()))
     , m_userSized(size_t(table->columnCount()))
 {
@@ -51,6 +52,20 @@ ReadingsView::ReadingsView(ReadingsTable *table, QWidget *parent)
     connect(m_copy, &QAction::triggered, this, &ReadingsView::copySelection);
     connect(m_copyAll, &QAction::triggered, this, &ReadingsView::copyAll);
     connect(m_remove, &QAction::triggered, this, &ReadingsView::removeSelectedHosts);
+    m_showHistory->setObjectName(u"ShowHistoryMenu"_qs);
+    connect(m_showHistory, &QAction::triggered, this, [this] {
+        if (const auto [row, pairs] = historyReadings(); !pairs.empty())
+            Q_EMIT historyRequested(row, pairs);
+    });
+    connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
+        const QModelIndex shown = m_rows->mapToSource(index);
+        const int column = index.column() - ReadingsTable::firstNameColumn;
+        if (!shown.isValid() || column < 0)
+            return;
+        const int row = m_filter->tableRow(shown.row());
+        if (m_table->nameId(row, column / 2) >= 0)
+            Q_EMIT historyRequested(row, {column / 2});
+    });
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ReadingsView::updateActions);
     connect(table, &ReadingsTable::textsPublished, this, &ReadingsView::widen);
@@ -127,6 +142,35 @@ void ReadingsView::removeSelectedHosts()
     Q_EMIT hostsRemoved();
 }
 
+std::pair<int, std::vector<int>> ReadingsView::historyReadings() const
+{
+    // The current cell's host; another selected host's readings are left out. Ranges, not
+    // cells, are looked at: Select All must stay cheap.
+    const QModelIndex current = currentIndex();
+    const QModelIndex shown = m_rows->mapToSource(current);
+    if (!shown.isValid())
+        return {-1, {}};
+    const int row = m_filter->tableRow(shown.row());
+    std::vector<bool> chosen(ReadingsTable::pairCount);
+    const auto choose = [&](int column) {
+        if (column >= ReadingsTable::firstNameColumn)
+            chosen[size_t((column - ReadingsTable::firstNameColumn) / 2)] = true;
+    };
+    choose(current.column());
+    for (const QItemSelectionRange &range : selectionModel()->selection()) {
+        if (range.top() <= current.row() && current.row() <= range.bottom()) {
+            for (int column = range.left(); column <= range.right(); ++column)
+                choose(column);
+        }
+    }
+    std::vector<int> pairs;
+    for (int pair = 0; pair < ReadingsTable::pairCount; ++pair) {
+        if (chosen[size_t(pair)] && m_table->nameId(row, pair) >= 0)
+            pairs.push_back(pair);
+    }
+    return {row, pairs};
+}
+
 void ReadingsView::setRemovable(bool removable)
 {
     m_removable = removable;
@@ -140,6 +184,7 @@ void ReadingsView::updateActions()
     const auto rows = selected ? selectedTableRows().size() : 0;
     m_remove->setEnabled(rows > 0 && m_removable);
     m_remove->setText(rows > 1 ? tr("&Remove Hosts") : tr("&Remove Host"));
+    m_showHistory->setEnabled(!historyReadings().second.empty());
 }
 
 // Shown before the first host only, and not while a find leaves no row to show.
@@ -167,6 +212,8 @@ void ReadingsView::contextMenuEvent(QContextMenuEvent *event)
     updateActions();
     menu->addAction(m_copy);
     menu->addAction(m_copyAll);
+    menu->addSeparator();
+    menu->addAction(m_showHistory);
     menu->addSeparator();
     menu->addAction(m_remove);
     menu->popup(event->globalPos());

@@ -2,6 +2,7 @@
 
 #include <QTableView>
 
+#include <utility>
 #include <vector>
 
 class HostFilter;
@@ -31,6 +32,7 @@ public:
     QAction *copyAction() const { return m_copy; }
     QAction *copyAllAction() const { return m_copyAll; }
     QAction *removeAction() const { return m_remove; }
+    QAction *showHistoryAction() const { return m_showHistory; }
 
     void copySelection() const;
     void copyAll() const;
@@ -39,9 +41,14 @@ public:
     void removeSelectedHosts();
     // Whether hosts may be removed now; a save in progress says no.
     void setRemovable(bool removable);
+    // The readings whose history Show History opens: the selected readings of the current
+    // cell's host, as the table's row and its pairs; no pairs when no reading is selected.
+    std::pair<int, std::vector<int>> historyReadings() const;
 
 Q_SIGNALS:
     void hostsRemoved();
+    // Show History, or a double-click on a reading.
+    void historyRequested(int tableRow, const std::vector<int> &pairs);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -61,6 +68,7 @@ private:
     QAction *const m_copy;
     QAction *const m_copyAll;
     QAction *const m_remove;
+    QAction *const m_showHistory;
     bool m_removable = true;
     std::vector<int> m_widthsSet; // the width last set on each column; 0 while untouched
     std::vector<bool> m_userSized;

@@ -373,6 +373,14 @@ int OverviewModel::columnCount(const QModelIndex &parent) const
     return parent.isValid() ? 0 : firstReadingColumn + m_announced;
 }
 
+void OverviewModel::setTrendsShown(bool shown)
+{
+    if (shown == m_trendsShown)
+        return;
+    m_trendsShown = shown;
+    Q_EMIT trendsShownChanged(shown);
+}
+
 QVariant OverviewModel::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))

@@ -83,6 +83,10 @@ public:
     Sorting sorting() const { return m_sorting; }
     void setSorting(const Sorting &sorting);
 
+    // Whether reading cells draw their recent points behind the value; on at first.
+    bool trendsShown() const { return m_trendsShown; }
+    void setTrendsShown(bool shown);
+
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
@@ -96,6 +100,7 @@ Q_SIGNALS:
     void columnsArranged();
     // Which rows have problems may have changed, with no cell's text changing.
     void problemsChanged();
+    void trendsShownChanged(bool shown);
 
 private:
     // A pair's column in a host's map: 0 for none, else the reading's index plus one.
@@ -130,4 +135,5 @@ private:
     std::vector<int> m_order;
     std::vector<bool> m_hidden;
     Sorting m_sorting;
+    bool m_trendsShown = true;
 };

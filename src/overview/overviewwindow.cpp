@@ -2,6 +2,7 @@
 
 #include "about/applicationicon.h"
 #include "app/monitor.h"
+#include "history/trenddelegate.h"
 #include "mainwindow/findbar.h"
 #include "overview/overviewcopy.h"
 #include "overview/overviewcsv.h"
@@ -23,6 +24,8 @@
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -77,6 +80,8 @@ OverviewWindow::OverviewWindow(Monitor &monitor, QWidget *parent)
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_view->setWordWrap(false);
     m_view->installEventFilter(this);
+    m_view->setItemDelegate(new TrendDelegate(monitor, *m_order, m_view));
+    m_view->setContextMenuPolicy(Qt::CustomContextMenu);
     QHeaderView *rows = m_view->verticalHeader();
     rows->hide();
     rows->setSectionResizeMode(QHeaderView::Fixed);
@@ -115,6 +120,14 @@ OverviewWindow::OverviewWindow(Monitor &monitor, QWidget *parent)
     connect(table, &ReadingsTable::timingChanged, m_view->viewport(),
             qOverload<>(&QWidget::update));
     connect(m_problemsButton, &QToolButton::toggled, this, &OverviewWindow::setProblemsFirst);
+    connect(&m_model, &OverviewModel::trendsShownChanged, m_view->viewport(),
+            qOverload<>(&QWidget::update));
+    connect(m_view, &QWidget::customContextMenuRequested, this, &OverviewWindow::showCellMenu);
+    connect(m_view, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
+        const int row = m_order->mapToSource(index).row();
+        if (const int pair = m_model.pairOf(row, index.column()); pair >= 0)
+            Q_EMIT historyRequested(row, {pair});
+    });
 
     connect(m_find, &FindBar::textChanged, this, &OverviewWindow::findHost);
     connect(m_find, &FindBar::problemsOnlyChanged, this, [this](bool problemsOnly) {
@@ -192,6 +205,59 @@ void OverviewWindow::createMenus()
         for (int column = 0; column < m_model.columnCount(); ++column)
             m_model.setColumnHidden(column, false);
     });
+    QAction *trends = view->addAction(tr("&Trends"));
+    trends->setObjectName(u"TrendsOverviewMenu"_qs);
+    trends->setCheckable(true);
+    trends->setChecked(m_model.trendsShown());
+    connect(trends, &QAction::toggled, &m_model, &OverviewModel::setTrendsShown);
+    connect(&m_model, &OverviewModel::trendsShownChanged, trends, &QAction::setChecked);
+
+    m_showHistory = new QAction(tr("Show &History"), this);
+    m_showHistory->setObjectName(u"ShowHistoryMenu"_qs);
+    connect(m_showHistory, &QAction::triggered, this, [this] {
+        if (const auto [row, pairs] = historyReadings(); !pairs.empty())
+            Q_EMIT historyRequested(row, pairs);
+    });
+}
+
+std::pair<int, std::vector<int>> OverviewWindow::historyReadings() const
+{
+    // Another selected host's readings are left out; ranges, not cells, are looked at, so
+    // that Select All stays cheap. The readings are plotted in the order their columns show.
+    const QModelIndex current = m_view->currentIndex();
+    if (!current.isValid())
+        return {-1, {}};
+    const QHeaderView *const header = m_view->horizontalHeader();
+    std::vector<int> columns{current.column()};
+    for (const QItemSelectionRange &range : m_view->selectionModel()->selection()) {
+        if (range.top() <= current.row() && current.row() <= range.bottom()) {
+            for (int column = range.left(); column <= range.right(); ++column)
+                columns.push_back(column);
+        }
+    }
+    std::sort(columns.begin(), columns.end(),
+              [header](int a, int b) { return header->visualIndex(a) < header->visualIndex(b); });
+    columns.erase(std::unique(columns.begin(), columns.end()), columns.end());
+    const int row = m_order->mapToSource(current).row();
+    std::vector<int> pairs;
+    for (const int column : columns) {
+        const int pair = m_view->isColumnHidden(column) ? -1 : m_model.pairOf(row, column);
+        if (pair >= 0)
+            pairs.push_back(pair);
+    }
+    return {row, pairs};
+}
+
+void OverviewWindow::showCellMenu(const QPoint &position)
+{
+    auto *menu = new QMenu(this);
+    menu->setObjectName(u"overviewCellMenu"_qs);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(findChild<QAction *>(u"CopyOverviewMenu"_qs));
+    menu->addSeparator();
+    m_showHistory->setEnabled(!historyReadings().second.empty());
+    menu->addAction(m_showHistory);
+    menu->popup(m_view->viewport()->mapToGlobal(position));
 }
 
 void OverviewWindow::showFindBar()

@@ -2,6 +2,9 @@
 
 #include <QMainWindow>
 
+#include <utility>
+#include <vector>
+
 class FindBar;
 class Monitor;
 class OverviewModel;
@@ -41,8 +44,13 @@ public:
     // start. saveFinished() follows a start.
     bool save(const QString &path);
 
+    // The readings Show History opens: the current cell's host, with its selected readings.
+    std::pair<int, std::vector<int>> historyReadings() const;
+
 Q_SIGNALS:
     void saveFinished(bool saved);
+    // Show History, or a double-click on a reading; tableRow as the readings table counts.
+    void historyRequested(int tableRow, const std::vector<int> &pairs);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -53,6 +61,7 @@ private:
     void readArrangement();
     void showSorting();
     void showHeaderMenu(const QPoint &position);
+    void showCellMenu(const QPoint &position);
     void fitNewColumns(int first, int last);
     void fitHostColumn(const QString &longest);
     void updateLeftOut();
@@ -71,6 +80,7 @@ private:
     TableSaveFlow *const m_saveFlow;
     QAction *m_saveAction = nullptr;
     QAction *m_problemsAction = nullptr;
+    QAction *m_showHistory = nullptr;
     bool m_arranging = false;
     bool m_currentWasInView = false;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAnyStringView>
 #include <QString>
 #include <QStringView>
 
@@ -41,6 +42,16 @@ public:
         if (all > 0xff)
             std::memcpy(storage(size * quint32(sizeof(char16_t)), true), chars,
                         size * sizeof(char16_t));
+    }
+
+    // The text where it is kept, Latin-1 or UTF-16, without a copy; valid until it changes.
+    QAnyStringView view() const
+    {
+        const Header header = this->header();
+        if (header.wide)
+            return QStringView(reinterpret_cast<const char16_t *>(text()),
+                               qsizetype(header.bytes / sizeof(char16_t)));
+        return QLatin1StringView(text(), qsizetype(header.bytes));
     }
 
     QString toString() const

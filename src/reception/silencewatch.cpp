@@ -1,13 +1,5 @@
 #include "silencewatch.h"
 
-namespace {
-
-constexpr quint64 heardOnceLimit = 3000; // 5 minutes
-constexpr quint64 shortestLimit = 300;   // 30 seconds
-constexpr quint64 intervalsLimit = 3;
-
-} // namespace
-
 SilenceWatch::SilenceWatch(HostAt hostAt, const ReceiveClock *clock, QObject *parent)
     : QObject(parent)
     , m_hostAt(std::move(hostAt))
@@ -26,14 +18,6 @@ SilenceWatch::Tenths SilenceWatch::clockTenths() const
 void SilenceWatch::beginBatch()
 {
     m_receivedAt = clockTenths();
-}
-
-SilenceWatch::Tenths SilenceWatch::deadlineOf(const Timing &timing)
-{
-    const quint64 limit = timing.interval == 0
-                              ? heardOnceLimit
-                              : std::max(shortestLimit, intervalsLimit * timing.interval);
-    return Tenths(std::min<quint64>(timing.heard + limit, notQueued - 1));
 }
 
 SilenceWatch::Tenths SilenceWatch::learn(Timing &timing, bool firstTime) const

@@ -74,7 +74,14 @@ public:
     }
     // On this machine's date and time, as the last tick read it.
     QDateTime wallTime(Tenths time) const;
-    static Tenths deadlineOf(const Timing &timing);
+    // Inline: whatever follows the readings asks it of each.
+    static Tenths deadlineOf(const Timing &timing)
+    {
+        const quint64 limit = timing.interval == 0
+                                  ? heardOnceLimit
+                                  : std::max(shortestLimit, intervalsLimit * timing.interval);
+        return Tenths(std::min<quint64>(timing.heard + limit, notQueued - 1));
+    }
 
 Q_SIGNALS:
     // Emitted by tick(): the rows of the hosts that fell silent then, in order.
@@ -85,6 +92,10 @@ Q_SIGNALS:
     void silentHostsChanged(int silentHosts);
 
 private:
+    static constexpr quint64 heardOnceLimit = 3000; // 5 minutes
+    static constexpr quint64 shortestLimit = 300;   // 30 seconds
+    static constexpr quint64 intervalsLimit = 3;
+
     // Hosts waiting for a deadline, earliest first. A host is queued under the deadline it
     // had then; when that comes, it is silent or queued again under its new one.
     using Deadline = std::pair<Tenths, int>;

@@ -1,6 +1,7 @@
 #include "app/monitor.h"
 #include "fakedatagramsocket.h"
 #include "fakereceiveclock.h"
+#include "history/historywindow.h"
 #include "host/module1.h"
 #include "host/twips.h"
 #include "limits/limitrulesmodel.h"
@@ -134,6 +135,7 @@ private slots:
     void columnsFitWhatArrives_data();
     void columnsFitWhatArrives();
     void copyFromTheTable();
+    void showHistory();
     void menus();
     void findRemoveAndClear();
     void emptyRowsBeforeTheFirstHostOnly();
@@ -691,15 +693,59 @@ void TestMainForm::copyFromTheTable()
     QApplication::sendEvent(table->viewport(), &request);
     auto *menu = table->findChild<QMenu *>();
     QVERIFY(menu);
-    QCOMPARE(menu->actions().size(), 4);
+    QCOMPARE(menu->actions().size(), 6);
     QCOMPARE(menu->actions()[0]->text(), u"&Copy");
     QVERIFY(!menu->actions()[0]->isEnabled()); // nothing selected
     QCOMPARE(menu->actions()[1]->text(), u"Copy &All");
     QVERIFY(menu->actions()[2]->isSeparator());
-    QCOMPARE(menu->actions()[3]->text(), u"&Remove Host");
-    QVERIFY(!menu->actions()[3]->isEnabled());
+    QCOMPARE(menu->actions()[3]->objectName(), u"ShowHistoryMenu");
+    QVERIFY(menu->actions()[3]->isEnabled()); // the current cell is a reading
+    QVERIFY(menu->actions()[4]->isSeparator());
+    QCOMPARE(menu->actions()[5]->text(), u"&Remove Host");
+    QVERIFY(!menu->actions()[5]->isEnabled());
     menu->actions()[1]->trigger();
     QCOMPARE(clipboard->text(), all);
+}
+
+// Show History plots the selected readings of the current cell's host, one window for
+// each choice; a double-click opens a reading's own.
+void TestMainForm::showHistory()
+{
+    auto window = openWindow();
+    post(window, {u"a| n1| 11 "_qs, u"b| n1| 21 "_qs, u"a| n2| 12 "_qs, u"a| n3| up "_qs});
+    QTableView *const table = grid(*window);
+    QAction *const show = window->findChild<QAction *>(u"ShowHistoryMenu"_qs);
+    QVERIFY(show);
+    const auto titles = [&] {
+        QStringList found;
+        for (const HistoryWindow *open : window->findChildren<HistoryWindow *>())
+            found << open->windowTitle();
+        found.sort();
+        return found;
+    };
+
+    // Host a's n1 and n3, and b's n1, which the current cell's host leaves out.
+    QItemSelectionModel *const selection = table->selectionModel();
+    selection->select(table->model()->index(1, 4), QItemSelectionModel::Select);
+    selection->select(table->model()->index(0, 8), QItemSelectionModel::Select);
+    selection->setCurrentIndex(table->model()->index(0, 4), QItemSelectionModel::Select);
+    show->trigger();
+    QCOMPARE(titles(), QStringList{u"n1, n3 on a \u00b7 Senvo-Net History"_qs});
+    // The same choice again raises the window open.
+    show->trigger();
+    QCOMPARE(titles().size(), 1);
+
+    const QRect cell = table->visualRect(table->model()->index(1, 4));
+    // As a user's: the first click, then the second as a double-click.
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(titles(), (QStringList{u"n1 on b \u00b7 Senvo-Net History"_qs,
+                                    u"n1, n3 on a \u00b7 Senvo-Net History"_qs}));
+    // Cells that hold no reading open nothing.
+    table->clearSelection();
+    selection->setCurrentIndex(table->model()->index(1, 1), QItemSelectionModel::NoUpdate);
+    window->findChild<ReadingsView *>()->showHistoryAction()->trigger();
+    QCOMPARE(titles().size(), 2);
 }
 
 void TestMainForm::menus()
@@ -720,7 +766,7 @@ void TestMainForm::menus()
                  u"&File: &Save Table As\u2026 Ctrl+S | - | E&xit "_qs,
                  u"&Edit: &Copy Ctrl+C | Copy &All Ctrl+Shift+C | - | &Find Host\u2026 "
                  u"Ctrl+F | Show &Problems Only  | - | &Remove Host Del | C&lear Table "_qs,
-                 u"&View: &Overview Ctrl+O | &Problems First "_qs,
+                 u"&View: &Overview Ctrl+O | &Problems First  | &Trends "_qs,
                  u"&Tools: &Options  | &Limits\u2026  | &Senders\u2026  | &Notifications\u2026 "_qs,
                  u"&Help: &About "_qs,
              }));

@@ -1,5 +1,8 @@
 #include "app/monitor.h"
 #include "fakedatagramsocket.h"
+#include "fakereceiveclock.h"
+#include "history/historywindow.h"
+#include "history/trenddelegate.h"
 #include "mainwindow/mainform.h"
 #include "overview/overviewmodel.h"
 #include "overview/overvieworder.h"
@@ -19,6 +22,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QScrollBar>
+#include <QSet>
 #include <QSignalSpy>
 #include <QStatusBar>
 #include <QTableView>
@@ -40,6 +44,12 @@ private slots:
     void arrangementOutlivesTheWindow();
     void savesAndCopiesWhatIsShown();
     void selectedHostStaysInView();
+    void trendsAskTheStoreOnlyWhenOn_data();
+    void trendsAskTheStoreOnlyWhenOn();
+    void trendsReadAgainOnlyWhatChanged_data();
+    void trendsReadAgainOnlyWhatChanged();
+    void readingOpensItsHistory_data();
+    void readingOpensItsHistory();
 
 private:
     // "host|name|value", posted and published as the receiver does.
@@ -47,6 +57,7 @@ private:
     OverviewWindow *openOverview();
     QStringList shownTitles() const;
 
+    FakeReceiveClock m_clock;
     std::unique_ptr<QTemporaryDir> m_folder;
     std::unique_ptr<Monitor> m_monitor;
     std::unique_ptr<MainForm> m_main;
@@ -56,8 +67,9 @@ void TestOverviewWindow::init()
 {
     m_folder = std::make_unique<QTemporaryDir>();
     const QString folder = m_folder->path();
-    m_monitor =
-        std::make_unique<Monitor>(SettingsFile(folder, folder), nullptr, new FakeDatagramSocket);
+    m_clock.seconds = 0;
+    m_monitor = std::make_unique<Monitor>(SettingsFile(folder, folder), nullptr,
+                                          new FakeDatagramSocket, &m_clock);
     m_main = std::make_unique<MainForm>(*m_monitor);
     m_main->show();
 }
@@ -193,6 +205,115 @@ void TestOverviewWindow::selectedHostStaysInView()
     QCOMPARE(view->currentIndex().row(), 299);
     QVERIFY(view->viewport()->rect().contains(view->visualRect(view->currentIndex())));
     QVERIFY(view->verticalScrollBar()->value() > 0);
+}
+
+void TestOverviewWindow::trendsAskTheStoreOnlyWhenOn_data()
+{
+    QTest::addColumn<QString>("turnedOffBy"); // empty: left on
+    QTest::addColumn<int>("asked");
+    QTest::newRow("on by default: each reading cell drawn") << QString() << 2;
+    QTest::newRow("off from the main window") << u"TrendsMenu"_qs << 0;
+    QTest::newRow("off from the overview") << u"TrendsOverviewMenu"_qs << 0;
+}
+
+// Each reading cell drawn reads its points once; with trends off none is read.
+void TestOverviewWindow::trendsAskTheStoreOnlyWhenOn()
+{
+    QFETCH(QString, turnedOffBy);
+    QFETCH(int, asked);
+    post({u"host0007|CPU|5 %"_qs, u"host0007|Disk|7"_qs, u"host0008|CPU|9 %"_qs});
+    OverviewWindow *const overview = openOverview();
+    auto *const delegate = qobject_cast<TrendDelegate *>(overview->view()->itemDelegate());
+    QVERIFY(delegate);
+    QSet<int> pairsAsked;
+    delegate->setPointsOf(
+        [&pairsAsked](int row, int pair, TrendLine &) { pairsAsked << row * 10 + pair; });
+    QAction *const mainToggle = m_main->findChild<QAction *>(u"TrendsMenu"_qs);
+    QAction *const ownToggle = overview->findChild<QAction *>(u"TrendsOverviewMenu"_qs);
+    QVERIFY(mainToggle && ownToggle);
+    if (!turnedOffBy.isEmpty())
+        (turnedOffBy == mainToggle->objectName() ? mainToggle : ownToggle)->trigger();
+    QCOMPARE(mainToggle->isChecked(), turnedOffBy.isEmpty());
+    QCOMPARE(ownToggle->isChecked(), turnedOffBy.isEmpty());
+    overview->view()->setColumnHidden(3, true); // Disk: not drawn, so not read
+    overview->view()->viewport()->grab();
+    QCOMPARE(pairsAsked.size(), asked);
+}
+
+void TestOverviewWindow::trendsReadAgainOnlyWhatChanged_data()
+{
+    QTest::addColumn<QString>("change"); // "heard", "removed" or nothing
+    QTest::addColumn<QSet<int>>("rowsRead");
+    QTest::newRow("nothing changed: lines kept") << QString() << QSet<int>();
+    QTest::newRow("host heard: its row read again") << u"heard"_qs << QSet<int>{0};
+    // The next host takes the removed one's row, with a history as old: still read afresh.
+    QTest::newRow("host removed: its row read afresh") << u"removed"_qs << QSet<int>{0};
+}
+
+// Once drawn, a trend is read again from the store only where that row's history changed.
+void TestOverviewWindow::trendsReadAgainOnlyWhatChanged()
+{
+    QFETCH(QString, change);
+    QFETCH(QSet<int>, rowsRead);
+    post({u"host0007|CPU|5 %"_qs, u"host0008|CPU|9 %"_qs});
+    OverviewWindow *const overview = openOverview();
+    auto *const delegate = qobject_cast<TrendDelegate *>(overview->view()->itemDelegate());
+    QVERIFY(delegate);
+    QSet<int> rowsAsked;
+    delegate->setPointsOf([&rowsAsked](int row, int, TrendLine &) { rowsAsked << row; });
+    overview->view()->viewport()->grab();
+    QCOMPARE(rowsAsked, (QSet<int>{0, 1}));
+    rowsAsked.clear();
+    if (change == u"heard") {
+        // A value heard within the same tenth of a second adds no point; still the same second.
+        m_clock.seconds += 0.2;
+        m_monitor->table().beginBatch();
+        post({u"host0007|CPU|6 %"_qs});
+    } else if (change == u"removed") {
+        m_monitor->table().removeHosts({0});
+    }
+    overview->view()->viewport()->grab();
+    QCOMPARE(rowsAsked, rowsRead);
+}
+
+void TestOverviewWindow::readingOpensItsHistory_data()
+{
+    QTest::addColumn<bool>("doubleClick");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("double-click a reading")
+        << true << u"CPU on host0007 \u00b7 Senvo-Net History"_qs;
+    QTest::newRow("Show History of the host's selected readings")
+        << false << u"CPU, Fan on host0007 \u00b7 Senvo-Net History"_qs;
+}
+
+void TestOverviewWindow::readingOpensItsHistory()
+{
+    QFETCH(bool, doubleClick);
+    QFETCH(QString, title);
+    post({u"host0006|CPU|3 %"_qs, u"host0007|Fan|900"_qs, u"host0007|CPU|5 %"_qs,
+          u"host0006|Disk|7"_qs});
+    OverviewWindow *const overview = openOverview();
+    QTableView *const view = overview->view();
+    // Columns Host, Last heard, CPU, Fan, Disk; host0007 is the second row.
+    const QModelIndex cpu = view->model()->index(1, 2);
+    if (doubleClick) {
+        const QPoint centre = view->visualRect(cpu).center();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, centre);
+        QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, centre);
+    } else {
+        QItemSelectionModel *const selection = view->selectionModel();
+        selection->select(view->model()->index(0, 4), QItemSelectionModel::Select);
+        selection->select(view->model()->index(1, 3), QItemSelectionModel::Select);
+        selection->setCurrentIndex(cpu, QItemSelectionModel::Select);
+        view->customContextMenuRequested(view->visualRect(cpu).center());
+        auto *const menu = overview->findChild<QMenu *>(u"overviewCellMenu"_qs);
+        QAction *const show = overview->findChild<QAction *>(u"ShowHistoryMenu"_qs);
+        QVERIFY(menu && menu->actions().contains(show) && show->isEnabled());
+        show->trigger();
+    }
+    const QList<HistoryWindow *> open = m_main->findChildren<HistoryWindow *>();
+    QCOMPARE(open.size(), 1);
+    QCOMPARE(open.front()->windowTitle(), title);
 }
 
 QTEST_MAIN(TestOverviewWindow)

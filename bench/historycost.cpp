@@ -1,0 +1,234 @@
+#include "historycost.h"
+
+#include "processstats.h"
+
+#include "app/monitor.h"
+#include "history/historyplot.h"
+#include "history/historystore.h"
+#include "overview/overviewmodel.h"
+#include "overview/overviewwindow.h"
+#include "reception/reading.h"
+#include "reception/readingstable.h"
+#include "reception/receiveclock.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHeaderView>
+#include <QImage>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+#include <vector>
+
+namespace {
+
+// Processor time, not wall time: the machine may be shared.
+qint64 threadCpuNanos()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+// Time moves as the benchmark says.
+class SteppedClock final : public ReceiveClock
+{
+public:
+    qint64 elapsedMs() const override { return ms; }
+    QDateTime wallTime() const override { return start.addMSecs(ms); }
+
+    qint64 ms = 0;
+    QDateTime start = QDateTime::currentDateTime();
+};
+
+} // namespace
+
+HistoryCost::Memory HistoryCost::memory(int hosts, int readings, int intervalSeconds)
+{
+    SteppedClock clock;
+    ReadingsTable table(nullptr, ReadingsTable::defaultHostLimit, &clock);
+    Memory result;
+    const qint64 before = ProcessStats::residentBytes();
+    QElapsedTimer timer;
+    timer.start();
+    {
+        HistoryStore store(table);
+        std::vector<QString> hostNames;
+        std::vector<QString> names;
+        for (int h = 0; h < hosts; ++h)
+            hostNames.push_back(u"host%1"_qs.arg(h, 5, 10, QChar(u'0')));
+        for (int r = 0; r < readings; ++r)
+            names.push_back(u" R%1"_qs.arg(r));
+        // Values made once: formatting each would be measured instead of the table.
+        std::vector<QString> values;
+        for (int v = 0; v < 1000; ++v)
+            values.push_back(u" %1 C "_qs.arg(50 + 40 * std::sin(v / 50.0), 0, 'f', 1));
+        Reading reading;
+        reading.date = u"Jun 10"_qs;
+        reading.time = u"19:35:00"_qs;
+        // Spread over the interval, as senders are, so that a batch holds a slice of them.
+        const qint64 total = qint64(hosts) * readings;
+        for (int second = 0; second <= 3600; second += intervalSeconds) {
+            for (qint64 n = 0; n < total; ++n) {
+                if (n % 64 == 0) {
+                    clock.ms = qint64(second) * 1000 + n * intervalSeconds * 1000 / total;
+                    table.beginBatch();
+                }
+                const int h = int(n / readings);
+                const int r = int(n % readings);
+                reading.host = hostNames[size_t(h)];
+                reading.name = names[size_t(r)];
+                reading.value = values[size_t(second / intervalSeconds + h * 31 + r * 7) % 1000];
+                table.fillgrid(reading);
+            }
+            if (second % 60 == 0) {
+                table.publish();
+                table.tick();
+            }
+        }
+        store.keepWithinCap();
+        result.bytesUsed = store.bytesUsed();
+        result.residentGrowth = ProcessStats::residentBytes() - before;
+        result.capBytes = store.capBytes();
+        result.pointsKept = qint64(store.points(0, 0).size());
+    }
+    result.hosts = table.hostCount();
+    result.readings = readings;
+    result.intervalSeconds = intervalSeconds;
+    result.pointsHeard = 3600 / intervalSeconds + 1;
+    result.seconds = double(timer.elapsed()) / 1000;
+    return result;
+}
+
+HistoryCost::Drawing HistoryCost::drawing(int readings, int width, int height, int frames)
+{
+    constexpr int seconds = 3600;
+    std::vector<HistoryPlot::Reading> shown;
+    for (int r = 0; r < readings; ++r) {
+        HistoryPlot::Reading reading;
+        reading.name = u"R%1"_qs.arg(r);
+        reading.unit = u"C"_qs;
+        reading.limits = {{80, QColor(0xc0, 0x80, 0)}, {90, QColor(0xa0, 0, 0)}};
+        for (int s = 0; s <= seconds; ++s) {
+            const float value = float(50 + 40 * std::sin(s / 120.0 + r) + (s * 13 % 7));
+            // A silence of a minute in the middle, as a gap.
+            if (s > 1800 && s < 1860)
+                continue;
+            reading.points.emplace_back(HistoryStore::Tenths(s * 10), value, s == 1860);
+        }
+        shown.push_back(std::move(reading));
+    }
+    HistoryPlot plot;
+    plot.resize(width, height);
+    plot.setReadings(std::move(shown), seconds * 10,
+                     QDateTime::currentMSecsSinceEpoch() - qint64(seconds) * 1000);
+    QImage image(plot.size(), QImage::Format_ARGB32_Premultiplied);
+    Drawing result;
+    result.readings = readings;
+    result.points = seconds + 1 - 59;
+    double total = 0;
+    for (int frame = 0; frame < frames; ++frame) {
+        const qint64 start = threadCpuNanos();
+        plot.render(&image);
+        const double ms = double(threadCpuNanos() - start) / 1e6;
+        total += ms;
+        result.longestMs = std::max(result.longestMs, ms);
+    }
+    result.meanMs = total / std::max(1, frames);
+    return result;
+}
+
+HistoryCost::Trends HistoryCost::overviewTrends(int hosts, int readings, int intervalSeconds,
+                                                int width, int height, int frames)
+{
+    QTemporaryDir folder;
+    // A port no one listens on: the overview is drawn, nothing is received.
+    QFile port(folder.filePath(SettingsFile::fileName));
+    if (port.open(QIODevice::WriteOnly)) {
+        port.write("5140\n");
+        port.close();
+    }
+    // Limits on every other reading, so that the colours are part of what is drawn.
+    QFile limits(folder.filePath(u"Senvo-Net.json"_qs));
+    if (limits.open(QIODevice::WriteOnly)) {
+        QByteArray rules = "{\"limits\": [";
+        for (int r = 0; r < readings; r += 2)
+            rules += (r > 0 ? "," : "") + QByteArray("{\"reading\": \"R") + QByteArray::number(r)
+                     + "\", \"warningAbove\": 80, \"criticalAbove\": 88}";
+        limits.write(rules + "]}");
+        limits.close();
+    }
+    SteppedClock clock;
+    Monitor monitor(SettingsFile(folder.path(), folder.path()), nullptr, nullptr, &clock);
+    ReadingsTable &table = monitor.table();
+    Reading reading;
+    reading.date = u"Jun 10"_qs;
+    reading.time = u"19:35:00"_qs;
+    for (int second = 0; second <= 3600; second += intervalSeconds) {
+        clock.ms = qint64(second) * 1000;
+        table.beginBatch();
+        for (int h = 0; h < hosts; ++h) {
+            reading.host = u"host%1"_qs.arg(h, 5, 10, QChar(u'0'));
+            for (int r = 0; r < readings; ++r) {
+                reading.name = u" R%1"_qs.arg(r);
+                reading.value =
+                    u" %1 C "_qs.arg(50 + 40 * std::sin(second / 300.0 + h * 0.7 + r), 0, 'f', 1);
+                table.fillgrid(reading);
+            }
+        }
+        table.publish();
+        if (second % 60 == 0)
+            table.tick();
+    }
+    OverviewWindow window(monitor);
+    window.resize(width, height);
+    window.show();
+    QCoreApplication::processEvents();
+    QTableView *const view = window.view();
+    QWidget *const viewport = view->viewport();
+    Trends result;
+    result.points = 3600 / intervalSeconds + 1;
+    const int rowHeight = std::max(1, view->verticalHeader()->defaultSectionSize());
+    result.rowsShown = std::min(hosts, (viewport->height() + rowHeight - 1) / rowHeight);
+    for (int column = OverviewModel::firstReadingColumn; column < view->model()->columnCount();
+         ++column) {
+        if (view->columnViewportPosition(column) < viewport->width())
+            result.cellsShown += result.rowsShown;
+    }
+    QImage image(viewport->size(), QImage::Format_ARGB32_Premultiplied);
+    for (const bool on : {true, false}) {
+        monitor.overview().setTrendsShown(on);
+        double total[2] = {0, 0};
+        double longest[2] = {0, 0};
+        for (int frame = 0; frame < frames; ++frame) {
+            // Odd frames come a second later, as the overview's once-a-second repaint does.
+            const int later = frame % 2;
+            if (later) {
+                clock.ms += 1000;
+                table.tick();
+            }
+            const qint64 start = threadCpuNanos();
+            viewport->render(&image);
+            const double ms = double(threadCpuNanos() - start) / 1e6;
+            total[later] += ms;
+            longest[later] = std::max(longest[later], ms);
+        }
+        const int evenFrames = std::max(1, (frames + 1) / 2);
+        const int oddFrames = std::max(1, frames / 2);
+        if (on) {
+            result.meanOnMs = total[0] / evenFrames;
+            result.longestOnMs = longest[0];
+            result.meanOnLaterMs = total[1] / oddFrames;
+            result.longestOnLaterMs = longest[1];
+        } else {
+            result.meanOffMs = (total[0] + total[1]) / std::max(1, frames);
+            result.longestOffMs = std::max(longest[0], longest[1]);
+        }
+    }
+    window.close();
+    return result;
+}

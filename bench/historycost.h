@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QtGlobal>
+
+// What the readings' history costs: its memory after an hour of traffic fed on a clock of
+// the benchmark's own, and the time to draw an hour of points in the history window.
+class HistoryCost final
+{
+public:
+    struct Memory
+    {
+        int hosts = 0;
+        int readings = 0;
+        int intervalSeconds = 0;
+        qint64 bytesUsed = 0;      // as the store counts it
+        qint64 residentGrowth = 0; // of the process, table and history, while they filled
+        qint64 capBytes = 0;
+        qint64 pointsKept = 0;  // of the first host's first reading
+        qint64 pointsHeard = 0; // of the same
+        double seconds = 0;
+    };
+    struct Drawing
+    {
+        int readings = 0;
+        int points = 0; // per reading
+        double meanMs = 0;
+        double longestMs = 0;
+    };
+
+    struct Trends
+    {
+        int rowsShown = 0;
+        int cellsShown = 0;  // reading cells
+        int points = 0;      // per reading
+        double meanOnMs = 0; // repainted with nothing changed since the frame before
+        double longestOnMs = 0;
+        double meanOnLaterMs = 0; // a second later: every line made afresh
+        double longestOnLaterMs = 0;
+        double meanOffMs = 0;
+        double longestOffMs = 0;
+    };
+
+    HistoryCost() = delete;
+
+    // hosts x readings, each every intervalSeconds for an hour.
+    static Memory memory(int hosts, int readings, int intervalSeconds);
+    // An hour of 1-second points for each of readings, drawn frames times at width x height;
+    // the processor time each frame takes.
+    static Drawing drawing(int readings, int width, int height, int frames);
+    // The overview at width x height, hosts x readings each with an hour of points every
+    // intervalSeconds, its visible cells painted frames times with trends on, then off; every
+    // other frame a second after the one before.
+    static Trends overviewTrends(int hosts, int readings, int intervalSeconds, int width,
+                                 int height, int frames);
+};

@@ -1,0 +1,369 @@
+#include "historyplot.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+using Point = HistoryStore::Point;
+using Tenths = HistoryStore::Tenths;
+
+constexpr int gap = 6; // between panels, and around the text
+constexpr int rightMargin = 12;
+constexpr Tenths tenMinutes = 6000;
+
+} // namespace
+
+HistoryPlot::HistoryPlot(QWidget *parent)
+    : QWidget(parent)
+{
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+}
+
+void HistoryPlot::setReadings(std::vector<Reading> readings, Tenths now, qint64 originMs)
+{
+    m_readings = std::move(readings);
+    m_now = now;
+    m_originMs = originMs;
+    update();
+}
+
+void HistoryPlot::setRange(Range range)
+{
+    if (range == m_range)
+        return;
+    m_range = range;
+    update();
+}
+
+Tenths HistoryPlot::firstShown() const
+{
+    switch (m_range) {
+    case Range::TenMinutes:
+        return m_now > tenMinutes ? m_now - tenMinutes : 0;
+    case Range::Hour:
+        return m_now > HistoryStore::hourTenths ? m_now - HistoryStore::hourTenths : 0;
+    case Range::All:
+        break;
+    }
+    Tenths first = m_now;
+    for (const Reading &reading : m_readings) {
+        if (!reading.points.empty())
+            first = std::min(first, reading.points.front().time());
+    }
+    return first;
+}
+
+QSize HistoryPlot::sizeHint() const
+{
+    const int lines = fontMetrics().height();
+    const int panels = std::max<int>(1, int(m_readings.size()));
+    return {800, panels * (220 + 2 * lines) + lines + 2 * gap};
+}
+
+QSize HistoryPlot::minimumSizeHint() const
+{
+    const int lines = fontMetrics().height();
+    const int panels = std::max<int>(1, int(m_readings.size()));
+    return {320, panels * (60 + 2 * lines) + lines + 2 * gap};
+}
+
+void HistoryPlot::layOut()
+{
+    const QFontMetrics metrics = fontMetrics();
+    const int line = metrics.height();
+    const Tenths first = firstShown();
+    m_time = TimeScale(msecs(first), msecs(m_now), std::max(2, width() / 110));
+
+    m_panels.assign(m_readings.size(), {});
+    int axisWidth = metrics.horizontalAdvance(u"0000"_qs);
+    for (size_t i = 0; i < m_readings.size(); ++i) {
+        const Reading &reading = m_readings[i];
+        Panel &panel = m_panels[i];
+        const auto byTime = [](const Point &p, Tenths t) { return p.time() < t; };
+        panel.first =
+            size_t(std::lower_bound(reading.points.begin(), reading.points.end(), first, byTime)
+                   - reading.points.begin());
+        panel.last = reading.points.size();
+        double lowest = std::numeric_limits<double>::infinity();
+        double highest = -lowest;
+        for (size_t p = panel.first; p < panel.last; ++p) {
+            lowest = std::min(lowest, double(reading.points[p].value()));
+            highest = std::max(highest, double(reading.points[p].value()));
+        }
+        // Limits near the values are brought into view; one far away would flatten them.
+        if (lowest <= highest) {
+            const double reach = std::max(highest - lowest, std::abs(highest) / 10);
+            for (const LimitLine &limit : reading.limits) {
+                if (limit.value >= lowest - reach && limit.value <= highest + reach) {
+                    lowest = std::min(lowest, limit.value);
+                    highest = std::max(highest, limit.value);
+                }
+            }
+        }
+        panel.scale = ValueScale(lowest, highest, reading.unit, 4);
+        for (const ValueScale::Tick &tick : panel.scale.ticks())
+            axisWidth = std::max(axisWidth, metrics.horizontalAdvance(tick.label));
+    }
+
+    const double left = axisWidth + 2 * gap;
+    const double right = width() - rightMargin;
+    const int panels = std::max<int>(1, int(m_readings.size()));
+    // Each panel: its title, the plot, its summary; the time axis once, at the bottom.
+    const double fixed = panels * (2 * line + 2 * gap) + line + gap;
+    const double plotHeight = std::max(20.0, (height() - fixed) / panels);
+    double top = gap;
+    for (Panel &panel : m_panels) {
+        top += line;
+        panel.area = QRectF(left, top, std::max(10.0, right - left), plotHeight);
+        top += plotHeight + line + 2 * gap;
+    }
+    m_timeArea = QRectF(left, top - gap, std::max(10.0, right - left), line);
+}
+
+void HistoryPlot::paintEvent(QPaintEvent *)
+{
+    // Laid out at each paint: the visible points are looked at anyway, and the size may
+    // have changed. The hover follows new points under a mouse that stays still.
+    layOut();
+    m_hover = m_mouse ? hoverAt(*m_mouse) : Hover();
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().base());
+    painter.setPen(palette().color(QPalette::Text));
+    if (m_readings.empty()) {
+        painter.drawText(rect(), Qt::AlignCenter, tr("No readings to show"));
+        return;
+    }
+    for (int i = 0; i < int(m_panels.size()); ++i)
+        drawPanel(painter, i);
+
+    // The time axis, shared: its grid runs through every panel.
+    QColor grid = palette().color(QPalette::Text);
+    grid.setAlpha(40);
+    for (const TimeScale::Tick &tick : m_time.ticks()) {
+        const double x = m_time.toPixel(tick.msecs, m_timeArea.left(), m_timeArea.right());
+        painter.setPen(grid);
+        for (const Panel &panel : m_panels)
+            painter.drawLine(QPointF(x, panel.area.top()), QPointF(x, panel.area.bottom()));
+        painter.setPen(palette().color(QPalette::Text));
+        const int half = fontMetrics().horizontalAdvance(tick.label) / 2;
+        painter.drawText(QPointF(std::min(x - half, m_timeArea.right() - 2 * half),
+                                 m_timeArea.top() + fontMetrics().ascent()),
+                         tick.label);
+    }
+    drawHover(painter);
+}
+
+void HistoryPlot::drawPanel(QPainter &painter, int index) const
+{
+    const Reading &reading = m_readings[size_t(index)];
+    const Panel &panel = m_panels[size_t(index)];
+    const QFontMetrics metrics = fontMetrics();
+    const QColor text = palette().color(QPalette::Text);
+    QColor grid = text;
+    grid.setAlpha(40);
+
+    QFont bold = font();
+    bold.setBold(true);
+    painter.setFont(bold);
+    painter.setPen(text);
+    const QString title =
+        reading.unit.isEmpty() ? reading.name : tr("%1 (%2)").arg(reading.name, reading.unit);
+    painter.drawText(QPointF(gap, panel.area.top() - metrics.descent() - 2), title);
+    painter.setFont(font());
+
+    for (const ValueScale::Tick &tick : panel.scale.ticks()) {
+        const double y = panel.scale.toPixel(tick.value, panel.area.top(), panel.area.bottom());
+        painter.setPen(grid);
+        painter.drawLine(QPointF(panel.area.left(), y), QPointF(panel.area.right(), y));
+        painter.setPen(text);
+        const int labelWidth = metrics.horizontalAdvance(tick.label);
+        painter.drawText(
+            QPointF(panel.area.left() - gap - labelWidth, y + metrics.ascent() / 2.0 - 1),
+            tick.label);
+    }
+    painter.setPen(grid);
+    painter.drawRect(panel.area);
+
+    for (const LimitLine &limit : reading.limits) {
+        if (limit.value < panel.scale.lower() || limit.value > panel.scale.upper())
+            continue;
+        const double y = panel.scale.toPixel(limit.value, panel.area.top(), panel.area.bottom());
+        painter.setPen(QPen(limit.colour, 1.5, Qt::DashLine));
+        painter.drawLine(QPointF(panel.area.left(), y), QPointF(panel.area.right(), y));
+    }
+
+    drawLine(painter, reading, panel);
+
+    painter.setPen(text);
+    painter.drawText(QPointF(panel.area.left(), panel.area.bottom() + gap + metrics.ascent()),
+                     summary(index));
+}
+
+void HistoryPlot::drawLine(QPainter &painter, const Reading &reading, const Panel &panel) const
+{
+    if (panel.first >= panel.last)
+        return;
+    painter.save();
+    painter.setClipRect(panel.area.adjusted(-3, -3, 3, 3));
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor colour = palette().color(QPalette::Highlight);
+    const double left = panel.area.left();
+    const double right = panel.area.right();
+    const double top = panel.area.top();
+    const double bottom = panel.area.bottom();
+
+    // One polyline per stretch between gaps; more points than pixels are folded into each
+    // pixel column's first, lowest, highest and last.
+    QPolygonF line;
+    const auto flush = [&] {
+        if (line.size() == 1) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(colour);
+            painter.drawEllipse(line.front(), 2.5, 2.5);
+        } else if (line.size() > 1) {
+            // A cosmetic pen: one pixel wide, drawn by the painter's fast line path.
+            QPen pen(colour, 0);
+            pen.setCosmetic(true);
+            painter.setPen(pen);
+            painter.setBrush(Qt::NoBrush);
+            painter.drawPolyline(line);
+        }
+        line.clear();
+    };
+    int column = std::numeric_limits<int>::min();
+    int inColumn = 0;
+    double low = 0;
+    double high = 0;
+    QPointF latest;
+    const auto closeColumn = [&] {
+        if (inColumn > 1) {
+            if (high != low) {
+                line.append(QPointF(latest.x(), low));
+                line.append(QPointF(latest.x(), high));
+            }
+            line.append(latest);
+        }
+        inColumn = 0;
+        column = std::numeric_limits<int>::min();
+    };
+    for (size_t i = panel.first; i < panel.last; ++i) {
+        const Point &point = reading.points[i];
+        if (point.gapBefore() && i > panel.first) {
+            closeColumn();
+            flush();
+        }
+        const QPointF at(m_time.toPixel(msecs(point.time()), left, right),
+                         panel.scale.toPixel(point.value(), top, bottom));
+        if (const int x = int(std::floor(at.x())); x != column) {
+            closeColumn();
+            column = x;
+            low = high = at.y();
+            line.append(at);
+        }
+        low = std::min(low, at.y());
+        high = std::max(high, at.y());
+        latest = at;
+        ++inColumn;
+    }
+    closeColumn();
+    flush();
+    painter.restore();
+}
+
+void HistoryPlot::drawHover(QPainter &painter) const
+{
+    if (m_hover.panel < 0 || size_t(m_hover.panel) >= m_panels.size())
+        return;
+    const Reading &reading = m_readings[size_t(m_hover.panel)];
+    const Panel &panel = m_panels[size_t(m_hover.panel)];
+    if (m_hover.point >= reading.points.size())
+        return;
+    const Point &point = reading.points[m_hover.point];
+    const QPointF at(m_time.toPixel(msecs(point.time()), panel.area.left(), panel.area.right()),
+                     panel.scale.toPixel(point.value(), panel.area.top(), panel.area.bottom()));
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(palette().color(QPalette::Text), 1.5));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawEllipse(at, 4, 4);
+
+    const QString text =
+        tr("%1  %2").arg(m_time.format(msecs(point.time())), panel.scale.format(point.value()));
+    const QFontMetrics metrics = fontMetrics();
+    QRectF box(0, 0, metrics.horizontalAdvance(text) + 2 * gap, metrics.height() + gap);
+    box.moveBottomLeft(at + QPointF(gap, -gap));
+    if (box.right() > width())
+        box.moveRight(at.x() - gap);
+    if (box.top() < 0)
+        box.moveTop(at.y() + gap);
+    painter.setPen(palette().color(QPalette::ToolTipText));
+    painter.setBrush(palette().color(QPalette::ToolTipBase));
+    painter.drawRect(box);
+    painter.drawText(box, Qt::AlignCenter, text);
+}
+
+QString HistoryPlot::summary(int index) const
+{
+    if (index < 0 || size_t(index) >= m_readings.size())
+        return {};
+    const Reading &reading = m_readings[size_t(index)];
+    const auto byTime = [](const Point &p, Tenths t) { return p.time() < t; };
+    const auto first =
+        std::lower_bound(reading.points.begin(), reading.points.end(), firstShown(), byTime);
+    if (first == reading.points.end())
+        return tr("No values in this time");
+    double lowest = std::numeric_limits<double>::infinity();
+    double highest = -lowest;
+    double sum = 0;
+    for (auto p = first; p != reading.points.end(); ++p) {
+        lowest = std::min(lowest, double(p->value()));
+        highest = std::max(highest, double(p->value()));
+        sum += p->value();
+    }
+    const ValueScale scale(lowest, highest, reading.unit);
+    const double average = sum / double(reading.points.end() - first);
+    return tr("Lowest %1 \u00b7 Highest %2 \u00b7 Average %3 \u00b7 Latest %4")
+        .arg(scale.format(lowest), scale.format(highest), scale.format(average),
+             scale.format(reading.points.back().value()));
+}
+
+// The point nearest in time to where the mouse is, in the panel it is over.
+HistoryPlot::Hover HistoryPlot::hoverAt(QPointF at) const
+{
+    Hover hover;
+    for (size_t i = 0; i < m_panels.size(); ++i) {
+        const Panel &panel = m_panels[i];
+        const Reading &reading = m_readings[i];
+        if (at.y() < panel.area.top() || at.y() > panel.area.bottom() || panel.first >= panel.last)
+            continue;
+        const qint64 wanted = m_time.fromPixel(at.x(), panel.area.left(), panel.area.right());
+        const auto time = Tenths(std::max<qint64>(0, (wanted - m_originMs) / 100));
+        const auto begin = reading.points.begin() + qsizetype(panel.first);
+        const auto end = reading.points.begin() + qsizetype(panel.last);
+        auto next = std::lower_bound(begin, end, time,
+                                     [](const Point &p, Tenths t) { return p.time() < t; });
+        if (next == end || (next != begin && time - std::prev(next)->time() < next->time() - time))
+            --next;
+        hover = {int(i), size_t(next - reading.points.begin())};
+    }
+    return hover;
+}
+
+void HistoryPlot::mouseMoveEvent(QMouseEvent *event)
+{
+    m_mouse = event->position();
+    update();
+}
+
+void HistoryPlot::leaveEvent(QEvent *)
+{
+    m_mouse.reset();
+    update();
+}

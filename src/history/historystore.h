@@ -1,0 +1,202 @@
+#pragma once
+
+#include "reception/silencewatch.h"
+#include "reception/tablelistener.h"
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+class ReadingsTable;
+
+// The recent past of every reading of the readings table, in memory for as long as the
+// table: for a reading whose values are numbers, each value with the time this machine heard
+// it (the table's batch clock, in tenths of a second); for one whose values are words, its
+// last changes. A reading whose values are words keeps no points.
+//
+// All of it stays within a cap, 256 MB unless told otherwise, however many readings the table
+// holds: each reading's share is the cap divided among the readings there are. A host whose
+// readings fill their shares is thinned, each reading oldest first: the points older than its
+// last hour are merged into a quarter of its share, then, if that is not enough, its last
+// hour is merged to a coarser step. Merging keeps, of the points in each step, the lowest and
+// the highest at the times they were heard, so that a thinned hour still shows its peaks. At
+// 1,000 hosts x 10 readings, each every 10 s, every point of the hour is kept.
+//
+// A point heard after the reading was silent past its overdue time (as the silence watch
+// decides it), or after it reported a word, starts a new line: gapBefore(). Merging never
+// crosses such a point.
+//
+// The points of a host's readings are kept together, in the order heard: a reading then
+// touches the few bytes that its host's last readings touched, not a place of its own, so
+// that a large table stays in the processor's caches.
+//
+// Rows are numbered as the table's; removing hosts frees their history.
+class HistoryStore final : public QObject, private TableListener
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(HistoryStore)
+
+public:
+    using Tenths = SilenceWatch::Tenths;
+    static constexpr qint64 defaultCapBytes = qint64(256) << 20;
+    static constexpr Tenths hourTenths = 36000;
+    static constexpr int maxWordChanges = 100;
+    // No reading is squeezed below this many points, whatever the cap: the smallest share
+    // of a full table is above it.
+    static constexpr quint32 minPoints = 8;
+
+    // One value as heard; where points were thinned, the lowest or the highest of those it
+    // stands for. 8 bytes: a full hour of a full table is millions of them.
+    class Point
+    {
+    public:
+        Point() = default;
+        Point(Tenths time, float value, bool gapBefore)
+            : m_time((time & timeMask) | (gapBefore ? gapBit : 0))
+            , m_value(value)
+        {
+        }
+        Tenths time() const { return m_time & timeMask; }
+        // Not to be joined to the point before: the reading was silent, or reported a word.
+        bool gapBefore() const { return (m_time & gapBit) != 0; }
+        float value() const { return m_value; }
+
+    private:
+        static constexpr quint32 gapBit = 0x80000000u;
+        static constexpr quint32 timeMask = ~gapBit; // 31 bits of tenths: over six years
+
+        quint32 m_time = 0;
+        float m_value = 0;
+    };
+    static_assert(sizeof(Point) == 8);
+
+    struct WordChange
+    {
+        Tenths time = 0;
+        QString text; // as received, without its surrounding blanks
+    };
+
+    // Follows table, which must outlive the store, from its next reading on.
+    explicit HistoryStore(ReadingsTable &table, qint64 capBytes = defaultCapBytes,
+                          QObject *parent = nullptr);
+    ~HistoryStore() override;
+
+    // Oldest first; empty for a reading with no numbers.
+    std::vector<Point> points(int row, int pair) const;
+    // Hands visit each of the reading's points, oldest first, without copying them: for
+    // what draws many readings small and keeps little of each.
+    template<typename Visit> void forEachPoint(int row, int pair, Visit &&visit) const
+    {
+        if (const Row *const cells = rowAt(row)) {
+            for (quint32 i = 0; i < cells->count; ++i) {
+                if (cells->entries[i].pair == quint32(pair))
+                    visit(cells->entries[i].point);
+            }
+        }
+    }
+    // Oldest first, at most maxWordChanges of them (fewer where the cap is tight).
+    std::vector<WordChange> wordChanges(int row, int pair) const;
+    // Changes whenever the history of the row's host does; to tell whether it needs drawing
+    // again.
+    quint32 version(int row) const;
+
+    qint64 capBytes() const { return m_capBytes; }
+    // What the history takes, its bookkeeping included.
+    qint64 bytesUsed() const;
+    int readingCount() const { return int(m_seriesCount); }
+
+    // Thins the readings that hold more than their share now that there are more of them;
+    // the table's tick calls it once a second. Costs nothing while within the cap.
+    void keepWithinCap();
+
+Q_SIGNALS:
+    // The table dropped rows and numbered the rest afresh: newRows[old row] is the new row,
+    // or -1 for a host removed, whose history is gone.
+    void rowsRenumbered(const std::vector<int> &newRows);
+
+private:
+    struct WordLog
+    {
+        std::vector<WordChange> changes;
+        qint64 bytes = 0;
+    };
+    // A point of one of a host's readings.
+    struct Entry
+    {
+        Point point;
+        quint32 pair = 0;
+    };
+    // What a reading needs at once when heard: whether it was taken and when, when it is
+    // overdue as of then, and whether a word came since its last point.
+    class PairState
+    {
+    public:
+        bool wasTaken() const { return m_takenAfter != 0; }
+        bool takenAt(Tenths time) const { return m_takenAfter == time + 1; }
+        Tenths deadline() const { return m_deadline & ~gapBit; }
+        bool gapPending() const { return (m_deadline & gapBit) != 0; }
+        void set(Tenths heard, Tenths deadline, bool gapPending)
+        {
+            m_takenAfter = heard + 1;
+            m_deadline = (deadline & ~gapBit) | (gapPending ? gapBit : 0);
+        }
+
+    private:
+        static constexpr quint32 gapBit = 0x80000000u;
+        Tenths m_takenAfter = 0; // the time taken, plus one; 0 while never
+        quint32 m_deadline = 0;
+    };
+    // A reading posted and not taken yet.
+    struct Posted
+    {
+        quint32 row;
+        quint32 pair;
+    };
+    // Readings are noted as posted and taken in bulk, at the table's publish or when this
+    // many wait: the datagram's own path stays short, and a reading posted many times
+    // between two publishes is read once.
+    static constexpr size_t maxPosted = 512;
+    struct Row
+    {
+        std::unique_ptr<Entry[]> entries; // in the order heard
+        quint32 count = 0;
+        quint32 capacity = 0;
+        quint32 version = 0;
+        std::vector<PairState> pairs; // up to the last pair heard
+    };
+
+    void readingPosted(int row, int pair, bool newName) override;
+    void renumbered(const std::vector<int> &newRows, const std::vector<int> &newNames) override;
+    void published() override;
+
+    void renamed(int row, int pair);
+    void takePosted();
+    void take(int row, int pair);
+    const Row *rowAt(int row) const;
+    quint32 rowShare(const Row &row) const;
+    void append(Row &row, Entry entry);
+    // Thins the row's readings to at most target points in all.
+    void thin(Row &row, quint32 target);
+    void reallocate(Row &row, quint32 capacity);
+    void dropPair(int row, int pair);
+    WordLog *wordLog(int row, int pair, bool create);
+    void addWord(int row, int pair, Tenths time, const QString &text);
+    void trimWords(WordLog &log);
+    void forgetRow(Row &row);
+    void resizePairs(Row &row, size_t pairs);
+    void updateShare();
+
+    ReadingsTable &m_table;
+    const qint64 m_capBytes;
+    std::vector<Row> m_rows;
+    std::vector<Posted> m_posted;
+    std::unordered_map<quint32, WordLog> m_words; // by wordKey()
+    qint64 m_seriesCount = 0;                     // pairs with room for a history, heard or not
+    qint64 m_pointBytes = 0;
+    qint64 m_wordBytes = 0;
+    quint32 m_sharePoints = 0; // the most points a reading may keep now
+    qint64 m_shareWordBytes = 0;
+};

@@ -1,0 +1,104 @@
+#include "trendline.h"
+
+#include "limits/limitrule.h"
+
+#include <algorithm>
+
+TrendLine::Limits TrendLine::Limits::of(const LimitRule &rule, QStringView unit)
+{
+    const auto take = [unit](const std::optional<LimitRule::Bound> &bound) {
+        return bound && bound->ok && bound->appliesTo(unit) ? std::optional(bound->value)
+                                                            : std::nullopt;
+    };
+    return {take(rule.warningAbove), take(rule.criticalAbove), take(rule.warningBelow),
+            take(rule.criticalBelow)};
+}
+
+TrendLine::Level TrendLine::Limits::levelOf(double value) const
+{
+    if ((criticalAbove && value > *criticalAbove) || (criticalBelow && value < *criticalBelow))
+        return Level::Critical;
+    if ((warningAbove && value > *warningAbove) || (warningBelow && value < *warningBelow))
+        return Level::Warning;
+    return Level::Normal;
+}
+
+TrendLine::TrendLine(Tenths first, Tenths last, int columns)
+    : m_first(first)
+    , m_last(std::max(first, last))
+    , m_columns(size_t(std::max(columns, 1)))
+{
+}
+
+void TrendLine::add(const Point &point)
+{
+    const Tenths time = point.time();
+    if (time < m_first || time > m_last)
+        return;
+    const quint64 span = quint64(m_last - m_first) + 1;
+    Column &column = m_columns[size_t(quint64(time - m_first) * m_columns.size() / span)];
+    if (!column.used) {
+        column.low = column.high = point;
+        column.used = true;
+        column.gapFirst = point.gapBefore();
+        ++m_used;
+        return;
+    }
+    column.gapInside = column.gapInside || point.gapBefore();
+    if (point.value() < column.low.value())
+        column.low = point;
+    if (point.value() > column.high.value())
+        column.high = point;
+}
+
+std::vector<TrendLine::Point> TrendLine::points() const
+{
+    std::vector<Point> kept;
+    kept.reserve(size_t(m_used) * 2);
+    for (const Column &column : m_columns) {
+        if (!column.used)
+            continue;
+        // The first kept stands for the column's start: it breaks the line where the
+        // column's first point did, the second where any later point did.
+        const bool lowFirst = column.low.time() <= column.high.time();
+        const Point &early = lowFirst ? column.low : column.high;
+        const Point &late = lowFirst ? column.high : column.low;
+        kept.emplace_back(early.time(), early.value(), column.gapFirst);
+        if (late.time() != early.time() || late.value() != early.value())
+            kept.emplace_back(late.time(), late.value(), column.gapInside);
+    }
+    return kept;
+}
+
+std::vector<TrendLine::Segment> TrendLine::segments(const QRectF &area, const Limits &limits) const
+{
+    const std::vector<Point> kept = points();
+    std::vector<Segment> segments;
+    if (kept.empty())
+        return segments;
+    const auto [low, high] =
+        std::minmax_element(kept.begin(), kept.end(),
+                            [](const Point &a, const Point &b) { return a.value() < b.value(); });
+    const double lowest = low->value();
+    const double range = double(high->value()) - lowest;
+    const double span = double(m_last - m_first);
+    const auto place = [&](const Point &point) {
+        const double x = span > 0 ? double(point.time() - m_first) / span : 0;
+        const double y = range > 0 ? (double(point.value()) - lowest) / range : 0.5;
+        return QPointF(area.left() + x * area.width(), area.bottom() - y * area.height());
+    };
+    segments.reserve(kept.size());
+    for (size_t i = 0; i < kept.size(); ++i) {
+        const bool joinedBefore = i > 0 && !kept[i].gapBefore();
+        const bool joinedAfter = i + 1 < kept.size() && !kept[i + 1].gapBefore();
+        const Level level = limits.levelOf(kept[i].value());
+        if (joinedAfter) {
+            const Level next = limits.levelOf(kept[i + 1].value());
+            segments.push_back({QLineF(place(kept[i]), place(kept[i + 1])), std::max(level, next)});
+        } else if (!joinedBefore) {
+            const QPointF alone = place(kept[i]);
+            segments.push_back({QLineF(alone, alone), level});
+        }
+    }
+    return segments;
+}

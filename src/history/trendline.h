@@ -1,0 +1,76 @@
+#pragma once
+
+#include "history/historystore.h"
+#include "limits/limitstate.h"
+
+#include <QLineF>
+#include <QRectF>
+#include <QStringView>
+
+#include <optional>
+#include <vector>
+
+struct LimitRule;
+
+// A reading's recent points made small enough to draw in a table cell. Points are taken one
+// at a time, oldest first, straight from the store; only the lowest and the highest of each
+// column of time are kept, in the order they were heard, so that a cell holds at most two
+// points per column whatever the history holds, and a short peak still shows.
+//
+// Drawn, the line spans the cell's width from first to last and its height from the lowest
+// to the highest point kept in that cell (a flat line across the middle); a gap in the
+// reading breaks the line. A piece touching a point beyond a limit takes that limit's level.
+class TrendLine final
+{
+public:
+    using Level = LimitState::Level;
+    using Point = HistoryStore::Point;
+    using Tenths = HistoryStore::Tenths;
+
+    // The bounds that colour a line; one absent is never crossed.
+    struct Limits
+    {
+        std::optional<double> warningAbove;
+        std::optional<double> criticalAbove;
+        std::optional<double> warningBelow;
+        std::optional<double> criticalBelow;
+
+        // The bounds of rule that apply to a value in unit.
+        static Limits of(const LimitRule &rule, QStringView unit);
+        // Strictly beyond a bound, critical before warning, as a cell's state is judged.
+        Level levelOf(double value) const;
+
+        bool operator==(const Limits &) const = default;
+    };
+    struct Segment
+    {
+        QLineF line; // of no length for a point with no neighbour
+        Level level = Level::Normal;
+    };
+
+    // The time from first to last, both heard, cut into columns (at least one).
+    TrendLine(Tenths first, Tenths last, int columns);
+
+    // Takes points in the order heard; those outside the time are left out.
+    void add(const Point &point);
+    bool isEmpty() const { return m_used == 0; }
+    // The points kept, oldest first.
+    std::vector<Point> points() const;
+    // Scaled into area, time across and value up.
+    std::vector<Segment> segments(const QRectF &area, const Limits &limits) const;
+
+private:
+    struct Column
+    {
+        Point low;
+        Point high;
+        bool used = false;
+        bool gapFirst = false;  // the column's first point followed a gap
+        bool gapInside = false; // a point after the column's first one followed a gap
+    };
+
+    Tenths m_first;
+    Tenths m_last;
+    std::vector<Column> m_columns;
+    int m_used = 0;
+};

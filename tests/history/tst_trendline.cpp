@@ -1,0 +1,141 @@
+#include "history/trendline.h"
+#include "limits/limitrule.h"
+
+#include <QTest>
+
+// A reading's points made small for a cell: which are kept, where they go, what colour.
+// Points are written "time:value", "|" before one that follows a gap.
+class tst_TrendLine final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void keptPoints_data();
+    void keptPoints();
+    void segments_data();
+    void segments();
+};
+
+namespace {
+
+TrendLine filled(int columns, const QString &points)
+{
+    TrendLine line(100, 199, columns);
+    for (QString text : points.split(u' ', Qt::SkipEmptyParts)) {
+        const bool gap = text.startsWith(u'|');
+        const QStringList parts = text.remove(u'|').split(u':');
+        line.add({HistoryStore::Tenths(parts[0].toUInt()), parts[1].toFloat(), gap});
+    }
+    return line;
+}
+
+QString written(const std::vector<HistoryStore::Point> &points)
+{
+    QStringList texts;
+    for (const HistoryStore::Point &point : points)
+        texts << (point.gapBefore() ? u"|"_qs : QString())
+                     + u"%1:%2"_qs.arg(point.time()).arg(point.value());
+    return texts.join(u' ');
+}
+
+} // namespace
+
+void tst_TrendLine::keptPoints_data()
+{
+    QTest::addColumn<int>("columns");
+    QTest::addColumn<QString>("points");
+    QTest::addColumn<QString>("kept");
+    QTest::newRow("fewer points than columns: all") << 10 << "100:1 150:2 199:3"
+                                                    << "100:1 150:2 199:3";
+    QTest::newRow("outside the time: left out") << 10 << "99:7 120:1 200:7"
+                                                << "120:1";
+    QTest::newRow("a column keeps its lowest and highest in order")
+        << 2 << "100:5 110:9 120:1 130:4 150:3 160:8"
+        << "110:9 120:1 150:3 160:8";
+    QTest::newRow("a short peak survives in one column") << 1 << "100:2 101:2 140:50 190:2"
+                                                         << "100:2 140:50";
+    QTest::newRow("a gap inside a column breaks before its second") << 1 << "100:1 |150:3 160:2"
+                                                                    << "100:1 |150:3";
+    QTest::newRow("a gap at a column's start stays there") << 2 << "100:1 |150:3 160:2"
+                                                           << "100:1 |150:3 160:2";
+}
+
+void tst_TrendLine::keptPoints()
+{
+    QFETCH(int, columns);
+    QFETCH(QString, points);
+    QFETCH(QString, kept);
+    QCOMPARE(written(filled(columns, points).points()), kept);
+}
+
+void tst_TrendLine::segments_data()
+{
+    QTest::addColumn<QString>("points");
+    QTest::addColumn<QString>("bounds"); // warningAbove criticalAbove warningBelow criticalBelow
+    QTest::addColumn<QString>("unit");
+    QTest::addColumn<QString>("drawn"); // "x1,y1 x2,y2 level" in a 99 x 10 area at 0,0
+    QTest::newRow("rising across the whole cell") << "100:1 199:3"
+                                                  << ""
+                                                  << ""
+                                                  << "0,10 99,0 N";
+    QTest::newRow("a flat line across the middle") << "100:45 199:45"
+                                                   << ""
+                                                   << ""
+                                                   << "0,5 99,5 N";
+    QTest::newRow("a lone point") << "133:7"
+                                  << ""
+                                  << ""
+                                  << "33,5 33,5 N";
+    QTest::newRow("negative values, the lowest at the bottom") << "100:-10 150:-20 199:-15"
+                                                               << ""
+                                                               << ""
+                                                               << "0,0 50,10 N|50,10 99,5 N";
+    QTest::newRow("a gap breaks the line") << "100:0 120:10 |150:10 199:0"
+                                           << ""
+                                           << ""
+                                           << "0,10 20,0 N|50,0 99,10 N";
+    QTest::newRow("pieces touching a point beyond a bound take its level")
+        << "100:50 140:90 160:99 199:50"
+        << "80 95"
+        << "C"
+        << "0,10 40,1.83673 W|40,1.83673 60,0 C|60,0 99,10 C";
+    QTest::newRow("below a critical bound") << "100:10 199:2"
+                                            << "- - 8 5"
+                                            << ""
+                                            << "0,0 99,10 C";
+    QTest::newRow("a bound for another unit does not apply") << "100:50 199:99"
+                                                             << "80% 95%"
+                                                             << "C"
+                                                             << "0,10 99,0 N";
+}
+
+void tst_TrendLine::segments()
+{
+    QFETCH(QString, points);
+    QFETCH(QString, bounds);
+    QFETCH(QString, unit);
+    QFETCH(QString, drawn);
+    LimitRule rule;
+    std::optional<LimitRule::Bound> *const targets[] = {&rule.warningAbove, &rule.criticalAbove,
+                                                        &rule.warningBelow, &rule.criticalBelow};
+    const QStringList texts = bounds.split(u' ', Qt::SkipEmptyParts);
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        if (texts[i] != u"-")
+            *targets[i] = LimitRule::Bound::fromText(texts[i]);
+    }
+    const TrendLine line = filled(100, points);
+    QStringList pieces;
+    for (const TrendLine::Segment &segment :
+         line.segments(QRectF(0, 0, 99, 10), TrendLine::Limits::of(rule, unit))) {
+        const char level = "NWC"[int(segment.level)];
+        pieces << u"%1,%2 %3,%4 %5"_qs.arg(segment.line.x1())
+                      .arg(segment.line.y1())
+                      .arg(segment.line.x2())
+                      .arg(segment.line.y2())
+                      .arg(QChar::fromLatin1(level));
+    }
+    QCOMPARE(pieces.join(u'|'), drawn);
+}
+
+QTEST_APPLESS_MAIN(tst_TrendLine)
+#include "tst_trendline.moc"
