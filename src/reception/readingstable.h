@@ -99,6 +99,9 @@ public:
     // While listeners hear of a reading: its value, as value() would give it once posted,
     // without the copy. Empty at any other time.
     QStringView postedValue() const { return m_postedValue; }
+    // While listeners hear of a reading: what timing() gave for its pair before it, zero for
+    // a pair that held no reading of that name; so that a listener needs no copy of its own.
+    const SilenceWatch::Timing &postedTimingBefore() const { return m_postedTimingBefore; }
     // Name ids count from 0 to nameIdCount() - 1; a text for each.
     int nameIdCount() const { return m_names.size(); }
     QString nameText(int id) const;
@@ -210,6 +213,7 @@ private:
     std::vector<TableListener *> m_listeners;
     const LimitWatch *m_limits = nullptr;
     QStringView m_postedValue;
+    SilenceWatch::Timing m_postedTimingBefore;
 
     // What views have been told so far.
     int m_publishedRows = 0;
