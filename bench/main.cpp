@@ -314,6 +314,15 @@ int main(int argc, char *argv[])
         u"table-only"_qs,
         u"Only decode, parse and post in this process, for a profiler: hosts x 10 readings."_qs,
         u"hosts"_qs);
+    const QCommandLineOption tableDatagrams(
+        u"datagrams"_qs,
+        u"With --table-only: how many datagrams to time after the first round (10,000,000)."_qs,
+        u"count"_qs, u"10000000"_qs);
+    const QCommandLineOption tableSide(
+        u"side"_qs,
+        u"With --table-only: only \"plain\" (the table alone) or only \"history\" (with the "
+        "history following it), for a cache profiler."_qs,
+        u"side"_qs);
     const QCommandLineOption worstCase(
         u"worst-case"_qs,
         u"Only the peak resident memory with 32,766 hosts each filling all 64 pairs with the "
@@ -352,18 +361,13 @@ int main(int argc, char *argv[])
         "memory, and at full speed from senvo-sim, each with and without the list."_qs);
     const QCommandLineOption limits(
         u"limits"_qs, u"With --table-only or --worst-case: a limit for every reading name."_qs);
-    const QCommandLineOption datagrams(
-        u"datagrams"_qs,
-        u"With --table-only: how many datagrams to post after the first round; fewer suit a "
-        "profiler that runs the code far slower."_qs,
-        u"count"_qs, u"10000000"_qs);
     const QCommandLineOption applyLimits(
         u"apply-limits"_qs,
         u"Only the time to apply a limit for every reading name to 32,766 hosts x 64 pairs, "
         "the longest the window is held up meanwhile, and the readings that arrived."_qs);
-    parser.addOptions({quick, soak, soakSeconds, simulator, tableOnly, worstCase, worstCaseDistinct,
-                       worstCaseName, churn, save, tick, senderFilter, limits, datagrams,
-                       applyLimits, overview, history});
+    parser.addOptions({quick, soak, soakSeconds, simulator, tableOnly, tableDatagrams, tableSide,
+                       worstCase, worstCaseDistinct, worstCaseName, churn, save, tick, senderFilter,
+                       limits, applyLimits, overview, history});
     parser.process(app);
 
     if (parser.isSet(churn)) {
@@ -458,14 +462,24 @@ int main(int argc, char *argv[])
     if (parser.isSet(tableOnly)) {
         const int hosts = parser.value(tableOnly).toInt();
         const bool withLimits = parser.isSet(limits);
-        const quint64 count = std::max<quint64>(parser.value(datagrams).toULongLong(), 1);
-        const TableCost::Result cost = TableCost::measure(hosts, 10, count, withLimits);
+        const quint64 datagrams = std::max(1ull, parser.value(tableDatagrams).toULongLong());
+        const QString side = parser.value(tableSide);
+        if (!side.isEmpty()) {
+            const bool withHistory = side == u"history"_qs;
+            const TableCost::Result cost =
+                TableCost::measure(hosts, 10, datagrams, withLimits, withHistory);
+            out() << "decode+parse+post" << (withHistory ? " with history" : "") << ": "
+                  << QString::number(cost.nanosPerDatagram, 'f', 0) << " ns per datagram at "
+                  << cost.hosts << " hosts" << Qt::endl;
+            return 0;
+        }
+        const TableCost::Result cost = TableCost::measure(hosts, 10, datagrams, withLimits);
         out() << "decode+parse+post: " << QString::number(cost.nanosPerDatagram, 'f', 0)
               << " ns per datagram at " << cost.hosts << " hosts (first round "
               << QString::number(cost.nanosPerFirstRound, 'f', 0) << " ns)"
               << (withLimits ? ", a limit for every reading name" : "") << Qt::endl;
         const TableCost::Result withHistory =
-            TableCost::measure(hosts, 10, count, withLimits, true);
+            TableCost::measure(hosts, 10, datagrams, withLimits, true);
         const double added =
             100.0 * (withHistory.nanosPerDatagram - cost.nanosPerDatagram) / cost.nanosPerDatagram;
         out() << "  with history: " << QString::number(withHistory.nanosPerDatagram, 'f', 0)

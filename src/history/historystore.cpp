@@ -118,15 +118,6 @@ size_t thinPoints(Point *begin, size_t count, quint32 target)
     return size_t(end - begin);
 }
 
-template<typename T> void prefetch(const T *address)
-{
-#if defined(__GNUC__)
-    __builtin_prefetch(address, 1);
-#else
-    Q_UNUSED(address);
-#endif
-}
-
 quint32 wordKey(int row, int pair)
 {
     return (quint32(row) << 6) | quint32(pair);
@@ -141,7 +132,6 @@ HistoryStore::HistoryStore(ReadingsTable &table, qint64 capBytes, QObject *paren
     , m_capBytes(capBytes)
 {
     updateShare();
-    m_posted.reserve(maxPosted);
     m_table.addListener(this);
     connect(&m_table, &ReadingsTable::timingChanged, this, &HistoryStore::keepWithinCap);
 }
@@ -153,8 +143,7 @@ HistoryStore::~HistoryStore()
 
 qint64 HistoryStore::bytesUsed() const
 {
-    return m_seriesCount * qint64(sizeof(PairState))
-           + qint64(m_rows.capacity()) * qint64(sizeof(Row) + blockOverhead) + m_pointBytes
+    return qint64(m_rows.capacity()) * qint64(sizeof(Row)) + blockOverhead + m_pointBytes
            + m_wordBytes;
 }
 
@@ -162,8 +151,7 @@ qint64 HistoryStore::bytesUsed() const
 void HistoryStore::updateShare()
 {
     const qint64 readings = std::max<qint64>(1, m_seriesCount);
-    const qint64 fixed = m_seriesCount * qint64(sizeof(PairState))
-                         + qint64(m_rows.capacity()) * qint64(sizeof(Row) + blockOverhead);
+    const qint64 fixed = qint64(m_rows.capacity()) * qint64(sizeof(Row)) + blockOverhead;
     const qint64 share = std::max<qint64>(0, m_capBytes - fixed) / readings;
     m_sharePoints = quint32(std::clamp<qint64>(share / qint64(sizeof(Entry)), minPoints, 1 << 24));
     m_shareWordBytes = std::max<qint64>(share, wordOverhead + 64);
@@ -171,93 +159,46 @@ void HistoryStore::updateShare()
 
 quint32 HistoryStore::rowShare(const Row &row) const
 {
-    return m_sharePoints * quint32(std::max<size_t>(1, row.pairs.size()));
+    return m_sharePoints * quint32(std::max<quint32>(1, row.pairs));
 }
 
-void HistoryStore::readingPosted(int row, int pair, bool newName)
+// Taken at once, while what the table just wrote is still in the processor's caches: a
+// large table's hosts lie far apart in memory, and reading them again later costs more than
+// reading the number now.
+void HistoryStore::readingPosted(int rowIndex, int pair, bool newName)
 {
-    if (newName)
-        renamed(row, pair);
-    m_posted.push_back({quint32(row), quint32(pair)});
-    if (m_posted.size() >= maxPosted)
-        takePosted();
-}
-
-void HistoryStore::published()
-{
-    takePosted();
-}
-
-// Rare: a reading of another name had the pair, or none did.
-void HistoryStore::renamed(int row, int pair)
-{
-    takePosted();
-    if (size_t(row) >= m_rows.size())
-        return;
-    const Row &cells = m_rows[size_t(row)];
-    if (size_t(pair) < cells.pairs.size() && cells.pairs[size_t(pair)].wasTaken())
-        dropPair(row, pair);
-}
-
-void HistoryStore::takePosted()
-{
-    const size_t count = m_posted.size();
-    // Hosts far apart in the table are far apart in memory: what the readings a few places
-    // ahead need is asked for early, so that waiting for memory overlaps.
-    constexpr size_t ahead = 8;
-    const auto prefetchRow = [this](const Posted &posted) {
-        if (posted.row < m_rows.size())
-            prefetch(&m_rows[posted.row]);
-    };
-    const auto prefetchPoints = [this](const Posted &posted) {
-        if (posted.row >= m_rows.size())
-            return;
-        const Row &row = m_rows[posted.row];
-        if (posted.pair < row.pairs.size())
-            prefetch(&row.pairs[posted.pair]);
-        if (row.count < row.capacity)
-            prefetch(&row.entries[row.count]);
-    };
-    for (size_t i = 0; i < std::min(count, ahead); ++i)
-        prefetchRow(m_posted[i]);
-    for (size_t i = 0; i < count; ++i) {
-        if (i + 2 * ahead < count)
-            prefetchRow(m_posted[i + 2 * ahead]);
-        if (i + ahead < count)
-            prefetchPoints(m_posted[i + ahead]);
-        take(int(m_posted[i].row), int(m_posted[i].pair));
+    if (size_t(rowIndex) >= m_rows.size())
+        m_rows.resize(size_t(rowIndex) + 1);
+    Row &row = m_rows[size_t(rowIndex)];
+    const auto bit = quint64(1) << pair;
+    if (quint32(pair) >= row.pairs) {
+        resizePairs(row, quint32(pair) + 1);
+    } else if (newName) {
+        // Another name had the pair, or none did: its history is not this reading's.
+        dropPair(rowIndex, pair);
     }
-    m_posted.clear();
-}
-
-void HistoryStore::take(int row, int pair)
-{
-    const SilenceWatch::Timing *const timing = m_table.timing(row, pair);
-    if (!timing)
-        return;
-    if (size_t(row) >= m_rows.size())
-        m_rows.resize(size_t(row) + 1);
-    Row &cells = m_rows[size_t(row)];
-    if (size_t(pair) >= cells.pairs.size())
-        resizePairs(cells, size_t(pair) + 1);
-    PairState &state = cells.pairs[size_t(pair)];
+    const SilenceWatch::Timing &before = m_table.postedTimingBefore();
+    const SilenceWatch::Timing *const timing = m_table.timing(rowIndex, pair);
     const Tenths now = timing->heard;
-    // Posted again before it was taken: the table holds only the latest, taken already.
-    if (state.takenAt(now))
+    const QStringView text = m_table.postedValue();
+    // Heard again in the tenth it was last heard: the tenth has its point or word already.
+    // A table of few hosts at full speed hears each reading thousands of times a tenth, and
+    // this keeps them from being read as numbers that many times. (The pair held this name
+    // before, so it was heard, if only at tenth 0.)
+    if (!newName && before.heard == now)
         return;
-    // Silent past its overdue time since the report before.
-    const bool silent = state.wasTaken() && now > state.deadline();
-    const Tenths deadline = SilenceWatch::deadlineOf(*timing);
-    const QAnyStringView text = m_table.valueView(row, pair);
+    ++row.version;
     if (const std::optional<double> number = ValueNumber::numberOf(text)) {
+        // Silent past its overdue time since the report before, or a word since.
+        const bool gap =
+            (!newName && now > SilenceWatch::deadlineOf(before)) || (row.wordSincePoint & bit) != 0;
         const auto value = float(std::clamp(*number, -double(FLT_MAX), double(FLT_MAX)));
-        append(cells, {Point(now, value, silent || state.gapPending()), quint32(pair)});
-        state.set(now, deadline, false);
+        append(row, {Point(now, value, gap), quint32(pair)});
+        row.wordSincePoint &= ~bit;
     } else {
-        state.set(now, deadline, true);
-        addWord(row, pair, now, text.toString().trimmed());
+        row.wordSincePoint |= bit;
+        addWord(rowIndex, pair, now, text.trimmed().toString());
     }
-    ++cells.version;
 }
 
 void HistoryStore::append(Row &row, Entry entry)
@@ -280,7 +221,7 @@ void HistoryStore::thin(Row &row, quint32 target)
 {
     if (row.count <= target)
         return;
-    std::vector<std::vector<Point>> split(row.pairs.size());
+    std::vector<std::vector<Point>> split(row.pairs);
     for (quint32 i = 0; i < row.count; ++i)
         split[row.entries[i].pair].push_back(row.entries[i].point);
     // Each reading keeps its share of the target, and a reading that needs less leaves the
@@ -335,7 +276,7 @@ void HistoryStore::dropPair(int rowIndex, int pair)
     Entry *const end = std::remove_if(begin, begin + row.count,
                                       [pair](const Entry &e) { return e.pair == quint32(pair); });
     row.count = quint32(end - begin);
-    row.pairs[size_t(pair)] = PairState();
+    row.wordSincePoint &= ~(quint64(1) << pair);
     if (const auto log = m_words.find(wordKey(rowIndex, pair)); log != m_words.end()) {
         m_wordBytes -= log->second.bytes;
         m_words.erase(log);
@@ -354,6 +295,12 @@ HistoryStore::WordLog *HistoryStore::wordLog(int row, int pair, bool create)
 void HistoryStore::addWord(int row, int pair, Tenths time, const QString &text)
 {
     WordLog *const existing = wordLog(row, pair, false);
+    if (existing && !existing->changes.empty() && existing->changes.back().time == time) {
+        const qint64 bytes = wordBytes(existing->changes.back().text);
+        existing->bytes -= bytes;
+        m_wordBytes -= bytes;
+        existing->changes.pop_back();
+    }
     if (existing && !existing->changes.empty() && existing->changes.back().text == text)
         return;
     WordLog &log = existing ? *existing : *wordLog(row, pair, true);
@@ -385,17 +332,15 @@ void HistoryStore::trimWords(WordLog &log)
     log.bytes = bytes;
 }
 
-void HistoryStore::resizePairs(Row &row, size_t pairs)
+void HistoryStore::resizePairs(Row &row, quint32 pairs)
 {
-    const auto before = qint64(row.pairs.capacity());
-    row.pairs.resize(pairs);
-    m_seriesCount += qint64(row.pairs.capacity()) - before;
+    m_seriesCount += qint64(pairs) - qint64(row.pairs);
+    row.pairs = pairs;
     updateShare();
 }
 
 void HistoryStore::keepWithinCap()
 {
-    takePosted();
     if (bytesUsed() <= m_capBytes)
         return;
     for (Row &row : m_rows) {
@@ -418,19 +363,13 @@ void HistoryStore::forgetRow(Row &row)
 {
     if (row.capacity > 0)
         m_pointBytes -= qint64(row.capacity) * qint64(sizeof(Entry)) + blockOverhead;
-    m_seriesCount -= qint64(row.pairs.capacity());
+    m_seriesCount -= qint64(row.pairs);
     row = Row();
 }
 
 void HistoryStore::renumbered(const std::vector<int> &newRows, const std::vector<int> &)
 {
     const auto newRow = [&newRows](size_t old) { return old < newRows.size() ? newRows[old] : -1; };
-    // The table publishes before it removes rows, so none should wait; any that do follow.
-    std::erase_if(m_posted, [&](Posted &posted) {
-        const int now = newRow(posted.row);
-        posted.row = quint32(now);
-        return now < 0;
-    });
     std::vector<Row> rows;
     for (size_t old = 0; old < m_rows.size(); ++old) {
         const int now = newRow(old);

@@ -15,7 +15,8 @@ class ReadingsTable;
 // The recent past of every reading of the readings table, in memory for as long as the
 // table: for a reading whose values are numbers, each value with the time this machine heard
 // it (the table's batch clock, in tenths of a second); for one whose values are words, its
-// last changes. A reading whose values are words keeps no points.
+// last changes. A reading whose values are words keeps no points. A reading heard several
+// times in one tenth keeps the first of them.
 //
 // All of it stays within a cap, 256 MB unless told otherwise, however many readings the table
 // holds: each reading's share is the cap divided among the readings there are. A host whose
@@ -129,52 +130,23 @@ private:
         Point point;
         quint32 pair = 0;
     };
-    // What a reading needs at once when heard: whether it was taken and when, when it is
-    // overdue as of then, and whether a word came since its last point.
-    class PairState
-    {
-    public:
-        bool wasTaken() const { return m_takenAfter != 0; }
-        bool takenAt(Tenths time) const { return m_takenAfter == time + 1; }
-        Tenths deadline() const { return m_deadline & ~gapBit; }
-        bool gapPending() const { return (m_deadline & gapBit) != 0; }
-        void set(Tenths heard, Tenths deadline, bool gapPending)
-        {
-            m_takenAfter = heard + 1;
-            m_deadline = (deadline & ~gapBit) | (gapPending ? gapBit : 0);
-        }
-
-    private:
-        static constexpr quint32 gapBit = 0x80000000u;
-        Tenths m_takenAfter = 0; // the time taken, plus one; 0 while never
-        quint32 m_deadline = 0;
-    };
-    // A reading posted and not taken yet.
-    struct Posted
-    {
-        quint32 row;
-        quint32 pair;
-    };
-    // Readings are noted as posted and taken in bulk, at the table's publish or when this
-    // many wait: the datagram's own path stays short, and a reading posted many times
-    // between two publishes is read once.
-    static constexpr size_t maxPosted = 512;
-    struct Row
+    // A host's readings: their points in the order heard, in one block, and what each
+    // reading needs at once when heard. 32 bytes, so that a reading touches one line of the
+    // rows and the end of its host's points, and nothing else of the store's.
+    struct alignas(32) Row
     {
         std::unique_ptr<Entry[]> entries; // in the order heard
         quint32 count = 0;
         quint32 capacity = 0;
+        quint64 wordSincePoint = 0; // by pair: a word came since its last point
         quint32 version = 0;
-        std::vector<PairState> pairs; // up to the last pair heard
+        quint32 pairs = 0; // up to the last pair heard
     };
+    static_assert(sizeof(Row) == 32);
 
     void readingPosted(int row, int pair, bool newName) override;
     void renumbered(const std::vector<int> &newRows, const std::vector<int> &newNames) override;
-    void published() override;
 
-    void renamed(int row, int pair);
-    void takePosted();
-    void take(int row, int pair);
     const Row *rowAt(int row) const;
     quint32 rowShare(const Row &row) const;
     void append(Row &row, Entry entry);
@@ -186,13 +158,12 @@ private:
     void addWord(int row, int pair, Tenths time, const QString &text);
     void trimWords(WordLog &log);
     void forgetRow(Row &row);
-    void resizePairs(Row &row, size_t pairs);
+    void resizePairs(Row &row, quint32 pairs);
     void updateShare();
 
     ReadingsTable &m_table;
     const qint64 m_capBytes;
     std::vector<Row> m_rows;
-    std::vector<Posted> m_posted;
     std::unordered_map<quint32, WordLog> m_words; // by wordKey()
     qint64 m_seriesCount = 0;                     // pairs with room for a history, heard or not
     qint64 m_pointBytes = 0;

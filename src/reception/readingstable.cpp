@@ -55,6 +55,7 @@ void ReadingsTable::fillgrid(const Reading &reading)
     pair.value.assign(reading.value);
     assignText(row.date, reading.date);
     assignText(row.time, reading.time);
+    const SilenceWatch::Timing before = firstTime ? SilenceWatch::Timing() : pair.timing;
     m_silence.hear(rowIndex, row.silence, pair.timing, firstTime, [&row] {
         SilenceWatch::Tenths latest = 0;
         for (const Pair &each : row.pairs) {
@@ -75,6 +76,7 @@ void ReadingsTable::fillgrid(const Reading &reading)
         return;
     m_postedValue = reading.value;
     m_postedNameId = nameId.isKept() ? nameId.id() : -1;
+    m_postedTimingBefore = before;
     for (TableListener *const listener : m_listeners)
         listener->readingPosted(rowIndex, pairIndex, firstTime);
     m_postedValue = {};

@@ -101,6 +101,9 @@ public:
     QStringView postedValue() const { return m_postedValue; }
     // While listeners hear of a reading: nameId() of its pair. -1 at any other time.
     int postedNameId() const { return m_postedNameId; }
+    // While listeners hear of a reading: what timing() gave for its pair before it, zero for
+    // a pair that held no reading of that name; so that a listener needs no copy of its own.
+    const SilenceWatch::Timing &postedTimingBefore() const { return m_postedTimingBefore; }
     // Name ids count from 0 to nameIdCount() - 1; a text for each.
     int nameIdCount() const { return m_names.size(); }
     QString nameText(int id) const;
@@ -213,6 +216,7 @@ private:
     const LimitWatch *m_limits = nullptr;
     QStringView m_postedValue;
     int m_postedNameId = -1;
+    SilenceWatch::Timing m_postedTimingBefore;
 
     // What views have been told so far.
     int m_publishedRows = 0;

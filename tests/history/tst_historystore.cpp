@@ -71,6 +71,8 @@ private slots:
     void thinningKeepsExtremes();
     void silenceGaps_data();
     void silenceGaps();
+    void oneValueATenth_data();
+    void oneValueATenth();
     void removalFreesHistory();
     void wordsKeepNoPoints();
 };
@@ -213,6 +215,34 @@ void tst_HistoryStore::silenceGaps()
     QVERIFY(resumed != points.begin());
     QVERIFY(resumed->time() >= HistoryStore::Tenths(back * 10));
     QVERIFY(std::prev(resumed)->time() <= HistoryStore::Tenths(quietFrom * 10));
+}
+
+void tst_HistoryStore::oneValueATenth_data()
+{
+    QTest::addColumn<double>("after");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QList<float>>("kept");
+    QTest::addColumn<int>("words");
+    QTest::newRow("the same tenth") << 0.05 << u"7"_qs << QList<float>{5} << 0;
+    QTest::newRow("the next tenth") << 0.1 << u"7"_qs << QList<float>{5, 7} << 0;
+    QTest::newRow("a word in the same tenth") << 0.05 << u"n/a"_qs << QList<float>{5} << 0;
+    QTest::newRow("a word in the next tenth") << 0.1 << u"n/a"_qs << QList<float>{5} << 1;
+}
+
+void tst_HistoryStore::oneValueATenth()
+{
+    QFETCH(double, after);
+    QFETCH(QString, value);
+    QFETCH(QList<float>, kept);
+    QFETCH(int, words);
+    Fixture f;
+    f.post(10, hostName(0), u"Load"_qs, u"5"_qs);
+    f.post(10 + after, hostName(0), u"Load"_qs, value);
+    QList<float> values;
+    for (const Point &point : f.store.points(0, 0))
+        values.append(point.value());
+    QCOMPARE(values, kept);
+    QCOMPARE(int(f.store.wordChanges(0, 0).size()), words);
 }
 
 void tst_HistoryStore::removalFreesHistory()
