@@ -34,6 +34,10 @@ ValueScale::ValueScale(double lowest, double highest, const QString &unit, int m
     m_step = roundStep((highest - lowest) / std::max(1, maxTicks));
     m_lower = std::floor(lowest / m_step + 1e-9) * m_step;
     m_upper = std::ceil(highest / m_step - 1e-9) * m_step;
+    // A rounding in the last bit (some platforms' pow() gives 0.010000000000000002) must not
+    // put a value outside the plot.
+    m_lower = std::min(m_lower, lowest);
+    m_upper = std::max(m_upper, highest);
 
     const double largest = std::max(std::abs(m_lower), std::abs(m_upper));
     static constexpr struct
