@@ -9,6 +9,7 @@
 #include "limits/valuenumber.h"
 #include "reception/readingslook.h"
 #include "reception/readingstable.h"
+#include "tablefile/csvsavedialog.h"
 
 #include <QButtonGroup>
 #include <QDir>
@@ -18,7 +19,6 @@
 #include <QLocale>
 #include <QMenuBar>
 #include <QSaveFile>
-#include <QStandardPaths>
 #include <QStatusBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -205,20 +205,9 @@ void HistoryWindow::followRows(const std::vector<int> &newRows)
 
 void HistoryWindow::saveAs()
 {
-    auto *dialog = new QFileDialog(this, tr("Save History As"));
-    dialog->setObjectName(u"saveHistoryDialog"_qs);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setAcceptMode(QFileDialog::AcceptSave);
-    dialog->setNameFilters({tr("CSV files (*.csv)"), tr("All files (*)")});
-    dialog->setDefaultSuffix(u"csv"_qs);
-    QString folder = m_folder;
-    if (folder.isEmpty() || !QDir(folder).exists())
-        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (!QDir(folder).exists())
-        folder = QDir::homePath();
-    dialog->setDirectory(folder);
-    dialog->selectFile(u"senvo-net-history-%1-%2.csv"_qs.arg(
-        m_host, QDateTime::currentDateTime().toString(u"yyyy-MM-dd-hhmm"_qs)));
+    QFileDialog *const dialog = CsvSaveDialog::create(
+        this, tr("Save History As"), u"saveHistoryDialog"_qs, m_folder,
+        u"senvo-net-history-%1-%2.csv"_qs.arg(m_host, CsvSaveDialog::timeStamp()));
     connect(dialog, &QFileDialog::fileSelected, this, &HistoryWindow::saveHistory);
     // Readings keep arriving while the dialog is open.
     dialog->open();

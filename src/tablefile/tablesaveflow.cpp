@@ -1,16 +1,16 @@
 #include "tablesaveflow.h"
 
+#include "csvsavedialog.h"
+
 #include "host/notice.h"
 #include "reception/datagramreceiver.h"
 #include "reception/readingstable.h"
 #include "tablefile/csvtable.h"
 #include "tablefile/tablesaver.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QLocale>
-#include <QStandardPaths>
 
 #include <utility>
 
@@ -47,21 +47,11 @@ void TableSaveFlow::saveAs()
     if (m_saver)
         return;
     const bool overview = m_subject == Subject::Overview;
-    auto *dialog =
-        new QFileDialog(m_window, overview ? tr("Save Overview As") : tr("Save Table As"));
-    dialog->setObjectName(overview ? u"saveOverviewDialog"_qs : u"saveTableDialog"_qs);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    dialog->setAcceptMode(QFileDialog::AcceptSave);
-    dialog->setNameFilters({tr("CSV files (*.csv)"), tr("All files (*)")});
-    dialog->setDefaultSuffix(u"csv"_qs);
-    QString folder = m_folder;
-    if (folder.isEmpty() || !QDir(folder).exists())
-        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (!QDir(folder).exists())
-        folder = QDir::homePath();
-    dialog->setDirectory(folder);
-    dialog->selectFile((overview ? u"senvo-net-overview-%1.csv"_qs : u"senvo-net-%1.csv"_qs)
-                           .arg(QDateTime::currentDateTime().toString(u"yyyy-MM-dd-hhmm"_qs)));
+    QFileDialog *const dialog =
+        CsvSaveDialog::create(m_window, overview ? tr("Save Overview As") : tr("Save Table As"),
+                              overview ? u"saveOverviewDialog"_qs : u"saveTableDialog"_qs, m_folder,
+                              (overview ? u"senvo-net-overview-%1.csv"_qs : u"senvo-net-%1.csv"_qs)
+                                  .arg(CsvSaveDialog::timeStamp()));
     connect(dialog, &QFileDialog::fileSelected, this, &TableSaveFlow::save);
     connect(dialog, &QDialog::finished, this, &TableSaveFlow::dialogClosed);
     // Readings keep arriving while the dialog is open.
