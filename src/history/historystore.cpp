@@ -188,11 +188,12 @@ void HistoryStore::readingPosted(int rowIndex, int pair, bool newName)
     if (!newName && before.heard == now)
         return;
     ++row.version;
-    if (const std::optional<double> number = ValueNumber::numberOf(text)) {
+    double number = 0;
+    if (QStringView unit; ValueNumber::readValue(text, number, unit)) {
         // Silent past its overdue time since the report before, or a word since.
         const bool gap =
             (!newName && now > SilenceWatch::deadlineOf(before)) || (row.wordSincePoint & bit) != 0;
-        const auto value = float(std::clamp(*number, -double(FLT_MAX), double(FLT_MAX)));
+        const auto value = float(std::clamp(number, -double(FLT_MAX), double(FLT_MAX)));
         append(row, {Point(now, value, gap), quint32(pair)});
         row.wordSincePoint &= ~bit;
     } else {

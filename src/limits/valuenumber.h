@@ -1,12 +1,9 @@
 #pragma once
 
-#include <QAnyStringView>
 #include <QStringView>
 #include <QtGlobal>
 
 #include <array>
-
-#include <optional>
 
 // The number a value starts with, as senders write values ("45 C", "97%", "3.2G", "1200rpm").
 //
@@ -48,9 +45,6 @@ struct ValueNumber
     // As read(), but leaves what follows the number as it is, for a caller that may not need
     // the unit; false, and value and rest untouched, where the text starts with no number.
     static bool readValue(QStringView text, double &value, QStringView &rest) noexcept;
-    // The number alone, read the same way from text kept as Latin-1 or UTF-16, without a
-    // copy: for what reads every value as it arrives.
-    static std::optional<double> numberOf(QAnyStringView text) noexcept;
 
 private:
     // Powers of ten that a double holds exactly: a mantissa of up to 15 digits times or

@@ -341,12 +341,6 @@ QString ReadingsTable::value(int row, int pair) const
     return written ? written->value.toString() : QString();
 }
 
-QAnyStringView ReadingsTable::valueView(int row, int pair) const
-{
-    const Pair *const written = pairAt(row, pair);
-    return written ? written->value.view() : QAnyStringView();
-}
-
 QString ReadingsTable::nameText(int id) const
 {
     return id >= 0 && id < m_names.size() ? m_names.text(id) : QString();

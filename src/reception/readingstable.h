@@ -93,9 +93,6 @@ public:
     // The id of the name a pair holds, the spaces around it trimmed; -1 for none or blank.
     int nameId(int row, int pair) const;
     QString value(int row, int pair) const;
-    // The same where the table keeps it, Latin-1 or UTF-16, without a copy: for what looks
-    // at every reading. Valid until the pair changes.
-    QAnyStringView valueView(int row, int pair) const;
     // While listeners hear of a reading: its value, as value() would give it once posted,
     // without the copy. Empty at any other time.
     QStringView postedValue() const { return m_postedValue; }
