@@ -8,6 +8,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -118,6 +119,16 @@ size_t thinPoints(Point *begin, size_t count, quint32 target)
     return size_t(end - begin);
 }
 
+// Where the processor has it, a hint to fetch the line holding at for writing.
+void prefetchForWrite(const void *at)
+{
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(at, 1);
+#else
+    Q_UNUSED(at);
+#endif
+}
+
 quint32 wordKey(int row, int pair)
 {
     return (quint32(row) << 6) | quint32(pair);
@@ -131,6 +142,11 @@ HistoryStore::HistoryStore(ReadingsTable &table, qint64 capBytes, QObject *paren
     , m_table(table)
     , m_capBytes(capBytes)
 {
+    // Every pair the table holds has its place here from the start: a reading then needs its
+    // host's row only when its journal is spread.
+    m_rows.resize(size_t(m_table.hostCount()));
+    for (size_t row = 0; row < m_rows.size(); ++row)
+        resizePairs(m_rows[row], quint32(m_table.pairsInUse(int(row))));
     updateShare();
     m_table.addListener(this);
     connect(&m_table, &ReadingsTable::timingChanged, this, &HistoryStore::keepWithinCap);
@@ -167,6 +183,32 @@ quint32 HistoryStore::rowShare(const Row &row) const
 // reading the number now.
 void HistoryStore::readingPosted(int rowIndex, int pair, bool newName)
 {
+    const SilenceWatch::Timing &before = m_table.postedTimingBefore();
+    const Tenths now = m_table.postedTiming().heard;
+    // Heard again in the tenth it was last heard: the tenth has its point or word already.
+    // A table of few hosts at full speed hears each reading thousands of times a tenth, and
+    // this keeps them from being read as numbers that many times. (The pair held this name
+    // before, so it was heard, if only at tenth 0.)
+    if (!newName && before.heard == now)
+        return;
+    double number = 0;
+    QStringView unit;
+    if (newName || !ValueNumber::readValue(m_table.postedValue(), number, unit)) {
+        postedRarely(rowIndex, pair, newName);
+        return;
+    }
+    // Silent past its overdue time since the report before.
+    const bool silent = now > SilenceWatch::deadlineOf(before);
+    const auto value = float(std::clamp(number, -double(FLT_MAX), double(FLT_MAX)));
+    m_journal[size_t(m_journalCount)] = {Point(now, value, silent), quint32(rowIndex),
+                                         quint32(pair)};
+    if (++m_journalCount == journalLength)
+        spreadJournal();
+}
+
+void HistoryStore::postedRarely(int rowIndex, int pair, bool newName)
+{
+    spreadJournal();
     if (size_t(rowIndex) >= m_rows.size())
         m_rows.resize(size_t(rowIndex) + 1);
     Row &row = m_rows[size_t(rowIndex)];
@@ -177,28 +219,45 @@ void HistoryStore::readingPosted(int rowIndex, int pair, bool newName)
         // Another name had the pair, or none did: its history is not this reading's.
         dropPair(rowIndex, pair);
     }
-    const SilenceWatch::Timing &before = m_table.postedTimingBefore();
-    const SilenceWatch::Timing *const timing = m_table.timing(rowIndex, pair);
-    const Tenths now = timing->heard;
+    const Tenths now = m_table.postedTiming().heard;
     const QStringView text = m_table.postedValue();
-    // Heard again in the tenth it was last heard: the tenth has its point or word already.
-    // A table of few hosts at full speed hears each reading thousands of times a tenth, and
-    // this keeps them from being read as numbers that many times. (The pair held this name
-    // before, so it was heard, if only at tenth 0.)
-    if (!newName && before.heard == now)
-        return;
     ++row.version;
     double number = 0;
     if (QStringView unit; ValueNumber::readValue(text, number, unit)) {
-        // Silent past its overdue time since the report before, or a word since.
-        const bool gap =
-            (!newName && now > SilenceWatch::deadlineOf(before)) || (row.wordSincePoint & bit) != 0;
+        // A word since the report before; a new name has no report before.
+        const bool gap = (row.wordSincePoint & bit) != 0;
         const auto value = float(std::clamp(number, -double(FLT_MAX), double(FLT_MAX)));
         append(row, {Point(now, value, gap), quint32(pair)});
         row.wordSincePoint &= ~bit;
     } else {
         row.wordSincePoint |= bit;
         addWord(rowIndex, pair, now, text.trimmed().toString());
+    }
+}
+
+void HistoryStore::spreadJournal()
+{
+    const auto taken = size_t(std::exchange(m_journalCount, 0));
+    // The hosts' rows first, then the ends of their points, each asked for before any is
+    // needed, so that the misses overlap instead of following one another.
+    for (size_t i = 0; i < taken; ++i)
+        prefetchForWrite(&m_rows[m_journal[i].row]);
+    for (size_t i = 0; i < taken; ++i) {
+        const Row &row = m_rows[m_journal[i].row];
+        if (row.count < row.capacity)
+            prefetchForWrite(&row.entries[row.count]);
+    }
+    for (size_t i = 0; i < taken; ++i) {
+        const Taken &next = m_journal[i];
+        Row &row = m_rows[next.row];
+        const auto bit = quint64(1) << next.pair;
+        Point point = next.point;
+        if ((row.wordSincePoint & bit) != 0) {
+            point = Point(point.time(), point.value(), true);
+            row.wordSincePoint &= ~bit;
+        }
+        ++row.version;
+        append(row, {point, next.pair});
     }
 }
 
@@ -342,6 +401,7 @@ void HistoryStore::resizePairs(Row &row, quint32 pairs)
 
 void HistoryStore::keepWithinCap()
 {
+    spreadJournal();
     if (bytesUsed() <= m_capBytes)
         return;
     for (Row &row : m_rows) {
@@ -370,6 +430,8 @@ void HistoryStore::forgetRow(Row &row)
 
 void HistoryStore::renumbered(const std::vector<int> &newRows, const std::vector<int> &)
 {
+    // The journal holds the rows' old numbers.
+    spreadJournal();
     const auto newRow = [&newRows](size_t old) { return old < newRows.size() ? newRows[old] : -1; };
     std::vector<Row> rows;
     for (size_t old = 0; old < m_rows.size(); ++old) {

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 
+#include <array>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -33,6 +34,12 @@ class ReadingsTable;
 // The points of a host's readings are kept together, in the order heard: a reading then
 // touches the few bytes that its host's last readings touched, not a place of its own, so
 // that a large table stays in the processor's caches.
+//
+// A number is read as the reading is posted, while its value is still in the processor's
+// caches, and noted in a short journal; the journal is spread to the hosts' points when it is
+// full, and whenever the table publishes, so that the history reads as of the table's last
+// publish. Spreading many readings at once lets their hosts' far apart places be fetched
+// together rather than one after another.
 //
 // Rows are numbered as the table's; removing hosts frees their history.
 class HistoryStore final : public QObject, private TableListener
@@ -143,9 +150,23 @@ private:
         quint32 pairs = 0; // up to the last pair heard
     };
     static_assert(sizeof(Row) == 32);
+    // A number taken but not yet spread to its host's points.
+    struct Taken
+    {
+        Point point; // its gap: silent before it; a word before it is seen when spread
+        quint32 row = 0;
+        quint32 pair = 0;
+    };
+    // About a batch of datagrams: small enough to stay in the first-level cache.
+    static constexpr int journalLength = 64;
 
     void readingPosted(int row, int pair, bool newName) override;
     void renumbered(const std::vector<int> &newRows, const std::vector<int> &newNames) override;
+    void published() override { spreadJournal(); }
+
+    // A reading that names a pair afresh, or reports a word: after the journal.
+    void postedRarely(int rowIndex, int pair, bool newName);
+    void spreadJournal();
 
     const Row *rowAt(int row) const;
     quint32 rowShare(const Row &row) const;
@@ -170,4 +191,6 @@ private:
     qint64 m_wordBytes = 0;
     quint32 m_sharePoints = 0; // the most points a reading may keep now
     qint64 m_shareWordBytes = 0;
+    std::array<Taken, journalLength> m_journal;
+    int m_journalCount = 0;
 };
