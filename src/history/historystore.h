@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QVarLengthArray>
 
 #include <array>
 #include <memory>
@@ -99,9 +100,11 @@ public:
     template<typename Visit> void forEachPoint(int row, int pair, Visit &&visit) const
     {
         if (const Row *const cells = rowAt(row)) {
-            for (quint32 i = 0; i < cells->count; ++i) {
-                if (cells->entries[i].pair == quint32(pair))
-                    visit(cells->entries[i].point);
+            for (const Span &span : spans(*cells)) {
+                for (const Entry *entry = span.begin; entry != span.end; ++entry) {
+                    if (entry->pair == quint32(pair))
+                        visit(entry->point);
+                }
             }
         }
     }
@@ -137,14 +140,28 @@ private:
         Point point;
         quint32 pair = 0;
     };
-    // A host's readings: their points in the order heard, in one block, and what each
-    // reading needs at once when heard. 32 bytes, so that a reading touches one line of the
-    // rows and the end of its host's points, and nothing else of the store's.
+    // Points in the order heard, after a small header: each block as large as the ones
+    // before it together, so that a growing history is added to and never copied.
+    struct Block;
+    struct BlockDeleter
+    {
+        void operator()(Block *block) const;
+    };
+    using BlockPointer = std::unique_ptr<Block, BlockDeleter>;
+    struct Span
+    {
+        const Entry *begin = nullptr;
+        const Entry *end = nullptr;
+    };
+    using Spans = QVarLengthArray<Span, 32>;
+    // A host's readings: their points in the order heard, and what each reading needs at
+    // once when heard. 32 bytes, so that a reading touches one line of the rows and the end
+    // of its host's points, and nothing else of the store's.
     struct alignas(32) Row
     {
-        std::unique_ptr<Entry[]> entries; // in the order heard
-        quint32 count = 0;
-        quint32 capacity = 0;
+        BlockPointer newest;        // holds the older blocks
+        quint32 count = 0;          // in the newest block
+        quint32 capacity = 0;       // of the newest block
         quint64 wordSincePoint = 0; // by pair: a word came since its last point
         quint32 version = 0;
         quint32 pairs = 0; // up to the last pair heard
@@ -169,11 +186,16 @@ private:
     void spreadJournal();
 
     const Row *rowAt(int row) const;
+    // The row's points, oldest first.
+    Spans spans(const Row &row) const;
     quint32 rowShare(const Row &row) const;
     void append(Row &row, Entry entry);
-    // Thins the row's readings to at most target points in all.
-    void thin(Row &row, quint32 target);
-    void reallocate(Row &row, quint32 capacity);
+    // Thins the row's readings to at most target points in all, into one block of at least
+    // capacity.
+    void thin(Row &row, quint32 target, quint32 capacity);
+    void addBlock(Row &row, quint32 capacity);
+    void replacePoints(Row &row, const std::vector<Entry> &entries, quint32 capacity);
+    void forgetPoints(Row &row);
     void dropPair(int row, int pair);
     WordLog *wordLog(int row, int pair, bool create);
     void addWord(int row, int pair, Tenths time, const QString &text);
