@@ -214,7 +214,17 @@ HistoryCost::Trends HistoryCost::overviewTrends(int hosts, int readings, int int
             // Odd frames come a second later, as the overview's once-a-second repaint does.
             const int later = frame % 2;
             if (later) {
+                // Every host heard again: each line is made afresh, a first reading's text too.
                 clock.ms += 1000;
+                table.beginBatch();
+                for (int h = 0; h < hosts; ++h) {
+                    reading.host = u"host%1"_qs.arg(h, 5, 10, QChar(u'0'));
+                    reading.name = u" R0"_qs;
+                    reading.value =
+                        u" %1 C "_qs.arg(50 + 40 * std::sin(clock.ms / 3e5 + h), 0, 'f', 1);
+                    table.fillgrid(reading);
+                }
+                table.publish();
                 table.tick();
             }
             const qint64 start = threadCpuNanos();

@@ -37,7 +37,7 @@ public:
         double meanOnMs = 0; // repainted with nothing changed since the frame before
         double fastestOnMs = 0;
         double longestOnMs = 0;
-        double meanOnLaterMs = 0; // a second later: every line made afresh
+        double meanOnLaterMs = 0; // a second later, every host heard: every line made afresh
         double fastestOnLaterMs = 0;
         double longestOnLaterMs = 0;
         double meanOffMs = 0;
@@ -54,7 +54,8 @@ public:
     static Drawing drawing(int readings, int width, int height, int frames);
     // The overview width pixels wide and tall enough for rows rows, hosts x readings each
     // with an hour of points every intervalSeconds, its visible cells painted frames times
-    // with trends on, then off; every other frame a second after the one before.
+    // with trends on, then off; every other frame a second after the one before, every host
+    // heard again meanwhile.
     static Trends overviewTrends(int hosts, int readings, int intervalSeconds, int width, int rows,
                                  int frames);
 };

@@ -216,8 +216,8 @@ HistoryCost::Trends paintFigures()
           << "  trends on, unchanged: " << ms(trends.meanOnMs) << " / " << ms(trends.fastestOnMs)
           << " / " << ms(trends.longestOnMs) << " ms; a second later: " << ms(trends.meanOnLaterMs)
           << " / " << ms(trends.fastestOnLaterMs) << " / " << ms(trends.longestOnLaterMs)
-          << " ms (target 16 ms) " << verdict(worst <= 16) << "; trends off: "
-          << ms(trends.meanOffMs) << " / " << ms(trends.fastestOffMs) << " / "
+          << " ms (target 16 ms) " << verdict(worst <= 16)
+          << "; trends off: " << ms(trends.meanOffMs) << " / " << ms(trends.fastestOffMs) << " / "
           << ms(trends.longestOffMs) << " ms | load " << loadAverage() << Qt::endl;
     return trends;
 }
