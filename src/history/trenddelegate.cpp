@@ -67,8 +67,13 @@ void TrendDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
     const OverviewModel::Look look = model.look(row, column);
     if (look.background.isValid())
         painter->fillRect(option.rect, look.background);
-    if (pair >= 0)
-        drawTrend(painter, option, row, pair);
+    if (pair >= 0) {
+        // As the style would: the value's own colour, where it has one, makes the line's.
+        drawTrend(painter, option.rect,
+                  look.foreground.isValid() ? look.foreground
+                                            : option.palette.color(QPalette::Text),
+                  row, pair);
+    }
     // Where the style puts them: an icon centred in its own margins, the text after it,
     // in from the edge by the focus frame's margin.
     const int margin =
@@ -140,7 +145,7 @@ void TrendDelegate::paintByStyle(QPainter *painter, const QStyleOptionViewItem &
     QStyle *const style = widget ? widget->style() : QApplication::style();
     // The background and the selection first, the line over them, the value on top.
     style->drawPrimitive(QStyle::PE_PanelItemViewItem, &cell, painter, widget);
-    drawTrend(painter, cell, row, pair);
+    drawTrend(painter, cell.rect, cell.palette.color(QPalette::Text), row, pair);
     cell.backgroundBrush = Qt::NoBrush;
     cell.state &= ~QStyle::State_MouseOver;
     if (cell.state & QStyle::State_Selected) {
@@ -152,16 +157,16 @@ void TrendDelegate::paintByStyle(QPainter *painter, const QStyleOptionViewItem &
     style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget);
 }
 
-void TrendDelegate::drawTrend(QPainter *painter, const QStyleOptionViewItem &option, int row,
+void TrendDelegate::drawTrend(QPainter *painter, const QRect &rect, const QColor &text, int row,
                               int pair) const
 {
-    const QRectF area = QRectF(option.rect).adjusted(2, 3, -2, -3);
+    const QRectF area = QRectF(rect).adjusted(2, 3, -2, -3);
     if (area.width() < 2 || area.height() < 2)
         return;
     const Line &line = lineOf(row, pair, area.size());
     if (line.runs.empty())
         return;
-    QColor normal = option.palette.color(QPalette::Text);
+    QColor normal = text;
     normal.setAlphaF(normalOpacity);
     const auto colourOf = [&normal](TrendLine::Level level) {
         if (level == TrendLine::Level::Normal)

@@ -78,7 +78,9 @@ private:
     // Selected, current or right to left: as the style paints it.
     void paintByStyle(QPainter *painter, const QStyleOptionViewItem &option,
                       const QModelIndex &index, int row, int pair) const;
-    void drawTrend(QPainter *painter, const QStyleOptionViewItem &option, int row, int pair) const;
+    // The line of the reading in rect; text is the colour of the value it stands behind.
+    void drawTrend(QPainter *painter, const QRect &rect, const QColor &text, int row,
+                   int pair) const;
     const Line &lineOf(int row, int pair, const QSizeF &size) const;
     // The row's points by pair, read once while the row's history stays as it is.
     const std::vector<Points> &pointsOf(int row, quint32 version) const;
