@@ -183,10 +183,11 @@ void TrendDelegate::drawTrend(QPainter *painter, const QRect &rect, const QColor
             level = run.level;
             painter->setPen(QPen(colourOf(level), 0));
         }
-        if (run.points.size() == 1)
-            painter->drawPoint(run.points.front());
+        const QPointF *const points = line.points.constData() + run.first;
+        if (run.count == 1)
+            painter->drawPoint(*points);
         else
-            painter->drawPolyline(run.points);
+            painter->drawPolyline(points, int(run.count));
     }
     painter->translate(-area.topLeft());
     painter->setPen(pen);
@@ -220,24 +221,30 @@ const TrendDelegate::Line &TrendDelegate::lineOf(int row, int pair, const QSizeF
     line.size = size;
     line.unit = rule ? ValueNumber::read(table.value(row, pair)).unit.toString() : QString();
     line.limits = rule ? TrendLine::Limits::of(*rule, line.unit) : TrendLine::Limits();
+    line.points.clear();
     line.runs.clear();
     const std::vector<Points> &byPair = pointsOf(row, version);
     if (size_t(pair) >= byPair.size() || byPair[size_t(pair)].empty())
         return line;
     const HistoryStore::Tenths first =
         now > HistoryStore::hourTenths ? now - HistoryStore::hourTenths : HistoryStore::Tenths(0);
-    TrendLine trend(first, now, int(size.width()) / pixelsPerColumn);
+    m_trend.restart(first, now, int(size.width()) / pixelsPerColumn);
     for (const HistoryStore::Point &point : byPair[size_t(pair)])
-        trend.add(point);
-    if (trend.isEmpty())
+        m_trend.add(point);
+    if (m_trend.isEmpty())
         return line;
     // Joined pieces of one colour go as one polyline: hundreds of cells are drawn per frame.
-    for (const TrendLine::Segment &segment : trend.segments(QRectF(QPointF(), size), line.limits)) {
+    m_trend.segmentsInto(QRectF(QPointF(), size), line.limits, m_segments);
+    for (const TrendLine::Segment &segment : m_segments) {
         if (line.runs.empty() || segment.level != line.runs.back().level
-            || line.runs.back().points.back() != segment.line.p1())
-            line.runs.push_back({segment.level, {segment.line.p1()}});
-        if (segment.line.p2() != segment.line.p1())
-            line.runs.back().points.append(segment.line.p2());
+            || line.points.back() != segment.line.p1()) {
+            line.runs.push_back({segment.level, line.points.size(), 1});
+            line.points.append(segment.line.p1());
+        }
+        if (segment.line.p2() != segment.line.p1()) {
+            line.points.append(segment.line.p2());
+            ++line.runs.back().count;
+        }
     }
     return line;
 }

@@ -49,11 +49,12 @@ public:
                const QModelIndex &index) const override;
 
 private:
-    // The pieces of one colour, joined, in the coordinates of the line's area.
+    // Pieces of one colour, joined: count of the line's points from first.
     struct Run
     {
         TrendLine::Level level = TrendLine::Level::Normal;
-        QPolygonF points;
+        qsizetype first = 0;
+        qsizetype count = 0;
     };
     struct Line
     {
@@ -62,6 +63,7 @@ private:
         QSizeF size;
         QString unit; // of the value when drawn, for the limits that apply to it
         TrendLine::Limits limits;
+        QPolygonF points; // of all runs, in the coordinates of the line's area
         std::vector<Run> runs;
     };
     // A text laid out, and as cut to fit the width it was last shown in.
@@ -91,6 +93,9 @@ private:
     const OverviewOrder &m_order;
     PointsOf m_pointsOf;
     mutable std::unordered_map<quint64, Line> m_lines; // by row and pair
+    // Room for the line being made, kept from one to the next.
+    mutable TrendLine m_trend{0, 0, 1};
+    mutable std::vector<TrendLine::Segment> m_segments;
     mutable int m_pointsRow = -1;
     mutable quint32 m_pointsVersion = 0;
     mutable std::vector<Points> m_points; // of m_pointsRow, by pair

@@ -30,6 +30,14 @@ TrendLine::TrendLine(Tenths first, Tenths last, int columns)
 {
 }
 
+void TrendLine::restart(Tenths first, Tenths last, int columns)
+{
+    m_first = first;
+    m_last = std::max(first, last);
+    m_columns.assign(size_t(std::max(columns, 1)), Column());
+    m_used = 0;
+}
+
 void TrendLine::add(const Point &point)
 {
     const Tenths time = point.time();
@@ -54,6 +62,13 @@ void TrendLine::add(const Point &point)
 std::vector<TrendLine::Point> TrendLine::points() const
 {
     std::vector<Point> kept;
+    pointsInto(kept);
+    return kept;
+}
+
+void TrendLine::pointsInto(std::vector<Point> &kept) const
+{
+    kept.clear();
     kept.reserve(size_t(m_used) * 2);
     for (const Column &column : m_columns) {
         if (!column.used)
@@ -67,15 +82,23 @@ std::vector<TrendLine::Point> TrendLine::points() const
         if (late.time() != early.time() || late.value() != early.value())
             kept.emplace_back(late.time(), late.value(), column.gapInside);
     }
-    return kept;
 }
 
 std::vector<TrendLine::Segment> TrendLine::segments(const QRectF &area, const Limits &limits) const
 {
-    const std::vector<Point> kept = points();
     std::vector<Segment> segments;
+    segmentsInto(area, limits, segments);
+    return segments;
+}
+
+void TrendLine::segmentsInto(const QRectF &area, const Limits &limits,
+                             std::vector<Segment> &segments) const
+{
+    segments.clear();
+    std::vector<Point> &kept = m_kept;
+    pointsInto(kept);
     if (kept.empty())
-        return segments;
+        return;
     const auto [low, high] =
         std::minmax_element(kept.begin(), kept.end(),
                             [](const Point &a, const Point &b) { return a.value() < b.value(); });
@@ -100,5 +123,4 @@ std::vector<TrendLine::Segment> TrendLine::segments(const QRectF &area, const Li
             segments.push_back({QLineF(alone, alone), level});
         }
     }
-    return segments;
 }

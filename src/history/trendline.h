@@ -50,6 +50,8 @@ public:
 
     // The time from first to last, both heard, cut into columns (at least one).
     TrendLine(Tenths first, Tenths last, int columns);
+    // As a line made afresh, keeping the room taken: what draws many lines reuses one.
+    void restart(Tenths first, Tenths last, int columns);
 
     // Takes points in the order heard; those outside the time are left out.
     void add(const Point &point);
@@ -58,6 +60,9 @@ public:
     std::vector<Point> points() const;
     // Scaled into area, time across and value up.
     std::vector<Segment> segments(const QRectF &area, const Limits &limits) const;
+    // As segments(), into segments, emptied first.
+    void segmentsInto(const QRectF &area, const Limits &limits,
+                      std::vector<Segment> &segments) const;
 
 private:
     struct Column
@@ -69,8 +74,11 @@ private:
         bool gapInside = false; // a point after the column's first one followed a gap
     };
 
+    void pointsInto(std::vector<Point> &kept) const;
+
     Tenths m_first;
     Tenths m_last;
     std::vector<Column> m_columns;
     int m_used = 0;
+    mutable std::vector<Point> m_kept; // room for segmentsInto()
 };
