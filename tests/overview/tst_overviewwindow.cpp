@@ -3,6 +3,8 @@
 #include "fakereceiveclock.h"
 #include "history/historywindow.h"
 #include "history/trenddelegate.h"
+#include "limits/limitrules.h"
+#include "limits/limitwatch.h"
 #include "mainwindow/mainform.h"
 #include "overview/overviewmodel.h"
 #include "overview/overvieworder.h"
@@ -16,6 +18,8 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QHeaderView>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -25,6 +29,7 @@
 #include <QSet>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
@@ -48,6 +53,8 @@ private slots:
     void trendsAskTheStoreOnlyWhenOn();
     void trendsReadAgainOnlyWhatChanged_data();
     void trendsReadAgainOnlyWhatChanged();
+    void cellsLookAsTheStyleDrawsThem_data();
+    void cellsLookAsTheStyleDrawsThem();
     void readingOpensItsHistory_data();
     void readingOpensItsHistory();
 
@@ -246,6 +253,9 @@ void TestOverviewWindow::trendsReadAgainOnlyWhatChanged_data()
     QTest::addColumn<QSet<int>>("rowsRead");
     QTest::newRow("nothing changed: lines kept") << QString() << QSet<int>();
     QTest::newRow("host heard: its row read again") << u"heard"_qs << QSet<int>{0};
+    QTest::newRow("a second on: lines kept") << u"second"_qs << QSet<int>();
+    QTest::newRow("ten minutes on, the hour moved by pixels: read again")
+        << u"minutes"_qs << QSet<int>{0, 1};
     // The next host takes the removed one's row, with a history as old: still read afresh.
     QTest::newRow("host removed: its row read afresh") << u"removed"_qs << QSet<int>{0};
 }
@@ -272,9 +282,41 @@ void TestOverviewWindow::trendsReadAgainOnlyWhatChanged()
         post({u"host0007|CPU|6 %"_qs});
     } else if (change == u"removed") {
         m_monitor->table().removeHosts({0});
+    } else if (!change.isEmpty()) {
+        m_clock.seconds += change == u"second" ? 1 : 600;
+        m_monitor->table().beginBatch();
+        m_monitor->receiver().publish();
     }
     overview->view()->viewport()->grab();
     QCOMPARE(rowsAsked, rowsRead);
+}
+
+void TestOverviewWindow::cellsLookAsTheStyleDrawsThem_data()
+{
+    QTest::addColumn<QStringList>("readings");
+    QTest::newRow("plain values") << QStringList{u"host0007|CPU|5 %"_qs, u"host0008|Disk|9"_qs};
+    QTest::newRow("beyond limits: colours and arrows")
+        << QStringList{u"host0007|CPU|97 %"_qs, u"host0008|CPU|85 %"_qs};
+    QTest::newRow("too long for the widest column: cut")
+        << QStringList{u"host0007|CPU|"_qs + QString(200, u'7')};
+}
+
+// Trends off, the overview paints its cells as the style would: colours, icons, cut texts.
+void TestOverviewWindow::cellsLookAsTheStyleDrawsThem()
+{
+    QFETCH(QStringList, readings);
+    post(readings);
+    QSignalSpy applied(&m_monitor->limits(), &LimitWatch::applied);
+    m_monitor->limits().setRules(LimitRules(QJsonDocument::fromJson(R"({"limits": [
+        {"reading": "CPU", "warningAbove": 80, "criticalAbove": 95}]})")
+                                                .object()));
+    QTRY_COMPARE(applied.size(), 1);
+    QTableView *const view = openOverview()->view();
+    m_monitor->overview().setTrendsShown(false);
+    view->setCurrentIndex({}); // the current cell is left to the style
+    const QImage own = view->viewport()->grab().toImage();
+    view->setItemDelegate(new QStyledItemDelegate(view));
+    QCOMPARE(own, view->viewport()->grab().toImage());
 }
 
 void TestOverviewWindow::readingOpensItsHistory_data()
