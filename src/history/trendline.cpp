@@ -36,6 +36,8 @@ void TrendLine::restart(Tenths first, Tenths last, int columns)
     m_last = std::max(first, last);
     m_columns.assign(size_t(std::max(columns, 1)), Column());
     m_used = 0;
+    m_column = 0;
+    m_columnStart = m_nextStart = 0;
 }
 
 void TrendLine::add(const Point &point)
@@ -43,8 +45,17 @@ void TrendLine::add(const Point &point)
     const Tenths time = point.time();
     if (time < m_first || time > m_last)
         return;
-    const quint64 span = quint64(m_last - m_first) + 1;
-    Column &column = m_columns[size_t(quint64(time - m_first) * m_columns.size() / span)];
+    // Points come oldest first, mostly several to a column: the column's bounds are worked
+    // out when a point leaves them, not divided out for each point.
+    const quint64 offset = quint64(time - m_first);
+    if (offset < m_columnStart || offset >= m_nextStart) {
+        const quint64 span = quint64(m_last - m_first) + 1;
+        const quint64 columns = m_columns.size();
+        m_column = size_t(offset * columns / span);
+        m_columnStart = (m_column * span + columns - 1) / columns;
+        m_nextStart = ((m_column + 1) * span + columns - 1) / columns;
+    }
+    Column &column = m_columns[m_column];
     if (!column.used) {
         column.low = column.high = point;
         column.used = true;

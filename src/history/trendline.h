@@ -80,5 +80,10 @@ private:
     Tenths m_last;
     std::vector<Column> m_columns;
     int m_used = 0;
+    // The column the last point went to, and the offsets from first where it starts and
+    // the next one does; none at first.
+    size_t m_column = 0;
+    quint64 m_columnStart = 0;
+    quint64 m_nextStart = 0;
     mutable std::vector<Point> m_kept; // room for segmentsInto()
 };
