@@ -40,36 +40,6 @@ void TrendLine::restart(Tenths first, Tenths last, int columns)
     m_columnStart = m_nextStart = 0;
 }
 
-void TrendLine::add(const Point &point)
-{
-    const Tenths time = point.time();
-    if (time < m_first || time > m_last)
-        return;
-    // Points come oldest first, mostly several to a column: the column's bounds are worked
-    // out when a point leaves them, not divided out for each point.
-    const quint64 offset = quint64(time - m_first);
-    if (offset < m_columnStart || offset >= m_nextStart) {
-        const quint64 span = quint64(m_last - m_first) + 1;
-        const quint64 columns = m_columns.size();
-        m_column = size_t(offset * columns / span);
-        m_columnStart = (m_column * span + columns - 1) / columns;
-        m_nextStart = ((m_column + 1) * span + columns - 1) / columns;
-    }
-    Column &column = m_columns[m_column];
-    if (!column.used) {
-        column.low = column.high = point;
-        column.used = true;
-        column.gapFirst = point.gapBefore();
-        ++m_used;
-        return;
-    }
-    column.gapInside = column.gapInside || point.gapBefore();
-    if (point.value() < column.low.value())
-        column.low = point;
-    if (point.value() > column.high.value())
-        column.high = point;
-}
-
 std::vector<TrendLine::Point> TrendLine::points() const
 {
     std::vector<Point> kept;
