@@ -55,6 +55,8 @@ private slots:
     void trendsReadAgainOnlyWhatChanged();
     void cellsLookAsTheStyleDrawsThem_data();
     void cellsLookAsTheStyleDrawsThem();
+    void lookAgreesWithData_data();
+    void lookAgreesWithData();
     void readingOpensItsHistory_data();
     void readingOpensItsHistory();
 
@@ -317,6 +319,45 @@ void TestOverviewWindow::cellsLookAsTheStyleDrawsThem()
     const QImage own = view->viewport()->grab().toImage();
     view->setItemDelegate(new QStyledItemDelegate(view));
     QCOMPARE(own, view->viewport()->grab().toImage());
+}
+
+void TestOverviewWindow::lookAgreesWithData_data()
+{
+    QTest::addColumn<QStringList>("readings");
+    QTest::addColumn<bool>("coloured"); // some cell has a background
+    QTest::newRow("plain values") << QStringList{u"a|CPU|5"_qs, u"b|Disk|7"_qs} << false;
+    QTest::newRow("beyond limits: hosts and cells")
+        << QStringList{u"a|CPU|97"_qs, u"b|CPU|85"_qs, u"b|Disk|1"_qs} << true;
+    QTest::newRow("a word where a number was")
+        << QStringList{u"a|CPU|5"_qs, u"a|CPU|high"_qs} << false;
+}
+
+// What paints a frame's cells takes their look in one call: it says what data() says.
+void TestOverviewWindow::lookAgreesWithData()
+{
+    QFETCH(QStringList, readings);
+    QFETCH(bool, coloured);
+    QSignalSpy applied(&m_monitor->limits(), &LimitWatch::applied);
+    m_monitor->limits().setRules(LimitRules(QJsonDocument::fromJson(R"({"limits": [
+        {"reading": "CPU", "warningAbove": 80, "criticalAbove": 95}]})")
+                                                .object()));
+    QTRY_COMPARE(applied.size(), 1);
+    for (const QString &reading : readings)
+        post({reading});
+    const OverviewModel &model = m_monitor->overview();
+    bool anyColoured = false;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        for (int column = 0; column < model.columnCount(); ++column) {
+            const QModelIndex index = model.index(row, column);
+            const OverviewModel::Look look = model.look(row, column);
+            QCOMPARE(look.background, index.data(Qt::BackgroundRole).value<QColor>());
+            QCOMPARE(look.foreground, index.data(Qt::ForegroundRole).value<QColor>());
+            QCOMPARE(look.icon.cacheKey(),
+                     index.data(Qt::DecorationRole).value<QPixmap>().cacheKey());
+            anyColoured = anyColoured || look.background.isValid();
+        }
+    }
+    QCOMPARE(anyColoured, coloured);
 }
 
 void TestOverviewWindow::readingOpensItsHistory_data()
