@@ -5,10 +5,9 @@
 #include "limits/valuenumber.h"
 #include "overview/overviewmodel.h"
 #include "overview/overvieworder.h"
+#include "reception/displaytext.h"
 #include "reception/readingslook.h"
 #include "reception/readingstable.h"
-
-#include "reception/displaytext.h"
 
 #include <QApplication>
 #include <QPainter>
