@@ -143,7 +143,7 @@ HistoryCost::Drawing HistoryCost::drawing(int readings, int width, int height, i
 }
 
 HistoryCost::Trends HistoryCost::overviewTrends(int hosts, int readings, int intervalSeconds,
-                                                int width, int height, int frames)
+                                                int width, int rows, int frames)
 {
     QTemporaryDir folder;
     // A port no one listens on: the overview is drawn, nothing is received.
@@ -185,14 +185,19 @@ HistoryCost::Trends HistoryCost::overviewTrends(int hosts, int readings, int int
             table.tick();
     }
     OverviewWindow window(monitor);
-    window.resize(width, height);
+    window.resize(width, 600);
     window.show();
     QCoreApplication::processEvents();
     QTableView *const view = window.view();
     QWidget *const viewport = view->viewport();
-    Trends result;
-    result.points = 3600 / intervalSeconds + 1;
     const int rowHeight = std::max(1, view->verticalHeader()->defaultSectionSize());
+    // As tall as the rows asked for, whatever the window's frame and bars take.
+    window.resize(width, window.height() + rows * rowHeight - viewport->height());
+    QCoreApplication::processEvents();
+    Trends result;
+    result.width = window.width();
+    result.height = window.height();
+    result.points = 3600 / intervalSeconds + 1;
     result.rowsShown = std::min(hosts, (viewport->height() + rowHeight - 1) / rowHeight);
     for (int column = OverviewModel::firstReadingColumn; column < view->model()->columnCount();
          ++column) {
@@ -203,29 +208,44 @@ HistoryCost::Trends HistoryCost::overviewTrends(int hosts, int readings, int int
     for (const bool on : {true, false}) {
         monitor.overview().setTrendsShown(on);
         double total[2] = {0, 0};
+        double fastest[2] = {1e9, 1e9};
         double longest[2] = {0, 0};
         for (int frame = 0; frame < frames; ++frame) {
             // Odd frames come a second later, as the overview's once-a-second repaint does.
             const int later = frame % 2;
             if (later) {
+                // Every host heard again: each line is made afresh, a first reading's text too.
                 clock.ms += 1000;
+                table.beginBatch();
+                for (int h = 0; h < hosts; ++h) {
+                    reading.host = u"host%1"_qs.arg(h, 5, 10, QChar(u'0'));
+                    reading.name = u" R0"_qs;
+                    reading.value =
+                        u" %1 C "_qs.arg(50 + 40 * std::sin(clock.ms / 3e5 + h), 0, 'f', 1);
+                    table.fillgrid(reading);
+                }
+                table.publish();
                 table.tick();
             }
             const qint64 start = threadCpuNanos();
             viewport->render(&image);
             const double ms = double(threadCpuNanos() - start) / 1e6;
             total[later] += ms;
+            fastest[later] = std::min(fastest[later], ms);
             longest[later] = std::max(longest[later], ms);
         }
         const int evenFrames = std::max(1, (frames + 1) / 2);
         const int oddFrames = std::max(1, frames / 2);
         if (on) {
             result.meanOnMs = total[0] / evenFrames;
+            result.fastestOnMs = fastest[0];
             result.longestOnMs = longest[0];
             result.meanOnLaterMs = total[1] / oddFrames;
+            result.fastestOnLaterMs = fastest[1];
             result.longestOnLaterMs = longest[1];
         } else {
             result.meanOffMs = (total[0] + total[1]) / std::max(1, frames);
+            result.fastestOffMs = std::min(fastest[0], fastest[1]);
             result.longestOffMs = std::max(longest[0], longest[1]);
         }
     }

@@ -29,14 +29,19 @@ public:
 
     struct Trends
     {
+        int width = 0; // of the window
+        int height = 0;
         int rowsShown = 0;
         int cellsShown = 0;  // reading cells
         int points = 0;      // per reading
         double meanOnMs = 0; // repainted with nothing changed since the frame before
+        double fastestOnMs = 0;
         double longestOnMs = 0;
-        double meanOnLaterMs = 0; // a second later: every line made afresh
+        double meanOnLaterMs = 0; // a second later, every host heard: every line made afresh
+        double fastestOnLaterMs = 0;
         double longestOnLaterMs = 0;
         double meanOffMs = 0;
+        double fastestOffMs = 0;
         double longestOffMs = 0;
     };
 
@@ -47,9 +52,10 @@ public:
     // An hour of 1-second points for each of readings, drawn frames times at width x height;
     // the processor time each frame takes.
     static Drawing drawing(int readings, int width, int height, int frames);
-    // The overview at width x height, hosts x readings each with an hour of points every
-    // intervalSeconds, its visible cells painted frames times with trends on, then off; every
-    // other frame a second after the one before.
-    static Trends overviewTrends(int hosts, int readings, int intervalSeconds, int width,
-                                 int height, int frames);
+    // The overview width pixels wide and tall enough for rows rows, hosts x readings each
+    // with an hour of points every intervalSeconds, its visible cells painted frames times
+    // with trends on, then off; every other frame a second after the one before, every host
+    // heard again meanwhile.
+    static Trends overviewTrends(int hosts, int readings, int intervalSeconds, int width, int rows,
+                                 int frames);
 };

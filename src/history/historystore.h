@@ -108,6 +108,15 @@ public:
             }
         }
     }
+    // Hands visit(pair, point) each point of all the row's readings, oldest first: one pass
+    // for what draws every reading of a host.
+    template<typename Visit> void forEachPointOfRow(int row, Visit &&visit) const
+    {
+        if (const Row *const cells = rowAt(row)) {
+            for (quint32 i = 0; i < cells->count; ++i)
+                visit(int(cells->entries[i].pair), cells->entries[i].point);
+        }
+    }
     // Oldest first, at most maxWordChanges of them (fewer where the cap is tight).
     std::vector<WordChange> wordChanges(int row, int pair) const;
     // Changes whenever the history of the row's host does; to tell whether it needs drawing

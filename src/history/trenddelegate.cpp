@@ -5,6 +5,7 @@
 #include "limits/valuenumber.h"
 #include "overview/overviewmodel.h"
 #include "overview/overvieworder.h"
+#include "reception/displaytext.h"
 #include "reception/readingslook.h"
 #include "reception/readingstable.h"
 
@@ -12,6 +13,7 @@
 #include <QPainter>
 #include <QPolygonF>
 #include <QStyle>
+#include <QtMath>
 
 namespace {
 
@@ -25,19 +27,26 @@ TrendDelegate::TrendDelegate(Monitor &monitor, const OverviewOrder &order, QObje
     : QStyledItemDelegate(parent)
     , m_monitor(monitor)
     , m_order(order)
-    , m_pointsOf([store = &monitor.history()](int row, int pair, TrendLine &line) {
-        store->forEachPoint(row, pair,
-                            [&line](const HistoryStore::Point &point) { line.add(point); });
+    , m_pointsOf([store = &monitor.history()](int row, std::vector<Points> &byPair) {
+        store->forEachPointOfRow(row, [&byPair](int pair, const HistoryStore::Point &point) {
+            if (size_t(pair) >= byPair.size())
+                byPair.resize(size_t(pair) + 1);
+            byPair[size_t(pair)].push_back(point);
+        });
     })
 {
     // Rows numbered afresh: a kept line may now stand at another host's row.
-    connect(&monitor.history(), &HistoryStore::rowsRenumbered, this, [this] { m_lines.clear(); });
+    connect(&monitor.history(), &HistoryStore::rowsRenumbered, this, [this] {
+        m_lines.clear();
+        m_pointsRow = -1;
+    });
 }
 
 void TrendDelegate::setPointsOf(PointsOf pointsOf)
 {
     m_pointsOf = std::move(pointsOf);
     m_lines.clear();
+    m_pointsRow = -1;
 }
 
 void TrendDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
@@ -49,6 +58,82 @@ void TrendDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
     const int pair = model.trendsShown() && column >= OverviewModel::firstReadingColumn
                          ? model.pairOf(row, column)
                          : -1;
+    if ((option.state & (QStyle::State_Selected | QStyle::State_HasFocus))
+        || option.direction != Qt::LeftToRight || !option.widget) {
+        paintByStyle(painter, option, index, row, pair);
+        return;
+    }
+    const OverviewModel::Look look = model.look(row, column);
+    if (look.background.isValid())
+        painter->fillRect(option.rect, look.background);
+    if (pair >= 0) {
+        // As the style would: the value's own colour, where it has one, makes the line's.
+        drawTrend(painter, option.rect,
+                  look.foreground.isValid() ? look.foreground
+                                            : option.palette.color(QPalette::Text),
+                  row, pair);
+    }
+    // Where the style puts them: an icon centred in its own margins, the text after it,
+    // in from the edge by the focus frame's margin.
+    const int margin =
+        option.widget->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, option.widget)
+        + 1;
+    QRect text = option.rect;
+    if (!look.icon.isNull()) {
+        const QSize size = look.icon.deviceIndependentSize().toSize();
+        const QRect slot(text.topLeft(), QSize(size.width() + 2 * margin, text.height()));
+        painter->drawPixmap(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, size, slot),
+                            look.icon);
+        text.setLeft(slot.right() + 1);
+    }
+    text.adjust(margin, 0, -margin, 0);
+    const QString shown = displayable(model.cellText(row, column));
+    if (shown.isEmpty() || text.width() <= 0)
+        return;
+    QPalette::ColorGroup group =
+        option.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
+    if (group == QPalette::Normal && !(option.state & QStyle::State_Active))
+        group = QPalette::Inactive;
+    const QColor colour =
+        look.foreground.isValid() ? look.foreground : option.palette.color(group, QPalette::Text);
+    const QStaticText &laid = textOf(shown, option, text.width());
+    const QPen pen = painter->pen();
+    painter->setPen(colour);
+    painter->setFont(option.font);
+    const int top = text.top() + (text.height() - qCeil(laid.size().height())) / 2;
+    painter->drawStaticText(QPointF(text.left(), top), laid);
+    painter->setPen(pen);
+}
+
+const QStaticText &TrendDelegate::textOf(const QString &text, const QStyleOptionViewItem &option,
+                                         int width) const
+{
+    if (option.font != m_textFont) {
+        m_texts.clear();
+        m_textFont = option.font;
+    }
+    if (m_texts.size() >= maxTexts && !m_texts.contains(text))
+        m_texts.clear();
+    Text &kept = m_texts[text];
+    if (kept.whole.text().isEmpty()) {
+        kept.whole.setTextFormat(Qt::PlainText);
+        kept.whole.setText(text);
+        kept.whole.prepare(QTransform(), option.font);
+    }
+    if (kept.whole.size().width() <= width)
+        return kept.whole;
+    if (kept.cutTo != width) {
+        kept.cutTo = width;
+        kept.cut.setTextFormat(Qt::PlainText);
+        kept.cut.setText(QFontMetrics(option.font).elidedText(text, option.textElideMode, width));
+        kept.cut.prepare(QTransform(), option.font);
+    }
+    return kept.cut;
+}
+
+void TrendDelegate::paintByStyle(QPainter *painter, const QStyleOptionViewItem &option,
+                                 const QModelIndex &index, int row, int pair) const
+{
     if (pair < 0) {
         QStyledItemDelegate::paint(painter, option, index);
         return;
@@ -59,7 +144,7 @@ void TrendDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
     QStyle *const style = widget ? widget->style() : QApplication::style();
     // The background and the selection first, the line over them, the value on top.
     style->drawPrimitive(QStyle::PE_PanelItemViewItem, &cell, painter, widget);
-    drawTrend(painter, cell, row, pair);
+    drawTrend(painter, cell.rect, cell.palette.color(QPalette::Text), row, pair);
     cell.backgroundBrush = Qt::NoBrush;
     cell.state &= ~QStyle::State_MouseOver;
     if (cell.state & QStyle::State_Selected) {
@@ -71,16 +156,16 @@ void TrendDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
     style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget);
 }
 
-void TrendDelegate::drawTrend(QPainter *painter, const QStyleOptionViewItem &option, int row,
+void TrendDelegate::drawTrend(QPainter *painter, const QRect &rect, const QColor &text, int row,
                               int pair) const
 {
-    const QRectF area = QRectF(option.rect).adjusted(2, 3, -2, -3);
+    const QRectF area = QRectF(rect).adjusted(2, 3, -2, -3);
     if (area.width() < 2 || area.height() < 2)
         return;
     const Line &line = lineOf(row, pair, area.size());
     if (line.runs.empty())
         return;
-    QColor normal = option.palette.color(QPalette::Text);
+    QColor normal = text;
     normal.setAlphaF(normalOpacity);
     const auto colourOf = [&normal](TrendLine::Level level) {
         if (level == TrendLine::Level::Normal)
@@ -97,10 +182,11 @@ void TrendDelegate::drawTrend(QPainter *painter, const QStyleOptionViewItem &opt
             level = run.level;
             painter->setPen(QPen(colourOf(level), 0));
         }
-        if (run.points.size() == 1)
-            painter->drawPoint(run.points.front());
+        const QPointF *const points = line.points.constData() + run.first;
+        if (run.count == 1)
+            painter->drawPoint(*points);
         else
-            painter->drawPolyline(run.points);
+            painter->drawPolyline(points, int(run.count));
     }
     painter->translate(-area.topLeft());
     painter->setPen(pen);
@@ -111,15 +197,17 @@ const TrendDelegate::Line &TrendDelegate::lineOf(int row, int pair, const QSizeF
     const ReadingsTable &table = m_monitor.table();
     const auto now = HistoryStore::Tenths(table.silence().tenthsSince(0));
     const quint32 version = m_monitor.history().version(row);
-    TrendLine::Limits limits;
-    if (const LimitRule *const rule = m_monitor.limits().limits(row, pair))
-        limits = TrendLine::Limits::of(*rule, ValueNumber::read(table.value(row, pair)).unit);
+    // The line moves by a pixel every hour / width; until then the one kept is as good.
+    const qint64 step = qint64(now) * qint64(size.width()) / HistoryStore::hourTenths;
+    const LimitRule *const rule = m_monitor.limits().limits(row, pair);
     const quint64 key = quint64(quint32(row)) << 32 | quint32(pair);
     auto found = m_lines.find(key);
     if (found != m_lines.end()) {
         const Line &kept = found->second;
-        if (kept.version == version && kept.second == now / 10 && kept.size == size
-            && kept.limits == limits)
+        // The value's unit changes only with a value heard, which the version counts.
+        if (kept.version == version && kept.step == step && kept.size == size
+            && kept.limits
+                   == (rule ? TrendLine::Limits::of(*rule, kept.unit) : TrendLine::Limits()))
             return kept;
     } else {
         if (m_lines.size() >= maxLines)
@@ -127,20 +215,48 @@ const TrendDelegate::Line &TrendDelegate::lineOf(int row, int pair, const QSizeF
         found = m_lines.emplace(key, Line()).first;
     }
     Line &line = found->second;
-    line = {version, now / 10, size, limits, {}};
+    line.version = version;
+    line.step = step;
+    line.size = size;
+    line.unit = rule ? ValueNumber::read(table.value(row, pair)).unit.toString() : QString();
+    line.limits = rule ? TrendLine::Limits::of(*rule, line.unit) : TrendLine::Limits();
+    line.points.clear();
+    line.runs.clear();
+    const std::vector<Points> &byPair = pointsOf(row, version);
+    if (size_t(pair) >= byPair.size() || byPair[size_t(pair)].empty())
+        return line;
     const HistoryStore::Tenths first =
         now > HistoryStore::hourTenths ? now - HistoryStore::hourTenths : HistoryStore::Tenths(0);
-    TrendLine trend(first, now, int(size.width()) / pixelsPerColumn);
-    m_pointsOf(row, pair, trend);
-    if (trend.isEmpty())
+    m_trend.restart(first, now, int(size.width()) / pixelsPerColumn);
+    for (const HistoryStore::Point &point : byPair[size_t(pair)])
+        m_trend.add(point);
+    if (m_trend.isEmpty())
         return line;
     // Joined pieces of one colour go as one polyline: hundreds of cells are drawn per frame.
-    for (const TrendLine::Segment &segment : trend.segments(QRectF(QPointF(), size), limits)) {
+    m_trend.segmentsInto(QRectF(QPointF(), size), line.limits, m_segments);
+    for (const TrendLine::Segment &segment : m_segments) {
         if (line.runs.empty() || segment.level != line.runs.back().level
-            || line.runs.back().points.back() != segment.line.p1())
-            line.runs.push_back({segment.level, {segment.line.p1()}});
-        if (segment.line.p2() != segment.line.p1())
-            line.runs.back().points.append(segment.line.p2());
+            || line.points.back() != segment.line.p1()) {
+            line.runs.push_back({segment.level, line.points.size(), 1});
+            line.points.append(segment.line.p1());
+        }
+        if (segment.line.p2() != segment.line.p1()) {
+            line.points.append(segment.line.p2());
+            ++line.runs.back().count;
+        }
     }
     return line;
+}
+
+const std::vector<TrendDelegate::Points> &TrendDelegate::pointsOf(int row, quint32 version) const
+{
+    // The view paints a row's cells one after another: one pass over the row serves them all.
+    if (row != m_pointsRow || version != m_pointsVersion) {
+        for (Points &points : m_points)
+            points.clear();
+        m_pointsOf(row, m_points);
+        m_pointsRow = row;
+        m_pointsVersion = version;
+    }
+    return m_points;
 }

@@ -2,9 +2,11 @@
 
 #include "history/trendline.h"
 
-#include <QStyledItemDelegate>
-
+#include <QFont>
+#include <QHash>
 #include <QPolygonF>
+#include <QStaticText>
+#include <QStyledItemDelegate>
 
 #include <functional>
 #include <unordered_map>
@@ -13,21 +15,27 @@
 class Monitor;
 class OverviewOrder;
 
-// Draws a faint line of each reading's last hour behind its value in the overview, scaled to
-// the lowest and highest points drawn in that cell, amber or red where they were beyond the
-// reading's limits. Only cells being painted read the store, each keeping at most two points
-// per three pixels of its width; while the overview's trends are off nothing is read.
-// A cell's line is kept once drawn and drawn again as it is until its host is heard, the
-// cell changes size, a second passes or its limits change: most frames repaint a table
-// whose histories did not change.
+// Paints the overview's cells, and a faint line of each reading's last hour behind its value,
+// scaled to the lowest and highest points drawn in that cell, amber or red where they were
+// beyond the reading's limits. Only cells being painted read the store, each keeping at most
+// two points per three pixels of its width; while the overview's trends are off nothing is
+// read.
+//
+// A frame paints hundreds of cells, so the plain ones (neither selected nor current) are
+// painted here rather than by the style, as it would paint them: background, icon, text. A
+// text is laid out once and kept while it is shown. A cell's line is kept once drawn and drawn
+// again as it is until its host is heard, the cell changes size, the hour moves on by a pixel
+// or its limits change; a row's points are read in one pass for all its cells.
 class TrendDelegate final : public QStyledItemDelegate
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(TrendDelegate)
 
 public:
-    // Hands line the points of a reading of the table's row.
-    using PointsOf = std::function<void(int row, int pair, TrendLine &line)>;
+    using Points = std::vector<HistoryStore::Point>;
+    // Hands byPair[pair] the points of each reading of the table's row, oldest first; byPair
+    // comes empty and may be grown.
+    using PointsOf = std::function<void(int row, std::vector<Points> &byPair)>;
     // How many pixels of a cell's width share one column of time.
     static constexpr int pixelsPerColumn = 3;
 
@@ -41,28 +49,56 @@ public:
                const QModelIndex &index) const override;
 
 private:
-    // The pieces of one colour, joined, in the coordinates of the line's area.
+    // Pieces of one colour, joined: count of the line's points from first.
     struct Run
     {
         TrendLine::Level level = TrendLine::Level::Normal;
-        QPolygonF points;
+        qsizetype first = 0;
+        qsizetype count = 0;
     };
     struct Line
     {
         quint32 version = 0;
-        HistoryStore::Tenths second = 0;
+        qint64 step = 0; // where the hour ends, in pixels of the line's width
         QSizeF size;
+        QString unit; // of the value when drawn, for the limits that apply to it
         TrendLine::Limits limits;
+        QPolygonF points; // of all runs, in the coordinates of the line's area
         std::vector<Run> runs;
     };
-    // Past this many, the kept lines are dropped: those of cells no longer in view go too.
+    // A text laid out, and as cut to fit the width it was last shown in.
+    struct Text
+    {
+        QStaticText whole;
+        int cutTo = -1;
+        QStaticText cut;
+    };
+    // Past this many, the kept lines and texts are dropped: those no longer in view go too.
     static constexpr size_t maxLines = 4096;
+    static constexpr qsizetype maxTexts = 4096;
 
-    void drawTrend(QPainter *painter, const QStyleOptionViewItem &option, int row, int pair) const;
+    // Selected, current or right to left: as the style paints it.
+    void paintByStyle(QPainter *painter, const QStyleOptionViewItem &option,
+                      const QModelIndex &index, int row, int pair) const;
+    // The line of the reading in rect; text is the colour of the value it stands behind.
+    void drawTrend(QPainter *painter, const QRect &rect, const QColor &text, int row,
+                   int pair) const;
     const Line &lineOf(int row, int pair, const QSizeF &size) const;
+    // The row's points by pair, read once while the row's history stays as it is.
+    const std::vector<Points> &pointsOf(int row, quint32 version) const;
+    const QStaticText &textOf(const QString &text, const QStyleOptionViewItem &option,
+                              int width) const;
 
     Monitor &m_monitor;
     const OverviewOrder &m_order;
     PointsOf m_pointsOf;
     mutable std::unordered_map<quint64, Line> m_lines; // by row and pair
+    // Room for the line being made, kept from one to the next.
+    mutable TrendLine m_trend{0, 0, 1};
+    mutable std::vector<TrendLine::Segment> m_segments;
+    mutable int m_pointsRow = -1;
+    mutable quint32 m_pointsVersion = 0;
+    mutable std::vector<Points> m_points; // of m_pointsRow, by pair
+    mutable QFont m_textFont;
+    mutable QHash<QString, Text> m_texts;
 };

@@ -30,30 +30,26 @@ TrendLine::TrendLine(Tenths first, Tenths last, int columns)
 {
 }
 
-void TrendLine::add(const Point &point)
+void TrendLine::restart(Tenths first, Tenths last, int columns)
 {
-    const Tenths time = point.time();
-    if (time < m_first || time > m_last)
-        return;
-    const quint64 span = quint64(m_last - m_first) + 1;
-    Column &column = m_columns[size_t(quint64(time - m_first) * m_columns.size() / span)];
-    if (!column.used) {
-        column.low = column.high = point;
-        column.used = true;
-        column.gapFirst = point.gapBefore();
-        ++m_used;
-        return;
-    }
-    column.gapInside = column.gapInside || point.gapBefore();
-    if (point.value() < column.low.value())
-        column.low = point;
-    if (point.value() > column.high.value())
-        column.high = point;
+    m_first = first;
+    m_last = std::max(first, last);
+    m_columns.assign(size_t(std::max(columns, 1)), Column());
+    m_used = 0;
+    m_column = 0;
+    m_columnStart = m_nextStart = 0;
 }
 
 std::vector<TrendLine::Point> TrendLine::points() const
 {
     std::vector<Point> kept;
+    pointsInto(kept);
+    return kept;
+}
+
+void TrendLine::pointsInto(std::vector<Point> &kept) const
+{
+    kept.clear();
     kept.reserve(size_t(m_used) * 2);
     for (const Column &column : m_columns) {
         if (!column.used)
@@ -67,15 +63,23 @@ std::vector<TrendLine::Point> TrendLine::points() const
         if (late.time() != early.time() || late.value() != early.value())
             kept.emplace_back(late.time(), late.value(), column.gapInside);
     }
-    return kept;
 }
 
 std::vector<TrendLine::Segment> TrendLine::segments(const QRectF &area, const Limits &limits) const
 {
-    const std::vector<Point> kept = points();
     std::vector<Segment> segments;
+    segmentsInto(area, limits, segments);
+    return segments;
+}
+
+void TrendLine::segmentsInto(const QRectF &area, const Limits &limits,
+                             std::vector<Segment> &segments) const
+{
+    segments.clear();
+    std::vector<Point> &kept = m_kept;
+    pointsInto(kept);
     if (kept.empty())
-        return segments;
+        return;
     const auto [low, high] =
         std::minmax_element(kept.begin(), kept.end(),
                             [](const Point &a, const Point &b) { return a.value() < b.value(); });
@@ -100,5 +104,4 @@ std::vector<TrendLine::Segment> TrendLine::segments(const QRectF &area, const Li
             segments.push_back({QLineF(alone, alone), level});
         }
     }
-    return segments;
 }

@@ -50,6 +50,8 @@ public:
 
     // The time from first to last, both heard, cut into columns (at least one).
     TrendLine(Tenths first, Tenths last, int columns);
+    // As a line made afresh, keeping the room taken: what draws many lines reuses one.
+    void restart(Tenths first, Tenths last, int columns);
 
     // Takes points in the order heard; those outside the time are left out.
     void add(const Point &point);
@@ -58,6 +60,9 @@ public:
     std::vector<Point> points() const;
     // Scaled into area, time across and value up.
     std::vector<Segment> segments(const QRectF &area, const Limits &limits) const;
+    // As segments(), into segments, emptied first.
+    void segmentsInto(const QRectF &area, const Limits &limits,
+                      std::vector<Segment> &segments) const;
 
 private:
     struct Column
@@ -69,8 +74,47 @@ private:
         bool gapInside = false; // a point after the column's first one followed a gap
     };
 
+    void pointsInto(std::vector<Point> &kept) const;
+
     Tenths m_first;
     Tenths m_last;
     std::vector<Column> m_columns;
     int m_used = 0;
+    // The column the last point went to, and the offsets from first where it starts and
+    // the next one does; none at first.
+    size_t m_column = 0;
+    quint64 m_columnStart = 0;
+    quint64 m_nextStart = 0;
+    mutable std::vector<Point> m_kept; // room for segmentsInto()
 };
+
+// Inline: a frame that makes every line afresh adds some hundred thousand points.
+inline void TrendLine::add(const Point &point)
+{
+    const Tenths time = point.time();
+    if (time < m_first || time > m_last)
+        return;
+    // Points come oldest first, mostly several to a column: the column's bounds are worked
+    // out when a point leaves them, not divided out for each point.
+    const quint64 offset = quint64(time - m_first);
+    if (offset < m_columnStart || offset >= m_nextStart) {
+        const quint64 span = quint64(m_last - m_first) + 1;
+        const quint64 columns = m_columns.size();
+        m_column = size_t(offset * columns / span);
+        m_columnStart = (m_column * span + columns - 1) / columns;
+        m_nextStart = ((m_column + 1) * span + columns - 1) / columns;
+    }
+    Column &column = m_columns[m_column];
+    if (!column.used) {
+        column.low = column.high = point;
+        column.used = true;
+        column.gapFirst = point.gapBefore();
+        ++m_used;
+        return;
+    }
+    column.gapInside = column.gapInside || point.gapBefore();
+    if (point.value() < column.low.value())
+        column.low = point;
+    if (point.value() > column.high.value())
+        column.high = point;
+}

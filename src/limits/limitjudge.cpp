@@ -4,6 +4,7 @@
 #include "valuenumber.h"
 
 #include <algorithm>
+#include <limits>
 #include <optional>
 
 LimitJudge::LimitJudge(const LimitRule &limits)
@@ -29,6 +30,16 @@ LimitJudge::LimitJudge(const LimitRule &limits)
     add(limits.criticalBelow, Level::Critical, Direction::Below);
     add(limits.warningAbove, Level::Warning, Direction::Above);
     add(limits.warningBelow, Level::Warning, Direction::Below);
+    m_numbersOnly = !m_hasWords && m_anyUnit && m_boundCount > 0;
+    m_normalLow = -std::numeric_limits<double>::infinity();
+    m_normalHigh = std::numeric_limits<double>::infinity();
+    for (int i = 0; i < m_boundCount; ++i) {
+        const Bound &bound = m_bounds[size_t(i)];
+        if (bound.direction == Direction::Above)
+            m_normalHigh = std::min(m_normalHigh, bound.strict);
+        else
+            m_normalLow = std::max(m_normalLow, bound.strict);
+    }
 }
 
 std::optional<LimitJudge::Verdict> LimitJudge::judgeWords(QStringView value) const

@@ -35,6 +35,10 @@ public:
     // until the value comes back inside it by the margin; any other is crossed only strictly.
     // Inline, as every value a rule names comes this way.
     Verdict judge(QStringView value, Level shown, Direction shownDirection) const;
+    // Whether a value leaves a reading shown normal, with nothing counted, as it is: a number
+    // inside every bound. Decided from the number alone, so false wherever words or units
+    // take part; judge() then decides.
+    bool keepsNormal(QStringView value) const;
     int after() const { return m_after; }
 
 private:
@@ -56,8 +60,19 @@ private:
     QStringList m_criticalWords;
     QStringList m_warningWords;
     bool m_hasWords = false;
+    bool m_numbersOnly = false; // bounds without units, and no words
+    double m_normalLow = 0;     // the highest bound below, or -infinity
+    double m_normalHigh = 0;    // the lowest bound above, or infinity
     int m_after = 1;
 };
+
+Q_ALWAYS_INLINE bool LimitJudge::keepsNormal(QStringView value) const
+{
+    double number = 0;
+    QStringView rest;
+    return m_numbersOnly && ValueNumber::readValue(value, number, rest) && number >= m_normalLow
+           && number <= m_normalHigh;
+}
 
 Q_ALWAYS_INLINE LimitJudge::Verdict LimitJudge::judge(QStringView value, Level shown,
                                                       Direction shownDirection) const

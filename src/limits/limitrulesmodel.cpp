@@ -282,3 +282,21 @@ bool LimitRulesModel::removeRows(int row, int count, const QModelIndex &parent)
     endRemoveRows();
     return true;
 }
+
+bool LimitRulesModel::moveRows(const QModelIndex &sourceParent, int sourceRow, int count,
+                               const QModelIndex &destinationParent, int destinationChild)
+{
+    if (sourceParent.isValid() || destinationParent.isValid() || sourceRow < 0 || count < 1
+        || sourceRow + count > m_rows.size() || destinationChild < 0
+        || destinationChild > m_rows.size()
+        || (destinationChild >= sourceRow && destinationChild <= sourceRow + count))
+        return false;
+    beginMoveRows({}, sourceRow, sourceRow + count - 1, {}, destinationChild);
+    const QList<Row> moved = m_rows.mid(sourceRow, count);
+    m_rows.remove(sourceRow, count);
+    const int to = destinationChild > sourceRow ? destinationChild - count : destinationChild;
+    for (int i = 0; i < count; ++i)
+        m_rows.insert(to + i, moved[i]);
+    endMoveRows();
+    return true;
+}

@@ -59,6 +59,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation,
                         int role = Qt::DisplayRole) const override;
     bool removeRows(int row, int count, const QModelIndex &parent = {}) override;
+    // Rules with host patterns go first in file order, so their order is the user's to set.
+    bool moveRows(const QModelIndex &sourceParent, int sourceRow, int count,
+                  const QModelIndex &destinationParent, int destinationChild) override;
 
 private:
     struct Row

@@ -92,10 +92,16 @@ LimitsDialog::LimitsDialog(Monitor &monitor, QWidget *parent)
     add->setObjectName(u"addRule"_qs);
     m_remove = new QPushButton(tr("&Remove Rule"), this);
     m_remove->setObjectName(u"removeRule"_qs);
+    m_up = new QPushButton(tr("Move &Up"), this);
+    m_up->setObjectName(u"moveRuleUp"_qs);
+    m_down = new QPushButton(tr("Move &Down"), this);
+    m_down->setObjectName(u"moveRuleDown"_qs);
     auto *box = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     box->setObjectName(u"limitsButtons"_qs);
     buttons->addWidget(add);
     buttons->addWidget(m_remove);
+    buttons->addWidget(m_up);
+    buttons->addWidget(m_down);
     buttons->addStretch(1);
     buttons->addWidget(box);
     layout->addLayout(buttons);
@@ -107,11 +113,17 @@ LimitsDialog::LimitsDialog(Monitor &monitor, QWidget *parent)
 
     connect(add, &QPushButton::clicked, this, &LimitsDialog::addRule);
     connect(m_remove, &QPushButton::clicked, this, &LimitsDialog::removeSelectedRules);
+    connect(m_up, &QPushButton::clicked, this, [this] { moveCurrentRule(-1); });
+    connect(m_down, &QPushButton::clicked, this, [this] { moveCurrentRule(1); });
     connect(box, &QDialogButtonBox::accepted, this, &LimitsDialog::accept);
     connect(box, &QDialogButtonBox::rejected, this, &LimitsDialog::reject);
     connect(m_view->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &LimitsDialog::updateButtons);
+    connect(m_view->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &LimitsDialog::updateButtons);
     connect(m_model, &QAbstractItemModel::rowsRemoved, this, &LimitsDialog::updateButtons);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &LimitsDialog::updateButtons);
+    connect(m_model, &QAbstractItemModel::rowsMoved, this, &LimitsDialog::updateButtons);
     updateButtons();
 
     // Every column in view where the screen has room for them.
@@ -143,9 +155,22 @@ void LimitsDialog::removeSelectedRules()
     m_view->setFocus();
 }
 
+void LimitsDialog::moveCurrentRule(int by)
+{
+    const QModelIndex current = m_view->currentIndex();
+    const int row = current.row();
+    if (!current.isValid() || !m_model->moveRow({}, row, {}, by < 0 ? row - 1 : row + 2))
+        return;
+    m_view->setCurrentIndex(m_model->index(row + by, current.column()));
+    m_view->setFocus();
+}
+
 void LimitsDialog::updateButtons()
 {
     m_remove->setEnabled(m_view->selectionModel()->hasSelection());
+    const int row = m_view->currentIndex().row();
+    m_up->setEnabled(row > 0);
+    m_down->setEnabled(row >= 0 && row < m_model->rowCount() - 1);
 }
 
 void LimitsDialog::accept()

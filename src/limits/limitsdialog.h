@@ -26,6 +26,8 @@ public:
     void addRule();
     // The rules of every selected cell's row.
     void removeSelectedRules();
+    // The current rule one place up (by -1) or down (by 1), staying current.
+    void moveCurrentRule(int by);
 
     // Refused, with a message naming each row at fault, while a cell holds a mistake; the
     // dialog stays open when the file cannot be written.
@@ -38,4 +40,6 @@ private:
     LimitRulesModel *const m_model;
     QTableView *const m_view;
     QPushButton *m_remove = nullptr;
+    QPushButton *m_up = nullptr;
+    QPushButton *m_down = nullptr;
 };

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <bit>
 #include <cstdint>
 
 class LimitJudge;
@@ -32,6 +33,9 @@ public:
     }
     // None unless the level is NoState.
     Reason reason() const { return Reason(m_reason); }
+
+    // Normal, with no reading beyond a bound counted: what most readings are most of the time.
+    bool isClear() const { return std::bit_cast<std::uint32_t>(*this) == 0; }
 
     // Takes the reading's next value; true when what is shown (level, direction or reason)
     // changed.

@@ -148,11 +148,16 @@ void LimitWatch::readingPosted(int row, int pair, bool newName)
         int limits = nameId < m_nameLimits.size() ? m_nameLimits[nameId] : LimitRules::none;
         if (limits == byHost)
             limits = limitsOf(known, pair, int(nameId));
-        if (limits >= 0
-            && known.states[size_t(pair)].update(*m_effective[size_t(limits)],
-                                                 m_table.postedValue())) {
+        if (limits < 0)
+            return;
+        LimitState &state = known.states[size_t(pair)];
+        const LimitJudge &judge = *m_effective[size_t(limits)];
+        const QStringView value = m_table.postedValue();
+        // Most values are inside their bounds, as the ones before were: nothing to count.
+        if (state.isClear() && judge.keepsNormal(value))
+            return;
+        if (state.update(judge, value))
             updateWorst(row);
-        }
         return;
     }
     nameTaken(row, pair);

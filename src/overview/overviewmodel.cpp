@@ -301,6 +301,20 @@ QString OverviewModel::cellText(int row, int column) const
     return pair < 0 ? QString() : trimSpaces(m_table.value(row, pair)).toString();
 }
 
+OverviewModel::Look OverviewModel::look(int row, int column) const
+{
+    const ReadingsLook look(m_table);
+    const int pair = column < firstReadingColumn ? -1 : pairOf(row, column);
+    if (column >= firstReadingColumn && pair < 0)
+        return {};
+    const auto of = [&](int role) {
+        return column < firstReadingColumn ? look.hostData(row, role, column == hostColumn)
+                                           : look.readingData(row, pair, false, role);
+    };
+    return {of(Qt::BackgroundRole).value<QColor>(), of(Qt::ForegroundRole).value<QColor>(),
+            of(Qt::DecorationRole).value<QPixmap>()};
+}
+
 QString OverviewModel::columnTitle(int column) const
 {
     switch (column) {

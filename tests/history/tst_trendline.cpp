@@ -18,9 +18,15 @@ private slots:
 
 namespace {
 
-TrendLine filled(int columns, const QString &points)
+// Into line made afresh, or into one that held other points before.
+TrendLine filled(int columns, const QString &points, bool reused = false)
 {
-    TrendLine line(100, 199, columns);
+    TrendLine line(0, 400, 1);
+    if (reused) {
+        for (HistoryStore::Tenths time = 0; time <= 400; time += 7)
+            line.add({time, float(time % 13), time % 3 == 0});
+    }
+    line.restart(100, 199, columns);
     for (QString text : points.split(u' ', Qt::SkipEmptyParts)) {
         const bool gap = text.startsWith(u'|');
         const QStringList parts = text.remove(u'|').split(u':');
@@ -66,6 +72,7 @@ void tst_TrendLine::keptPoints()
     QFETCH(QString, points);
     QFETCH(QString, kept);
     QCOMPARE(written(filled(columns, points).points()), kept);
+    QCOMPARE(written(filled(columns, points, true).points()), kept);
 }
 
 void tst_TrendLine::segments_data()

@@ -55,6 +55,8 @@ private slots:
     void mistakesAreMarkedAndRefuseOk();
     void okAppliesCancelDoesNot_data();
     void okAppliesCancelDoesNot();
+    void rulesMoveUpAndDown_data();
+    void rulesMoveUpAndDown();
     void aFailedWriteIsToldAndTheDialogStays();
     void readingColumnOffersTheNamesHeard();
 
@@ -197,6 +199,43 @@ void TestLimitsDialog::okAppliesCancelDoesNot()
     QCOMPARE(parsed(readBytes(filePath())), parsed(after));
     QCOMPARE(m_monitor->jsonSettings().object(), parsed(after));
     QCOMPARE(m_monitor->limits().rules().toJson(), parsed(after).value(u"limits").toArray());
+}
+
+void TestLimitsDialog::rulesMoveUpAndDown_data()
+{
+    QTest::addColumn<int>("current");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("order"); // the readings in the file after OK
+    QTest::addColumn<int>("currentAfter");
+
+    QTest::newRow("first down") << 0 << u"moveRuleDown"_qs << u"Fan CPU"_qs << 1;
+    QTest::newRow("last up") << 1 << u"moveRuleUp"_qs << u"Fan CPU"_qs << 0;
+    QTest::newRow("first up: nowhere to go") << 0 << u"moveRuleUp"_qs << u"CPU Fan"_qs << 0;
+    QTest::newRow("last down: nowhere to go") << 1 << u"moveRuleDown"_qs << u"CPU Fan"_qs << 1;
+}
+
+void TestLimitsDialog::rulesMoveUpAndDown()
+{
+    QFETCH(int, current);
+    QFETCH(QString, button);
+    QFETCH(QString, order);
+    QFETCH(int, currentAfter);
+    open(twoRules);
+    const QAbstractItemModel *model = m_dialog->view()->model();
+    m_dialog->view()->setCurrentIndex(model->index(current, LimitRulesModel::Hosts));
+    m_dialog->findChild<QPushButton *>(button)->click();
+    QCOMPARE(m_dialog->view()->currentIndex().row(), currentAfter);
+    QCOMPARE(m_dialog->view()->currentIndex().column(), int(LimitRulesModel::Hosts));
+
+    press(*m_dialog, QDialogButtonBox::Ok);
+    QStringList readings;
+    for (const QJsonValue rule : parsed(readBytes(filePath())).value(u"limits").toArray()) {
+        readings << rule[u"reading"].toString();
+        // A rule's keys without a column move with it.
+        QCOMPARE(rule[u"colour"].toString(),
+                 rule[u"reading"] == u"CPU"_qs ? u"blue"_qs : QString());
+    }
+    QCOMPARE(readings.join(u' '), order);
 }
 
 void TestLimitsDialog::aFailedWriteIsToldAndTheDialogStays()

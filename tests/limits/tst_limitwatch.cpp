@@ -119,6 +119,14 @@ void TestLimitWatch::hostStates_data()
         << u"DB1|CPU|97; web1|CPU|97"_qs << u"DB1:warning web1:critical"_qs << u"1 1"_qs;
     QTest::newRow("the worst reading") << u"a|CPU|85; a|Service|down; b|Service|up; b|CPU|85"_qs
                                        << u"a:critical b:warning"_qs << u"1 1"_qs;
+    // A reading heard again, as most are.
+    QTest::newRow("again, at its bounds")
+        << u"a|CPU|50; a|CPU|80; b|Temp|20; b|Temp|5"_qs << u"a:normal b:normal"_qs << u"0 0"_qs;
+    QTest::newRow("again, just beyond")
+        << u"a|CPU|50; a|CPU| 95.5; b|Temp|20; b|Temp|4.9; c|CPU|50; c|CPU|85"_qs
+        << u"a:critical b:critical c:warning"_qs << u"2 1"_qs;
+    QTest::newRow("again, back inside")
+        << u"a|CPU|97; a|CPU|50; b|CPU|85; b|CPU|85"_qs << u"a:normal b:warning"_qs << u"0 1"_qs;
     QTest::newRow("no state is no trouble")
         << u"a|CPU|n/a; b|Free|5 GB; b|Free|4 GB"_qs << u"a:normal b:normal"_qs << u"0 0"_qs;
 }
