@@ -113,8 +113,10 @@ public:
     template<typename Visit> void forEachPointOfRow(int row, Visit &&visit) const
     {
         if (const Row *const cells = rowAt(row)) {
-            for (quint32 i = 0; i < cells->count; ++i)
-                visit(int(cells->entries[i].pair), cells->entries[i].point);
+            for (const Span &span : spans(*cells)) {
+                for (const Entry *entry = span.begin; entry != span.end; ++entry)
+                    visit(int(entry->pair), entry->point);
+            }
         }
     }
     // Oldest first, at most maxWordChanges of them (fewer where the cap is tight).
