@@ -491,13 +491,25 @@ int main(int argc, char *argv[])
                   << cost.hosts << " hosts" << Qt::endl;
             return 0;
         }
-        const TableCost::Result cost = TableCost::measure(hosts, 10, datagrams, withLimits);
-        out() << "decode+parse+post: " << QString::number(cost.nanosPerDatagram, 'f', 0)
-              << " ns per datagram at " << cost.hosts << " hosts (first round "
+        // The best of five each, taken in turns, so that a load that comes and goes on a shared
+        // machine weighs on both sides alike.
+        constexpr int runs = 5;
+        TableCost::Result cost;
+        TableCost::Result withHistory;
+        for (int run = 0; run < runs; ++run) {
+            const TableCost::Result plain = TableCost::measure(hosts, 10, datagrams, withLimits);
+            const TableCost::Result followed =
+                TableCost::measure(hosts, 10, datagrams, withLimits, true);
+            if (run == 0 || plain.nanosPerDatagram < cost.nanosPerDatagram)
+                cost = plain;
+            if (run == 0 || followed.nanosPerDatagram < withHistory.nanosPerDatagram)
+                withHistory = followed;
+        }
+        out() << "decode+parse+post, best of " << runs << ": "
+              << QString::number(cost.nanosPerDatagram, 'f', 0) << " ns per datagram at "
+              << cost.hosts << " hosts (first round "
               << QString::number(cost.nanosPerFirstRound, 'f', 0) << " ns)"
               << (withLimits ? ", a limit for every reading name" : "") << Qt::endl;
-        const TableCost::Result withHistory =
-            TableCost::measure(hosts, 10, datagrams, withLimits, true);
         const double added =
             100.0 * (withHistory.nanosPerDatagram - cost.nanosPerDatagram) / cost.nanosPerDatagram;
         out() << "  with history: " << QString::number(withHistory.nanosPerDatagram, 'f', 0)

@@ -8,6 +8,9 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <iterator>
+#include <new>
+#include <utility>
 
 namespace {
 
@@ -118,6 +121,16 @@ size_t thinPoints(Point *begin, size_t count, quint32 target)
     return size_t(end - begin);
 }
 
+// Where the processor has it, a hint to fetch the line holding at for writing.
+void prefetchForWrite(const void *at)
+{
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(at, 1);
+#else
+    Q_UNUSED(at);
+#endif
+}
+
 quint32 wordKey(int row, int pair)
 {
     return (quint32(row) << 6) | quint32(pair);
@@ -126,11 +139,37 @@ static_assert(ReadingsTable::pairCount <= 64);
 
 } // namespace
 
+struct HistoryStore::Block
+{
+    BlockPointer older;
+    quint32 count = 0; // once not the newest; the newest's is its row's
+    quint32 capacity = 0;
+    quint32 held = 0; // the capacity of this block and the older ones together
+
+    Entry *entries() { return reinterpret_cast<Entry *>(this + 1); }
+    const Entry *entries() const { return reinterpret_cast<const Entry *>(this + 1); }
+    static qint64 bytes(quint32 capacity)
+    {
+        return qint64(sizeof(Block)) + qint64(capacity) * qint64(sizeof(Entry)) + blockOverhead;
+    }
+};
+
+void HistoryStore::BlockDeleter::operator()(Block *block) const
+{
+    block->~Block();
+    ::operator delete(block);
+}
+
 HistoryStore::HistoryStore(ReadingsTable &table, qint64 capBytes, QObject *parent)
     : QObject(parent)
     , m_table(table)
     , m_capBytes(capBytes)
 {
+    // Every pair the table holds has its place here from the start: a reading then needs its
+    // host's row only when its journal is spread.
+    m_rows.resize(size_t(m_table.hostCount()));
+    for (size_t row = 0; row < m_rows.size(); ++row)
+        resizePairs(m_rows[row], quint32(m_table.pairsInUse(int(row))));
     updateShare();
     m_table.addListener(this);
     connect(&m_table, &ReadingsTable::timingChanged, this, &HistoryStore::keepWithinCap);
@@ -157,9 +196,13 @@ void HistoryStore::updateShare()
     m_shareWordBytes = std::max<qint64>(share, wordOverhead + 64);
 }
 
+// Less the points that a block's header takes, so that a row within its share is within it
+// in bytes too.
 quint32 HistoryStore::rowShare(const Row &row) const
 {
-    return m_sharePoints * quint32(std::max<quint32>(1, row.pairs));
+    constexpr auto header = quint32((sizeof(Block) + blockOverhead) / sizeof(Entry) + 1);
+    const quint32 share = m_sharePoints * quint32(std::max<quint32>(1, row.pairs));
+    return std::max(share - std::min(share, header), minPoints);
 }
 
 // Taken at once, while what the table just wrote is still in the processor's caches: a
@@ -167,6 +210,32 @@ quint32 HistoryStore::rowShare(const Row &row) const
 // reading the number now.
 void HistoryStore::readingPosted(int rowIndex, int pair, bool newName)
 {
+    const SilenceWatch::Timing &before = m_table.postedTimingBefore();
+    const Tenths now = m_table.postedTiming().heard;
+    // Heard again in the tenth it was last heard: the tenth has its point or word already.
+    // A table of few hosts at full speed hears each reading thousands of times a tenth, and
+    // this keeps them from being read as numbers that many times. (The pair held this name
+    // before, so it was heard, if only at tenth 0.)
+    if (!newName && before.heard == now)
+        return;
+    double number = 0;
+    QStringView unit;
+    if (newName || !ValueNumber::readValue(m_table.postedValue(), number, unit)) {
+        postedRarely(rowIndex, pair, newName);
+        return;
+    }
+    // Silent past its overdue time since the report before.
+    const bool silent = now > SilenceWatch::deadlineOf(before);
+    const auto value = float(std::clamp(number, -double(FLT_MAX), double(FLT_MAX)));
+    m_journal[size_t(m_journalCount)] = {Point(now, value, silent), quint32(rowIndex),
+                                         quint32(pair)};
+    if (++m_journalCount == journalLength)
+        spreadJournal();
+}
+
+void HistoryStore::postedRarely(int rowIndex, int pair, bool newName)
+{
+    spreadJournal();
     if (size_t(rowIndex) >= m_rows.size())
         m_rows.resize(size_t(rowIndex) + 1);
     Row &row = m_rows[size_t(rowIndex)];
@@ -177,22 +246,13 @@ void HistoryStore::readingPosted(int rowIndex, int pair, bool newName)
         // Another name had the pair, or none did: its history is not this reading's.
         dropPair(rowIndex, pair);
     }
-    const SilenceWatch::Timing &before = m_table.postedTimingBefore();
-    const SilenceWatch::Timing *const timing = m_table.timing(rowIndex, pair);
-    const Tenths now = timing->heard;
+    const Tenths now = m_table.postedTiming().heard;
     const QStringView text = m_table.postedValue();
-    // Heard again in the tenth it was last heard: the tenth has its point or word already.
-    // A table of few hosts at full speed hears each reading thousands of times a tenth, and
-    // this keeps them from being read as numbers that many times. (The pair held this name
-    // before, so it was heard, if only at tenth 0.)
-    if (!newName && before.heard == now)
-        return;
     ++row.version;
     double number = 0;
     if (QStringView unit; ValueNumber::readValue(text, number, unit)) {
-        // Silent past its overdue time since the report before, or a word since.
-        const bool gap =
-            (!newName && now > SilenceWatch::deadlineOf(before)) || (row.wordSincePoint & bit) != 0;
+        // A word since the report before; a new name has no report before.
+        const bool gap = (row.wordSincePoint & bit) != 0;
         const auto value = float(std::clamp(number, -double(FLT_MAX), double(FLT_MAX)));
         append(row, {Point(now, value, gap), quint32(pair)});
         row.wordSincePoint &= ~bit;
@@ -202,29 +262,56 @@ void HistoryStore::readingPosted(int rowIndex, int pair, bool newName)
     }
 }
 
+void HistoryStore::spreadJournal()
+{
+    const auto taken = size_t(std::exchange(m_journalCount, 0));
+    // The hosts' rows first, then the ends of their points, each asked for before any is
+    // needed, so that the misses overlap instead of following one another.
+    for (size_t i = 0; i < taken; ++i)
+        prefetchForWrite(&m_rows[m_journal[i].row]);
+    for (size_t i = 0; i < taken; ++i) {
+        const Row &row = m_rows[m_journal[i].row];
+        if (row.count < row.capacity)
+            prefetchForWrite(row.newest->entries() + row.count);
+    }
+    for (size_t i = 0; i < taken; ++i) {
+        const Taken &next = m_journal[i];
+        Row &row = m_rows[next.row];
+        const auto bit = quint64(1) << next.pair;
+        Point point = next.point;
+        if ((row.wordSincePoint & bit) != 0) {
+            point = Point(point.time(), point.value(), true);
+            row.wordSincePoint &= ~bit;
+        }
+        ++row.version;
+        append(row, {point, next.pair});
+    }
+}
+
 void HistoryStore::append(Row &row, Entry entry)
 {
     if (row.count == row.capacity) {
         const quint32 share = rowShare(row);
-        if (row.capacity < share) {
-            reallocate(row, std::min(std::max(2 * row.capacity, 2 * minPoints), share));
+        const quint32 held = row.newest ? row.newest->held : 0;
+        if (held < share) {
+            addBlock(row, std::min(std::max(held, 2 * minPoints), share - held));
         } else {
             // A quarter is left free, so that the next thinning is that many points away.
-            thin(row, share - share / 4);
-            if (row.capacity > share)
-                reallocate(row, share);
+            thin(row, share - share / 4, share);
         }
     }
-    row.entries[row.count++] = entry;
+    row.newest->entries()[row.count++] = entry;
 }
 
-void HistoryStore::thin(Row &row, quint32 target)
+void HistoryStore::thin(Row &row, quint32 target, quint32 capacity)
 {
-    if (row.count <= target)
-        return;
     std::vector<std::vector<Point>> split(row.pairs);
-    for (quint32 i = 0; i < row.count; ++i)
-        split[row.entries[i].pair].push_back(row.entries[i].point);
+    size_t count = 0;
+    for (const Span &span : spans(row)) {
+        for (const Entry *entry = span.begin; entry != span.end; ++entry)
+            split[entry->pair].push_back(entry->point);
+        count += size_t(span.end - span.begin);
+    }
     // Each reading keeps its share of the target, and a reading that needs less leaves the
     // rest to the others.
     std::vector<size_t> counts;
@@ -235,7 +322,7 @@ void HistoryStore::thin(Row &row, quint32 target)
     std::sort(counts.begin(), counts.end());
     size_t left = target;
     size_t level = counts.empty() ? 0 : counts.back();
-    for (size_t i = 0; i < counts.size(); ++i) {
+    for (size_t i = 0; count > target && i < counts.size(); ++i) {
         const size_t fair = left / (counts.size() - i);
         if (counts[i] > fair) {
             level = std::max<size_t>(fair, 2);
@@ -244,7 +331,7 @@ void HistoryStore::thin(Row &row, quint32 target)
         left -= counts[i];
     }
     std::vector<Entry> merged;
-    merged.reserve(row.count);
+    merged.reserve(count);
     for (size_t pair = 0; pair < split.size(); ++pair) {
         std::vector<Point> &points = split[pair];
         points.resize(thinPoints(points.data(), points.size(), quint32(level)));
@@ -254,29 +341,66 @@ void HistoryStore::thin(Row &row, quint32 target)
     std::stable_sort(merged.begin(), merged.end(), [](const Entry &a, const Entry &b) {
         return a.point.time() < b.point.time();
     });
-    std::copy(merged.begin(), merged.end(), row.entries.get());
-    row.count = quint32(merged.size());
+    replacePoints(row, merged, capacity);
 }
 
-void HistoryStore::reallocate(Row &row, quint32 capacity)
+void HistoryStore::addBlock(Row &row, quint32 capacity)
 {
-    capacity = std::max(capacity, row.count);
-    auto entries = std::make_unique_for_overwrite<Entry[]>(capacity);
-    std::copy_n(row.entries.get(), row.count, entries.get());
-    const qint64 before =
-        row.capacity == 0 ? 0 : qint64(row.capacity) * qint64(sizeof(Entry)) + blockOverhead;
-    m_pointBytes += qint64(capacity) * qint64(sizeof(Entry)) + blockOverhead - before;
-    row.entries = std::move(entries);
+    void *const memory = ::operator new(sizeof(Block) + size_t(capacity) * sizeof(Entry));
+    BlockPointer block(::new (memory) Block);
+    block->capacity = capacity;
+    block->held = capacity + (row.newest ? row.newest->held : 0);
+    if (row.newest)
+        row.newest->count = row.count;
+    block->older = std::move(row.newest);
+    row.newest = std::move(block);
+    row.count = 0;
     row.capacity = capacity;
+    m_pointBytes += Block::bytes(capacity);
+}
+
+// In one block, with room for one more at least.
+void HistoryStore::replacePoints(Row &row, const std::vector<Entry> &entries, quint32 capacity)
+{
+    forgetPoints(row);
+    addBlock(row, std::max(capacity, quint32(entries.size()) + 1));
+    std::copy(entries.begin(), entries.end(), row.newest->entries());
+    row.count = quint32(entries.size());
+}
+
+void HistoryStore::forgetPoints(Row &row)
+{
+    for (const Block *block = row.newest.get(); block; block = block->older.get())
+        m_pointBytes -= Block::bytes(block->capacity);
+    row.newest.reset();
+    row.count = 0;
+    row.capacity = 0;
+}
+
+HistoryStore::Spans HistoryStore::spans(const Row &row) const
+{
+    Spans spans;
+    quint32 count = row.count;
+    for (const Block *block = row.newest.get(); block; block = block->older.get()) {
+        spans.append({block->entries(), block->entries() + count});
+        if (block->older)
+            count = block->older->count;
+    }
+    std::reverse(spans.begin(), spans.end());
+    return spans;
 }
 
 void HistoryStore::dropPair(int rowIndex, int pair)
 {
     Row &row = m_rows[size_t(rowIndex)];
-    Entry *const begin = row.entries.get();
-    Entry *const end = std::remove_if(begin, begin + row.count,
-                                      [pair](const Entry &e) { return e.pair == quint32(pair); });
-    row.count = quint32(end - begin);
+    if (row.newest) {
+        std::vector<Entry> kept;
+        for (const Span &span : spans(row)) {
+            std::copy_if(span.begin, span.end, std::back_inserter(kept),
+                         [pair](const Entry &e) { return e.pair != quint32(pair); });
+        }
+        replacePoints(row, kept, row.newest->held);
+    }
     row.wordSincePoint &= ~(quint64(1) << pair);
     if (const auto log = m_words.find(wordKey(rowIndex, pair)); log != m_words.end()) {
         m_wordBytes -= log->second.bytes;
@@ -342,14 +466,19 @@ void HistoryStore::resizePairs(Row &row, quint32 pairs)
 
 void HistoryStore::keepWithinCap()
 {
+    spreadJournal();
     if (bytesUsed() <= m_capBytes)
         return;
     for (Row &row : m_rows) {
+        if (!row.newest)
+            continue;
         const quint32 share = rowShare(row);
-        if (row.capacity > share) {
-            thin(row, share - share / 4);
-            reallocate(row, share);
+        if (row.newest->held > share) {
+            thin(row, share - share / 4, share);
             ++row.version;
+        } else if (row.newest->older) {
+            // Within its share, but in blocks whose headers add up.
+            thin(row, row.newest->held, row.newest->held);
         }
     }
     for (auto &[key, log] : m_words) {
@@ -362,14 +491,15 @@ void HistoryStore::keepWithinCap()
 
 void HistoryStore::forgetRow(Row &row)
 {
-    if (row.capacity > 0)
-        m_pointBytes -= qint64(row.capacity) * qint64(sizeof(Entry)) + blockOverhead;
+    forgetPoints(row);
     m_seriesCount -= qint64(row.pairs);
     row = Row();
 }
 
 void HistoryStore::renumbered(const std::vector<int> &newRows, const std::vector<int> &)
 {
+    // The journal holds the rows' old numbers.
+    spreadJournal();
     const auto newRow = [&newRows](size_t old) { return old < newRows.size() ? newRows[old] : -1; };
     std::vector<Row> rows;
     for (size_t old = 0; old < m_rows.size(); ++old) {
@@ -404,12 +534,7 @@ const HistoryStore::Row *HistoryStore::rowAt(int row) const
 std::vector<HistoryStore::Point> HistoryStore::points(int row, int pair) const
 {
     std::vector<Point> points;
-    if (const Row *const cells = rowAt(row)) {
-        for (quint32 i = 0; i < cells->count; ++i) {
-            if (cells->entries[i].pair == quint32(pair))
-                points.push_back(cells->entries[i].point);
-        }
-    }
+    forEachPoint(row, pair, [&points](const Point &point) { points.push_back(point); });
     return points;
 }
 

@@ -5,7 +5,9 @@
 
 #include <QObject>
 #include <QString>
+#include <QVarLengthArray>
 
+#include <array>
 #include <memory>
 #include <unordered_map>
 #include <vector>
@@ -33,6 +35,12 @@ class ReadingsTable;
 // The points of a host's readings are kept together, in the order heard: a reading then
 // touches the few bytes that its host's last readings touched, not a place of its own, so
 // that a large table stays in the processor's caches.
+//
+// A number is read as the reading is posted, while its value is still in the processor's
+// caches, and noted in a short journal; the journal is spread to the hosts' points when it is
+// full, and whenever the table publishes, so that the history reads as of the table's last
+// publish. Spreading many readings at once lets their hosts' far apart places be fetched
+// together rather than one after another.
 //
 // Rows are numbered as the table's; removing hosts frees their history.
 class HistoryStore final : public QObject, private TableListener
@@ -92,9 +100,11 @@ public:
     template<typename Visit> void forEachPoint(int row, int pair, Visit &&visit) const
     {
         if (const Row *const cells = rowAt(row)) {
-            for (quint32 i = 0; i < cells->count; ++i) {
-                if (cells->entries[i].pair == quint32(pair))
-                    visit(cells->entries[i].point);
+            for (const Span &span : spans(*cells)) {
+                for (const Entry *entry = span.begin; entry != span.end; ++entry) {
+                    if (entry->pair == quint32(pair))
+                        visit(entry->point);
+                }
             }
         }
     }
@@ -103,8 +113,10 @@ public:
     template<typename Visit> void forEachPointOfRow(int row, Visit &&visit) const
     {
         if (const Row *const cells = rowAt(row)) {
-            for (quint32 i = 0; i < cells->count; ++i)
-                visit(int(cells->entries[i].pair), cells->entries[i].point);
+            for (const Span &span : spans(*cells)) {
+                for (const Entry *entry = span.begin; entry != span.end; ++entry)
+                    visit(int(entry->pair), entry->point);
+            }
         }
     }
     // Oldest first, at most maxWordChanges of them (fewer where the cap is tight).
@@ -139,29 +151,62 @@ private:
         Point point;
         quint32 pair = 0;
     };
-    // A host's readings: their points in the order heard, in one block, and what each
-    // reading needs at once when heard. 32 bytes, so that a reading touches one line of the
-    // rows and the end of its host's points, and nothing else of the store's.
+    // Points in the order heard, after a small header: each block as large as the ones
+    // before it together, so that a growing history is added to and never copied.
+    struct Block;
+    struct BlockDeleter
+    {
+        void operator()(Block *block) const;
+    };
+    using BlockPointer = std::unique_ptr<Block, BlockDeleter>;
+    struct Span
+    {
+        const Entry *begin = nullptr;
+        const Entry *end = nullptr;
+    };
+    using Spans = QVarLengthArray<Span, 32>;
+    // A host's readings: their points in the order heard, and what each reading needs at
+    // once when heard. 32 bytes, so that a reading touches one line of the rows and the end
+    // of its host's points, and nothing else of the store's.
     struct alignas(32) Row
     {
-        std::unique_ptr<Entry[]> entries; // in the order heard
-        quint32 count = 0;
-        quint32 capacity = 0;
+        BlockPointer newest;        // holds the older blocks
+        quint32 count = 0;          // in the newest block
+        quint32 capacity = 0;       // of the newest block
         quint64 wordSincePoint = 0; // by pair: a word came since its last point
         quint32 version = 0;
         quint32 pairs = 0; // up to the last pair heard
     };
     static_assert(sizeof(Row) == 32);
+    // A number taken but not yet spread to its host's points.
+    struct Taken
+    {
+        Point point; // its gap: silent before it; a word before it is seen when spread
+        quint32 row = 0;
+        quint32 pair = 0;
+    };
+    // About a batch of datagrams: small enough to stay in the first-level cache.
+    static constexpr int journalLength = 64;
 
     void readingPosted(int row, int pair, bool newName) override;
     void renumbered(const std::vector<int> &newRows, const std::vector<int> &newNames) override;
+    void published() override { spreadJournal(); }
+
+    // A reading that names a pair afresh, or reports a word: after the journal.
+    void postedRarely(int rowIndex, int pair, bool newName);
+    void spreadJournal();
 
     const Row *rowAt(int row) const;
+    // The row's points, oldest first.
+    Spans spans(const Row &row) const;
     quint32 rowShare(const Row &row) const;
     void append(Row &row, Entry entry);
-    // Thins the row's readings to at most target points in all.
-    void thin(Row &row, quint32 target);
-    void reallocate(Row &row, quint32 capacity);
+    // Thins the row's readings to at most target points in all, into one block of at least
+    // capacity.
+    void thin(Row &row, quint32 target, quint32 capacity);
+    void addBlock(Row &row, quint32 capacity);
+    void replacePoints(Row &row, const std::vector<Entry> &entries, quint32 capacity);
+    void forgetPoints(Row &row);
     void dropPair(int row, int pair);
     WordLog *wordLog(int row, int pair, bool create);
     void addWord(int row, int pair, Tenths time, const QString &text);
@@ -179,4 +224,6 @@ private:
     qint64 m_wordBytes = 0;
     quint32 m_sharePoints = 0; // the most points a reading may keep now
     qint64 m_shareWordBytes = 0;
+    std::array<Taken, journalLength> m_journal;
+    int m_journalCount = 0;
 };

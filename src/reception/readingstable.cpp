@@ -77,6 +77,7 @@ void ReadingsTable::fillgrid(const Reading &reading)
     m_postedValue = reading.value;
     m_postedNameId = nameId.isKept() ? nameId.id() : -1;
     m_postedTimingBefore = before;
+    m_postedTiming = pair.timing;
     for (TableListener *const listener : m_listeners)
         listener->readingPosted(rowIndex, pairIndex, firstTime);
     m_postedValue = {};

@@ -101,6 +101,9 @@ public:
     // While listeners hear of a reading: what timing() gave for its pair before it, zero for
     // a pair that held no reading of that name; so that a listener needs no copy of its own.
     const SilenceWatch::Timing &postedTimingBefore() const { return m_postedTimingBefore; }
+    // While listeners hear of a reading: what timing() gives for its pair now, without the
+    // lookup.
+    const SilenceWatch::Timing &postedTiming() const { return m_postedTiming; }
     // Name ids count from 0 to nameIdCount() - 1; a text for each.
     int nameIdCount() const { return m_names.size(); }
     QString nameText(int id) const;
@@ -214,6 +217,7 @@ private:
     QStringView m_postedValue;
     int m_postedNameId = -1;
     SilenceWatch::Timing m_postedTimingBefore;
+    SilenceWatch::Timing m_postedTiming;
 
     // What views have been told so far.
     int m_publishedRows = 0;

@@ -22,7 +22,8 @@ struct Fixture
     {
     }
 
-    void post(double seconds, const QString &host, const QString &name, const QString &value)
+    void post(double seconds, const QString &host, const QString &name, const QString &value,
+              bool publish = true)
     {
         clock.seconds = seconds;
         table.beginBatch();
@@ -33,7 +34,8 @@ struct Fixture
         reading.time = u"12:00:00"_qs;
         table.fillgrid(reading);
         // The history is read as views read the table: as of its last publish.
-        table.publish();
+        if (publish)
+            table.publish();
     }
 
     FakeReceiveClock clock;
@@ -75,6 +77,10 @@ private slots:
     void oneValueATenth();
     void removalFreesHistory();
     void wordsKeepNoPoints();
+    void unpublishedInOrder_data();
+    void unpublishedInOrder();
+    void followsAFilledTable_data();
+    void followsAFilledTable();
 };
 
 void tst_HistoryStore::hourKept_data()
@@ -307,6 +313,86 @@ void tst_HistoryStore::wordsKeepNoPoints()
     QCOMPARE(int(latest.size()), HistoryStore::maxWordChanges);
     QCOMPARE(latest.back().text, u"state %1x"_qs.arg(3 * HistoryStore::maxWordChanges - 1));
     QVERIFY(f.store.points(0, 0).empty());
+}
+
+void tst_HistoryStore::unpublishedInOrder_data()
+{
+    QTest::addColumn<int>("hosts");
+    QTest::addColumn<QStringList>("values");
+    // Each host's points as kept: "|" before a point that starts a new line.
+    QTest::addColumn<QString>("kept");
+    QTest::addColumn<int>("words");
+    QTest::newRow("numbers") << 1 << QStringList{u"1"_qs, u"2"_qs, u"3"_qs} << u"1 2 3"_qs << 0;
+    QTest::newRow("a word between")
+        << 1 << QStringList{u"1"_qs, u"2"_qs, u"n/a"_qs, u"4"_qs} << u"1 2 |4"_qs << 1;
+    QTest::newRow("words first") << 1 << QStringList{u"off"_qs, u"on"_qs, u"3"_qs} << u"|3"_qs << 2;
+    QTest::newRow("more hosts than a batch")
+        << 150 << QStringList{u"1"_qs, u"2"_qs, u"n/a"_qs, u"4"_qs, u"5"_qs} << u"1 2 |4 5"_qs << 1;
+}
+
+// Posted without a publish between, then published: every reading in its place and order.
+void tst_HistoryStore::unpublishedInOrder()
+{
+    QFETCH(int, hosts);
+    QFETCH(QStringList, values);
+    QFETCH(QString, kept);
+    QFETCH(int, words);
+    Fixture f;
+    for (int i = 0; i < values.size(); ++i) {
+        for (int h = 0; h < hosts; ++h)
+            f.post(10 * i, hostName(h), u"Load"_qs, values.at(i), false);
+    }
+    f.table.publish();
+    for (int h = 0; h < hosts; ++h) {
+        QStringList written;
+        for (const Point &point : f.store.points(h, 0))
+            written.append((point.gapBefore() ? u"|"_qs : QString())
+                           + QString::number(point.value()));
+        QCOMPARE(written.join(u' '), kept);
+        QCOMPARE(int(f.store.wordChanges(h, 0).size()), words);
+    }
+}
+
+void tst_HistoryStore::followsAFilledTable_data()
+{
+    QTest::addColumn<int>("hosts");
+    QTest::addColumn<int>("readings");
+    QTest::newRow("one reading") << 1 << 1;
+    QTest::newRow("many hosts and readings") << 90 << 12;
+}
+
+// A store made once the table holds rows takes their readings from then on.
+void tst_HistoryStore::followsAFilledTable()
+{
+    QFETCH(int, hosts);
+    QFETCH(int, readings);
+    FakeReceiveClock clock;
+    ReadingsTable table{nullptr, ReadingsTable::defaultHostLimit, &clock};
+    Reading reading;
+    const auto postAll = [&](int second) {
+        clock.seconds = second;
+        table.beginBatch();
+        for (int h = 0; h < hosts; ++h) {
+            for (int r = 0; r < readings; ++r) {
+                reading.host = hostName(h);
+                reading.name = readingName(r);
+                reading.value = QString::number(wave(r, second));
+                table.fillgrid(reading);
+            }
+        }
+        table.publish();
+    };
+    postAll(0);
+    HistoryStore store(table);
+    for (int second = 10; second <= 30; second += 10)
+        postAll(second);
+    for (int h = 0; h < hosts; ++h) {
+        for (int r = 0; r < readings; ++r) {
+            QCOMPARE(store.points(h, r).size(), size_t(3));
+            QCOMPARE(store.points(h, r).back().value(), float(wave(r, 30)));
+        }
+    }
+    QCOMPARE(store.readingCount(), hosts * readings);
 }
 
 QTEST_APPLESS_MAIN(tst_HistoryStore)
