@@ -59,7 +59,8 @@ void TrendDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
                          ? model.pairOf(row, column)
                          : -1;
     if ((option.state & (QStyle::State_Selected | QStyle::State_HasFocus))
-        || option.direction != Qt::LeftToRight || !option.widget) {
+        || option.direction != Qt::LeftToRight || !option.widget
+        || !paintsAsOwn(*option.widget->style())) {
         paintByStyle(painter, option, index, row, pair);
         return;
     }
@@ -103,6 +104,20 @@ void TrendDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
     const int top = text.top() + (text.height() - qCeil(laid.size().height())) / 2;
     painter->drawStaticText(QPointF(text.left(), top), laid);
     painter->setPen(pen);
+}
+
+// Fusion paints a plain cell as its base style does, which the painting above copies;
+// other styles (Windows themes, desktop themes) may paint it their own way. Windows' font
+// engine draws a laid-out text a shade apart from the style's text, so there the style
+// paints every cell.
+bool TrendDelegate::paintsAsOwn(const QStyle &style)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(style);
+    return false;
+#else
+    return style.name().compare(u"fusion", Qt::CaseInsensitive) == 0;
+#endif
 }
 
 const QStaticText &TrendDelegate::textOf(const QString &text, const QStyleOptionViewItem &option,

@@ -21,11 +21,12 @@ class OverviewOrder;
 // two points per three pixels of its width; while the overview's trends are off nothing is
 // read.
 //
-// A frame paints hundreds of cells, so the plain ones (neither selected nor current) are
-// painted here rather than by the style, as it would paint them: background, icon, text. A
-// text is laid out once and kept while it is shown. A cell's line is kept once drawn and drawn
-// again as it is until its host is heard, the cell changes size, the hour moves on by a pixel
-// or its limits change; a row's points are read in one pass for all its cells.
+// A frame paints hundreds of cells, so under Fusion (not on Windows) the plain ones (neither
+// selected nor current) are painted here rather than by the style, as it would paint them:
+// background, icon, text, each text laid out once and kept while it is shown. Elsewhere the
+// style paints them. A cell's line is kept once drawn and drawn again as it
+// is until its host is heard, the cell changes size, the hour moves on by a pixel or its
+// limits change; a row's points are read in one pass for all its cells.
 class TrendDelegate final : public QStyledItemDelegate
 {
     Q_OBJECT
@@ -88,6 +89,8 @@ private:
     const std::vector<Points> &pointsOf(int row, quint32 version) const;
     const QStaticText &textOf(const QString &text, const QStyleOptionViewItem &option,
                               int width) const;
+    // Whether plain cells may be painted here rather than by style.
+    static bool paintsAsOwn(const QStyle &style);
 
     Monitor &m_monitor;
     const OverviewOrder &m_order;
