@@ -1,6 +1,7 @@
 #include "filtercost.h"
 
 #include "datagramformatter.h"
+#include "processstats.h"
 #include "reception/datagramreceiver.h"
 #include "reception/datagramsocket.h"
 #include "reception/readingstable.h"
@@ -9,18 +10,10 @@
 #include <QByteArray>
 
 #include <algorithm>
-#include <ctime>
 #include <limits>
 #include <vector>
 
 namespace {
-
-qint64 threadCpuNanos()
-{
-    timespec now{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
 
 // Hands the receiver one round of datagrams over and over, each with its sender, until a
 // given number have been taken.
@@ -96,10 +89,10 @@ std::pair<double, double> bestOf(const DatagramFormatter &formatter,
     for (int round = 0; round < rounds; ++round) {
         for (const bool filtered : {false, true}) {
             receiver.setSenderFilter(filtered ? filter : SenderFilter());
-            const qint64 start = threadCpuNanos();
+            const qint64 start = ProcessStats::threadCpuNanos();
             socket->deliver(datagrams);
-            best[filtered] =
-                std::min(best[filtered], double(threadCpuNanos() - start) / double(datagrams));
+            best[filtered] = std::min(best[filtered], double(ProcessStats::threadCpuNanos() - start)
+                                                          / double(datagrams));
         }
     }
     if (receiver.ignored() != 0)

@@ -1,12 +1,11 @@
 #include "historycost.h"
 
-#include "processstats.h"
-
 #include "app/monitor.h"
 #include "history/historyplot.h"
 #include "history/historystore.h"
 #include "overview/overviewmodel.h"
 #include "overview/overviewwindow.h"
+#include "processstats.h"
 #include "reception/reading.h"
 #include "reception/readingstable.h"
 #include "reception/receiveclock.h"
@@ -21,18 +20,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <ctime>
 #include <vector>
 
 namespace {
-
-// Processor time, not wall time: the machine may be shared.
-qint64 threadCpuNanos()
-{
-    timespec now{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
 
 // Time moves as the benchmark says.
 class SteppedClock final : public ReceiveClock
@@ -132,9 +122,9 @@ HistoryCost::Drawing HistoryCost::drawing(int readings, int width, int height, i
     result.points = seconds + 1 - 59;
     double total = 0;
     for (int frame = 0; frame < frames; ++frame) {
-        const qint64 start = threadCpuNanos();
+        const qint64 start = ProcessStats::threadCpuNanos();
         plot.render(&image);
-        const double ms = double(threadCpuNanos() - start) / 1e6;
+        const double ms = double(ProcessStats::threadCpuNanos() - start) / 1e6;
         total += ms;
         result.longestMs = std::max(result.longestMs, ms);
     }
@@ -227,9 +217,9 @@ HistoryCost::Trends HistoryCost::overviewTrends(int hosts, int readings, int int
                 table.publish();
                 table.tick();
             }
-            const qint64 start = threadCpuNanos();
+            const qint64 start = ProcessStats::threadCpuNanos();
             viewport->render(&image);
-            const double ms = double(threadCpuNanos() - start) / 1e6;
+            const double ms = double(ProcessStats::threadCpuNanos() - start) / 1e6;
             total[later] += ms;
             fastest[later] = std::min(fastest[later], ms);
             longest[later] = std::max(longest[later], ms);

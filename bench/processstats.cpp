@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <ctime>
+
 #include <sys/resource.h>
 
 namespace {
@@ -21,6 +23,13 @@ qint64 statusKilobytes(const char *name)
 }
 
 } // namespace
+
+qint64 ProcessStats::threadCpuNanos()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
 
 double ProcessStats::cpuSeconds()
 {

@@ -4,6 +4,7 @@
 #include "history/historystore.h"
 #include "limits/limitrules.h"
 #include "limits/limitwatch.h"
+#include "processstats.h"
 #include "reception/arrival.h"
 #include "reception/datagramsocket.h"
 #include "reception/reading.h"
@@ -16,18 +17,9 @@
 #include <QJsonObject>
 
 #include <array>
-#include <ctime>
 #include <optional>
 
 namespace {
-
-// Processor time, not wall time: the machine may be shared.
-qint64 threadCpuNanos()
-{
-    timespec now{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
 
 // The receive clock moved on by the datagrams posted, at about the rate the table takes
 // them, not by the time taken: a reading is then heard as often in each tenth of a second
@@ -71,7 +63,7 @@ qint64 post(const Round &round, quint64 count, ReadingsTable &table, PacedClock 
     Arrival arrival;
     const quint8 loopback[4] = {127, 0, 0, 1};
     const SenderAddress sender = SenderAddress::fromIPv4(loopback);
-    const qint64 start = threadCpuNanos();
+    const qint64 start = ProcessStats::threadCpuNanos();
     qsizetype begin = 0;
     qsizetype index = 0;
     for (quint64 n = 0; n < count; ++n) {
@@ -90,7 +82,7 @@ qint64 post(const Round &round, quint64 count, ReadingsTable &table, PacedClock 
         if (++index == round.ends.size())
             index = begin = 0;
     }
-    return threadCpuNanos() - start;
+    return ProcessStats::threadCpuNanos() - start;
 }
 
 // A warning and a critical bound near the top of each reading's range, where values pass

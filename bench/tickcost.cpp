@@ -1,10 +1,9 @@
 #include "tickcost.h"
 
+#include "processstats.h"
 #include "reception/reading.h"
 #include "reception/readingstable.h"
 #include "reception/receiveclock.h"
-
-#include <ctime>
 
 namespace {
 
@@ -15,13 +14,6 @@ public:
     qint64 elapsedMs() const override { return ms; }
     qint64 ms = 0;
 };
-
-qint64 threadCpuNanos()
-{
-    timespec now{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return qint64(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
-}
 
 void hearEveryPair(ReadingsTable &table, int hosts)
 {
@@ -42,9 +34,9 @@ void hearEveryPair(ReadingsTable &table, int hosts)
 
 double tickMs(ReadingsTable &table)
 {
-    const qint64 start = threadCpuNanos();
+    const qint64 start = ProcessStats::threadCpuNanos();
     table.tick();
-    return double(threadCpuNanos() - start) / 1e6;
+    return double(ProcessStats::threadCpuNanos() - start) / 1e6;
 }
 
 } // namespace
