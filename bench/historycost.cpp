@@ -132,6 +132,24 @@ HistoryCost::Drawing HistoryCost::drawing(int readings, int width, int height, i
     return result;
 }
 
+void HistoryCost::Frames::add(double ms)
+{
+    fastestMs = count == 0 ? ms : std::min(fastestMs, ms);
+    longestMs = std::max(longestMs, ms);
+    totalMs += ms;
+    ++count;
+}
+
+void HistoryCost::Frames::add(const Frames &other)
+{
+    if (other.count == 0)
+        return;
+    fastestMs = count == 0 ? other.fastestMs : std::min(fastestMs, other.fastestMs);
+    longestMs = std::max(longestMs, other.longestMs);
+    totalMs += other.totalMs;
+    count += other.count;
+}
+
 HistoryCost::Trends HistoryCost::overviewTrends(int hosts, int readings, int intervalSeconds,
                                                 int width, int rows, int frames)
 {
@@ -197,9 +215,7 @@ HistoryCost::Trends HistoryCost::overviewTrends(int hosts, int readings, int int
     QImage image(viewport->size(), QImage::Format_ARGB32_Premultiplied);
     for (const bool on : {true, false}) {
         monitor.overview().setTrendsShown(on);
-        double total[2] = {0, 0};
-        double fastest[2] = {1e9, 1e9};
-        double longest[2] = {0, 0};
+        Frames taken[2];
         for (int frame = 0; frame < frames; ++frame) {
             // Odd frames come a second later, as the overview's once-a-second repaint does.
             const int later = frame % 2;
@@ -220,23 +236,14 @@ HistoryCost::Trends HistoryCost::overviewTrends(int hosts, int readings, int int
             const qint64 start = ProcessStats::threadCpuNanos();
             viewport->render(&image);
             const double ms = double(ProcessStats::threadCpuNanos() - start) / 1e6;
-            total[later] += ms;
-            fastest[later] = std::min(fastest[later], ms);
-            longest[later] = std::max(longest[later], ms);
+            taken[later].add(ms);
         }
-        const int evenFrames = std::max(1, (frames + 1) / 2);
-        const int oddFrames = std::max(1, frames / 2);
         if (on) {
-            result.meanOnMs = total[0] / evenFrames;
-            result.fastestOnMs = fastest[0];
-            result.longestOnMs = longest[0];
-            result.meanOnLaterMs = total[1] / oddFrames;
-            result.fastestOnLaterMs = fastest[1];
-            result.longestOnLaterMs = longest[1];
+            result.on = taken[0];
+            result.onLater = taken[1];
         } else {
-            result.meanOffMs = (total[0] + total[1]) / std::max(1, frames);
-            result.fastestOffMs = std::min(fastest[0], fastest[1]);
-            result.longestOffMs = std::max(longest[0], longest[1]);
+            result.off = taken[0];
+            result.off.add(taken[1]);
         }
     }
     window.close();

@@ -27,22 +27,29 @@ public:
         double longestMs = 0;
     };
 
+    // Processor time of frames of one kind.
+    struct Frames
+    {
+        int count = 0;
+        double totalMs = 0;
+        double fastestMs = 0;
+        double longestMs = 0;
+
+        void add(double ms);
+        void add(const Frames &other);
+        double meanMs() const { return count > 0 ? totalMs / count : 0; }
+    };
+
     struct Trends
     {
         int width = 0; // of the window
         int height = 0;
         int rowsShown = 0;
-        int cellsShown = 0;  // reading cells
-        int points = 0;      // per reading
-        double meanOnMs = 0; // repainted with nothing changed since the frame before
-        double fastestOnMs = 0;
-        double longestOnMs = 0;
-        double meanOnLaterMs = 0; // a second later, every host heard: every line made afresh
-        double fastestOnLaterMs = 0;
-        double longestOnLaterMs = 0;
-        double meanOffMs = 0;
-        double fastestOffMs = 0;
-        double longestOffMs = 0;
+        int cellsShown = 0; // reading cells
+        int points = 0;     // per reading
+        Frames on;          // repainted with nothing changed since the frame before
+        Frames onLater;     // a second later, every host heard: every line made afresh
+        Frames off;
     };
 
     HistoryCost() = delete;

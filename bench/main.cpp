@@ -207,18 +207,20 @@ void dropPlatformNoise(QtMsgType type, const QMessageLogContext &context, const 
 HistoryCost::Trends paintFigures()
 {
     const HistoryCost::Trends trends = HistoryCost::overviewTrends(200, 10, 10, 1920, 60, 30);
-    const double worst = std::max(trends.longestOnMs, trends.longestOnLaterMs);
-    const auto ms = [](double value) { return QString::number(value, 'f', 2); };
+    const double worst = std::max(trends.on.longestMs, trends.onLater.longestMs);
+    const auto ms = [](const HistoryCost::Frames &frames) {
+        return QString::number(frames.meanMs(), 'f', 2) + u" / "_qs
+               + QString::number(frames.fastestMs, 'f', 2) + u" / "_qs
+               + QString::number(frames.longestMs, 'f', 2);
+    };
     out() << "== overview painted at " << trends.width << " x " << trends.height << ": "
           << trends.rowsShown << " rows, " << trends.cellsShown
           << " reading cells shown, each with an hour of " << trends.points
           << " points; processor time per frame, mean / fastest / longest" << Qt::endl
-          << "  trends on, unchanged: " << ms(trends.meanOnMs) << " / " << ms(trends.fastestOnMs)
-          << " / " << ms(trends.longestOnMs) << " ms; a second later: " << ms(trends.meanOnLaterMs)
-          << " / " << ms(trends.fastestOnLaterMs) << " / " << ms(trends.longestOnLaterMs)
-          << " ms (target 16 ms) " << verdict(worst <= 16)
-          << "; trends off: " << ms(trends.meanOffMs) << " / " << ms(trends.fastestOffMs) << " / "
-          << ms(trends.longestOffMs) << " ms | load " << loadAverage() << Qt::endl;
+          << "  trends on, unchanged: " << ms(trends.on)
+          << " ms; a second later: " << ms(trends.onLater) << " ms (target 16 ms) "
+          << verdict(worst <= 16) << "; trends off: " << ms(trends.off) << " ms | load "
+          << loadAverage() << Qt::endl;
     return trends;
 }
 
@@ -228,7 +230,7 @@ int overviewFigures(const QString &generator, bool quick)
 {
     constexpr int hosts = 30'000;
     const HistoryCost::Trends trends = paintFigures();
-    const double trendsWorst = std::max(trends.longestOnMs, trends.longestOnLaterMs);
+    const double trendsWorst = std::max(trends.on.longestMs, trends.onLater.longestMs);
     out() << "== overview: sorting " << ReadingsTable::defaultHostLimit
           << " hosts x 10 readings (median and worst of 5)" << Qt::endl;
     double worstSort = 0;
@@ -294,7 +296,7 @@ int overviewFigures(const QString &generator, bool quick)
           << (growth >= 0 ? "+" : "") << QString::number(growth, 'f', 1)
           << "%, target at most +10%) " << verdict(growth <= 10) << " | trends painted in "
           << QString::number(trendsWorst, 'f', 1) << " ms at worst (target 16) "
-          << verdict(trendsWorst <= 16) << ", off " << QString::number(trends.longestOffMs, 'f', 1)
+          << verdict(trendsWorst <= 16) << ", off " << QString::number(trends.off.longestMs, 'f', 1)
           << " ms | load " << loadAverage() << Qt::endl;
     return 0;
 }
