@@ -11,7 +11,6 @@
 
 #include <QApplication>
 #include <QPainter>
-#include <QPolygonF>
 #include <QStyle>
 #include <QtMath>
 
@@ -27,18 +26,11 @@ TrendDelegate::TrendDelegate(Monitor &monitor, const OverviewOrder &order, QObje
     : QStyledItemDelegate(parent)
     , m_monitor(monitor)
     , m_order(order)
-    , m_pointsOf([store = &monitor.history()](int row, std::vector<Points> &byPair) {
-        store->forEachPointOfRow(row, [&byPair](int pair, const HistoryStore::Point &point) {
-            if (size_t(pair) >= byPair.size())
-                byPair.resize(size_t(pair) + 1);
-            byPair[size_t(pair)].push_back(point);
-        });
-    })
 {
     // Rows numbered afresh: a kept line may now stand at another host's row.
     connect(&monitor.history(), &HistoryStore::rowsRenumbered, this, [this] {
         m_lines.clear();
-        m_pointsRow = -1;
+        m_trendsRow = -1;
     });
 }
 
@@ -46,7 +38,7 @@ void TrendDelegate::setPointsOf(PointsOf pointsOf)
 {
     m_pointsOf = std::move(pointsOf);
     m_lines.clear();
-    m_pointsRow = -1;
+    m_trendsRow = -1;
 }
 
 void TrendDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
@@ -68,11 +60,16 @@ void TrendDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
     if (look.background.isValid())
         painter->fillRect(option.rect, look.background);
     if (pair >= 0) {
-        // As the style would: the value's own colour, where it has one, makes the line's.
+        // As the style would: the value's own colour, where it has one, makes the line's. Beneath
+        // it the cell's own background, or the view's base that the viewport is filled with.
+        const QBrush &base = option.palette.brush(QPalette::Base);
+        const QColor under = look.background.isValid()          ? look.background
+                             : base.style() == Qt::SolidPattern ? base.color()
+                                                                : QColor();
         drawTrend(painter, option.rect,
                   look.foreground.isValid() ? look.foreground
                                             : option.palette.color(QPalette::Text),
-                  row, pair);
+                  under, row, pair);
     }
     // Where the style puts them: an icon centred in its own margins, the text after it,
     // in from the edge by the focus frame's margin.
@@ -159,7 +156,8 @@ void TrendDelegate::paintByStyle(QPainter *painter, const QStyleOptionViewItem &
     QStyle *const style = widget ? widget->style() : QApplication::style();
     // The background and the selection first, the line over them, the value on top.
     style->drawPrimitive(QStyle::PE_PanelItemViewItem, &cell, painter, widget);
-    drawTrend(painter, cell.rect, cell.palette.color(QPalette::Text), row, pair);
+    // Under a selection or a style's own panel the colour beneath is not known.
+    drawTrend(painter, cell.rect, cell.palette.color(QPalette::Text), QColor(), row, pair);
     cell.backgroundBrush = Qt::NoBrush;
     cell.state &= ~QStyle::State_MouseOver;
     if (cell.state & QStyle::State_Selected) {
@@ -171,8 +169,8 @@ void TrendDelegate::paintByStyle(QPainter *painter, const QStyleOptionViewItem &
     style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, widget);
 }
 
-void TrendDelegate::drawTrend(QPainter *painter, const QRect &rect, const QColor &text, int row,
-                              int pair) const
+void TrendDelegate::drawTrend(QPainter *painter, const QRect &rect, const QColor &text,
+                              const QColor &under, int row, int pair) const
 {
     const QRectF area = QRectF(rect).adjusted(2, 3, -2, -3);
     if (area.width() < 2 || area.height() < 2)
@@ -180,30 +178,47 @@ void TrendDelegate::drawTrend(QPainter *painter, const QRect &rect, const QColor
     const Line &line = lineOf(row, pair, area.size());
     if (line.runs.empty())
         return;
-    QColor normal = text;
-    normal.setAlphaF(normalOpacity);
-    const auto colourOf = [&normal](TrendLine::Level level) {
-        if (level == TrendLine::Level::Normal)
-            return normal;
-        QColor colour = ReadingsLook::stateColour(level);
-        colour.setAlphaF(limitOpacity);
-        return colour;
+    // Over a known plain colour the faint colour is mixed beforehand: an opaque pen takes the
+    // raster engine's plain fill, where one with alpha is blended pixel by pixel.
+    const bool mixed = under.isValid() && under.alpha() == 255;
+    const auto faint = [&under, mixed](QColor colour, double opacity) {
+        if (!mixed) {
+            colour.setAlphaF(float(opacity));
+            return colour;
+        }
+        const auto mix = [opacity](int over, int below) {
+            return qRound(over * opacity + below * (1 - opacity));
+        };
+        return QColor(mix(colour.red(), under.red()), mix(colour.green(), under.green()),
+                      mix(colour.blue(), under.blue()));
+    };
+    const QColor normal = faint(text, normalOpacity);
+    const auto colourOf = [&](TrendLine::Level level) {
+        return level == TrendLine::Level::Normal
+                   ? normal
+                   : faint(ReadingsLook::stateColour(level), limitOpacity);
     };
     const QPen pen = painter->pen();
-    painter->translate(area.topLeft());
+    const QPoint origin = area.topLeft().toPoint();
+    painter->translate(origin);
+    // Drawn as points each pixel is blended once, with none of a stroke's setting up; where
+    // the painter scales (a display of several pixels a point) points would leave gaps.
+    const bool pixelsAsPoints = painter->deviceTransform().type() <= QTransform::TxTranslate;
     auto level = TrendLine::Level::NoState;
-    for (const Run &run : line.runs) {
+    for (const TrendLine::Run &run : line.runs) {
         if (run.level != level) {
             level = run.level;
             painter->setPen(QPen(colourOf(level), 0));
         }
-        const QPointF *const points = line.points.constData() + run.first;
-        if (run.count == 1)
-            painter->drawPoint(*points);
+        const QPoint *const pixels = line.pixels.data() + run.first;
+        if (pixelsAsPoints)
+            painter->drawPoints(pixels, int(run.count));
+        else if (run.count == 1)
+            painter->drawPoint(*pixels);
         else
-            painter->drawPolyline(points, int(run.count));
+            painter->drawPolyline(pixels, int(run.count));
     }
-    painter->translate(-area.topLeft());
+    painter->translate(-origin);
     painter->setPen(pen);
 }
 
@@ -215,7 +230,7 @@ const TrendDelegate::Line &TrendDelegate::lineOf(int row, int pair, const QSizeF
     // The line moves by a pixel every hour / width; until then the one kept is as good.
     const qint64 step = qint64(now) * qint64(size.width()) / HistoryStore::hourTenths;
     const LimitRule *const rule = m_monitor.limits().limits(row, pair);
-    const quint64 key = quint64(quint32(row)) << 32 | quint32(pair);
+    const quint64 key = keyOf(row, pair);
     auto found = m_lines.find(key);
     if (found != m_lines.end()) {
         const Line &kept = found->second;
@@ -235,43 +250,63 @@ const TrendDelegate::Line &TrendDelegate::lineOf(int row, int pair, const QSizeF
     line.size = size;
     line.unit = rule ? ValueNumber::read(table.value(row, pair)).unit.toString() : QString();
     line.limits = rule ? TrendLine::Limits::of(*rule, line.unit) : TrendLine::Limits();
-    line.points.clear();
+    line.pixels.clear();
     line.runs.clear();
-    const std::vector<Points> &byPair = pointsOf(row, version);
-    if (size_t(pair) >= byPair.size() || byPair[size_t(pair)].empty())
-        return line;
-    const HistoryStore::Tenths first =
-        now > HistoryStore::hourTenths ? now - HistoryStore::hourTenths : HistoryStore::Tenths(0);
-    m_trend.restart(first, now, int(size.width()) / pixelsPerColumn);
-    for (const HistoryStore::Point &point : byPair[size_t(pair)])
-        m_trend.add(point);
-    if (m_trend.isEmpty())
-        return line;
-    // Joined pieces of one colour go as one polyline: hundreds of cells are drawn per frame.
-    m_trend.segmentsInto(QRectF(QPointF(), size), line.limits, m_segments);
-    for (const TrendLine::Segment &segment : m_segments) {
-        if (line.runs.empty() || segment.level != line.runs.back().level
-            || line.points.back() != segment.line.p1()) {
-            line.runs.push_back({segment.level, line.points.size(), 1});
-            line.points.append(segment.line.p1());
-        }
-        if (segment.line.p2() != segment.line.p1()) {
-            line.points.append(segment.line.p2());
-            ++line.runs.back().count;
-        }
-    }
+    const TrendLine &trend =
+        trendOf(row, pair, version, now, std::max(1, int(size.width()) / pixelsPerColumn));
+    if (!trend.isEmpty())
+        trend.pixelsInto(size.toSize(), line.limits, line.pixels, line.runs);
     return line;
 }
 
-const std::vector<TrendDelegate::Points> &TrendDelegate::pointsOf(int row, quint32 version) const
+const TrendLine &TrendDelegate::trendOf(int row, int pair, quint32 version,
+                                        HistoryStore::Tenths now, int columns) const
 {
-    // The view paints a row's cells one after another: one pass over the row serves them all.
-    if (row != m_pointsRow || version != m_pointsVersion) {
-        for (Points &points : m_points)
-            points.clear();
-        m_pointsOf(row, m_points);
-        m_pointsRow = row;
-        m_pointsVersion = version;
+    const bool rowRead = row == m_trendsRow && version == m_trendsVersion && now == m_trendsNow;
+    if (rowRead && size_t(pair) < m_trends.size() && m_trends[size_t(pair)].columns() == columns)
+        return m_trends[size_t(pair)];
+    const HistoryStore::Tenths first =
+        now > HistoryStore::hourTenths ? now - HistoryStore::hourTenths : HistoryStore::Tenths(0);
+    const size_t pairs = size_t(std::max(m_monitor.table().pairsInUse(row), pair + 1));
+    if (m_trends.size() < pairs)
+        m_trends.resize(pairs, TrendLine(0, 0, 1));
+    if (rowRead) {
+        // Its cell is not as wide as when last drawn: this reading alone again.
+        m_trends[size_t(pair)].restart(first, now, columns);
+        readRow(row, pair);
+        return m_trends[size_t(pair)];
     }
-    return m_points;
+    // The view paints a row's cells one after another: one pass over the row makes all their
+    // lines, each as wide as its cell was when last drawn.
+    for (size_t other = 0; other < m_trends.size(); ++other) {
+        const auto kept = int(other) == pair ? m_lines.end() : m_lines.find(keyOf(row, int(other)));
+        m_trends[other].restart(
+            first, now,
+            kept == m_lines.end() ? columns
+                                  : std::max(1, int(kept->second.size.width()) / pixelsPerColumn));
+    }
+    m_trendsRow = row;
+    m_trendsVersion = version;
+    m_trendsNow = now;
+    readRow(row, -1);
+    return m_trends[size_t(pair)];
+}
+
+void TrendDelegate::readRow(int row, int only) const
+{
+    const auto add = [this, only](int pair, const HistoryStore::Point &point) {
+        if ((only < 0 || pair == only) && size_t(pair) < m_trends.size())
+            m_trends[size_t(pair)].add(point);
+    };
+    if (!m_pointsOf) {
+        m_monitor.history().forEachPointOfRow(row, add);
+        return;
+    }
+    for (Points &points : m_points)
+        points.clear();
+    m_pointsOf(row, m_points);
+    for (size_t pair = 0; pair < m_points.size(); ++pair) {
+        for (const HistoryStore::Point &point : m_points[pair])
+            add(int(pair), point);
+    }
 }

@@ -4,7 +4,6 @@
 
 #include <QFont>
 #include <QHash>
-#include <QPolygonF>
 #include <QStaticText>
 #include <QStyledItemDelegate>
 
@@ -24,9 +23,10 @@ class OverviewOrder;
 // A frame paints hundreds of cells, so under Fusion (not on Windows) the plain ones (neither
 // selected nor current) are painted here rather than by the style, as it would paint them:
 // background, icon, text, each text laid out once and kept while it is shown. Elsewhere the
-// style paints them. A cell's line is kept once drawn and drawn again as it
-// is until its host is heard, the cell changes size, the hour moves on by a pixel or its
-// limits change; a row's points are read in one pass for all its cells.
+// style paints them. A cell's line is kept once drawn, as the pixels it covers, and drawn
+// again as it is until its host is heard, the cell changes size, the hour moves on by a pixel
+// or its limits change; a row's points are read in one pass that makes the lines of all its
+// cells.
 class TrendDelegate final : public QStyledItemDelegate
 {
     Q_OBJECT
@@ -35,7 +35,7 @@ class TrendDelegate final : public QStyledItemDelegate
 public:
     using Points = std::vector<HistoryStore::Point>;
     // Hands byPair[pair] the points of each reading of the table's row, oldest first; byPair
-    // comes empty and may be grown.
+    // comes empty and may be grown. Unset, the monitor's history is read directly.
     using PointsOf = std::function<void(int row, std::vector<Points> &byPair)>;
     // How many pixels of a cell's width share one column of time.
     static constexpr int pixelsPerColumn = 3;
@@ -50,13 +50,6 @@ public:
                const QModelIndex &index) const override;
 
 private:
-    // Pieces of one colour, joined: count of the line's points from first.
-    struct Run
-    {
-        TrendLine::Level level = TrendLine::Level::Normal;
-        qsizetype first = 0;
-        qsizetype count = 0;
-    };
     struct Line
     {
         quint32 version = 0;
@@ -64,8 +57,8 @@ private:
         QSizeF size;
         QString unit; // of the value when drawn, for the limits that apply to it
         TrendLine::Limits limits;
-        QPolygonF points; // of all runs, in the coordinates of the line's area
-        std::vector<Run> runs;
+        std::vector<QPoint> pixels; // of all runs, in the coordinates of the line's area
+        std::vector<TrendLine::Run> runs;
     };
     // A text laid out, and as cut to fit the width it was last shown in.
     struct Text
@@ -81,12 +74,18 @@ private:
     // Selected, current or right to left: as the style paints it.
     void paintByStyle(QPainter *painter, const QStyleOptionViewItem &option,
                       const QModelIndex &index, int row, int pair) const;
-    // The line of the reading in rect; text is the colour of the value it stands behind.
-    void drawTrend(QPainter *painter, const QRect &rect, const QColor &text, int row,
-                   int pair) const;
+    // The line of the reading in rect; text is the colour of the value it stands behind, under
+    // the plain colour beneath, if known.
+    void drawTrend(QPainter *painter, const QRect &rect, const QColor &text, const QColor &under,
+                   int row, int pair) const;
     const Line &lineOf(int row, int pair, const QSizeF &size) const;
-    // The row's points by pair, read once while the row's history stays as it is.
-    const std::vector<Points> &pointsOf(int row, quint32 version) const;
+    // The reading's points of the hour up to now, in columns; those of all the row's readings
+    // are made in one pass while the row's history and now stay as they are.
+    const TrendLine &trendOf(int row, int pair, quint32 version, HistoryStore::Tenths now,
+                             int columns) const;
+    // Adds the row's points to m_trends, of only that pair where it is not negative.
+    void readRow(int row, int only) const;
+    static quint64 keyOf(int row, int pair) { return quint64(quint32(row)) << 32 | quint32(pair); }
     const QStaticText &textOf(const QString &text, const QStyleOptionViewItem &option,
                               int width) const;
     // Whether plain cells may be painted here rather than by style.
@@ -96,12 +95,12 @@ private:
     const OverviewOrder &m_order;
     PointsOf m_pointsOf;
     mutable std::unordered_map<quint64, Line> m_lines; // by row and pair
-    // Room for the line being made, kept from one to the next.
-    mutable TrendLine m_trend{0, 0, 1};
-    mutable std::vector<TrendLine::Segment> m_segments;
-    mutable int m_pointsRow = -1;
-    mutable quint32 m_pointsVersion = 0;
-    mutable std::vector<Points> m_points; // of m_pointsRow, by pair
+    // The lines of the row last read, by pair, their room kept from one row to the next.
+    mutable std::vector<TrendLine> m_trends;
+    mutable int m_trendsRow = -1;
+    mutable quint32 m_trendsVersion = 0;
+    mutable HistoryStore::Tenths m_trendsNow = 0;
+    mutable std::vector<Points> m_points; // room for m_pointsOf
     mutable QFont m_textFont;
     mutable QHash<QString, Text> m_texts;
 };

@@ -3,6 +3,7 @@
 #include "limits/limitrule.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 TrendLine::Limits TrendLine::Limits::of(const LimitRule &rule, QStringView unit)
 {
@@ -103,5 +104,48 @@ void TrendLine::segmentsInto(const QRectF &area, const Limits &limits,
             const QPointF alone = place(kept[i]);
             segments.push_back({QLineF(alone, alone), level});
         }
+    }
+}
+
+void TrendLine::pixelsInto(const QSize &size, const Limits &limits, std::vector<QPoint> &pixels,
+                           std::vector<Run> &runs) const
+{
+    pixels.clear();
+    runs.clear();
+    if (size.isEmpty())
+        return;
+    segmentsInto(QRectF(0, 0, size.width() - 1, size.height() - 1), limits, m_segments);
+    for (const Segment &segment : m_segments) {
+        const QPoint from = segment.line.p1().toPoint();
+        const QPoint to = segment.line.p2().toPoint();
+        // Each pixel once: a piece's first is mostly the one before's last.
+        const bool joined = !pixels.empty() && pixels.back() == from;
+        if (runs.empty() || runs.back().level != segment.level) {
+            if (joined && from == to)
+                continue;
+            runs.push_back({segment.level, qsizetype(pixels.size()), 0});
+        }
+        // Bresenham's: the pixels a one pixel wide line without smoothing covers.
+        const int dx = std::abs(to.x() - from.x());
+        const int dy = -std::abs(to.y() - from.y());
+        const int stepX = from.x() < to.x() ? 1 : -1;
+        const int stepY = from.y() < to.y() ? 1 : -1;
+        int error = dx + dy;
+        QPoint at = from;
+        if (!joined)
+            pixels.push_back(at);
+        while (at != to) {
+            const int twice = 2 * error;
+            if (twice >= dy) {
+                error += dy;
+                at.rx() += stepX;
+            }
+            if (twice <= dx) {
+                error += dx;
+                at.ry() += stepY;
+            }
+            pixels.push_back(at);
+        }
+        runs.back().count = qsizetype(pixels.size()) - runs.back().first;
     }
 }

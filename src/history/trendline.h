@@ -4,7 +4,9 @@
 #include "limits/limitstate.h"
 
 #include <QLineF>
+#include <QPoint>
 #include <QRectF>
+#include <QSize>
 #include <QStringView>
 
 #include <optional>
@@ -47,6 +49,13 @@ public:
         QLineF line; // of no length for a point with no neighbour
         Level level = Level::Normal;
     };
+    // Pixels of one level, joined: count of them from first.
+    struct Run
+    {
+        Level level = Level::Normal;
+        qsizetype first = 0;
+        qsizetype count = 0;
+    };
 
     // The time from first to last, both heard, cut into columns (at least one).
     TrendLine(Tenths first, Tenths last, int columns);
@@ -63,6 +72,12 @@ public:
     // As segments(), into segments, emptied first.
     void segmentsInto(const QRectF &area, const Limits &limits,
                       std::vector<Segment> &segments) const;
+    // The line one pixel wide in an area of size with its top left pixel at 0,0: the pixels
+    // its pieces pass through, each pixel once, in runs of one level. Handed to a painter as
+    // points, these cost far less to draw than the pieces stroked as lines.
+    void pixelsInto(const QSize &size, const Limits &limits, std::vector<QPoint> &pixels,
+                    std::vector<Run> &runs) const;
+    int columns() const { return int(m_columns.size()); }
 
 private:
     struct Column
@@ -85,7 +100,8 @@ private:
     size_t m_column = 0;
     quint64 m_columnStart = 0;
     quint64 m_nextStart = 0;
-    mutable std::vector<Point> m_kept; // room for segmentsInto()
+    mutable std::vector<Point> m_kept;       // room for segmentsInto()
+    mutable std::vector<Segment> m_segments; // room for pixelsInto()
 };
 
 // Inline: a frame that makes every line afresh adds some hundred thousand points.

@@ -14,6 +14,8 @@ private slots:
     void keptPoints();
     void segments_data();
     void segments();
+    void pixels_data();
+    void pixels();
 };
 
 namespace {
@@ -42,6 +44,21 @@ QString written(const std::vector<HistoryStore::Point> &points)
         texts << (point.gapBefore() ? u"|"_qs : QString())
                      + u"%1:%2"_qs.arg(point.time()).arg(point.value());
     return texts.join(u' ');
+}
+
+// A rule with bounds written "warningAbove criticalAbove warningBelow criticalBelow", "-" for
+// one absent.
+LimitRule ruleOf(const QString &bounds)
+{
+    LimitRule rule;
+    std::optional<LimitRule::Bound> *const targets[] = {&rule.warningAbove, &rule.criticalAbove,
+                                                        &rule.warningBelow, &rule.criticalBelow};
+    const QStringList texts = bounds.split(u' ', Qt::SkipEmptyParts);
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        if (texts[i] != u"-")
+            *targets[i] = LimitRule::Bound::fromText(texts[i]);
+    }
+    return rule;
 }
 
 } // namespace
@@ -122,14 +139,7 @@ void tst_TrendLine::segments()
     QFETCH(QString, bounds);
     QFETCH(QString, unit);
     QFETCH(QString, drawn);
-    LimitRule rule;
-    std::optional<LimitRule::Bound> *const targets[] = {&rule.warningAbove, &rule.criticalAbove,
-                                                        &rule.warningBelow, &rule.criticalBelow};
-    const QStringList texts = bounds.split(u' ', Qt::SkipEmptyParts);
-    for (qsizetype i = 0; i < texts.size(); ++i) {
-        if (texts[i] != u"-")
-            *targets[i] = LimitRule::Bound::fromText(texts[i]);
-    }
+    const LimitRule rule = ruleOf(bounds);
     const TrendLine line = filled(100, points);
     QStringList pieces;
     for (const TrendLine::Segment &segment :
@@ -142,6 +152,56 @@ void tst_TrendLine::segments()
                       .arg(QChar::fromLatin1(level));
     }
     QCOMPARE(pieces.join(u'|'), drawn);
+}
+
+void tst_TrendLine::pixels_data()
+{
+    QTest::addColumn<QString>("points");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("drawn"); // "x,y ..." in order
+    QTest::addColumn<QString>("runs");  // level and count of each
+    QTest::newRow("a lone point in the middle") << "133:7" << QSize(100, 11) << "33,5"
+                                                << "N1";
+    QTest::newRow("rising corner to corner") << "100:0 199:3" << QSize(4, 4) << "0,3 1,2 2,1 3,0"
+                                             << "N4";
+    QTest::newRow("a flat line across the middle")
+        << "100:5 199:5" << QSize(5, 5) << "0,2 1,2 2,2 3,2 4,2"
+        << "N5";
+    QTest::newRow("a joint's pixel once")
+        << "100:0 150:10 199:0" << QSize(5, 3) << "0,2 1,1 2,0 3,1 4,2"
+        << "N5";
+    QTest::newRow("a gap leaves out the pixels across it")
+        << "100:0 120:10 |170:10 199:0" << QSize(10, 2) << "0,1 1,0 2,0 6,0 7,0 8,1 9,1"
+        << "N7";
+    QTest::newRow("a joint into a piece beyond a limit stays with the piece before")
+        << "100:50 133:50 166:90 199:50" << QSize(4, 2) << "0,1 1,1 2,0 3,1"
+        << "N2 W2";
+}
+
+// The pixels a line covers, for drawing them as points: connected, each once, in the area.
+void tst_TrendLine::pixels()
+{
+    QFETCH(QString, points);
+    QFETCH(QSize, size);
+    QFETCH(QString, drawn);
+    QFETCH(QString, runs);
+    std::vector<QPoint> pixels{{-1, -1}};
+    std::vector<TrendLine::Run> levels{{}};
+    filled(100, points)
+        .pixelsInto(size, TrendLine::Limits::of(ruleOf(u"80 95"_qs), {}), pixels, levels);
+    QStringList texts;
+    for (const QPoint &pixel : pixels)
+        texts << u"%1,%2"_qs.arg(pixel.x()).arg(pixel.y());
+    QCOMPARE(texts.join(u' '), drawn);
+    QStringList counts;
+    qsizetype next = 0;
+    for (const TrendLine::Run &run : levels) {
+        QCOMPARE(run.first, next);
+        next += run.count;
+        counts << QChar::fromLatin1("NWC"[int(run.level)]) + QString::number(run.count);
+    }
+    QCOMPARE(next, qsizetype(pixels.size()));
+    QCOMPARE(counts.join(u' '), runs);
 }
 
 QTEST_APPLESS_MAIN(tst_TrendLine)
