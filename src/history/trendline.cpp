@@ -112,18 +112,32 @@ void TrendLine::pixelsInto(const QSize &size, const Limits &limits, std::vector<
 {
     pixels.clear();
     runs.clear();
-    if (size.isEmpty())
+    std::vector<Point> &kept = m_kept;
+    pointsInto(kept);
+    if (kept.empty() || size.isEmpty())
         return;
-    segmentsInto(QRectF(0, 0, size.width() - 1, size.height() - 1), limits, m_segments);
-    for (const Segment &segment : m_segments) {
-        const QPoint from = segment.line.p1().toPoint();
-        const QPoint to = segment.line.p2().toPoint();
+    // Placed as segmentsInto() places them in an area from 0,0 to the last pixel, without
+    // making the pieces: a frame may make hundreds of lines afresh.
+    const auto [low, high] =
+        std::minmax_element(kept.begin(), kept.end(),
+                            [](const Point &a, const Point &b) { return a.value() < b.value(); });
+    const double lowest = low->value();
+    const double range = double(high->value()) - lowest;
+    const double span = double(m_last - m_first);
+    const double width = size.width() - 1;
+    const double height = size.height() - 1;
+    const auto place = [&](const Point &point) {
+        const double x = span > 0 ? double(point.time() - m_first) / span : 0;
+        const double y = range > 0 ? (double(point.value()) - lowest) / range : 0.5;
+        return QPoint(qRound(x * width), qRound(height - y * height));
+    };
+    const auto stroke = [&pixels, &runs](QPoint from, QPoint to, Level level) {
         // Each pixel once: a piece's first is mostly the one before's last.
         const bool joined = !pixels.empty() && pixels.back() == from;
-        if (runs.empty() || runs.back().level != segment.level) {
+        if (runs.empty() || runs.back().level != level) {
             if (joined && from == to)
-                continue;
-            runs.push_back({segment.level, qsizetype(pixels.size()), 0});
+                return;
+            runs.push_back({level, qsizetype(pixels.size()), 0});
         }
         // Bresenham's: the pixels a one pixel wide line without smoothing covers.
         const int dx = std::abs(to.x() - from.x());
@@ -131,21 +145,38 @@ void TrendLine::pixelsInto(const QSize &size, const Limits &limits, std::vector<
         const int stepX = from.x() < to.x() ? 1 : -1;
         const int stepY = from.y() < to.y() ? 1 : -1;
         int error = dx + dy;
-        QPoint at = from;
         if (!joined)
-            pixels.push_back(at);
-        while (at != to) {
+            pixels.push_back(from);
+        while (from != to) {
             const int twice = 2 * error;
             if (twice >= dy) {
                 error += dy;
-                at.rx() += stepX;
+                from.rx() += stepX;
             }
             if (twice <= dx) {
                 error += dx;
-                at.ry() += stepY;
+                from.ry() += stepY;
             }
-            pixels.push_back(at);
+            pixels.push_back(from);
         }
         runs.back().count = qsizetype(pixels.size()) - runs.back().first;
+    };
+    QPoint at = place(kept[0]);
+    Level level = limits.levelOf(kept[0].value());
+    for (size_t i = 0; i < kept.size(); ++i) {
+        const bool joinedBefore = i > 0 && !kept[i].gapBefore();
+        const bool joinedAfter = i + 1 < kept.size() && !kept[i + 1].gapBefore();
+        QPoint next;
+        Level nextLevel = Level::Normal;
+        if (i + 1 < kept.size()) {
+            next = place(kept[i + 1]);
+            nextLevel = limits.levelOf(kept[i + 1].value());
+        }
+        if (joinedAfter)
+            stroke(at, next, std::max(level, nextLevel));
+        else if (!joinedBefore)
+            stroke(at, at, level);
+        at = next;
+        level = nextLevel;
     }
 }

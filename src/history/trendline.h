@@ -100,8 +100,7 @@ private:
     size_t m_column = 0;
     quint64 m_columnStart = 0;
     quint64 m_nextStart = 0;
-    mutable std::vector<Point> m_kept;       // room for segmentsInto()
-    mutable std::vector<Segment> m_segments; // room for pixelsInto()
+    mutable std::vector<Point> m_kept; // room for segmentsInto()
 };
 
 // Inline: a frame that makes every line afresh adds some hundred thousand points.
