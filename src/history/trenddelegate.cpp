@@ -10,6 +10,7 @@
 #include "reception/readingstable.h"
 
 #include <QApplication>
+#include <QImage>
 #include <QPainter>
 #include <QStyle>
 #include <QtMath>
@@ -175,7 +176,7 @@ void TrendDelegate::drawTrend(QPainter *painter, const QRect &rect, const QColor
     const QRectF area = QRectF(rect).adjusted(2, 3, -2, -3);
     if (area.width() < 2 || area.height() < 2)
         return;
-    const Line &line = lineOf(row, pair, area.size());
+    Line &line = lineOf(row, pair, area.size());
     if (line.runs.empty())
         return;
     // Over a known plain colour the faint colour is mixed beforehand: an opaque pen takes the
@@ -198,12 +199,22 @@ void TrendDelegate::drawTrend(QPainter *painter, const QRect &rect, const QColor
                    ? normal
                    : faint(ReadingsLook::stateColour(level), limitOpacity);
     };
-    const QPen pen = painter->pen();
     const QPoint origin = area.topLeft().toPoint();
+    if (painter->deviceTransform().type() <= QTransform::TxTranslate) {
+        // Pixel for pixel: the line is painted once into an image of its own, which the raster
+        // engine then blends whole, far faster than it draws a line's pixels one by one.
+        std::array<QRgb, 3> colours;
+        for (size_t level = 0; level < colours.size(); ++level)
+            colours[level] = qPremultiply(colourOf(TrendLine::Level(level)).rgba());
+        if (!line.painted || line.colours != colours)
+            paintImage(line, colours);
+        painter->drawImage(origin, line.image);
+        return;
+    }
+    // Where the painter scales (a display of several pixels a point), the pixels are joined
+    // as lines, which it scales as it does any other.
+    const QPen pen = painter->pen();
     painter->translate(origin);
-    // Drawn as points each pixel is blended once, with none of a stroke's setting up; where
-    // the painter scales (a display of several pixels a point) points would leave gaps.
-    const bool pixelsAsPoints = painter->deviceTransform().type() <= QTransform::TxTranslate;
     auto level = TrendLine::Level::NoState;
     for (const TrendLine::Run &run : line.runs) {
         if (run.level != level) {
@@ -211,9 +222,7 @@ void TrendDelegate::drawTrend(QPainter *painter, const QRect &rect, const QColor
             painter->setPen(QPen(colourOf(level), 0));
         }
         const QPoint *const pixels = line.pixels.data() + run.first;
-        if (pixelsAsPoints)
-            painter->drawPoints(pixels, int(run.count));
-        else if (run.count == 1)
+        if (run.count == 1)
             painter->drawPoint(*pixels);
         else
             painter->drawPolyline(pixels, int(run.count));
@@ -222,7 +231,28 @@ void TrendDelegate::drawTrend(QPainter *painter, const QRect &rect, const QColor
     painter->setPen(pen);
 }
 
-const TrendDelegate::Line &TrendDelegate::lineOf(int row, int pair, const QSizeF &size) const
+void TrendDelegate::paintImage(Line &line, const std::array<QRgb, 3> &colours)
+{
+    if (line.image.size() != line.size.toSize())
+        line.image = QImage(line.size.toSize(), QImage::Format_ARGB32_Premultiplied);
+    line.image.fill(Qt::transparent);
+    uchar *const bits = line.image.bits();
+    const qsizetype stride = line.image.bytesPerLine();
+    const auto width = quint32(line.image.width());
+    const auto height = quint32(line.image.height());
+    for (const TrendLine::Run &run : line.runs) {
+        const QRgb colour = colours[std::min(size_t(run.level), colours.size() - 1)];
+        const auto first = line.pixels.begin() + run.first;
+        for (auto pixel = first; pixel != first + run.count; ++pixel) {
+            if (quint32(pixel->x()) < width && quint32(pixel->y()) < height)
+                reinterpret_cast<QRgb *>(bits + pixel->y() * stride)[pixel->x()] = colour;
+        }
+    }
+    line.colours = colours;
+    line.painted = true;
+}
+
+TrendDelegate::Line &TrendDelegate::lineOf(int row, int pair, const QSizeF &size) const
 {
     const ReadingsTable &table = m_monitor.table();
     const auto now = HistoryStore::Tenths(table.silence().tenthsSince(0));
@@ -233,7 +263,7 @@ const TrendDelegate::Line &TrendDelegate::lineOf(int row, int pair, const QSizeF
     const quint64 key = keyOf(row, pair);
     auto found = m_lines.find(key);
     if (found != m_lines.end()) {
-        const Line &kept = found->second;
+        Line &kept = found->second;
         // The value's unit changes only with a value heard, which the version counts.
         if (kept.version == version && kept.step == step && kept.size == size
             && kept.limits
@@ -252,6 +282,7 @@ const TrendDelegate::Line &TrendDelegate::lineOf(int row, int pair, const QSizeF
     line.limits = rule ? TrendLine::Limits::of(*rule, line.unit) : TrendLine::Limits();
     line.pixels.clear();
     line.runs.clear();
+    line.painted = false;
     const TrendLine &trend =
         trendOf(row, pair, version, now, std::max(1, int(size.width()) / pixelsPerColumn));
     if (!trend.isEmpty())
@@ -294,19 +325,34 @@ const TrendLine &TrendDelegate::trendOf(int row, int pair, quint32 version,
 
 void TrendDelegate::readRow(int row, int only) const
 {
-    const auto add = [this, only](int pair, const HistoryStore::Point &point) {
-        if ((only < 0 || pair == only) && size_t(pair) < m_trends.size())
-            m_trends[size_t(pair)].add(point);
+    // Some hundred thousand points a frame where every host was heard: the lines' place and
+    // count taken once, not for each point.
+    TrendLine *const trends = m_trends.data();
+    const auto pairs = quint32(m_trends.size());
+    const auto addAll = [trends, pairs](int pair, const HistoryStore::Point &point) {
+        if (quint32(pair) < pairs)
+            trends[pair].add(point);
+    };
+    const auto addOnly = [trends, only](int pair, const HistoryStore::Point &point) {
+        if (pair == only)
+            trends[pair].add(point);
     };
     if (!m_pointsOf) {
-        m_monitor.history().forEachPointOfRow(row, add);
+        if (only < 0)
+            m_monitor.history().forEachPointOfRow(row, addAll);
+        else
+            m_monitor.history().forEachPointOfRow(row, addOnly);
         return;
     }
     for (Points &points : m_points)
         points.clear();
     m_pointsOf(row, m_points);
     for (size_t pair = 0; pair < m_points.size(); ++pair) {
-        for (const HistoryStore::Point &point : m_points[pair])
-            add(int(pair), point);
+        for (const HistoryStore::Point &point : m_points[pair]) {
+            if (only < 0)
+                addAll(int(pair), point);
+            else
+                addOnly(int(pair), point);
+        }
     }
 }

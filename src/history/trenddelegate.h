@@ -4,9 +4,11 @@
 
 #include <QFont>
 #include <QHash>
+#include <QImage>
 #include <QStaticText>
 #include <QStyledItemDelegate>
 
+#include <array>
 #include <functional>
 #include <unordered_map>
 #include <vector>
@@ -59,6 +61,10 @@ private:
         TrendLine::Limits limits;
         std::vector<QPoint> pixels; // of all runs, in the coordinates of the line's area
         std::vector<TrendLine::Run> runs;
+        // The pixels painted in colours, by level, on a clear ground; not painted until drawn.
+        QImage image;
+        std::array<QRgb, 3> colours{};
+        bool painted = false;
     };
     // A text laid out, and as cut to fit the width it was last shown in.
     struct Text
@@ -78,7 +84,8 @@ private:
     // the plain colour beneath, if known.
     void drawTrend(QPainter *painter, const QRect &rect, const QColor &text, const QColor &under,
                    int row, int pair) const;
-    const Line &lineOf(int row, int pair, const QSizeF &size) const;
+    Line &lineOf(int row, int pair, const QSizeF &size) const;
+    static void paintImage(Line &line, const std::array<QRgb, 3> &colours);
     // The reading's points of the hour up to now, in columns; those of all the row's readings
     // are made in one pass while the row's history and now stay as they are.
     const TrendLine &trendOf(int row, int pair, quint32 version, HistoryStore::Tenths now,
