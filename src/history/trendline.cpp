@@ -124,12 +124,14 @@ void TrendLine::pixelsInto(const QSize &size, const Limits &limits, std::vector<
     const double lowest = low->value();
     const double range = double(high->value()) - lowest;
     const double span = double(m_last - m_first);
-    const double width = size.width() - 1;
     const double height = size.height() - 1;
+    // Pixels per tenth and per unit of value, worked out once.
+    const double across = span > 0 ? (size.width() - 1) / span : 0;
+    const double up = range > 0 ? height / range : 0;
+    const double flat = range > 0 ? height : height / 2;
     const auto place = [&](const Point &point) {
-        const double x = span > 0 ? double(point.time() - m_first) / span : 0;
-        const double y = range > 0 ? (double(point.value()) - lowest) / range : 0.5;
-        return QPoint(qRound(x * width), qRound(height - y * height));
+        return QPoint(qRound(double(point.time() - m_first) * across),
+                      qRound(flat - (double(point.value()) - lowest) * up));
     };
     const auto stroke = [&pixels, &runs](QPoint from, QPoint to, Level level) {
         // Each pixel once: a piece's first is mostly the one before's last.
