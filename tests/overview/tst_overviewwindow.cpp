@@ -34,6 +34,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 // The overview as the user meets it: opened from the main window's View menu, arranged,
@@ -53,6 +54,8 @@ private slots:
     void trendsAskTheStoreOnlyWhenOn();
     void trendsReadAgainOnlyWhatChanged_data();
     void trendsReadAgainOnlyWhatChanged();
+    void trendsReadOncePerRow_data();
+    void trendsReadOncePerRow();
     void cellsLookAsTheStyleDrawsThem_data();
     void cellsLookAsTheStyleDrawsThem();
     void lookAgreesWithData_data();
@@ -290,6 +293,44 @@ void TestOverviewWindow::trendsReadAgainOnlyWhatChanged()
         m_monitor->receiver().publish();
     }
     overview->view()->viewport()->grab();
+    QCOMPARE(rowsAsked, rowsRead);
+}
+
+void TestOverviewWindow::trendsReadOncePerRow_data()
+{
+    QTest::addColumn<int>("widenedBy"); // the first reading's column, in pixels
+    QTest::addColumn<bool>("heard");    // host0007 heard again
+    QTest::addColumn<QList<int>>("rowsRead");
+    QTest::newRow("heard: its row once for both its cells") << 0 << true << QList<int>{0};
+    QTest::newRow("one column widened: each row once") << 40 << false << QList<int>{0, 1};
+    QTest::newRow("widened and heard: each row once") << 40 << true << QList<int>{0, 1};
+}
+
+// Cells of one row as wide as when last drawn, or not, are made from one reading of the row.
+void TestOverviewWindow::trendsReadOncePerRow()
+{
+    QFETCH(int, widenedBy);
+    QFETCH(bool, heard);
+    QFETCH(QList<int>, rowsRead);
+    post({u"host0007|CPU|5 %"_qs, u"host0007|Disk|7"_qs, u"host0008|CPU|9 %"_qs});
+    OverviewWindow *const overview = openOverview();
+    QTableView *const view = overview->view();
+    auto *const delegate = qobject_cast<TrendDelegate *>(view->itemDelegate());
+    QVERIFY(delegate);
+    QList<int> rowsAsked;
+    delegate->setPointsOf(
+        [&rowsAsked](int row, std::vector<TrendDelegate::Points> &) { rowsAsked << row; });
+    view->viewport()->grab();
+    rowsAsked.clear();
+    const int column = OverviewModel::firstReadingColumn;
+    view->setColumnWidth(column, view->columnWidth(column) + widenedBy);
+    if (heard) {
+        m_clock.seconds += 0.2;
+        m_monitor->table().beginBatch();
+        post({u"host0007|CPU|6 %"_qs});
+    }
+    view->viewport()->grab();
+    std::sort(rowsAsked.begin(), rowsAsked.end());
     QCOMPARE(rowsAsked, rowsRead);
 }
 
