@@ -179,8 +179,9 @@ void TrendDelegate::drawTrend(QPainter *painter, const QRect &rect, const QColor
     Line &line = lineOf(row, pair, area.size());
     if (line.runs.empty())
         return;
-    // Over a known plain colour the faint colour is mixed beforehand: an opaque pen takes the
-    // raster engine's plain fill, where one with alpha is blended pixel by pixel.
+    // Over a known plain colour the faint colour is mixed beforehand, as blending would: where
+    // the painter scales and the line is stroked, an opaque pen takes the raster engine's
+    // plain fill rather than blending pixel by pixel; in an image it makes no difference.
     const bool mixed = under.isValid() && under.alpha() == 255;
     const auto faint = [&under, mixed](QColor colour, double opacity) {
         if (!mixed) {
