@@ -151,7 +151,7 @@ void HistoryCost::Frames::add(const Frames &other)
 }
 
 HistoryCost::Trends HistoryCost::overviewTrends(int hosts, int readings, int intervalSeconds,
-                                                int width, int rows, int frames)
+                                                int hoursKept, int width, int rows, int frames)
 {
     QTemporaryDir folder;
     // A port no one listens on: the overview is drawn, nothing is received.
@@ -176,7 +176,8 @@ HistoryCost::Trends HistoryCost::overviewTrends(int hosts, int readings, int int
     Reading reading;
     reading.date = u"Jun 10"_qs;
     reading.time = u"19:35:00"_qs;
-    for (int second = 0; second <= 3600; second += intervalSeconds) {
+    const int keptSeconds = 3600 * std::max(1, hoursKept);
+    for (int second = 0; second <= keptSeconds; second += intervalSeconds) {
         clock.ms = qint64(second) * 1000;
         table.beginBatch();
         for (int h = 0; h < hosts; ++h) {
@@ -206,6 +207,7 @@ HistoryCost::Trends HistoryCost::overviewTrends(int hosts, int readings, int int
     result.width = window.width();
     result.height = window.height();
     result.points = 3600 / intervalSeconds + 1;
+    result.keptPoints = keptSeconds / intervalSeconds + 1;
     result.rowsShown = std::min(hosts, (viewport->height() + rowHeight - 1) / rowHeight);
     for (int column = OverviewModel::firstReadingColumn; column < view->model()->columnCount();
          ++column) {

@@ -46,7 +46,8 @@ public:
         int height = 0;
         int rowsShown = 0;
         int cellsShown = 0; // reading cells
-        int points = 0;     // per reading
+        int points = 0;     // per reading, in the hour drawn
+        int keptPoints = 0; // per reading, kept
         Frames on;          // repainted with nothing changed since the frame before
         Frames onLater;     // a second later, every host heard: every line made afresh
         Frames off;
@@ -63,6 +64,7 @@ public:
     // with an hour of points every intervalSeconds, its visible cells painted frames times
     // with trends on, then off; every other frame a second after the one before, every host
     // heard again meanwhile.
-    static Trends overviewTrends(int hosts, int readings, int intervalSeconds, int width, int rows,
-                                 int frames);
+    // Each reading keeps hoursKept hours of points, of which the last is drawn.
+    static Trends overviewTrends(int hosts, int readings, int intervalSeconds, int hoursKept,
+                                 int width, int rows, int frames);
 };

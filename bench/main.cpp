@@ -204,9 +204,10 @@ void dropPlatformNoise(QtMsgType type, const QMessageLogContext &context, const 
 }
 
 // The overview painted 1920 pixels wide with 60 rows in view, its processor time per frame.
+// Each reading keeps three hours, as the cap lets it at 200 hosts: the last is drawn.
 HistoryCost::Trends paintFigures()
 {
-    const HistoryCost::Trends trends = HistoryCost::overviewTrends(200, 10, 10, 1920, 60, 30);
+    const HistoryCost::Trends trends = HistoryCost::overviewTrends(200, 10, 10, 3, 1920, 60, 30);
     const double worst = std::max(trends.on.longestMs, trends.onLater.longestMs);
     const auto ms = [](const HistoryCost::Frames &frames) {
         return QString::number(frames.meanMs(), 'f', 2) + u" / "_qs
@@ -215,8 +216,9 @@ HistoryCost::Trends paintFigures()
     };
     out() << "== overview painted at " << trends.width << " x " << trends.height << ": "
           << trends.rowsShown << " rows, " << trends.cellsShown
-          << " reading cells shown, each with an hour of " << trends.points
-          << " points; processor time per frame, mean / fastest / longest" << Qt::endl
+          << " reading cells shown, each keeping " << trends.keptPoints
+          << " points of which the last hour's " << trends.points
+          << " are drawn; processor time per frame, mean / fastest / longest" << Qt::endl
           << "  trends on, unchanged: " << ms(trends.on)
           << " ms; a second later: " << ms(trends.onLater) << " ms (target 16 ms) "
           << verdict(worst <= 16) << "; trends off: " << ms(trends.off) << " ms | load "

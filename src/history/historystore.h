@@ -7,6 +7,7 @@
 #include <QString>
 #include <QVarLengthArray>
 
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <unordered_map>
@@ -108,13 +109,22 @@ public:
             }
         }
     }
-    // Hands visit(pair, point) each point of all the row's readings, oldest first: one pass
-    // for what draws every reading of a host.
-    template<typename Visit> void forEachPointOfRow(int row, Visit &&visit) const
+    // Hands visit(pair, point) each point of all the row's readings heard at from or later,
+    // oldest first: one pass for what draws every reading of a host.
+    template<typename Visit> void forEachPointOfRow(int row, Tenths from, Visit &&visit) const
     {
         if (const Row *const cells = rowAt(row)) {
             for (const Span &span : spans(*cells)) {
-                for (const Entry *entry = span.begin; entry != span.end; ++entry)
+                // Points lie in the order heard, so what is older than from is passed over
+                // without a look at each: a reading may keep hours before the one drawn.
+                const Entry *entry = span.begin;
+                if (entry == span.end || span.end[-1].point.time() < from)
+                    continue;
+                if (entry->point.time() < from) {
+                    entry = std::partition_point(
+                        entry, span.end, [from](const Entry &e) { return e.point.time() < from; });
+                }
+                for (; entry != span.end; ++entry)
                     visit(int(entry->pair), entry->point);
             }
         }

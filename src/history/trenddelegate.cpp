@@ -305,7 +305,7 @@ const TrendLine &TrendDelegate::trendOf(int row, int pair, quint32 version,
     if (rowRead) {
         // Its cell is not as wide as when last drawn: this reading alone again.
         m_trends[size_t(pair)].restart(first, now, columns);
-        readRow(row, pair);
+        readRow(row, first, pair);
         return m_trends[size_t(pair)];
     }
     // The view paints a row's cells one after another: one pass over the row makes all their
@@ -320,11 +320,11 @@ const TrendLine &TrendDelegate::trendOf(int row, int pair, quint32 version,
     m_trendsRow = row;
     m_trendsVersion = version;
     m_trendsNow = now;
-    readRow(row, -1);
+    readRow(row, first, -1);
     return m_trends[size_t(pair)];
 }
 
-void TrendDelegate::readRow(int row, int only) const
+void TrendDelegate::readRow(int row, HistoryStore::Tenths from, int only) const
 {
     // Some hundred thousand points a frame where every host was heard: the lines' place and
     // count taken once, not for each point.
@@ -340,9 +340,9 @@ void TrendDelegate::readRow(int row, int only) const
     };
     if (!m_pointsOf) {
         if (only < 0)
-            m_monitor.history().forEachPointOfRow(row, addAll);
+            m_monitor.history().forEachPointOfRow(row, from, addAll);
         else
-            m_monitor.history().forEachPointOfRow(row, addOnly);
+            m_monitor.history().forEachPointOfRow(row, from, addOnly);
         return;
     }
     for (Points &points : m_points)

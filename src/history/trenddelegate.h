@@ -91,8 +91,9 @@ private:
     // are made in one pass while the row's history and now stay as they are.
     const TrendLine &trendOf(int row, int pair, quint32 version, HistoryStore::Tenths now,
                              int columns) const;
-    // Adds the row's points to m_trends, of only that pair where it is not negative.
-    void readRow(int row, int only) const;
+    // Adds the row's points heard at from or later to m_trends, of only that pair where it is
+    // not negative.
+    void readRow(int row, HistoryStore::Tenths from, int only) const;
     static quint64 keyOf(int row, int pair) { return quint64(quint32(row)) << 32 | quint32(pair); }
     const QStaticText &textOf(const QString &text, const QStyleOptionViewItem &option,
                               int width) const;

@@ -81,6 +81,8 @@ private slots:
     void unpublishedInOrder();
     void followsAFilledTable_data();
     void followsAFilledTable();
+    void rowFromATime_data();
+    void rowFromATime();
 };
 
 void tst_HistoryStore::hourKept_data()
@@ -393,6 +395,47 @@ void tst_HistoryStore::followsAFilledTable()
         }
     }
     QCOMPARE(store.readingCount(), hosts * readings);
+}
+
+void tst_HistoryStore::rowFromATime_data()
+{
+    QTest::addColumn<qint64>("cap");
+    QTest::addColumn<int>("fromSecond");
+    const qint64 roomy = HistoryStore::defaultCapBytes;
+    QTest::newRow("from the start") << roomy << 0;
+    QTest::newRow("between two points") << roomy << 455;
+    QTest::newRow("at a point") << roomy << 600;
+    // The first block holds 16 points: the last of them, of the first reading, at 50 s.
+    QTest::newRow("at a block's last point") << roomy << 50;
+    QTest::newRow("in the newest block") << roomy << 990;
+    QTest::newRow("after the last") << roomy << 2000;
+    QTest::newRow("thinned, between two points") << qint64(16) << 455;
+}
+
+// Visiting a row from a time gives the points the whole row holds from then, in order, over
+// however many blocks they lie in.
+void tst_HistoryStore::rowFromATime()
+{
+    QFETCH(qint64, cap);
+    QFETCH(int, fromSecond);
+    Fixture f(cap);
+    for (int second = 0; second <= 1000; second += 10) {
+        for (int r = 0; r < 3; ++r)
+            f.post(second, hostName(0), readingName(r), QString::number(wave(r, second)));
+    }
+    f.store.keepWithinCap();
+    const auto from = HistoryStore::Tenths(fromSecond * 10);
+    QList<std::pair<int, HistoryStore::Tenths>> expected;
+    f.store.forEachPointOfRow(0, 0, [&](int pair, const Point &point) {
+        if (point.time() >= from)
+            expected.append({pair, point.time()});
+    });
+    QList<std::pair<int, HistoryStore::Tenths>> visited;
+    f.store.forEachPointOfRow(0, from, [&](int pair, const Point &point) {
+        visited.append({pair, point.time()});
+    });
+    QCOMPARE(visited, expected);
+    QCOMPARE(expected.isEmpty(), fromSecond > 1000);
 }
 
 QTEST_APPLESS_MAIN(tst_HistoryStore)
