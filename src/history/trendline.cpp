@@ -66,47 +66,6 @@ void TrendLine::pointsInto(std::vector<Point> &kept) const
     }
 }
 
-std::vector<TrendLine::Segment> TrendLine::segments(const QRectF &area, const Limits &limits) const
-{
-    std::vector<Segment> segments;
-    segmentsInto(area, limits, segments);
-    return segments;
-}
-
-void TrendLine::segmentsInto(const QRectF &area, const Limits &limits,
-                             std::vector<Segment> &segments) const
-{
-    segments.clear();
-    std::vector<Point> &kept = m_kept;
-    pointsInto(kept);
-    if (kept.empty())
-        return;
-    const auto [low, high] =
-        std::minmax_element(kept.begin(), kept.end(),
-                            [](const Point &a, const Point &b) { return a.value() < b.value(); });
-    const double lowest = low->value();
-    const double range = double(high->value()) - lowest;
-    const double span = double(m_last - m_first);
-    const auto place = [&](const Point &point) {
-        const double x = span > 0 ? double(point.time() - m_first) / span : 0;
-        const double y = range > 0 ? (double(point.value()) - lowest) / range : 0.5;
-        return QPointF(area.left() + x * area.width(), area.bottom() - y * area.height());
-    };
-    segments.reserve(kept.size());
-    for (size_t i = 0; i < kept.size(); ++i) {
-        const bool joinedBefore = i > 0 && !kept[i].gapBefore();
-        const bool joinedAfter = i + 1 < kept.size() && !kept[i + 1].gapBefore();
-        const Level level = limits.levelOf(kept[i].value());
-        if (joinedAfter) {
-            const Level next = limits.levelOf(kept[i + 1].value());
-            segments.push_back({QLineF(place(kept[i]), place(kept[i + 1])), std::max(level, next)});
-        } else if (!joinedBefore) {
-            const QPointF alone = place(kept[i]);
-            segments.push_back({QLineF(alone, alone), level});
-        }
-    }
-}
-
 void TrendLine::pixelsInto(const QSize &size, const Limits &limits, std::vector<QPoint> &pixels,
                            std::vector<Run> &runs) const
 {
@@ -116,8 +75,8 @@ void TrendLine::pixelsInto(const QSize &size, const Limits &limits, std::vector<
     pointsInto(kept);
     if (kept.empty() || size.isEmpty())
         return;
-    // Placed as segmentsInto() places them in an area from 0,0 to the last pixel, without
-    // making the pieces: a frame may make hundreds of lines afresh.
+    // Time across from the first pixel to the last, value up from the lowest to the highest (a
+    // flat line across the middle).
     const auto [low, high] =
         std::minmax_element(kept.begin(), kept.end(),
                             [](const Point &a, const Point &b) { return a.value() < b.value(); });

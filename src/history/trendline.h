@@ -3,9 +3,7 @@
 #include "history/historystore.h"
 #include "limits/limitstate.h"
 
-#include <QLineF>
 #include <QPoint>
-#include <QRectF>
 #include <QSize>
 #include <QStringView>
 
@@ -44,11 +42,6 @@ public:
 
         bool operator==(const Limits &) const = default;
     };
-    struct Segment
-    {
-        QLineF line; // of no length for a point with no neighbour
-        Level level = Level::Normal;
-    };
     // Pixels of one level, joined: count of them from first.
     struct Run
     {
@@ -67,11 +60,6 @@ public:
     bool isEmpty() const { return m_used == 0; }
     // The points kept, oldest first.
     std::vector<Point> points() const;
-    // Scaled into area, time across and value up.
-    std::vector<Segment> segments(const QRectF &area, const Limits &limits) const;
-    // As segments(), into segments, emptied first.
-    void segmentsInto(const QRectF &area, const Limits &limits,
-                      std::vector<Segment> &segments) const;
     // The line one pixel wide in an area of size with its top left pixel at 0,0: the pixels
     // its pieces pass through, each pixel once, in runs of one level. Handed to a painter as
     // points, these cost far less to draw than the pieces stroked as lines.
@@ -100,7 +88,7 @@ private:
     size_t m_column = 0;
     quint64 m_columnStart = 0;
     quint64 m_nextStart = 0;
-    mutable std::vector<Point> m_kept; // room for segmentsInto()
+    mutable std::vector<Point> m_kept; // room for pixelsInto()
 };
 
 // Inline: a frame that makes every line afresh adds some hundred thousand points.

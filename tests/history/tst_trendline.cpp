@@ -12,8 +12,6 @@ class tst_TrendLine final : public QObject
 private slots:
     void keptPoints_data();
     void keptPoints();
-    void segments_data();
-    void segments();
     void pixels_data();
     void pixels();
 };
@@ -92,90 +90,52 @@ void tst_TrendLine::keptPoints()
     QCOMPARE(written(filled(columns, points, true).points()), kept);
 }
 
-void tst_TrendLine::segments_data()
-{
-    QTest::addColumn<QString>("points");
-    QTest::addColumn<QString>("bounds"); // warningAbove criticalAbove warningBelow criticalBelow
-    QTest::addColumn<QString>("unit");
-    QTest::addColumn<QString>("drawn"); // "x1,y1 x2,y2 level" in a 99 x 10 area at 0,0
-    QTest::newRow("rising across the whole cell") << "100:1 199:3"
-                                                  << ""
-                                                  << ""
-                                                  << "0,10 99,0 N";
-    QTest::newRow("a flat line across the middle") << "100:45 199:45"
-                                                   << ""
-                                                   << ""
-                                                   << "0,5 99,5 N";
-    QTest::newRow("a lone point") << "133:7"
-                                  << ""
-                                  << ""
-                                  << "33,5 33,5 N";
-    QTest::newRow("negative values, the lowest at the bottom") << "100:-10 150:-20 199:-15"
-                                                               << ""
-                                                               << ""
-                                                               << "0,0 50,10 N|50,10 99,5 N";
-    QTest::newRow("a gap breaks the line") << "100:0 120:10 |150:10 199:0"
-                                           << ""
-                                           << ""
-                                           << "0,10 20,0 N|50,0 99,10 N";
-    QTest::newRow("pieces touching a point beyond a bound take its level")
-        << "100:50 140:90 160:99 199:50"
-        << "80 95"
-        << "C"
-        << "0,10 40,1.83673 W|40,1.83673 60,0 C|60,0 99,10 C";
-    QTest::newRow("below a critical bound") << "100:10 199:2"
-                                            << "- - 8 5"
-                                            << ""
-                                            << "0,0 99,10 C";
-    QTest::newRow("a bound for another unit does not apply") << "100:50 199:99"
-                                                             << "80% 95%"
-                                                             << "C"
-                                                             << "0,10 99,0 N";
-}
-
-void tst_TrendLine::segments()
-{
-    QFETCH(QString, points);
-    QFETCH(QString, bounds);
-    QFETCH(QString, unit);
-    QFETCH(QString, drawn);
-    const LimitRule rule = ruleOf(bounds);
-    const TrendLine line = filled(100, points);
-    QStringList pieces;
-    for (const TrendLine::Segment &segment :
-         line.segments(QRectF(0, 0, 99, 10), TrendLine::Limits::of(rule, unit))) {
-        const char level = "NWC"[int(segment.level)];
-        pieces << u"%1,%2 %3,%4 %5"_qs.arg(segment.line.x1())
-                      .arg(segment.line.y1())
-                      .arg(segment.line.x2())
-                      .arg(segment.line.y2())
-                      .arg(QChar::fromLatin1(level));
-    }
-    QCOMPARE(pieces.join(u'|'), drawn);
-}
-
 void tst_TrendLine::pixels_data()
 {
     QTest::addColumn<QString>("points");
     QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("bounds"); // warningAbove criticalAbove warningBelow criticalBelow
+    QTest::addColumn<QString>("unit");
     QTest::addColumn<QString>("drawn"); // "x,y ..." in order
     QTest::addColumn<QString>("runs");  // level and count of each
-    QTest::newRow("a lone point in the middle") << "133:7" << QSize(100, 11) << "33,5"
+    const QString above = u"80 95"_qs;
+    QTest::newRow("a lone point in the middle") << "133:7" << QSize(100, 11) << above << ""
+                                                << "33,5"
                                                 << "N1";
-    QTest::newRow("rising corner to corner") << "100:0 199:3" << QSize(4, 4) << "0,3 1,2 2,1 3,0"
+    QTest::newRow("rising corner to corner") << "100:0 199:3" << QSize(4, 4) << above << ""
+                                             << "0,3 1,2 2,1 3,0"
                                              << "N4";
-    QTest::newRow("a flat line across the middle")
-        << "100:5 199:5" << QSize(5, 5) << "0,2 1,2 2,2 3,2 4,2"
-        << "N5";
-    QTest::newRow("a joint's pixel once")
-        << "100:0 150:10 199:0" << QSize(5, 3) << "0,2 1,1 2,0 3,1 4,2"
-        << "N5";
+    QTest::newRow("a flat line across the middle") << "100:5 199:5" << QSize(5, 5) << above << ""
+                                                   << "0,2 1,2 2,2 3,2 4,2"
+                                                   << "N5";
+    QTest::newRow("negative values, the lowest at the bottom")
+        << "100:-10 150:-20 199:-15" << QSize(3, 3) << above << ""
+        << "0,0 1,1 1,2 2,1"
+        << "N4";
+    QTest::newRow("a joint's pixel once") << "100:0 150:10 199:0" << QSize(5, 3) << above << ""
+                                          << "0,2 1,1 2,0 3,1 4,2"
+                                          << "N5";
     QTest::newRow("a gap leaves out the pixels across it")
-        << "100:0 120:10 |170:10 199:0" << QSize(10, 2) << "0,1 1,0 2,0 6,0 7,0 8,1 9,1"
+        << "100:0 120:10 |170:10 199:0" << QSize(10, 2) << above << ""
+        << "0,1 1,0 2,0 6,0 7,0 8,1 9,1"
         << "N7";
     QTest::newRow("a joint into a piece beyond a limit stays with the piece before")
-        << "100:50 133:50 166:90 199:50" << QSize(4, 2) << "0,1 1,1 2,0 3,1"
+        << "100:50 133:50 166:90 199:50" << QSize(4, 2) << above << ""
+        << "0,1 1,1 2,0 3,1"
         << "N2 W2";
+    QTest::newRow("pieces touching a critical point take its level")
+        << "100:50 150:99 199:50" << QSize(3, 2) << above << ""
+        << "0,1 1,0 2,1"
+        << "C3";
+    QTest::newRow("below a critical bound") << "100:10 199:2" << QSize(3, 2) << "- - 8 5"
+                                            << ""
+                                            << "0,0 1,1 2,1"
+                                            << "C3";
+    QTest::newRow("a bound for another unit does not apply")
+        << "100:50 199:99" << QSize(2, 2) << "80% 95%"
+        << "C"
+        << "0,1 1,0"
+        << "N2";
 }
 
 // The pixels a line covers, for drawing them as points: connected, each once, in the area.
@@ -183,12 +143,14 @@ void tst_TrendLine::pixels()
 {
     QFETCH(QString, points);
     QFETCH(QSize, size);
+    QFETCH(QString, bounds);
+    QFETCH(QString, unit);
     QFETCH(QString, drawn);
     QFETCH(QString, runs);
     std::vector<QPoint> pixels{{-1, -1}};
     std::vector<TrendLine::Run> levels{{}};
     filled(100, points)
-        .pixelsInto(size, TrendLine::Limits::of(ruleOf(u"80 95"_qs), {}), pixels, levels);
+        .pixelsInto(size, TrendLine::Limits::of(ruleOf(bounds), unit), pixels, levels);
     QStringList texts;
     for (const QPoint &pixel : pixels)
         texts << u"%1,%2"_qs.arg(pixel.x()).arg(pixel.y());
