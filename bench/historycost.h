@@ -61,10 +61,9 @@ public:
     // the processor time each frame takes.
     static Drawing drawing(int readings, int width, int height, int frames);
     // The overview width pixels wide and tall enough for rows rows, hosts x readings each
-    // with an hour of points every intervalSeconds, its visible cells painted frames times
-    // with trends on, then off; every other frame a second after the one before, every host
-    // heard again meanwhile.
-    // Each reading keeps hoursKept hours of points, of which the last is drawn.
+    // keeping hoursKept hours of points every intervalSeconds, of which the last is drawn; its
+    // visible cells painted frames times with trends on, then off; every other frame a second
+    // after the one before, every host heard again meanwhile.
     static Trends overviewTrends(int hosts, int readings, int intervalSeconds, int hoursKept,
                                  int width, int rows, int frames);
 };

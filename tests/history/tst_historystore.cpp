@@ -407,7 +407,6 @@ void tst_HistoryStore::rowFromATime_data()
     QTest::newRow("at a point") << roomy << 600;
     // The first block holds 16 points: the last of them, of the first reading, at 50 s.
     QTest::newRow("at a block's last point") << roomy << 50;
-    QTest::newRow("in the newest block") << roomy << 990;
     QTest::newRow("after the last") << roomy << 2000;
     QTest::newRow("thinned, between two points") << qint64(16) << 455;
 }
