@@ -402,7 +402,6 @@ void tst_HistoryStore::rowFromATime_data()
     QTest::addColumn<qint64>("cap");
     QTest::addColumn<int>("fromSecond");
     const qint64 roomy = HistoryStore::defaultCapBytes;
-    QTest::newRow("from the start") << roomy << 0;
     QTest::newRow("between two points") << roomy << 455;
     QTest::newRow("at a point") << roomy << 600;
     // The first block holds 16 points: the last of them, of the first reading, at 50 s.

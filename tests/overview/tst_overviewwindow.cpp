@@ -303,7 +303,6 @@ void TestOverviewWindow::trendsReadOncePerRow_data()
     QTest::addColumn<QList<int>>("rowsRead");
     QTest::newRow("heard: its row once for both its cells") << 0 << true << QList<int>{0};
     QTest::newRow("one column widened: each row once") << 40 << false << QList<int>{0, 1};
-    QTest::newRow("widened and heard: each row once") << 40 << true << QList<int>{0, 1};
 }
 
 // Cells of one row as wide as when last drawn, or not, are made from one reading of the row.
