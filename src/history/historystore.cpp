@@ -265,14 +265,22 @@ void HistoryStore::postedRarely(int rowIndex, int pair, bool newName)
 void HistoryStore::spreadJournal()
 {
     const auto taken = size_t(std::exchange(m_journalCount, 0));
-    // The hosts' rows first, then the ends of their points, each asked for before any is
-    // needed, so that the misses overlap instead of following one another.
-    for (size_t i = 0; i < taken; ++i)
-        prefetchForWrite(&m_rows[m_journal[i].row]);
+    // The hosts' rows first, then the ends of the blocks that their stages fill, each asked
+    // for before any is needed, so that the misses overlap instead of following one another.
+    for (size_t i = 0; i < taken; ++i) {
+        const auto *const row = reinterpret_cast<const char *>(&m_rows[m_journal[i].row]);
+        prefetchForWrite(row);
+        prefetchForWrite(row + 64);
+    }
     for (size_t i = 0; i < taken; ++i) {
         const Row &row = m_rows[m_journal[i].row];
-        if (row.count < row.capacity)
-            prefetchForWrite(row.newest->entries() + row.count);
+        if (row.staged == stageLength - 1 && row.count + stageLength <= row.capacity) {
+            const auto *const end =
+                reinterpret_cast<const char *>(row.newest->entries() + row.count);
+            prefetchForWrite(end);
+            prefetchForWrite(end + 64);
+            prefetchForWrite(end + sizeof(Row::stage) - 1);
+        }
     }
     for (size_t i = 0; i < taken; ++i) {
         const Taken &next = m_journal[i];
@@ -289,6 +297,22 @@ void HistoryStore::spreadJournal()
 }
 
 void HistoryStore::append(Row &row, Entry entry)
+{
+    row.stage[row.staged++] = entry;
+    if (row.staged == stageLength)
+        flushStage(row);
+}
+
+void HistoryStore::flushStage(Row &row)
+{
+    // Out of the row first: making room may thin the row, which reads what is staged.
+    const auto staged = std::exchange(row.staged, 0);
+    const std::array<Entry, stageLength> stage = row.stage;
+    for (size_t i = 0; i < staged; ++i)
+        appendToBlocks(row, stage[i]);
+}
+
+void HistoryStore::appendToBlocks(Row &row, Entry entry)
 {
     if (row.count == row.capacity) {
         const quint32 share = rowShare(row);
@@ -375,6 +399,7 @@ void HistoryStore::forgetPoints(Row &row)
     row.newest.reset();
     row.count = 0;
     row.capacity = 0;
+    row.staged = 0;
 }
 
 HistoryStore::Spans HistoryStore::spans(const Row &row) const
@@ -387,19 +412,21 @@ HistoryStore::Spans HistoryStore::spans(const Row &row) const
             count = block->older->count;
     }
     std::reverse(spans.begin(), spans.end());
+    if (row.staged > 0)
+        spans.append({row.stage.data(), row.stage.data() + row.staged});
     return spans;
 }
 
 void HistoryStore::dropPair(int rowIndex, int pair)
 {
     Row &row = m_rows[size_t(rowIndex)];
-    if (row.newest) {
+    if (row.newest || row.staged > 0) {
         std::vector<Entry> kept;
         for (const Span &span : spans(row)) {
             std::copy_if(span.begin, span.end, std::back_inserter(kept),
                          [pair](const Entry &e) { return e.pair != quint32(pair); });
         }
-        replacePoints(row, kept, row.newest->held);
+        replacePoints(row, kept, row.newest ? row.newest->held : 0);
     }
     row.wordSincePoint &= ~(quint64(1) << pair);
     if (const auto log = m_words.find(wordKey(rowIndex, pair)); log != m_words.end()) {
@@ -460,7 +487,7 @@ void HistoryStore::trimWords(WordLog &log)
 void HistoryStore::resizePairs(Row &row, quint32 pairs)
 {
     m_seriesCount += qint64(pairs) - qint64(row.pairs);
-    row.pairs = pairs;
+    row.pairs = quint8(pairs);
     updateShare();
 }
 
@@ -478,7 +505,7 @@ void HistoryStore::keepWithinCap()
             ++row.version;
         } else if (row.newest->older) {
             // Within its share, but in blocks whose headers add up.
-            thin(row, row.newest->held, row.newest->held);
+            thin(row, row.newest->held + row.staged, row.newest->held);
         }
     }
     for (auto &[key, log] : m_words) {

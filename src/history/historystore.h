@@ -175,19 +175,25 @@ private:
         const Entry *end = nullptr;
     };
     using Spans = QVarLengthArray<Span, 32>;
+    // Points wait in their host's row until a few of them go to its blocks together: a
+    // large table's hosts have their blocks far apart, and reaching one for each point cost
+    // more than the rest of keeping it.
+    static constexpr int stageLength = 8;
     // A host's readings: their points in the order heard, and what each reading needs at
-    // once when heard. 32 bytes, so that a reading touches one line of the rows and the end
-    // of its host's points, and nothing else of the store's.
-    struct alignas(32) Row
+    // once when heard. Two lines, so that a reading touches its row and, once in
+    // stageLength, the end of its host's blocks.
+    struct alignas(128) Row
     {
         BlockPointer newest;        // holds the older blocks
         quint32 count = 0;          // in the newest block
         quint32 capacity = 0;       // of the newest block
         quint64 wordSincePoint = 0; // by pair: a word came since its last point
         quint32 version = 0;
-        quint32 pairs = 0; // up to the last pair heard
+        quint8 pairs = 0;  // up to the last pair heard
+        quint8 staged = 0; // newer than the blocks' points
+        std::array<Entry, stageLength> stage;
     };
-    static_assert(sizeof(Row) == 32);
+    static_assert(sizeof(Row) == 128);
     // A number taken but not yet spread to its host's points.
     struct Taken
     {
@@ -211,6 +217,8 @@ private:
     Spans spans(const Row &row) const;
     quint32 rowShare(const Row &row) const;
     void append(Row &row, Entry entry);
+    void appendToBlocks(Row &row, Entry entry);
+    void flushStage(Row &row);
     // Thins the row's readings to at most target points in all, into one block of at least
     // capacity.
     void thin(Row &row, quint32 target, quint32 capacity);
