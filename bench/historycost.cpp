@@ -120,11 +120,15 @@ HistoryCost::Drawing HistoryCost::drawing(int readings, int width, int height, i
     Drawing result;
     result.readings = readings;
     result.points = seconds + 1 - 59;
-    double total = 0;
-    for (int frame = 0; frame < frames; ++frame) {
+    const auto render = [&plot, &image] {
         const qint64 start = ProcessStats::threadCpuNanos();
         plot.render(&image);
-        const double ms = double(ProcessStats::threadCpuNanos() - start) / 1e6;
+        return double(ProcessStats::threadCpuNanos() - start) / 1e6;
+    };
+    result.firstMs = render();
+    double total = 0;
+    for (int frame = 0; frame < frames; ++frame) {
+        const double ms = render();
         total += ms;
         result.longestMs = std::max(result.longestMs, ms);
     }

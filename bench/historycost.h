@@ -22,8 +22,9 @@ public:
     struct Drawing
     {
         int readings = 0;
-        int points = 0; // per reading
-        double meanMs = 0;
+        int points = 0;     // per reading
+        double firstMs = 0; // the window's first paint, which also loads the fonts
+        double meanMs = 0;  // of the redraws after it
         double longestMs = 0;
     };
 
