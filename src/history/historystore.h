@@ -176,8 +176,8 @@ private:
     };
     using Spans = QVarLengthArray<Span, 32>;
     // Points wait in their host's row until a few of them go to its blocks together: a
-    // large table's hosts have their blocks far apart, and reaching one for each point cost
-    // more than the rest of keeping it.
+    // large table's hosts have their blocks far apart in memory, each reached again only
+    // after the processor's caches have let it go.
     static constexpr int stageLength = 8;
     // A host's readings: their points in the order heard, and what each reading needs at
     // once when heard. Two lines, so that a reading touches its row and, once in
