@@ -305,11 +305,11 @@ void HistoryStore::append(Row &row, Entry entry)
 
 void HistoryStore::flushStage(Row &row)
 {
-    // Out of the row first: making room may thin the row, which reads what is staged.
+    // Emptied first: making room may thin the row, which reads what is staged. The stage's
+    // entries stay as they are meanwhile, as nothing is staged while they go.
     const auto staged = std::exchange(row.staged, 0);
-    const std::array<Entry, stageLength> stage = row.stage;
     for (size_t i = 0; i < staged; ++i)
-        appendToBlocks(row, stage[i]);
+        appendToBlocks(row, row.stage[i]);
 }
 
 void HistoryStore::appendToBlocks(Row &row, Entry entry)
