@@ -84,6 +84,8 @@ private slots:
     void nameTakesTheBlankPair();
     void rowFromATime_data();
     void rowFromATime();
+    void mergingKeepsEveryPoint_data();
+    void mergingKeepsEveryPoint();
 };
 
 void tst_HistoryStore::hourKept_data()
@@ -454,4 +456,34 @@ void tst_HistoryStore::rowFromATime()
 }
 
 QTEST_APPLESS_MAIN(tst_HistoryStore)
+void tst_HistoryStore::mergingKeepsEveryPoint_data()
+{
+    QTest::addColumn<qint64>("cap");
+    // A reading within its share whose blocks' headers pass the cap: merged just after a
+    // stage went to the blocks, and with points still waiting in it.
+    QTest::newRow("none waiting") << qint64(4096);
+    QTest::newRow("points waiting") << qint64(8192);
+}
+
+void tst_HistoryStore::mergingKeepsEveryPoint()
+{
+    QFETCH(qint64, cap);
+    Fixture f(cap);
+    // Three a second, and the table's tick once a second.
+    for (int third = 0; third < 3 * 200; ++third) {
+        f.post(third / 3.0, hostName(0), u"CPU"_qs, QString::number(third));
+        if (third % 3 != 2)
+            continue;
+        const std::vector<Point> before = f.store.points(0, 0);
+        f.store.keepWithinCap();
+        QVERIFY(f.store.bytesUsed() <= cap);
+        const std::vector<Point> after = f.store.points(0, 0);
+        QCOMPARE(after.size(), before.size());
+        for (size_t i = 0; i < after.size(); ++i) {
+            QCOMPARE(after[i].time(), before[i].time());
+            QCOMPARE(after[i].value(), before[i].value());
+        }
+    }
+}
+
 #include "tst_historystore.moc"
