@@ -455,7 +455,6 @@ void tst_HistoryStore::rowFromATime()
     QCOMPARE(expected.isEmpty(), fromSecond > 1000);
 }
 
-QTEST_APPLESS_MAIN(tst_HistoryStore)
 void tst_HistoryStore::mergingKeepsEveryPoint_data()
 {
     QTest::addColumn<qint64>("cap");
@@ -485,5 +484,7 @@ void tst_HistoryStore::mergingKeepsEveryPoint()
         }
     }
 }
+
+QTEST_APPLESS_MAIN(tst_HistoryStore)
 
 #include "tst_historystore.moc"
