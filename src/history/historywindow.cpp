@@ -8,6 +8,7 @@
 #include "limits/limitwatch.h"
 #include "limits/valuenumber.h"
 #include "reception/readingslook.h"
+#include "reception/lastheardtext.h"
 #include "reception/readingstable.h"
 #include "tablefile/csvsavedialog.h"
 
@@ -184,7 +185,7 @@ void HistoryWindow::refresh()
     QList<QTreeWidgetItem *> items;
     for (const Word &word : words) {
         const QString time = QLocale().toString(silence.wallTime(word.time).toLocalTime(),
-                                                u"yyyy-MM-dd hh:mm:ss"_qs);
+                                                lastHeardFormat);
         items.append(new QTreeWidgetItem({time, word.reading, word.text}));
     }
     m_words->addTopLevelItems(items);

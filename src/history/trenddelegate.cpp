@@ -57,7 +57,7 @@ void TrendDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
         paintByStyle(painter, option, index, row, pair);
         return;
     }
-    const OverviewModel::Look look = model.look(row, column);
+    const Look look = lookOf(row, column);
     if (look.background.isValid())
         painter->fillRect(option.rect, look.background);
     if (pair >= 0) {
@@ -142,6 +142,42 @@ const QStaticText &TrendDelegate::textOf(const QString &text, const QStyleOption
         kept.cut.prepare(QTransform(), option.font);
     }
     return kept.cut;
+}
+
+TrendDelegate::Look TrendDelegate::lookOf(int row, int column) const
+{
+    const OverviewModel &model = *m_order.overview();
+    const ReadingsLook look(model.table());
+    const bool hostCells = column < OverviewModel::firstReadingColumn;
+    const int pair = hostCells ? -1 : model.pairOf(row, column);
+    if (!hostCells && pair < 0)
+        return {};
+    const auto of = [&](int role) {
+        return hostCells ? look.hostData(row, role, column == OverviewModel::hostColumn)
+                         : look.readingData(row, pair, false, role);
+    };
+    return {of(Qt::BackgroundRole).value<QColor>(), of(Qt::ForegroundRole).value<QColor>(),
+            of(Qt::DecorationRole).value<QPixmap>()};
+}
+
+void TrendDelegate::initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    applyLook(option, lookOf(m_order.mapToSource(index).row(), index.column()));
+}
+
+// As QStyledItemDelegate takes these roles from the model.
+void TrendDelegate::applyLook(QStyleOptionViewItem *option, const Look &look)
+{
+    if (look.foreground.isValid())
+        option->palette.setBrush(QPalette::Text, look.foreground);
+    if (look.background.isValid())
+        option->backgroundBrush = look.background;
+    if (!look.icon.isNull()) {
+        option->features |= QStyleOptionViewItem::HasDecoration;
+        option->icon = QIcon(look.icon);
+        option->decorationSize = look.icon.deviceIndependentSize().toSize();
+    }
 }
 
 void TrendDelegate::paintByStyle(QPainter *painter, const QStyleOptionViewItem &option,

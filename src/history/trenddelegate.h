@@ -52,6 +52,22 @@ public:
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override;
 
+    // How a cell of the overview's row and column looks beyond its text; invalid or null
+    // where the view's own is taken.
+    struct Look
+    {
+        QColor background;
+        QColor foreground;
+        QPixmap icon;
+    };
+    Look lookOf(int row, int column) const;
+    // Gives option a look as QStyledItemDelegate gives it the model's colours and icon.
+    static void applyLook(QStyleOptionViewItem *option, const Look &look);
+
+protected:
+    // The cell's colours and icon, as ReadingsLook gives them, for the style to paint.
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override;
+
 private:
     struct Line
     {

@@ -23,14 +23,20 @@ LimitWatch::LimitWatch(ReadingsTable &table, QObject *parent)
     m_applyTimer.setSingleShot(true);
     m_applyTimer.setInterval(0);
     connect(&m_applyTimer, &QTimer::timeout, this, &LimitWatch::applySlice);
-    m_table.setLimits(this);
+    m_table.setStates(this);
+}
+
+const LimitWatch *LimitWatch::of(const ReadingsTable &table)
+{
+    // A limit watch is the only one that sets the table's states.
+    return static_cast<const LimitWatch *>(table.states());
 }
 
 LimitWatch::~LimitWatch()
 {
     m_table.removeListener(this);
-    if (m_table.limits() == this)
-        m_table.setLimits(nullptr);
+    if (m_table.states() == this)
+        m_table.setStates(nullptr);
 }
 
 void LimitWatch::setRules(const LimitRules &rules)

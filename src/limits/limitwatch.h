@@ -2,6 +2,7 @@
 
 #include "limits/limitrules.h"
 #include "limits/limitstate.h"
+#include "reception/readingstates.h"
 #include "reception/tablelistener.h"
 
 #include <QObject>
@@ -21,7 +22,7 @@ class ReadingsTable;
 // Without rules it keeps nothing per row and does not even hear of readings. With rules,
 // a value is looked at only where a rule names its reading; which rule applies to a pair
 // is found once, when the pair takes its name.
-class LimitWatch final : public QObject, public TableListener
+class LimitWatch final : public QObject, public TableListener, public ReadingStates
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(LimitWatch)
@@ -36,6 +37,9 @@ public:
     explicit LimitWatch(ReadingsTable &table, QObject *parent = nullptr);
     ~LimitWatch() override;
 
+    // The watch that judges table's readings; null where none does.
+    static const LimitWatch *of(const ReadingsTable &table);
+
     // Applies rules to every reading in the table; until applied() the rows not reached yet
     // keep their states under the rules before.
     void setRules(const LimitRules &rules);
@@ -48,11 +52,11 @@ public:
     const LimitRule *limits(int row, int pair) const;
     // "critical, above 95", as LimitState puts it; empty where no rule applies or the value
     // is normal.
-    QString description(int row, int pair) const;
+    QString description(int row, int pair) const override;
     // Normal, Warning or Critical: the worst state among the host's readings.
     Level hostLevel(int row) const;
     // The first of the host's readings in its worst state; -1 while the host is normal.
-    int worstPair(int row) const;
+    int worstPair(int row) const override;
     int criticalHosts() const { return m_critical; }
     int warningHosts() const { return m_warning; }
 

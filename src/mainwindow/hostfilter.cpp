@@ -13,7 +13,7 @@ HostFilter::HostFilter(ReadingsTable *table, QObject *parent)
 {
     setDynamicSortFilter(false);
     setSourceModel(table);
-    if (const LimitWatch *const limits = table->limits())
+    if (const LimitWatch *const limits = LimitWatch::of(*table))
         connect(limits, &LimitWatch::hostsChanged, this, &HostFilter::showTroubled);
     connect(&table->silence(), &SilenceWatch::hostsFellSilent, this, &HostFilter::showTroubled);
     connect(table, &QAbstractItemModel::rowsRemoved, this,
@@ -57,7 +57,7 @@ bool HostFilter::matchesText(int row) const
 
 bool HostFilter::isInTrouble(int row) const
 {
-    const LimitWatch *const limits = m_table->limits();
+    const LimitWatch *const limits = LimitWatch::of(*m_table);
     return m_table->isSilent(row)
            || (limits && limits->hostLevel(row) != LimitWatch::Level::Normal);
 }

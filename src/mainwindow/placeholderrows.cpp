@@ -1,7 +1,11 @@
 #include "placeholderrows.h"
 
-PlaceholderRows::PlaceholderRows(QObject *parent)
+#include "reception/readingslook.h"
+#include "reception/readingstable.h"
+
+PlaceholderRows::PlaceholderRows(const ReadingsTable *table, QObject *parent)
     : QIdentityProxyModel(parent)
+    , m_table(table)
 {
 }
 
@@ -89,12 +93,44 @@ Qt::ItemFlags PlaceholderRows::flags(const QModelIndex &index) const
 
 QVariant PlaceholderRows::data(const QModelIndex &index, int role) const
 {
-    return isPlaceholder(index) ? QVariant() : QIdentityProxyModel::data(index, role);
+    if (isPlaceholder(index))
+        return {};
+    if (ReadingsLook::isLookRole(role))
+        return look(index, role);
+    return QIdentityProxyModel::data(index, role);
+}
+
+QModelIndex PlaceholderRows::tableIndex(const QModelIndex &index) const
+{
+    QModelIndex source = mapToSource(index);
+    while (const auto *proxy = qobject_cast<const QAbstractProxyModel *>(source.model()))
+        source = proxy->mapToSource(source);
+    return source.model() == m_table ? source : QModelIndex();
+}
+
+QVariant PlaceholderRows::look(const QModelIndex &index, int role) const
+{
+    const QModelIndex cell = tableIndex(index);
+    if (!cell.isValid())
+        return {};
+    const ReadingsLook look(*m_table);
+    const int column = cell.column();
+    if (column < ReadingsTable::firstNameColumn)
+        return look.hostData(cell.row(), role, column == 0);
+    return look.readingData(cell.row(), (column - ReadingsTable::firstNameColumn) / 2,
+                            ReadingsTable::isNameColumn(column), role);
 }
 
 QVariant PlaceholderRows::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (m_shown && orientation == Qt::Vertical)
         return {};
+    if (ReadingsLook::isLookRole(role)) {
+        if (orientation == Qt::Horizontal)
+            return ReadingsLook::titleData(section, role);
+        const QModelIndex host = tableIndex(index(section, 0));
+        return host.isValid() ? ReadingsLook(*m_table).hostData(host.row(), role, true)
+                              : QVariant();
+    }
     return QIdentityProxyModel::headerData(section, orientation, role);
 }

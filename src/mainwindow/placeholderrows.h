@@ -2,8 +2,11 @@
 
 #include <QIdentityProxyModel>
 
+class ReadingsTable;
+
 // The readings as the view shows them: before the first host, a few empty rows stand under
-// the header, as an empty grid would show; from then on, the rows of the model beneath. The
+// the header, as an empty grid would show; from then on, the rows of the model beneath, in
+// the colours ReadingsLook gives the cells of table, which the models beneath lead to. The
 // rows are the view's alone: nothing that counts, copies or saves hosts sees them.
 class PlaceholderRows final : public QIdentityProxyModel
 {
@@ -13,12 +16,12 @@ class PlaceholderRows final : public QIdentityProxyModel
 public:
     static constexpr int count = 3;
 
-    explicit PlaceholderRows(QObject *parent = nullptr);
+    // table, where given, must outlive the rows.
+    explicit PlaceholderRows(const ReadingsTable *table = nullptr, QObject *parent = nullptr);
 
     // Whether the empty rows are wanted; they are shown only while the model beneath has
     // no rows.
     void setShown(bool shown);
-    bool isShown() const { return m_shown; }
 
     void setSourceModel(QAbstractItemModel *model) override;
     int rowCount(const QModelIndex &parent = {}) const override;
@@ -39,6 +42,11 @@ private:
         return m_shown && index.isValid() && index.model() == this;
     }
 
+    // The table's own cell beneath a cell of these rows; invalid for a placeholder.
+    QModelIndex tableIndex(const QModelIndex &index) const;
+    QVariant look(const QModelIndex &index, int role) const;
+
+    const ReadingsTable *const m_table;
     bool m_shown = false;
     QMetaObject::Connection m_arrivals;
 };

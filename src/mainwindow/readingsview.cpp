@@ -24,7 +24,7 @@ ReadingsView::ReadingsView(ReadingsTable *table, QWidget *parent)
     : QTableView(parent)
     , m_table(table)
     , m_filter(new HostFilter(table, this))
-    , m_rows(new PlaceholderRows(this))
+    , m_rows(new PlaceholderRows(table, this))
     , m_hadHosts(table->rowCount() > 0)
     , m_copy(new QAction(tr("&Copy"), this))
     , m_copyAll(new QAction(tr("Copy &All"), this))
@@ -76,7 +76,7 @@ ReadingsView::ReadingsView(ReadingsTable *table, QWidget *parent)
     });
     // A host's state shows in its row header, which is not among the cells that changed;
     // new rules change any cell.
-    if (const LimitWatch *const limits = table->limits()) {
+    if (const LimitWatch *const limits = LimitWatch::of(*table)) {
         connect(limits, &LimitWatch::hostsChanged, this,
                 [this] { verticalHeader()->viewport()->update(); });
         connect(limits, &LimitWatch::rowsJudged, this, [this] {

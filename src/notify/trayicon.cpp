@@ -2,6 +2,7 @@
 
 #include "about/applicationicon.h"
 #include "notify/notifier.h"
+#include "reception/readingslook.h"
 
 #include <QActionGroup>
 #include <QMenu>
@@ -81,7 +82,7 @@ QString TrayIcon::toolTip(const TroubleSummary &summary)
 QIcon TrayIcon::markedIcon(TroubleSummary::Worst worst)
 {
     const QIcon plain = applicationIcon();
-    const QColor colour = TroubleSummary::markColour(worst);
+    const QColor colour = ReadingsLook::markColour(worst);
     if (!colour.isValid())
         return plain;
     QIcon marked;

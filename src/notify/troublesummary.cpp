@@ -1,7 +1,5 @@
 #include "troublesummary.h"
 
-#include "reception/readingslook.h"
-
 #include <QCoreApplication>
 
 QString TroubleSummary::text() const
@@ -24,20 +22,4 @@ TroubleSummary::Worst TroubleSummary::worst() const
     if (warning > 0)
         return Worst::Warning;
     return silent > 0 ? Worst::Silent : Worst::None;
-}
-
-QColor TroubleSummary::markColour(Worst worst)
-{
-    switch (worst) {
-    // The colours the table gives the same states.
-    case Worst::Critical:
-        return ReadingsLook::stateColour(LimitState::Level::Critical);
-    case Worst::Warning:
-        return ReadingsLook::stateColour(LimitState::Level::Warning);
-    case Worst::Silent:
-        return ReadingsLook::overdueColour();
-    case Worst::None:
-        break;
-    }
-    return {};
 }

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QColor>
 #include <QString>
 
 // How many hosts are in which trouble, as the status line and the tray icon tell it.
@@ -18,6 +17,4 @@ struct TroubleSummary
     // any; empty when all is well.
     QString text() const;
     Worst worst() const;
-    // The mark drawn for a worst state; invalid for None, which has no mark.
-    static QColor markColour(Worst worst);
 };

@@ -2,21 +2,13 @@
 
 #include "limits/limitwatch.h"
 #include "reception/displaytext.h"
-#include "reception/readingslook.h"
+#include "reception/lastheardtext.h"
+#include "reception/readingsdescription.h"
 #include "reception/readingstable.h"
 #include "reception/textfield.h"
 
 #include <algorithm>
 #include <numeric>
-
-namespace {
-
-QString lastHeardText(const QDateTime &heard)
-{
-    return heard.isValid() ? heard.toLocalTime().toString(u"yyyy-MM-dd hh:mm:ss") : QString();
-}
-
-} // namespace
 
 OverviewModel::OverviewModel(ReadingsTable &table, QObject *parent)
     : QAbstractTableModel(parent)
@@ -62,7 +54,7 @@ OverviewModel::OverviewModel(ReadingsTable &table, QObject *parent)
             });
     connect(&table.silence(), &SilenceWatch::silentHostsChanged, this,
             &OverviewModel::problemsChanged);
-    if (const LimitWatch *const limits = table.limits()) {
+    if (const LimitWatch *const limits = LimitWatch::of(table)) {
         // A host's worst state shows in its host cell; values judged anew change colour.
         connect(limits, &LimitWatch::hostsChanged, this, [this](const std::vector<int> &rows) {
             if (rows.empty())
@@ -91,7 +83,7 @@ void OverviewModel::setProblemOf(ProblemOf problemOf)
     if (!problemOf) {
         // The host's worst limit state first, then silence.
         problemOf = [table = &m_table](int row) {
-            const LimitWatch *const limits = table->limits();
+            const LimitWatch *const limits = LimitWatch::of(*table);
             switch (limits ? limits->hostLevel(row) : LimitWatch::Level::Normal) {
             case LimitWatch::Level::Critical:
                 return Problem::Critical;
@@ -301,20 +293,6 @@ QString OverviewModel::cellText(int row, int column) const
     return pair < 0 ? QString() : trimSpaces(m_table.value(row, pair)).toString();
 }
 
-OverviewModel::Look OverviewModel::look(int row, int column) const
-{
-    const ReadingsLook look(m_table);
-    const int pair = column < firstReadingColumn ? -1 : pairOf(row, column);
-    if (column >= firstReadingColumn && pair < 0)
-        return {};
-    const auto of = [&](int role) {
-        return column < firstReadingColumn ? look.hostData(row, role, column == hostColumn)
-                                           : look.readingData(row, pair, false, role);
-    };
-    return {of(Qt::BackgroundRole).value<QColor>(), of(Qt::ForegroundRole).value<QColor>(),
-            of(Qt::DecorationRole).value<QPixmap>()};
-}
-
 QString OverviewModel::columnTitle(int column) const
 {
     switch (column) {
@@ -403,11 +381,13 @@ QVariant OverviewModel::data(const QModelIndex &index, int role) const
     const int column = index.column();
     if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
         return displayable(cellText(row, column));
-    const ReadingsLook look(m_table);
+    if (!ReadingsDescription::isDescriptionRole(role))
+        return {};
+    const ReadingsDescription description(m_table);
     if (column < firstReadingColumn)
-        return look.hostData(row, role, column == hostColumn);
+        return description.hostData(row, role);
     const int pair = pairOf(row, column);
-    return pair < 0 ? QVariant() : look.readingData(row, pair, false, role);
+    return pair < 0 ? QVariant() : description.readingData(row, pair, role);
 }
 
 QVariant OverviewModel::headerData(int section, Qt::Orientation orientation, int role) const

@@ -3,8 +3,6 @@
 #include "reception/tablelistener.h"
 
 #include <QAbstractTableModel>
-#include <QColor>
-#include <QPixmap>
 #include <QString>
 
 #include <functional>
@@ -66,16 +64,6 @@ public:
     // A cell as received: the host, when it was last heard (this machine's local time),
     // or the value without its surrounding spaces; empty where there is none.
     QString cellText(int row, int column) const;
-    // How a cell looks beyond its text, as data() gives it for those roles; invalid or null
-    // where the view's own is taken. For what paints many cells a frame without a QVariant
-    // per role.
-    struct Look
-    {
-        QColor background;
-        QColor foreground;
-        QPixmap icon;
-    };
-    Look look(int row, int column) const;
     // Host, Last heard, or the reading's name as received.
     QString columnTitle(int column) const;
 

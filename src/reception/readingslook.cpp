@@ -1,7 +1,5 @@
 #include "readingslook.h"
 
-#include "displaytext.h"
-#include "durationtext.h"
 #include "readingstable.h"
 
 #include "limits/limitwatch.h"
@@ -100,6 +98,21 @@ QPixmap ReadingsLook::stateIcon(Level level, Direction direction)
     return pixmap;
 }
 
+QColor ReadingsLook::markColour(TroubleSummary::Worst worst)
+{
+    switch (worst) {
+    case TroubleSummary::Worst::Critical:
+        return stateColour(Level::Critical);
+    case TroubleSummary::Worst::Warning:
+        return stateColour(Level::Warning);
+    case TroubleSummary::Worst::Silent:
+        return overdueColour();
+    case TroubleSummary::Worst::None:
+        break;
+    }
+    return {};
+}
+
 QVariant ReadingsLook::titleData(int column, int role)
 {
     if (role == Qt::ForegroundRole && ReadingsTable::isNameColumn(column))
@@ -130,7 +143,7 @@ QVariant ReadingsLook::hostData(int row, int role, bool hostCell) const
     case Qt::ForegroundRole:
     case Qt::DecorationRole: {
         const bool silent = m_table.isSilent(row);
-        const LimitWatch *const limits = m_table.limits();
+        const LimitWatch *const limits = LimitWatch::of(m_table);
         const int worst = hostCell && limits ? limits->worstPair(row) : -1;
         if (worst >= 0)
             return stateData(*limits->state(row, worst), silent, role);
@@ -138,9 +151,6 @@ QVariant ReadingsLook::hostData(int row, int role, bool hostCell) const
             return overdueColour();
         return {};
     }
-    case Qt::ToolTipRole:
-    case Qt::AccessibleDescriptionRole:
-        return describe(hostDescription(row), role);
     default:
         return {};
     }
@@ -154,7 +164,7 @@ QVariant ReadingsLook::readingData(int row, int pair, bool nameCell, int role) c
     case Qt::DecorationRole: {
         const SilenceWatch::Timing *const timing = m_table.timing(row, pair);
         const bool overdue = timing && m_table.silence().isOverdue(*timing);
-        const LimitWatch *const limits = m_table.limits();
+        const LimitWatch *const limits = LimitWatch::of(m_table);
         if (!nameCell && limits) {
             if (const LimitState *const state = limits->state(row, pair);
                 state && isTrouble(state->level()))
@@ -166,67 +176,7 @@ QVariant ReadingsLook::readingData(int row, int pair, bool nameCell, int role) c
             return overdueColour();
         return nameCell ? QVariant(nameColour()) : QVariant();
     }
-    case Qt::ToolTipRole:
-    case Qt::AccessibleDescriptionRole:
-        return describe(readingDescription(row, pair), role);
     default:
         return {};
     }
-}
-
-QString ReadingsLook::hostDescription(int row) const
-{
-    const QDateTime heard = m_table.lastHeard(row);
-    if (!heard.isValid())
-        return {};
-    QString text = displayable(m_table.host(row)) + u": "_qs;
-    if (const LimitWatch *const limits = m_table.limits()) {
-        if (const int worst = limits->worstPair(row); worst >= 0) {
-            text += tr("%1 %2 \u00b7 ")
-                        .arg(readingName(row, worst), displayable(limits->description(row, worst)));
-        }
-    }
-    text += tr("last heard %1, %2 ago")
-                .arg(heard.toString(u"yyyy-MM-dd hh:mm:ss"_qs),
-                     durationText(m_table.tenthsSinceHeard(row)));
-    if (m_table.isSilent(row))
-        text += tr("; silent, every reading overdue");
-    return text;
-}
-
-QString ReadingsLook::readingName(int row, int pair) const
-{
-    const int id = m_table.nameId(row, pair);
-    return id >= 0 ? displayable(m_table.nameText(id)) : tr("A reading without a name");
-}
-
-QString ReadingsLook::readingDescription(int row, int pair) const
-{
-    const SilenceWatch::Timing *const timing = m_table.timing(row, pair);
-    if (!timing)
-        return {};
-    const SilenceWatch &silence = m_table.silence();
-    QString text = readingName(row, pair) + u": "_qs;
-    if (const LimitWatch *const limits = m_table.limits()) {
-        if (const QString state = limits->description(row, pair); !state.isEmpty())
-            text += displayable(state) + u" \u00b7 "_qs;
-    }
-    const QString ago = durationText(silence.tenthsSince(timing->heard));
-    text += timing->interval == 0
-                ? tr("heard %1 ago, only once so far").arg(ago)
-                : tr("heard %1 ago, usually every %2").arg(ago, durationText(timing->interval));
-    if (silence.isOverdue(*timing))
-        text += tr("; overdue");
-    return text;
-}
-
-// A tooltip would take a name that looks like markup for markup: it is always given as
-// markup, the text escaped.
-QVariant ReadingsLook::describe(const QString &text, int role)
-{
-    if (text.isEmpty())
-        return {};
-    if (role == Qt::ToolTipRole)
-        return QString(u"<p style=\"white-space:pre\">"_qs + text.toHtmlEscaped() + u"</p>"_qs);
-    return text;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "limits/limitstate.h"
+#include "notify/troublesummary.h"
 
 #include <QCoreApplication>
 #include <QPixmap>
@@ -9,9 +10,9 @@
 class ReadingsTable;
 
 // How the readings table's cells look in a view beyond their text: which are grey, which
-// blue, which amber or red with an arrow or a mark for a reading beyond its limits, and
-// what their tooltips and accessible descriptions say. Decided here alone, for every view
-// of the table; rows are numbered as views see them.
+// blue, which amber or red with an arrow or a mark for a reading beyond its limits. Decided
+// here alone, for every view of the table; rows are numbered as views see them. What their
+// tooltips say is the table's own.
 class ReadingsLook final
 {
     Q_DECLARE_TR_FUNCTIONS(ReadingsLook)
@@ -22,6 +23,12 @@ public:
     {
     }
 
+    // The roles answered here: background, foreground and decoration.
+    static bool isLookRole(int role)
+    {
+        return role == Qt::BackgroundRole || role == Qt::ForegroundRole
+               || role == Qt::DecorationRole;
+    }
     // The host's own cells: its row header (hostCell), which shows the host's worst state,
     // and its date and time.
     QVariant hostData(int row, int role, bool hostCell) const;
@@ -29,6 +36,10 @@ public:
     QVariant readingData(int row, int pair, bool nameCell, int role) const;
     // A column's title.
     static QVariant titleData(int column, int role);
+
+    // The mark drawn for a worst state, in the colours the table gives the same states;
+    // invalid for None, which has no mark.
+    static QColor markColour(TroubleSummary::Worst worst);
 
     // Overdue readings and silent hosts: greyed, not alarming.
     static QColor overdueColour();
@@ -40,18 +51,9 @@ public:
     static QColor stateTextColour(LimitState::Level level, bool overdue);
     static QPixmap stateIcon(LimitState::Level level, LimitState::Direction direction);
 
-    // The host's worst reading and when the host was heard, on this machine's clock; empty
-    // outside the rows there are.
-    QString hostDescription(int row) const;
-    // The reading's state, when it was heard and how often it reports; empty for a pair
-    // never written.
-    QString readingDescription(int row, int pair) const;
-
 private:
-    static QVariant describe(const QString &text, int role);
     // The look of a cell in this state, for the roles that show a state; null otherwise.
     static QVariant stateData(const LimitState &state, bool overdue, int role);
-    QString readingName(int row, int pair) const;
 
     const ReadingsTable &m_table;
 };

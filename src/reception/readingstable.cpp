@@ -2,7 +2,7 @@
 
 #include "displaytext.h"
 #include "reading.h"
-#include "readingslook.h"
+#include "readingsdescription.h"
 #include "tablelistener.h"
 #include "textfield.h"
 
@@ -404,10 +404,10 @@ QVariant ReadingsTable::data(const QModelIndex &index, int role) const
     const int column = index.column();
     if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
         return displayable(text(row, column));
-    const ReadingsLook look(*this);
+    const ReadingsDescription description(*this);
     if (column < firstNameColumn)
-        return look.hostData(row, role, column == 0);
-    return look.readingData(row, (column - firstNameColumn) / 2, isNameColumn(column), role);
+        return description.hostData(row, role);
+    return description.readingData(row, (column - firstNameColumn) / 2, role);
 }
 
 QVariant ReadingsTable::headerData(int section, Qt::Orientation orientation, int role) const
@@ -418,11 +418,9 @@ QVariant ReadingsTable::headerData(int section, Qt::Orientation orientation, int
             return {};
         if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
             return displayable(host(section));
-        return ReadingsLook(*this).hostData(section, role, true);
+        return ReadingsDescription(*this).hostData(section, role);
     }
     if (section < 0 || section >= columnCountTotal)
         return {};
-    if (role == Qt::DisplayRole)
-        return headerText(section);
-    return ReadingsLook::titleData(section, role);
+    return role == Qt::DisplayRole ? QVariant(headerText(section)) : QVariant();
 }

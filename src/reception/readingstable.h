@@ -12,7 +12,7 @@
 
 #include <vector>
 
-class LimitWatch;
+class ReadingStates;
 class TableListener;
 struct Reading;
 
@@ -70,8 +70,8 @@ public:
     const SilenceWatch &silence() const { return m_silence; }
     // The states that views show for the readings; null for none. The watch must outlive
     // the table or be unset first.
-    void setLimits(const LimitWatch *limits) { m_limits = limits; }
-    const LimitWatch *limits() const { return m_limits; }
+    void setStates(const ReadingStates *states) { m_states = states; }
+    const ReadingStates *states() const { return m_states; }
 
     int hostCount() const { return int(m_rows.size()); }
     // The host rows that views have been told of.
@@ -213,7 +213,7 @@ private:
     std::vector<Run> m_goneRuns;
     SilenceWatch m_silence;
     std::vector<TableListener *> m_listeners;
-    const LimitWatch *m_limits = nullptr;
+    const ReadingStates *m_states = nullptr;
     QStringView m_postedValue;
     int m_postedNameId = -1;
     SilenceWatch::Timing m_postedTimingBefore;

@@ -1,5 +1,6 @@
 #include "csvtable.h"
 
+#include "reception/lastheardtext.h"
 #include "reception/readingstable.h"
 #include "reception/textfield.h"
 
@@ -62,9 +63,7 @@ void CsvTable::appendLine(QString &text, int row) const
     }
     if (m_lastHeard) {
         text += u',';
-        const QDateTime heard = m_lastHeard(row);
-        if (heard.isValid())
-            text += heard.toLocalTime().toString(u"yyyy-MM-dd hh:mm:ss");
+        text += lastHeardText(m_lastHeard(row));
     }
     // Pairs beyond the row's last are empty cells all the same, so that columns line up.
     const int pairs = std::min(m_table.pairsInUse(row), m_pairs);

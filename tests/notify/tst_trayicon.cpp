@@ -1,6 +1,7 @@
 #include "about/applicationicon.h"
 #include "notify/trayicon.h"
 #include "notify/troublesummary.h"
+#include "reception/readingslook.h"
 
 #include <QImage>
 #include <QTest>
@@ -62,7 +63,7 @@ void TestTrayIcon::markShowsTheWorstState()
     const QImage plain = applicationIcon().pixmap(side, side).toImage();
     // The middle of the mark, in the lower right corner.
     const QPoint mark(side * 3 / 4, side * 3 / 4);
-    const QColor colour = TroubleSummary::markColour(worst);
+    const QColor colour = ReadingsLook::markColour(worst);
     if (worst == TroubleSummary::Worst::None) {
         QVERIFY(!colour.isValid());
         QCOMPARE(drawn.pixelColor(mark), plain.pixelColor(mark));
@@ -73,7 +74,7 @@ void TestTrayIcon::markShowsTheWorstState()
     for (const auto other : {TroubleSummary::Worst::Silent, TroubleSummary::Worst::Warning,
                              TroubleSummary::Worst::Critical}) {
         if (other != worst)
-            QVERIFY(TroubleSummary::markColour(other).rgb() != colour.rgb());
+            QVERIFY(ReadingsLook::markColour(other).rgb() != colour.rgb());
     }
 }
 

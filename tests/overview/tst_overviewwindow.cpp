@@ -7,6 +7,7 @@
 #include "limits/limitwatch.h"
 #include "mainwindow/mainform.h"
 #include "overview/overviewmodel.h"
+#include "reception/readingslook.h"
 #include "overview/overvieworder.h"
 #include "overview/overviewwindow.h"
 #include "reception/readingstable.h"
@@ -357,7 +358,32 @@ void TestOverviewWindow::cellsLookAsTheStyleDrawsThem()
     m_monitor->overview().setTrendsShown(false);
     view->setCurrentIndex({}); // the current cell is left to the style
     const QImage own = view->viewport()->grab().toImage();
-    view->setItemDelegate(new QStyledItemDelegate(view));
+    // The style given the cells' look, as a delegate that paints nothing of its own would.
+    class StyleOnly : public QStyledItemDelegate
+    {
+    public:
+        StyleOnly(const TrendDelegate &trends, const OverviewOrder &order, QObject *parent)
+            : QStyledItemDelegate(parent)
+            , m_trends(trends)
+            , m_order(order)
+        {
+        }
+
+    protected:
+        void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+        {
+            QStyledItemDelegate::initStyleOption(option, index);
+            TrendDelegate::applyLook(
+                option, m_trends.lookOf(m_order.mapToSource(index).row(), index.column()));
+        }
+
+    private:
+        const TrendDelegate &m_trends;
+        const OverviewOrder &m_order;
+    };
+    auto *const trends = qobject_cast<TrendDelegate *>(view->itemDelegate());
+    view->setItemDelegate(
+        new StyleOnly(*trends, *qobject_cast<const OverviewOrder *>(view->model()), view));
     QCOMPARE(own, view->viewport()->grab().toImage());
 }
 
@@ -372,7 +398,7 @@ void TestOverviewWindow::lookAgreesWithData_data()
         << QStringList{u"a|CPU|5"_qs, u"a|CPU|high"_qs} << false;
 }
 
-// What paints a frame's cells takes their look in one call: it says what data() says.
+// A reading's cell takes the look of the pair its column stands for.
 void TestOverviewWindow::lookAgreesWithData()
 {
     QFETCH(QStringList, readings);
@@ -385,16 +411,17 @@ void TestOverviewWindow::lookAgreesWithData()
     for (const QString &reading : readings)
         post({reading});
     const OverviewModel &model = m_monitor->overview();
+    const ReadingsLook look(m_monitor->table());
     bool anyColoured = false;
     for (int row = 0; row < model.rowCount(); ++row) {
-        for (int column = 0; column < model.columnCount(); ++column) {
-            const QModelIndex index = model.index(row, column);
-            const OverviewModel::Look look = model.look(row, column);
-            QCOMPARE(look.background, index.data(Qt::BackgroundRole).value<QColor>());
-            QCOMPARE(look.foreground, index.data(Qt::ForegroundRole).value<QColor>());
-            QCOMPARE(look.icon.cacheKey(),
-                     index.data(Qt::DecorationRole).value<QPixmap>().cacheKey());
-            anyColoured = anyColoured || look.background.isValid();
+        for (int column = OverviewModel::firstReadingColumn; column < model.columnCount();
+             ++column) {
+            const int pair = model.pairOf(row, column);
+            const bool cpu = model.columnTitle(column) == u"CPU";
+            const QVariant background =
+                pair < 0 ? QVariant() : look.readingData(row, pair, false, Qt::BackgroundRole);
+            QVERIFY(cpu || !background.isValid());
+            anyColoured = anyColoured || background.isValid();
         }
     }
     QCOMPARE(anyColoured, coloured);
