@@ -1,8 +1,8 @@
 #include "apppathrun.h"
 
+#include "engine/reception/senderfilter.h"
 #include "processstats.h"
 #include "receivingwindow.h"
-#include "reception/senderfilter.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,11 +1,11 @@
 #include "filtercost.h"
 
 #include "datagramformatter.h"
+#include "engine/reception/datagramreceiver.h"
+#include "engine/reception/datagramsocket.h"
+#include "engine/reception/readingstable.h"
+#include "engine/reception/senderfilter.h"
 #include "processstats.h"
-#include "reception/datagramreceiver.h"
-#include "reception/datagramsocket.h"
-#include "reception/readingstable.h"
-#include "reception/senderfilter.h"
 
 #include <QByteArray>
 

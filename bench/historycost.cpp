@@ -1,14 +1,14 @@
 #include "historycost.h"
 
-#include "app/monitor.h"
-#include "history/historyplot.h"
-#include "history/historystore.h"
-#include "overview/overviewmodel.h"
-#include "overview/overviewwindow.h"
+#include "engine/history/historystore.h"
+#include "engine/monitor/monitor.h"
+#include "engine/overview/overviewmodel.h"
+#include "engine/reception/reading.h"
+#include "engine/reception/readingstable.h"
+#include "engine/reception/receiveclock.h"
+#include "gui/history/historyplot.h"
+#include "gui/overview/overviewwindow.h"
 #include "processstats.h"
-#include "reception/reading.h"
-#include "reception/readingstable.h"
-#include "reception/receiveclock.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

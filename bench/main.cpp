@@ -13,7 +13,7 @@
 #include "tickcost.h"
 #include "worstcase.h"
 
-#include "reception/readingstable.h"
+#include "engine/reception/readingstable.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

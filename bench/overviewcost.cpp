@@ -1,9 +1,9 @@
 #include "overviewcost.h"
 
-#include "overview/overviewmodel.h"
-#include "overview/overvieworder.h"
-#include "reception/reading.h"
-#include "reception/readingstable.h"
+#include "engine/overview/overviewmodel.h"
+#include "engine/overview/overvieworder.h"
+#include "engine/reception/reading.h"
+#include "engine/reception/readingstable.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>

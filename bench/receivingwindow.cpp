@@ -1,6 +1,6 @@
 #include "receivingwindow.h"
 
-#include "mainwindow/counterformat.h"
+#include "engine/tableview/counterformat.h"
 
 #include <QFile>
 #include <QLineEdit>

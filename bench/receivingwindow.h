@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/monitor.h"
-#include "mainwindow/mainform.h"
+#include "engine/monitor/monitor.h"
+#include "gui/mainwindow/mainform.h"
 
 #include <QObject>
 #include <QTemporaryDir>

@@ -1,16 +1,16 @@
 #include "tablecost.h"
 
 #include "datagramformatter.h"
-#include "history/historystore.h"
-#include "limits/limitrules.h"
-#include "limits/limitwatch.h"
+#include "engine/history/historystore.h"
+#include "engine/limits/limitrules.h"
+#include "engine/limits/limitwatch.h"
+#include "engine/reception/arrival.h"
+#include "engine/reception/datagramsocket.h"
+#include "engine/reception/reading.h"
+#include "engine/reception/readingparser.h"
+#include "engine/reception/readingstable.h"
+#include "engine/reception/receiveclock.h"
 #include "processstats.h"
-#include "reception/arrival.h"
-#include "reception/datagramsocket.h"
-#include "reception/reading.h"
-#include "reception/readingparser.h"
-#include "reception/readingstable.h"
-#include "reception/receiveclock.h"
 
 #include <QByteArray>
 #include <QJsonArray>

@@ -1,9 +1,9 @@
 #include "tickcost.h"
 
+#include "engine/reception/reading.h"
+#include "engine/reception/readingstable.h"
+#include "engine/reception/receiveclock.h"
 #include "processstats.h"
-#include "reception/reading.h"
-#include "reception/readingstable.h"
-#include "reception/receiveclock.h"
 
 namespace {
 

@@ -1,16 +1,16 @@
 #include "worstcase.h"
 
-#include "limits/limitrules.h"
-#include "limits/limitwatch.h"
-#include "overview/overviewmodel.h"
-#include "overview/overvieworder.h"
+#include "engine/limits/limitrules.h"
+#include "engine/limits/limitwatch.h"
+#include "engine/overview/overviewmodel.h"
+#include "engine/overview/overvieworder.h"
+#include "engine/reception/arrival.h"
+#include "engine/reception/reading.h"
+#include "engine/reception/readingparser.h"
+#include "engine/reception/readingstable.h"
+#include "engine/tablefile/csvtable.h"
+#include "engine/tablefile/tablesaver.h"
 #include "processstats.h"
-#include "reception/arrival.h"
-#include "reception/reading.h"
-#include "reception/readingparser.h"
-#include "reception/readingstable.h"
-#include "tablefile/csvtable.h"
-#include "tablefile/tablesaver.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>

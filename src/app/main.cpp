@@ -1,8 +1,8 @@
 #include "app/commandline.h"
-#include "app/monitor.h"
-#include "host/designfont.h"
-#include "mainwindow/mainform.h"
-#include "notify/desktopintegration.h"
+#include "engine/monitor/monitor.h"
+#include "gui/common/designfont.h"
+#include "gui/mainwindow/desktopintegration.h"
+#include "gui/mainwindow/mainform.h"
 #include "senvoversion.h"
 
 #include <QApplication>

@@ -2,8 +2,8 @@
 // models of the parser and the grid (DatagramCheck); any difference, and any broken
 // invariant, aborts so that the fuzzer keeps the input. A byte 0x1E separates datagrams.
 
+#include "engine/reception/datagramsocket.h"
 #include "oracle.h"
-#include "reception/datagramsocket.h"
 
 #include <cstdint>
 #include <cstdio>

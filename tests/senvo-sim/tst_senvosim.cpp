@@ -1,8 +1,8 @@
 #include "datagramformatter.h"
 #include "datagramsender.h"
-#include "reception/arrival.h"
-#include "reception/reading.h"
-#include "reception/readingparser.h"
+#include "engine/reception/arrival.h"
+#include "engine/reception/reading.h"
+#include "engine/reception/readingparser.h"
 #include "silencing.h"
 #include "simcommandline.h"
 

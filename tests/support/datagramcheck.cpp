@@ -1,9 +1,9 @@
 #include "datagramcheck.h"
 
+#include "engine/reception/readingparser.h"
+#include "engine/reception/readingstable.h"
 #include "gridaddress.h"
 #include "oracle.h"
-#include "reception/readingparser.h"
-#include "reception/readingstable.h"
 
 #include <QAbstractItemModelTester>
 #include <QHostAddress>

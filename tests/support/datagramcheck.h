@@ -1,8 +1,8 @@
 #pragma once
 
+#include "engine/reception/arrival.h"
+#include "engine/reception/reading.h"
 #include "literalgrid.h"
-#include "reception/arrival.h"
-#include "reception/reading.h"
 
 #include <QByteArrayView>
 #include <QDateTime>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reception/datagramsocket.h"
+#include "engine/reception/datagramsocket.h"
 
 #include <QList>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "about/programlauncher.h"
+#include "engine/about/programlauncher.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reception/receiveclock.h"
+#include "engine/reception/receiveclock.h"
 
 // Time moves only when the test says so.
 class FakeReceiveClock final : public ReceiveClock

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "about/registry.h"
+#include "engine/about/registry.h"
 
 #include <QByteArray>
 #include <QHash>

@@ -1,8 +1,8 @@
 #include "gridaddress.h"
 
-#include "reception/readingstable.h"
+#include "engine/reception/readingstable.h"
 
-#include "mainwindow/placeholderrows.h"
+#include "gui/mainwindow/placeholderrows.h"
 
 int GridAddress::rowCount() const
 {

@@ -1,7 +1,7 @@
 #include "literalgrid.h"
 
+#include "engine/reception/reading.h"
 #include "oracle.h"
-#include "reception/reading.h"
 
 LiteralGrid::LiteralGrid(int hostLimit)
     : m_hostLimit(hostLimit)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "reception/readingstable.h"
+#include "engine/reception/readingstable.h"
 
 #include <QHash>
 #include <QList>

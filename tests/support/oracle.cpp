@@ -1,6 +1,6 @@
 #include "oracle.h"
 
-#include "reception/reading.h"
+#include "engine/reception/reading.h"
 
 #include <QHostAddress>
 #include <QRegularExpression>

@@ -1,8 +1,0 @@
-#include "systemregistry.h"
-
-#include "about/noregistry.h"
-
-std::unique_ptr<Registry> createSystemRegistry()
-{
-    return std::make_unique<NoRegistry>();
-}

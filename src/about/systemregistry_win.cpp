@@ -1,8 +1,0 @@
-#include "systemregistry.h"
-
-#include "about/windowsregistry.h"
-
-std::unique_ptr<Registry> createSystemRegistry()
-{
-    return std::make_unique<WindowsRegistry>();
-}

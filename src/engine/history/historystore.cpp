@@ -1,0 +1,578 @@
+#include "historystore.h"
+
+#include "engine/limits/valuenumber.h"
+#include "engine/reception/readingstable.h"
+
+#include <algorithm>
+#include <bit>
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+#include <iterator>
+#include <new>
+#include <utility>
+
+namespace {
+
+using Point = HistoryStore::Point;
+using Tenths = HistoryStore::Tenths;
+
+// What the allocator adds to each block, counted so that the cap holds for the process too.
+constexpr qint64 blockOverhead = 16;
+constexpr qint64 wordOverhead = qint64(sizeof(HistoryStore::WordChange)) + 2 * blockOverhead;
+
+qint64 wordBytes(const QString &text)
+{
+    return wordOverhead + text.size() * qint64(sizeof(char16_t));
+}
+
+// The points [begin, end) in steps of width tenths, a step ending early at a gap: how many
+// each step keeps (its lowest and highest, or its single point) add up to.
+quint32 mergedCount(const Point *begin, const Point *end, quint64 width)
+{
+    quint32 count = 0;
+    quint32 inStep = 0;
+    quint64 step = ~quint64(0);
+    for (const Point *p = begin; p != end; ++p) {
+        const quint64 at = p->time() / width;
+        if (at != step || p->gapBefore()) {
+            step = at;
+            inStep = 0;
+        }
+        if (++inStep <= 2)
+            ++count;
+    }
+    return count;
+}
+
+// Merges [begin, end) in steps of width tenths, in place; returns the new end. Each step
+// keeps its lowest and its highest point, in the order heard; a step whose points are all
+// equal keeps one. A gap stays on the first point kept after it.
+Point *merge(Point *begin, Point *end, quint64 width)
+{
+    Point *out = begin;
+    for (Point *first = begin; first != end;) {
+        const quint64 at = first->time() / width;
+        Point *last = first + 1;
+        while (last != end && !last->gapBefore() && last->time() / width == at)
+            ++last;
+        const bool gap = first->gapBefore();
+        if (last - first <= 2) {
+            for (Point *p = first; p != last; ++p)
+                *out++ = *p;
+        } else {
+            const auto [low, high] = std::minmax_element(
+                first, last, [](const Point &a, const Point &b) { return a.value() < b.value(); });
+            const Point lowPoint(low->time(), low->value(), false);
+            const Point highPoint(high->time(), high->value(), false);
+            if (low->value() == high->value()) {
+                *out++ = Point(first->time(), first->value(), gap);
+            } else if (low < high) {
+                *out++ = Point(lowPoint.time(), lowPoint.value(), gap);
+                *out++ = highPoint;
+            } else {
+                *out++ = Point(highPoint.time(), highPoint.value(), gap);
+                *out++ = lowPoint;
+            }
+        }
+        first = last;
+    }
+    return out;
+}
+
+// Merges [begin, end) in the finest step, in tenths a power of two, that leaves at most
+// maxPoints; gaps may leave more. Returns the new end.
+Point *mergeToFit(Point *begin, Point *end, quint32 maxPoints)
+{
+    if (end - begin <= qsizetype(maxPoints))
+        return end;
+    const quint64 span = quint64(end[-1].time() - begin->time()) + 1;
+    // Evenly spread points would fit at about twice this step; start there, finer.
+    quint64 width = std::bit_floor(std::max<quint64>(1, span / std::max<quint32>(maxPoints, 1)));
+    while (mergedCount(begin, end, width) > maxPoints && width <= span)
+        width *= 2;
+    return merge(begin, end, width);
+}
+
+// Thins one reading's points, oldest first, to at most target; returns how many are left.
+size_t thinPoints(Point *begin, size_t count, quint32 target)
+{
+    if (count <= target)
+        return count;
+    Point *end = begin + count;
+    const Tenths newest = end[-1].time();
+    const Tenths hourStart =
+        newest > HistoryStore::hourTenths ? newest - HistoryStore::hourTenths : 0;
+    Point *hour = std::partition_point(
+        begin, end, [hourStart](const Point &p) { return p.time() < hourStart; });
+    // What is older than the hour goes first.
+    if (hour != begin) {
+        Point *const kept = mergeToFit(begin, hour, std::max<quint32>(target / 4, 2));
+        end = std::copy(hour, end, kept);
+        hour = kept;
+    }
+    if (end - begin > qsizetype(target)) {
+        const auto room = quint32(std::max<qsizetype>(target - (hour - begin), 2));
+        end = mergeToFit(hour, end, room);
+    }
+    // Gaps everywhere can leave more than the target: the oldest then go.
+    if (end - begin > qsizetype(target))
+        end = std::copy(end - target, end, begin);
+    return size_t(end - begin);
+}
+
+// Where the processor has it, a hint to fetch the line holding at for writing.
+void prefetchForWrite(const void *at)
+{
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(at, 1);
+#else
+    Q_UNUSED(at);
+#endif
+}
+
+quint32 wordKey(int row, int pair)
+{
+    return (quint32(row) << 6) | quint32(pair);
+}
+static_assert(ReadingsTable::pairCount <= 64);
+
+} // namespace
+
+struct HistoryStore::Block
+{
+    BlockPointer older;
+    quint32 count = 0; // once not the newest; the newest's is its row's
+    quint32 capacity = 0;
+    quint32 held = 0; // the capacity of this block and the older ones together
+
+    Entry *entries() { return reinterpret_cast<Entry *>(this + 1); }
+    const Entry *entries() const { return reinterpret_cast<const Entry *>(this + 1); }
+    static qint64 bytes(quint32 capacity)
+    {
+        return qint64(sizeof(Block)) + qint64(capacity) * qint64(sizeof(Entry)) + blockOverhead;
+    }
+};
+
+void HistoryStore::BlockDeleter::operator()(Block *block) const
+{
+    block->~Block();
+    ::operator delete(block);
+}
+
+HistoryStore::HistoryStore(ReadingsTable &table, qint64 capBytes, QObject *parent)
+    : QObject(parent)
+    , m_table(table)
+    , m_capBytes(capBytes)
+{
+    // Every pair the table holds has its place here from the start: a reading then needs its
+    // host's row only when its journal is spread.
+    m_rows.resize(size_t(m_table.hostCount()));
+    for (size_t row = 0; row < m_rows.size(); ++row)
+        resizePairs(m_rows[row], quint32(m_table.pairsInUse(int(row))));
+    updateShare();
+    m_table.addListener(this);
+    connect(&m_table, &ReadingsTable::timingChanged, this, &HistoryStore::keepWithinCap);
+}
+
+HistoryStore::~HistoryStore()
+{
+    m_table.removeListener(this);
+}
+
+qint64 HistoryStore::bytesUsed() const
+{
+    return qint64(m_rows.capacity()) * qint64(sizeof(Row)) + blockOverhead + m_pointBytes
+           + m_wordBytes;
+}
+
+// Each reading's share of what the cap leaves once the bookkeeping is paid.
+void HistoryStore::updateShare()
+{
+    const qint64 readings = std::max<qint64>(1, m_seriesCount);
+    const qint64 fixed = qint64(m_rows.capacity()) * qint64(sizeof(Row)) + blockOverhead;
+    const qint64 share = std::max<qint64>(0, m_capBytes - fixed) / readings;
+    m_sharePoints = quint32(std::clamp<qint64>(share / qint64(sizeof(Entry)), minPoints, 1 << 24));
+    m_shareWordBytes = std::max<qint64>(share, wordOverhead + 64);
+}
+
+// Less the points that a block's header takes, so that a row within its share is within it
+// in bytes too.
+quint32 HistoryStore::rowShare(const Row &row) const
+{
+    constexpr auto header = quint32((sizeof(Block) + blockOverhead) / sizeof(Entry) + 1);
+    const quint32 share = m_sharePoints * quint32(std::max<quint32>(1, row.pairs));
+    return std::max(share - std::min(share, header), minPoints);
+}
+
+// Taken at once, while what the table just wrote is still in the processor's caches: a
+// large table's hosts lie far apart in memory, and reading them again later costs more than
+// reading the number now.
+void HistoryStore::readingPosted(int rowIndex, int pair, bool newName)
+{
+    const SilenceWatch::Timing &before = m_table.postedTimingBefore();
+    const Tenths now = m_table.postedTiming().heard;
+    // Heard again in the tenth it was last heard: the tenth has its point or word already.
+    // A table of few hosts at full speed hears each reading thousands of times a tenth, and
+    // this keeps them from being read as numbers that many times. (The pair held this name
+    // before, so it was heard, if only at tenth 0.)
+    if (!newName && before.heard == now)
+        return;
+    double number = 0;
+    QStringView unit;
+    if (newName || !ValueNumber::readValue(m_table.postedValue(), number, unit)) {
+        postedRarely(rowIndex, pair, newName);
+        return;
+    }
+    // Silent past its overdue time since the report before.
+    const bool silent = now > SilenceWatch::deadlineOf(before);
+    const auto value = float(std::clamp(number, -double(FLT_MAX), double(FLT_MAX)));
+    m_journal[size_t(m_journalCount)] = {Point(now, value, silent), quint32(rowIndex),
+                                         quint32(pair)};
+    if (++m_journalCount == journalLength)
+        spreadJournal();
+}
+
+void HistoryStore::postedRarely(int rowIndex, int pair, bool newName)
+{
+    spreadJournal();
+    if (size_t(rowIndex) >= m_rows.size())
+        m_rows.resize(size_t(rowIndex) + 1);
+    Row &row = m_rows[size_t(rowIndex)];
+    const auto bit = quint64(1) << pair;
+    if (quint32(pair) >= row.pairs) {
+        resizePairs(row, quint32(pair) + 1);
+    } else if (newName) {
+        // Another name had the pair, or none did: its history is not this reading's.
+        dropPair(rowIndex, pair);
+    }
+    const Tenths now = m_table.postedTiming().heard;
+    const QStringView text = m_table.postedValue();
+    ++row.version;
+    double number = 0;
+    if (QStringView unit; ValueNumber::readValue(text, number, unit)) {
+        // A word since the report before; a new name has no report before.
+        const bool gap = (row.wordSincePoint & bit) != 0;
+        const auto value = float(std::clamp(number, -double(FLT_MAX), double(FLT_MAX)));
+        append(row, {Point(now, value, gap), quint32(pair)});
+        row.wordSincePoint &= ~bit;
+    } else {
+        row.wordSincePoint |= bit;
+        addWord(rowIndex, pair, now, text.trimmed().toString());
+    }
+}
+
+void HistoryStore::spreadJournal()
+{
+    const auto taken = size_t(std::exchange(m_journalCount, 0));
+    // The hosts' rows first, then the ends of the blocks that their stages fill, each asked
+    // for before any is needed, so that the misses overlap instead of following one another.
+    for (size_t i = 0; i < taken; ++i) {
+        const auto *const row = reinterpret_cast<const char *>(&m_rows[m_journal[i].row]);
+        prefetchForWrite(row);
+        prefetchForWrite(row + 64);
+    }
+    for (size_t i = 0; i < taken; ++i) {
+        const Row &row = m_rows[m_journal[i].row];
+        if (row.staged == stageLength - 1 && row.count + stageLength <= row.capacity) {
+            const auto *const end =
+                reinterpret_cast<const char *>(row.newest->entries() + row.count);
+            prefetchForWrite(end);
+            prefetchForWrite(end + 64);
+            prefetchForWrite(end + sizeof(Row::stage) - 1);
+        }
+    }
+    for (size_t i = 0; i < taken; ++i) {
+        const Taken &next = m_journal[i];
+        Row &row = m_rows[next.row];
+        const auto bit = quint64(1) << next.pair;
+        Point point = next.point;
+        if ((row.wordSincePoint & bit) != 0) {
+            point = Point(point.time(), point.value(), true);
+            row.wordSincePoint &= ~bit;
+        }
+        ++row.version;
+        append(row, {point, next.pair});
+    }
+}
+
+void HistoryStore::append(Row &row, Entry entry)
+{
+    row.stage[row.staged++] = entry;
+    if (row.staged == stageLength)
+        flushStage(row);
+}
+
+void HistoryStore::flushStage(Row &row)
+{
+    // Emptied first: making room may thin the row, which reads what is staged. The stage's
+    // entries stay as they are meanwhile, as nothing is staged while they go.
+    const auto staged = std::exchange(row.staged, 0);
+    for (size_t i = 0; i < staged; ++i)
+        appendToBlocks(row, row.stage[i]);
+}
+
+void HistoryStore::appendToBlocks(Row &row, Entry entry)
+{
+    if (row.count == row.capacity) {
+        const quint32 share = rowShare(row);
+        const quint32 held = row.newest ? row.newest->held : 0;
+        if (held < share) {
+            addBlock(row, std::min(std::max(held, 2 * minPoints), share - held));
+        } else {
+            // A quarter is left free, so that the next thinning is that many points away.
+            thin(row, share - share / 4, share);
+        }
+    }
+    row.newest->entries()[row.count++] = entry;
+}
+
+void HistoryStore::thin(Row &row, quint32 target, quint32 capacity)
+{
+    std::vector<std::vector<Point>> split(row.pairs);
+    size_t count = 0;
+    for (const Span &span : spans(row)) {
+        for (const Entry *entry = span.begin; entry != span.end; ++entry)
+            split[entry->pair].push_back(entry->point);
+        count += size_t(span.end - span.begin);
+    }
+    // Each reading keeps its share of the target, and a reading that needs less leaves the
+    // rest to the others.
+    std::vector<size_t> counts;
+    for (const std::vector<Point> &points : split) {
+        if (!points.empty())
+            counts.push_back(points.size());
+    }
+    std::sort(counts.begin(), counts.end());
+    size_t left = target;
+    size_t level = counts.empty() ? 0 : counts.back();
+    for (size_t i = 0; count > target && i < counts.size(); ++i) {
+        const size_t fair = left / (counts.size() - i);
+        if (counts[i] > fair) {
+            level = std::max<size_t>(fair, 2);
+            break;
+        }
+        left -= counts[i];
+    }
+    std::vector<Entry> merged;
+    merged.reserve(count);
+    for (size_t pair = 0; pair < split.size(); ++pair) {
+        std::vector<Point> &points = split[pair];
+        points.resize(thinPoints(points.data(), points.size(), quint32(level)));
+        for (const Point &point : points)
+            merged.push_back({point, quint32(pair)});
+    }
+    std::stable_sort(merged.begin(), merged.end(), [](const Entry &a, const Entry &b) {
+        return a.point.time() < b.point.time();
+    });
+    replacePoints(row, merged, capacity);
+}
+
+void HistoryStore::addBlock(Row &row, quint32 capacity)
+{
+    void *const memory = ::operator new(sizeof(Block) + size_t(capacity) * sizeof(Entry));
+    BlockPointer block(::new (memory) Block);
+    block->capacity = capacity;
+    block->held = capacity + (row.newest ? row.newest->held : 0);
+    if (row.newest)
+        row.newest->count = row.count;
+    block->older = std::move(row.newest);
+    row.newest = std::move(block);
+    row.count = 0;
+    row.capacity = capacity;
+    m_pointBytes += Block::bytes(capacity);
+}
+
+// In one block, with room for one more at least.
+void HistoryStore::replacePoints(Row &row, const std::vector<Entry> &entries, quint32 capacity)
+{
+    forgetPoints(row);
+    addBlock(row, std::max(capacity, quint32(entries.size()) + 1));
+    std::copy(entries.begin(), entries.end(), row.newest->entries());
+    row.count = quint32(entries.size());
+}
+
+void HistoryStore::forgetPoints(Row &row)
+{
+    for (const Block *block = row.newest.get(); block; block = block->older.get())
+        m_pointBytes -= Block::bytes(block->capacity);
+    row.newest.reset();
+    row.count = 0;
+    row.capacity = 0;
+    row.staged = 0;
+}
+
+HistoryStore::Spans HistoryStore::spans(const Row &row) const
+{
+    Spans spans;
+    quint32 count = row.count;
+    for (const Block *block = row.newest.get(); block; block = block->older.get()) {
+        spans.append({block->entries(), block->entries() + count});
+        if (block->older)
+            count = block->older->count;
+    }
+    std::reverse(spans.begin(), spans.end());
+    if (row.staged > 0)
+        spans.append({row.stage.data(), row.stage.data() + row.staged});
+    return spans;
+}
+
+void HistoryStore::dropPair(int rowIndex, int pair)
+{
+    Row &row = m_rows[size_t(rowIndex)];
+    if (row.newest || row.staged > 0) {
+        std::vector<Entry> kept;
+        for (const Span &span : spans(row)) {
+            std::copy_if(span.begin, span.end, std::back_inserter(kept),
+                         [pair](const Entry &e) { return e.pair != quint32(pair); });
+        }
+        replacePoints(row, kept, row.newest ? row.newest->held : 0);
+    }
+    row.wordSincePoint &= ~(quint64(1) << pair);
+    if (const auto log = m_words.find(wordKey(rowIndex, pair)); log != m_words.end()) {
+        m_wordBytes -= log->second.bytes;
+        m_words.erase(log);
+    }
+}
+
+HistoryStore::WordLog *HistoryStore::wordLog(int row, int pair, bool create)
+{
+    const quint32 key = wordKey(row, pair);
+    if (create)
+        return &m_words[key];
+    const auto log = m_words.find(key);
+    return log == m_words.end() ? nullptr : &log->second;
+}
+
+void HistoryStore::addWord(int row, int pair, Tenths time, const QString &text)
+{
+    WordLog *const existing = wordLog(row, pair, false);
+    if (existing && !existing->changes.empty() && existing->changes.back().time == time) {
+        const qint64 bytes = wordBytes(existing->changes.back().text);
+        existing->bytes -= bytes;
+        m_wordBytes -= bytes;
+        existing->changes.pop_back();
+    }
+    if (existing && !existing->changes.empty() && existing->changes.back().text == text)
+        return;
+    WordLog &log = existing ? *existing : *wordLog(row, pair, true);
+    if (!existing) {
+        log.bytes = wordOverhead;
+        m_wordBytes += wordOverhead;
+    }
+    const WordChange &change = log.changes.emplace_back(WordChange{time, text});
+    const qint64 bytes = wordBytes(change.text);
+    log.bytes += bytes;
+    m_wordBytes += bytes;
+    trimWords(log);
+}
+
+// At most maxWordChanges, and within the reading's share; the latest always stays.
+void HistoryStore::trimWords(WordLog &log)
+{
+    size_t drop = 0;
+    qint64 bytes = log.bytes;
+    while (log.changes.size() - drop > 1
+           && (log.changes.size() - drop > size_t(maxWordChanges) || bytes > m_shareWordBytes)) {
+        bytes -= wordBytes(log.changes[drop].text);
+        ++drop;
+    }
+    if (drop == 0)
+        return;
+    log.changes.erase(log.changes.begin(), log.changes.begin() + qsizetype(drop));
+    m_wordBytes -= log.bytes - bytes;
+    log.bytes = bytes;
+}
+
+void HistoryStore::resizePairs(Row &row, quint32 pairs)
+{
+    m_seriesCount += qint64(pairs) - qint64(row.pairs);
+    row.pairs = quint8(pairs);
+    updateShare();
+}
+
+void HistoryStore::keepWithinCap()
+{
+    spreadJournal();
+    if (bytesUsed() <= m_capBytes)
+        return;
+    for (Row &row : m_rows) {
+        if (!row.newest)
+            continue;
+        const quint32 share = rowShare(row);
+        if (row.newest->held > share) {
+            thin(row, share - share / 4, share);
+            ++row.version;
+        } else if (row.newest->older) {
+            // Within its share, but in blocks whose headers add up.
+            thin(row, row.newest->held + row.staged, row.newest->held);
+        }
+    }
+    for (auto &[key, log] : m_words) {
+        if (log.bytes > m_shareWordBytes) {
+            trimWords(log);
+            ++m_rows[key >> 6].version;
+        }
+    }
+}
+
+void HistoryStore::forgetRow(Row &row)
+{
+    forgetPoints(row);
+    m_seriesCount -= qint64(row.pairs);
+    row = Row();
+}
+
+void HistoryStore::renumbered(const std::vector<int> &newRows, const std::vector<int> &)
+{
+    // The journal holds the rows' old numbers.
+    spreadJournal();
+    const auto newRow = [&newRows](size_t old) { return old < newRows.size() ? newRows[old] : -1; };
+    std::vector<Row> rows;
+    for (size_t old = 0; old < m_rows.size(); ++old) {
+        const int now = newRow(old);
+        if (now < 0) {
+            forgetRow(m_rows[old]);
+            continue;
+        }
+        if (size_t(now) >= rows.size())
+            rows.resize(size_t(now) + 1);
+        rows[size_t(now)] = std::move(m_rows[old]);
+    }
+    m_rows = std::move(rows);
+    m_rows.shrink_to_fit();
+    std::unordered_map<quint32, WordLog> words;
+    for (auto &[key, log] : m_words) {
+        if (const int now = newRow(key >> 6); now >= 0)
+            words.emplace(wordKey(now, int(key & 63)), std::move(log));
+        else
+            m_wordBytes -= log.bytes;
+    }
+    m_words = std::move(words);
+    updateShare();
+    Q_EMIT rowsRenumbered(newRows);
+}
+
+const HistoryStore::Row *HistoryStore::rowAt(int row) const
+{
+    return row >= 0 && size_t(row) < m_rows.size() ? &m_rows[size_t(row)] : nullptr;
+}
+
+std::vector<HistoryStore::Point> HistoryStore::points(int row, int pair) const
+{
+    std::vector<Point> points;
+    forEachPoint(row, pair, [&points](const Point &point) { points.push_back(point); });
+    return points;
+}
+
+std::vector<HistoryStore::WordChange> HistoryStore::wordChanges(int row, int pair) const
+{
+    const auto log = m_words.find(wordKey(row, pair));
+    return log == m_words.end() ? std::vector<WordChange>() : log->second.changes;
+}
+
+quint32 HistoryStore::version(int row) const
+{
+    const Row *const cells = rowAt(row);
+    return cells ? cells->version : 0;
+}

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "engine/history/historystore.h"
+#include "engine/limits/limitwatch.h"
+#include "engine/notify/notifier.h"
+#include "engine/notify/troublefeed.h"
+#include "engine/notify/troublesummary.h"
+#include "engine/overview/overviewmodel.h"
+#include "engine/reception/datagramreceiver.h"
+#include "engine/reception/readingstable.h"
+#include "engine/settings/jsonsettings.h"
+#include "engine/settings/portsetting.h"
+#include "engine/settings/senderssettings.h"
+
+#include <QObject>
+
+class DatagramSocket;
+class ReceiveClock;
+class SettingsFile;
+
+// The engine: the readings table, the receiver that fills it, the port it listens on, the
+// limits applied to it and the readings' history, wired together, with Senvo-Net.json read
+// once at start-up. It outlives any window, so that every window, and whatever else watches
+// the readings, shares the one table; main() makes it and hands it to the main window. The
+// overview's aligned columns follow the table from the start.
+class Monitor final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Monitor)
+
+public:
+    // Takes ownership of socket; without one the platform's own is used. The table reads
+    // the time from clock, which must outlive the monitor, or from its own; the notifier
+    // from notifyClock, or from its own.
+    explicit Monitor(const SettingsFile &settings, QObject *parent = nullptr,
+                     DatagramSocket *socket = nullptr, const ReceiveClock *clock = nullptr,
+                     Notifier::Clock notifyClock = {});
+
+    ReadingsTable &table() { return m_table; }
+    const ReadingsTable &table() const { return m_table; }
+    DatagramReceiver &receiver() { return m_receiver; }
+    const DatagramReceiver &receiver() const { return m_receiver; }
+    PortSetting &portSetting() { return m_portSetting; }
+    HistoryStore &history() { return m_history; }
+    const HistoryStore &history() const { return m_history; }
+    LimitWatch &limits() { return m_limits; }
+    const LimitWatch &limits() const { return m_limits; }
+    // Senvo-Net.json as read at start-up; each part saves its own keys through it.
+    JsonSettings &jsonSettings() { return m_jsonSettings; }
+    const JsonSettings &jsonSettings() const { return m_jsonSettings; }
+    // Decides what the desktop is told of hosts in trouble, with the choices in Senvo-Net.json.
+    Notifier &notifier() { return m_notifier; }
+    // How many hosts are critical, warning and silent now.
+    TroubleSummary troubleSummary() const;
+
+    // Who may send and where to listen, as in force.
+    const SendersSettings &senders() const { return m_senders; }
+    struct SendersResult
+    {
+        bool applied = false;
+        QString message; // what the user is to be told; empty when applied
+    };
+    // Listens on the new address (bound again only when it changed, nothing received lost),
+    // writes the file, every other key kept, and lets through only the senders listed.
+    // When the address cannot be bound or the file cannot be written nothing changes.
+    SendersResult applySenders(const SendersSettings &senders);
+
+    // What was wrong with the limits or the senders at start-up, in one message that names the
+    // file; empty when nothing was. The sound rules are applied all the same.
+    const QString &limitsProblem() const { return m_limitsProblem; }
+    // Writes rules into Senvo-Net.json, every other key kept, and once the file is written
+    // applies them to the whole table; when it cannot be written nothing changes.
+    SettingsFile::SaveResult applyLimits(const LimitRules &rules);
+    // The same for what is notified.
+    SettingsFile::SaveResult applyNotifyChoices(const NotifyChoices &choices);
+    // Follows the table from the start, so that its columns stand in the order the names were
+    // first heard whenever the overview is opened.
+    OverviewModel &overview() { return m_overview; }
+
+Q_SIGNALS:
+    // Other senders are let through, or another address is listened on.
+    void sendersApplied();
+
+private:
+    ReadingsTable m_table;
+    DatagramReceiver m_receiver;
+    PortSetting m_portSetting;
+    LimitWatch m_limits;
+    JsonSettings m_jsonSettings;
+    SendersSettings m_senders;
+    Notifier m_notifier;
+    TroubleFeed m_trouble;
+    QString m_limitsProblem;
+    OverviewModel m_overview;
+    HistoryStore m_history;
+};

@@ -1,0 +1,117 @@
+#pragma once
+
+#include "engine/tableview/tablefullnotice.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+
+#include <vector>
+
+class CounterFields;
+class HostFind;
+class LimitsDialog;
+class Monitor;
+class OverviewWindow;
+class QAction;
+class QDialog;
+class QLabel;
+class ReadingsView;
+class SendersSettingsDialog;
+class TableSaveFlow;
+class frmOptions;
+
+// The one main window: counters, the readings table and the menus, over the monitor that
+// receives the readings.
+class MainForm final : public QMainWindow
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(MainForm)
+
+public:
+    // Limits of the window's outer size, and the margins the table leaves, in twips.
+    static constexpr double minimumWidth = 5000;
+    static constexpr double maximumWidth = 10575;
+    static constexpr double minimumHeight = 1000;
+    static constexpr double maximumHeight = 5000;
+    static constexpr double tableWidthMargin = 325;
+    static constexpr double tableHeightMargin = 900;
+
+    // Shows what monitor receives, and starts it listening; monitor must outlive the window.
+    explicit MainForm(Monitor &monitor, QWidget *parent = nullptr);
+    ~MainForm() override;
+
+    frmOptions *options() const;
+    QDialog *about() const;
+    LimitsDialog *limitsDialog() const;
+    OverviewWindow *overview() const;
+    SendersSettingsDialog *sendersDialog() const;
+    // What the status line tells about the receiver.
+    QString listeningStatus() const;
+    QString listeningStatusTip() const;
+
+    void showOptions();
+    void showAbout();
+    // One Limits dialog at a time: asking again brings the open one forward.
+    void showLimits();
+    // Opens the overview, or brings it forward when it is open.
+    void showOverview();
+    // One Senders dialog at a time, likewise.
+    void showSenders();
+
+    // Shows only the hosts that contain text, ignoring case; empty: every host.
+    void findHost(const QString &text);
+    void showFindBar();
+    // Opens the find bar showing only the hosts in trouble.
+    void showProblemsOnly();
+    void endFind();
+    // Asks how to name the file, then saves.
+    void saveTableAs();
+    // Saves the hosts shown to a CSV file, in the background; false, having told the user
+    // why, when it cannot start. saveFinished() follows a start.
+    bool saveTable(const QString &path);
+    // Asks first; the counters stay.
+    void clearTable();
+    // Opens the history of these readings of the table's row, or raises the window that
+    // shows them.
+    void showHistory(int tableRow, const std::vector<int> &pairs);
+
+Q_SIGNALS:
+    void saveFinished(bool saved);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void Form_Load();
+    void createMenus();
+    void createEditMenu();
+    void createViewMenu();
+    void createOptions();
+    void afterRemoval();
+    void updateSaving();
+    void updateCounters();
+    void placeStatus();
+    void updateListeningStatus();
+    void unloadOptions();
+
+    Monitor &m_monitor;
+    TableFullNotice m_tableFull;
+    QPointer<frmOptions> m_options;
+    QPointer<QDialog> m_about;
+    QPointer<LimitsDialog> m_limitsDialog;
+    QPointer<OverviewWindow> m_overview;
+    QPointer<SendersSettingsDialog> m_sendersDialog;
+    QLabel *m_status = nullptr;
+    CounterFields *m_counters = nullptr;
+    ReadingsView *m_grid = nullptr;
+    HostFind *m_find = nullptr;
+    QAction *m_saveAction = nullptr;
+    QAction *m_clearAction = nullptr;
+    TableSaveFlow *m_saveFlow = nullptr;
+    // A save that worked, told in the status line for a while.
+    QString m_told;
+    QTimer m_toldTimer;
+    bool m_unloading = false;
+};

@@ -1,0 +1,129 @@
+#include "senderssettingsdialog.h"
+
+#include "engine/monitor/monitor.h"
+#include "engine/reception/senderfilter.h"
+#include "gui/common/notice.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QNetworkInterface>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QVBoxLayout>
+
+SendersSettingsDialog::SendersSettingsDialog(Monitor &monitor, QWidget *parent)
+    : QDialog(parent)
+    , m_monitor(monitor)
+    , m_address(new QComboBox(this))
+    , m_senders(new QPlainTextEdit(this))
+    , m_problem(new QLabel(this))
+{
+    setObjectName(u"SendersSettingsDialog"_qs);
+    setWindowTitle(tr("Senvo-Net Senders"));
+
+    m_address->setObjectName(u"listenAddress"_qs);
+    m_address->addItem(tr("Every address"), QString());
+    m_address->addItem(tr("This computer only (127.0.0.1)"), u"127.0.0.1"_qs);
+    for (const QHostAddress &own : QNetworkInterface::allAddresses()) {
+        // A link-local address needs its interface named; such a choice is better typed by hand.
+        if (own == QHostAddress::LocalHost || !own.scopeId().isEmpty())
+            continue;
+        const QString text = own.toString();
+        m_address->addItem(
+            own == QHostAddress::LocalHostIPv6 ? tr("This computer only, IPv6 (::1)") : text, text);
+    }
+    const QString current = monitor.senders().listenAddress();
+    int index = m_address->findData(current);
+    if (index < 0) {
+        m_address->addItem(current, current);
+        index = m_address->count() - 1;
+    }
+    m_address->setCurrentIndex(index);
+
+    m_senders->setObjectName(u"allowedSenders"_qs);
+    m_senders->setTabChangesFocus(true);
+    m_senders->setPlainText(monitor.senders().allowedSenders().join(u'\n'));
+    m_problem->setObjectName(u"sendersProblem"_qs);
+    m_problem->setWordWrap(true);
+    QPalette red = m_problem->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    m_problem->setPalette(red);
+
+    auto *addressNote = new QLabel(
+        tr("Listening on 127.0.0.1 or ::1 takes readings from this computer alone."), this);
+    addressNote->setWordWrap(true);
+    auto *sendersNote =
+        new QLabel(tr("Only these senders' readings are shown, one address or prefix a line "
+                      "(192.168.1.0/24, 10.0.0.5, fd00::/8, ::1). Empty: every sender. The "
+                      "others are counted as ignored."),
+                   this);
+    sendersNote->setWordWrap(true);
+
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &SendersSettingsDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &SendersSettingsDialog::reject);
+
+    auto *form = new QFormLayout;
+    form->addRow(tr("&Listen on:"), m_address);
+    form->addRow(QString(), addressNote);
+    form->addRow(tr("&Allowed senders:"), m_senders);
+    form->addRow(QString(), sendersNote);
+    form->addRow(QString(), m_problem);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+
+    connect(m_senders, &QPlainTextEdit::textChanged, this, [this] { checkLines(); });
+    checkLines();
+}
+
+QString SendersSettingsDialog::problemText() const
+{
+    return m_problem->text();
+}
+
+QString SendersSettingsDialog::checkLines()
+{
+    QList<QTextEdit::ExtraSelection> marks;
+    QString first;
+    int faults = 0;
+    for (QTextBlock line = m_senders->document()->begin(); line.isValid(); line = line.next()) {
+        const QString why = SenderFilter::check(line.text());
+        if (line.text().trimmed().isEmpty() || why.isEmpty())
+            continue;
+        if (faults++ == 0)
+            first = tr("Line %1: %2").arg(line.blockNumber() + 1).arg(why);
+        QTextEdit::ExtraSelection mark;
+        mark.cursor = QTextCursor(line);
+        mark.cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        mark.format.setUnderlineStyle(QTextCharFormat::WaveUnderline);
+        mark.format.setUnderlineColor(Qt::red);
+        mark.format.setBackground(QColor(255, 220, 220));
+        marks.append(mark);
+    }
+    m_senders->setExtraSelections(marks);
+    m_problem->setText(faults > 1 ? tr("%1 (and %2 more lines)").arg(first).arg(faults - 1)
+                                  : first);
+    m_problem->setVisible(faults > 0);
+    return first;
+}
+
+void SendersSettingsDialog::accept()
+{
+    if (const QString fault = checkLines(); !fault.isEmpty()) {
+        showNotice(
+            this, QMessageBox::Warning,
+            tr("This is not an address or a prefix, so nothing was changed:\n\n%1").arg(fault),
+            u"sendersRefused"_qs);
+        return;
+    }
+    const Monitor::SendersResult result = m_monitor.applySenders(SendersSettings(
+        m_senders->toPlainText().split(u'\n'), m_address->currentData().toString()));
+    if (!result.applied) {
+        showNotice(this, QMessageBox::Warning, result.message, u"sendersNotApplied"_qs);
+        return;
+    }
+    QDialog::accept();
+}

@@ -1,0 +1,143 @@
+#include "engine/monitor/monitor.h"
+#include "engine/settings/settingsfile.h"
+#include "fakedatagramsocket.h"
+#include "fakereceiveclock.h"
+#include "testsupport.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUdpSocket>
+
+#include <memory>
+
+// The engine with no window: what main() makes before the main window, listening and
+// filling its table on its own.
+class TestMonitor final : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void startUpBindsTheStoredPort_data();
+    void startUpBindsTheStoredPort();
+    void readingsReachTheTable_data();
+    void readingsReachTheTable();
+    void aPortAppliedMovesTheReceiver();
+
+private:
+    SettingsFile settingsHolding(const QByteArray &stored);
+
+    std::unique_ptr<QTemporaryDir> m_program;
+    std::unique_ptr<QTemporaryDir> m_user;
+};
+
+void TestMonitor::init()
+{
+    m_program = std::make_unique<QTemporaryDir>();
+    m_user = std::make_unique<QTemporaryDir>();
+}
+
+SettingsFile TestMonitor::settingsHolding(const QByteArray &stored)
+{
+    if (!stored.isNull() && !writeBytes(m_program->filePath(SettingsFile::fileName), stored))
+        qFatal("cannot write the settings file for the test");
+    return SettingsFile(m_program->path(), m_user->path());
+}
+
+void TestMonitor::startUpBindsTheStoredPort_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<quint16>("bound");
+    QTest::addColumn<bool>("told");
+
+    QTest::newRow("a port") << QByteArray("5140\r\n") << quint16(5140) << false;
+    QTest::newRow("no file") << QByteArray() << quint16(514) << false;
+    QTest::newRow("not a port") << QByteArray("syslog") << quint16(514) << true;
+}
+
+void TestMonitor::startUpBindsTheStoredPort()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(quint16, bound);
+    QFETCH(bool, told);
+
+    auto *socket = new FakeDatagramSocket;
+    Monitor monitor(settingsHolding(stored), nullptr, socket);
+    QVERIFY(!monitor.receiver().isListening());
+    const QString problems = monitor.portSetting().bindAtStartUp(monitor.portSetting().read());
+    QCOMPARE(socket->boundPorts, QList<quint16>{bound});
+    QVERIFY(monitor.receiver().isListening());
+    QCOMPARE(monitor.receiver().port(), bound);
+    QCOMPARE(!problems.isEmpty(), told);
+}
+
+void TestMonitor::readingsReachTheTable_data()
+{
+    QTest::addColumn<QByteArrayList>("datagrams");
+    QTest::addColumn<QStringList>("hosts");
+    QTest::addColumn<QString>("lastValue");
+
+    QTest::newRow("one host") << QByteArrayList{"<13>Dec  8 02:56:54 vm senvo[CPU]: t=45 C"}
+                              << QStringList{u"vm"_qs} << u" 45 "_qs;
+    QTest::newRow("two hosts, the first twice")
+        << QByteArrayList{"<13>Dec  8 02:56:54 a senvo[CPU]: t=45 C",
+                          "<13>Dec  8 02:56:55 b senvo[CPU]: t=7 C",
+                          "<13>Dec  8 02:56:56 a senvo[CPU]: t=46 C"}
+        << QStringList{u"a"_qs, u"b"_qs} << u" 7 "_qs;
+    QTest::newRow("no host: the sender's address") << QByteArrayList{"<12>senvo[Fan]: t=1200 rpm"}
+                                                   << QStringList{u"127.0.0.1"_qs} << u" 1200 "_qs;
+}
+
+void TestMonitor::readingsReachTheTable()
+{
+    QFETCH(QByteArrayList, datagrams);
+    QFETCH(QStringList, hosts);
+    QFETCH(QString, lastValue);
+
+    const quint16 port = freePort();
+    FakeReceiveClock clock;
+    Monitor monitor(settingsHolding(QByteArray::number(port)), nullptr, nullptr, &clock);
+    QVERIFY(monitor.portSetting().bindAtStartUp(monitor.portSetting().read()).isEmpty());
+    QUdpSocket sender;
+    qint64 bytes = 0;
+    for (const QByteArray &datagram : datagrams) {
+        QCOMPARE(sender.writeDatagram(datagram, QHostAddress::LocalHost, port), datagram.size());
+        bytes += datagram.size();
+    }
+    QTRY_COMPARE(monitor.receiver().packets(), double(datagrams.size()));
+    QCOMPARE(monitor.receiver().bytes(), double(bytes));
+    monitor.receiver().publish();
+
+    const ReadingsTable &table = monitor.table();
+    QCOMPARE(table.hostCount(), int(hosts.size()));
+    for (int row = 0; row < hosts.size(); ++row)
+        QCOMPARE(table.text(row, 0), hosts[row]);
+    const int lastRow = hosts.size() - 1;
+    QCOMPARE(table.text(lastRow, ReadingsTable::firstNameColumn + 1), lastValue);
+    // Heard on the clock the monitor was given.
+    QCOMPARE(table.lastHeard(lastRow), clock.wallTime());
+}
+
+void TestMonitor::aPortAppliedMovesTheReceiver()
+{
+    Monitor monitor(settingsHolding(QByteArray::number(freePort())));
+    QVERIFY(monitor.portSetting().bindAtStartUp(monitor.portSetting().read()).isEmpty());
+    const quint16 next = freePort();
+    QSignalSpy applied(&monitor.portSetting(), &PortSetting::portApplied);
+    QCOMPARE(monitor.portSetting().apply(QString::number(next)).outcome,
+             PortSetting::Outcome::AppliedAndSaved);
+    QCOMPARE(applied.size(), 1);
+    QCOMPARE(monitor.receiver().port(), next);
+
+    QUdpSocket sender;
+    const QByteArray datagram = "<13>Dec  8 02:56:54 vm senvo[CPU]: t=45 C";
+    QCOMPARE(sender.writeDatagram(datagram, QHostAddress::LocalHost, next), datagram.size());
+    QTRY_COMPARE(monitor.receiver().packets(), 1.0);
+    // The next start-up listens there too.
+    QCOMPARE(readBytes(m_program->filePath(SettingsFile::fileName)).trimmed(),
+             QByteArray::number(next));
+}
+
+QTEST_MAIN(TestMonitor)
+#include "tst_monitor.moc"
