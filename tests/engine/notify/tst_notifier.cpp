@@ -33,6 +33,11 @@ void TestNotifier::decisions_data()
            "poll; 90 poll"_qs
         << QStringList{u"6 hosts critical | 6 hosts critical: db01 CPU 98, db02 CPU 99, h3, h4, "
                        "h5 \u2026 and 1 more [critical]"_qs};
+    QTest::newRow("as many hosts as fit on the line, all named")
+        << QString()
+        << u"61 h1 critical; 61 h2 critical; 61 h3 critical; 61 h4 critical; 61 h5 "
+           "critical; 71 poll"_qs
+        << QStringList{u"5 hosts critical | 5 hosts critical: h1, h2, h3, h4, h5 [critical]"_qs};
     QTest::newRow("a later batch replaces the one shown, not one closed")
         << QString()
         << u"61 db01 critical; 71 poll; 80 web3 silent CPU 1; 90 poll; 95 closed; 96 db01 normal; "

@@ -227,6 +227,10 @@ void TestOverviewModel::sortOrder_data()
     QTest::newRow("by host") << QStringList{u"1"_qs, u"2"_qs, u"3"_qs}
                              << int(OverviewModel::hostColumn) << down
                              << QStringList{u"h3"_qs, u"h2"_qs, u"h1"_qs};
+    // Heard from the last host to the first, a second apart.
+    QTest::newRow("by last heard: the host that stopped first on top")
+        << QStringList{u"1"_qs, u"2"_qs, u"3"_qs} << int(OverviewModel::lastHeardColumn) << up
+        << QStringList{u"h3"_qs, u"h2"_qs, u"h1"_qs};
 }
 
 void TestOverviewModel::sortOrder()
@@ -236,7 +240,8 @@ void TestOverviewModel::sortOrder()
     QFETCH(int, order);
     QFETCH(QStringList, hosts);
 
-    for (int host = 0; host < values.size(); ++host) {
+    for (int host = int(values.size()) - 1; host >= 0; --host) {
+        m_clock.seconds += 1;
         const QString name = values[host].isEmpty() ? u"other"_qs : u"v"_qs;
         run({u"h%1|%2|%3"_qs.arg(host + 1).arg(name, values[host])});
     }
