@@ -1,19 +1,12 @@
 #include "limitwatch.h"
 
+#include "trouble.h"
+
 #include "engine/reception/readingstable.h"
 
 #include <QElapsedTimer>
 
 #include <algorithm>
-
-namespace {
-
-bool isTrouble(LimitState::Level level)
-{
-    return level == LimitState::Level::Warning || level == LimitState::Level::Critical;
-}
-
-} // namespace
 
 LimitWatch::LimitWatch(ReadingsTable &table, QObject *parent)
     : QObject(parent)

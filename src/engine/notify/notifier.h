@@ -3,6 +3,8 @@
 #include "notification.h"
 #include "notifychoices.h"
 
+#include "engine/limits/trouble.h"
+
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -22,7 +24,7 @@ class Notifier final : public QObject
 
 public:
     // A host's worst state as the table sees it.
-    enum class HostState { Normal, Warning, Critical, Silent };
+    using HostState = Trouble;
 
     // Milliseconds on a clock that only moves forward.
     using Clock = std::function<qint64()>;

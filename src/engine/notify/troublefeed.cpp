@@ -63,9 +63,7 @@ void TroubleFeed::tell(int row)
     QString detail;
     if (host.silent) {
         state = State::Silent;
-    } else if (const LimitWatch::Level level = m_limits.hostLevel(row);
-               level == LimitWatch::Level::Critical || level == LimitWatch::Level::Warning) {
-        state = level == LimitWatch::Level::Critical ? State::Critical : State::Warning;
+    } else if (state = troubleOf(m_limits.hostLevel(row)); isTrouble(state)) {
         const int pair = m_limits.worstPair(row);
         detail = (m_table.nameText(m_table.nameId(row, pair)) + u' '
                   + m_table.value(row, pair).trimmed())

@@ -15,11 +15,11 @@ QString TroubleSummary::text() const
     return text;
 }
 
-TroubleSummary::Worst TroubleSummary::worst() const
+Trouble TroubleSummary::worst() const
 {
     if (critical > 0)
-        return Worst::Critical;
+        return Trouble::Critical;
     if (warning > 0)
-        return Worst::Warning;
-    return silent > 0 ? Worst::Silent : Worst::None;
+        return Trouble::Warning;
+    return silent > 0 ? Trouble::Silent : Trouble::Normal;
 }

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "engine/limits/trouble.h"
+
 #include <QString>
 
 // How many hosts are in which trouble, as the status line and the tray icon tell it.
 struct TroubleSummary
 {
-    // The worst state among the hosts, mildest first.
-    enum class Worst { None, Silent, Warning, Critical };
 
     int critical = 0;
     int warning = 0;
@@ -16,5 +16,6 @@ struct TroubleSummary
     // " · 2 critical · 5 warning · 3 of 120 hosts silent", each part only when it counts
     // any; empty when all is well.
     QString text() const;
-    Worst worst() const;
+    // The most urgent trouble among the hosts.
+    Trouble worst() const;
 };

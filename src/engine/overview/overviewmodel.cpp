@@ -1,6 +1,7 @@
 #include "overviewmodel.h"
 
 #include "engine/limits/limitwatch.h"
+#include "engine/limits/trouble.h"
 #include "engine/reception/displaytext.h"
 #include "engine/reception/lastheardtext.h"
 #include "engine/reception/readingsdescription.h"
@@ -16,7 +17,6 @@ OverviewModel::OverviewModel(ReadingsTable &table, QObject *parent)
     , m_order{hostColumn, lastHeardColumn}
     , m_hidden(firstReadingColumn, false)
 {
-    setProblemOf({});
     // The table numbers its names in the order they were first kept.
     for (int id = 0; id < table.nameIdCount(); ++id)
         readingOfName(id);
@@ -78,29 +78,9 @@ OverviewModel::~OverviewModel()
     m_table.removeListener(this);
 }
 
-void OverviewModel::setProblemOf(ProblemOf problemOf)
+Trouble OverviewModel::problem(int row) const
 {
-    if (!problemOf) {
-        // The host's worst limit state first, then silence.
-        problemOf = [table = &m_table](int row) {
-            const LimitWatch *const limits = LimitWatch::of(*table);
-            switch (limits ? limits->hostLevel(row) : LimitWatch::Level::Normal) {
-            case LimitWatch::Level::Critical:
-                return Problem::Critical;
-            case LimitWatch::Level::Warning:
-                return Problem::Warning;
-            default:
-                return table->isSilent(row) ? Problem::Silent : Problem::None;
-            }
-        };
-    }
-    m_problemOf = std::move(problemOf);
-    Q_EMIT problemsChanged();
-}
-
-OverviewModel::Problem OverviewModel::problem(int row) const
-{
-    return m_problemOf(row);
+    return hostTrouble(m_table, row);
 }
 
 // Called for every reading the table takes: a name the pair already held costs nothing.

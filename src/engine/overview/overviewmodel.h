@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/limits/trouble.h"
 #include "engine/reception/tablelistener.h"
 
 #include <QAbstractTableModel>
@@ -31,12 +32,6 @@ public:
     // A sender that invents a name per datagram would otherwise make the window unusable.
     static constexpr int maxReadingColumns = 1000;
 
-    // What needs attention first, in that order.
-    enum class Problem { Critical, Warning, Silent, None };
-    // Where a row's problem comes from: by default the host's worst limit state, then its
-    // silence.
-    using ProblemOf = std::function<Problem(int row)>;
-
     // How the rows are ordered: by a column, or problems first; column -1 and no problems
     // first: the table's order.
     struct Sorting
@@ -67,8 +62,8 @@ public:
     // Host, Last heard, or the reading's name as received.
     QString columnTitle(int column) const;
 
-    Problem problem(int row) const;
-    void setProblemOf(ProblemOf problemOf);
+    // The host's trouble, by which problems first orders the rows.
+    Trouble problem(int row) const;
 
     // The columns in the order they are shown, hidden ones included; each once.
     const std::vector<int> &columnOrder() const { return m_order; }
@@ -121,7 +116,6 @@ private:
     void promoteLeftOut();
 
     ReadingsTable &m_table;
-    ProblemOf m_problemOf;
     // By the table's rows as views count them: each pair's column.
     std::vector<std::vector<PairColumn>> m_pairColumns;
     // The table's name id of each reading column, in the order first heard.

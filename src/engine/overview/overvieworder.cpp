@@ -106,7 +106,7 @@ OverviewOrder::OverviewOrder(OverviewModel *model, QObject *parent)
 bool OverviewOrder::accepts(int row) const
 {
     return HostFilter::matches(m_model->table().host(row), m_find)
-           && (!m_problemsOnly || m_model->problem(row) != OverviewModel::Problem::None);
+           && (!m_problemsOnly || isTrouble(m_model->problem(row)));
 }
 
 void OverviewOrder::rebuildPositions()
@@ -374,7 +374,8 @@ OverviewOrder::Key OverviewOrder::keyOf(int row, const OverviewModel::Sorting &s
     Key key;
     key.hostRank = m_hostRanks[size_t(row)];
     if (sorting.problemsFirst) {
-        key.group = quint8(m_model->problem(row));
+        // The most urgent first.
+        key.group = quint8(Trouble::Critical) - quint8(m_model->problem(row));
         return key;
     }
     key.group = Key::Number;

@@ -1,6 +1,7 @@
 #include "hostfilter.h"
 
 #include "engine/limits/limitwatch.h"
+#include "engine/limits/trouble.h"
 #include "engine/reception/readingstable.h"
 
 #include <QLocale>
@@ -57,9 +58,7 @@ bool HostFilter::matchesText(int row) const
 
 bool HostFilter::isInTrouble(int row) const
 {
-    const LimitWatch *const limits = LimitWatch::of(*m_table);
-    return m_table->isSilent(row)
-           || (limits && limits->hostLevel(row) != LimitWatch::Level::Normal);
+    return isTrouble(hostTrouble(*m_table, row));
 }
 
 // Rows are matched again only when a host not shown got into trouble, which is rare.

@@ -1,8 +1,7 @@
 #include "readingslook.h"
 
-#include "engine/reception/readingstable.h"
-
 #include "engine/limits/limitwatch.h"
+#include "engine/reception/readingstable.h"
 
 #include <QColor>
 #include <QGuiApplication>
@@ -16,11 +15,6 @@ namespace {
 
 using Level = LimitState::Level;
 using Direction = LimitState::Direction;
-
-bool isTrouble(Level level)
-{
-    return level == Level::Warning || level == Level::Critical;
-}
 
 } // namespace
 
@@ -98,16 +92,16 @@ QPixmap ReadingsLook::stateIcon(Level level, Direction direction)
     return pixmap;
 }
 
-QColor ReadingsLook::markColour(TroubleSummary::Worst worst)
+QColor ReadingsLook::markColour(Trouble worst)
 {
     switch (worst) {
-    case TroubleSummary::Worst::Critical:
+    case Trouble::Critical:
         return stateColour(Level::Critical);
-    case TroubleSummary::Worst::Warning:
+    case Trouble::Warning:
         return stateColour(Level::Warning);
-    case TroubleSummary::Worst::Silent:
+    case Trouble::Silent:
         return overdueColour();
-    case TroubleSummary::Worst::None:
+    case Trouble::Normal:
         break;
     }
     return {};

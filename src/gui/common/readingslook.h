@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/limits/limitstate.h"
-#include "engine/notify/troublesummary.h"
+#include "engine/limits/trouble.h"
 
 #include <QCoreApplication>
 #include <QPixmap>
@@ -39,7 +39,7 @@ public:
 
     // The mark drawn for a worst state, in the colours the table gives the same states;
     // invalid for None, which has no mark.
-    static QColor markColour(TroubleSummary::Worst worst);
+    static QColor markColour(Trouble worst);
 
     // Overdue readings and silent hosts: greyed, not alarming.
     static QColor overdueColour();

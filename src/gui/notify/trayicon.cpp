@@ -79,7 +79,7 @@ QString TrayIcon::toolTip(const TroubleSummary &summary)
     return u"Senvo-Net"_qs + summary.text();
 }
 
-QIcon TrayIcon::markedIcon(TroubleSummary::Worst worst)
+QIcon TrayIcon::markedIcon(Trouble worst)
 {
     const QIcon plain = applicationIcon();
     const QColor colour = ReadingsLook::markColour(worst);
@@ -106,7 +106,7 @@ void TrayIcon::setSummary(const TroubleSummary &summary)
 {
     m_tray->setToolTip(toolTip(summary));
     // Drawn again only when the colour changes, not with every count.
-    if (const TroubleSummary::Worst worst = summary.worst(); worst != m_worst) {
+    if (const Trouble worst = summary.worst(); worst != m_worst) {
         m_worst = worst;
         m_tray->setIcon(markedIcon(worst));
     }

@@ -30,7 +30,7 @@ public:
     // "Senvo-Net · 2 critical · 5 warning · 3 of 120 hosts silent".
     static QString toolTip(const TroubleSummary &summary);
     // The application's icon with the mark of worst, none for None.
-    static QIcon markedIcon(TroubleSummary::Worst worst);
+    static QIcon markedIcon(Trouble worst);
 
     void setSummary(const TroubleSummary &summary);
     QString toolTip() const;
@@ -55,5 +55,5 @@ private:
     QSystemTrayIcon *m_tray = nullptr;
     QActionGroup *m_muteChoices = nullptr;
     QAction *m_unmute = nullptr;
-    TroubleSummary::Worst m_worst = TroubleSummary::Worst::None;
+    Trouble m_worst = Trouble::Normal;
 };

@@ -102,7 +102,7 @@ void TestNotifier::decisions()
                      + (notification.sound ? u" [sound]"_qs : QString())
                      + (notification.critical ? u" [critical]"_qs : QString()));
     });
-    const QStringList states{u"normal"_qs, u"warning"_qs, u"critical"_qs, u"silent"_qs};
+    const QStringList states{u"normal"_qs, u"silent"_qs, u"warning"_qs, u"critical"_qs};
     for (const QString &step : script.split(u"; "_qs)) {
         const QStringList words = step.split(u' ');
         seconds = words[0].toDouble();

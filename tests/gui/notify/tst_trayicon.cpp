@@ -42,20 +42,18 @@ void TestTrayIcon::toolTipCounts()
 void TestTrayIcon::markShowsTheWorstState_data()
 {
     QTest::addColumn<TroubleSummary>("summary");
-    QTest::addColumn<TroubleSummary::Worst>("worst");
+    QTest::addColumn<Trouble>("worst");
 
-    QTest::newRow("all well") << TroubleSummary{0, 0, 0, 9} << TroubleSummary::Worst::None;
-    QTest::newRow("silent") << TroubleSummary{0, 0, 2, 9} << TroubleSummary::Worst::Silent;
-    QTest::newRow("warning over silent")
-        << TroubleSummary{0, 1, 2, 9} << TroubleSummary::Worst::Warning;
-    QTest::newRow("critical over all")
-        << TroubleSummary{1, 1, 2, 9} << TroubleSummary::Worst::Critical;
+    QTest::newRow("all well") << TroubleSummary{0, 0, 0, 9} << Trouble::Normal;
+    QTest::newRow("silent") << TroubleSummary{0, 0, 2, 9} << Trouble::Silent;
+    QTest::newRow("warning over silent") << TroubleSummary{0, 1, 2, 9} << Trouble::Warning;
+    QTest::newRow("critical over all") << TroubleSummary{1, 1, 2, 9} << Trouble::Critical;
 }
 
 void TestTrayIcon::markShowsTheWorstState()
 {
     QFETCH(const TroubleSummary, summary);
-    QFETCH(const TroubleSummary::Worst, worst);
+    QFETCH(const Trouble, worst);
     QCOMPARE(summary.worst(), worst);
 
     constexpr int side = 32;
@@ -64,15 +62,14 @@ void TestTrayIcon::markShowsTheWorstState()
     // The middle of the mark, in the lower right corner.
     const QPoint mark(side * 3 / 4, side * 3 / 4);
     const QColor colour = ReadingsLook::markColour(worst);
-    if (worst == TroubleSummary::Worst::None) {
+    if (worst == Trouble::Normal) {
         QVERIFY(!colour.isValid());
         QCOMPARE(drawn.pixelColor(mark), plain.pixelColor(mark));
         return;
     }
     QCOMPARE(drawn.pixelColor(mark).rgb(), colour.rgb());
     // The marks tell the states apart.
-    for (const auto other : {TroubleSummary::Worst::Silent, TroubleSummary::Worst::Warning,
-                             TroubleSummary::Worst::Critical}) {
+    for (const auto other : {Trouble::Silent, Trouble::Warning, Trouble::Critical}) {
         if (other != worst)
             QVERIFY(ReadingsLook::markColour(other).rgb() != colour.rgb());
     }
