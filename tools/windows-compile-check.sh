@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Compiles every source file of src/ and senvo-sim/ for Windows, syntax only, with MinGW-w64
-# against Qt's headers, so that code built only on Windows keeps compiling. Linux-only
-# files are left out, as a Windows build leaves them out.
+# against Qt's headers, so that code built only on Windows keeps compiling. Linux-only and
+# POSIX-only files are left out, as a Windows build leaves them out.
 #
 #   tools/windows-compile-check.sh FLAGS...   (include directories and definitions)
 #
@@ -23,7 +23,7 @@ compile() {
 export -f compile
 export compiler
 
-count=$(find src senvo-sim -name '*.cpp' ! -name '*linux*' | wc -l)
-find src senvo-sim -name '*.cpp' ! -name '*linux*' -print0 | sort -z \
+count=$(find src senvo-sim -name '*.cpp' ! -name '*linux*' ! -name '*posix*' | wc -l)
+find src senvo-sim -name '*.cpp' ! -name '*linux*' ! -name '*posix*' -print0 | sort -z \
     | xargs -0 -n 1 -P "$(nproc)" bash -c 'compile "$@"' compile "$@"
 echo "$count files compiled for Windows"

@@ -1,3 +1,4 @@
+#include "app/callersconsole.h"
 #include "app/commandline.h"
 #include "engine/monitor/monitor.h"
 #include "gui/common/designfont.h"
@@ -8,30 +9,12 @@
 #include <QApplication>
 #include <QTextStream>
 
-#include <cstdio>
-
-#ifdef Q_OS_WIN
-#include <qt_windows.h>
-#endif
-
 namespace {
 
 void nameApplication()
 {
     QCoreApplication::setApplicationName(u"Senvo-Net"_qs);
     QCoreApplication::setApplicationVersion(SenvoVersion::text);
-}
-
-// A window program on Windows has no console of its own: answer in the one it was started
-// from, unless its output already goes somewhere (a pipe, a file).
-void answerInCallersConsole()
-{
-#ifdef Q_OS_WIN
-    if (!GetStdHandle(STD_OUTPUT_HANDLE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
-        std::freopen("CONOUT$", "w", stdout);
-        std::freopen("CONOUT$", "w", stderr);
-    }
-#endif
 }
 
 } // namespace

@@ -3,12 +3,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-#ifdef Q_OS_WIN
-#include <qt_windows.h>
-#else
-#include <unistd.h>
-#endif
-
 namespace Module1 {
 
 QString computerNameFromBuffer(QByteArrayView buffer)
@@ -20,20 +14,6 @@ QString computerNameFromBuffer(QByteArrayView buffer)
     if (buffer.isEmpty())
         return QStringLiteral("(Not Known)");
     return QString::fromLocal8Bit(buffer);
-}
-
-QString ComputerNameText()
-{
-    char name[256] = {};
-#ifdef Q_OS_WIN
-    DWORD size = 255;
-    if (!GetComputerNameA(name, &size))
-        return QStringLiteral("(Not Known)");
-#else
-    if (::gethostname(name, 255) != 0)
-        return QStringLiteral("(Not Known)");
-#endif
-    return computerNameFromBuffer(QByteArrayView(name, 255));
 }
 
 bool FileExists(const QString &path)

@@ -244,11 +244,6 @@ void LimitRule::fillFrom(const LimitRule &other)
     fill(margin, other.margin);
 }
 
-bool LimitRule::hasWords() const
-{
-    return (warningText && !warningText->isEmpty()) || (criticalText && !criticalText->isEmpty());
-}
-
 double LimitRule::marginFor(const Bound &bound) const
 {
     return margin.value_or(defaultMarginShare * std::abs(bound.value));

@@ -59,11 +59,6 @@ struct LimitRule
     // Takes every key this rule leaves out from another (not reading, hosts or other keys).
     void fillFrom(const LimitRule &other);
 
-    bool hasBounds() const
-    {
-        return warningAbove || criticalAbove || warningBelow || criticalBelow;
-    }
-    bool hasWords() const;
     int afterOrDefault() const { return after.value_or(defaultAfter); }
     double marginFor(const Bound &bound) const;
 };

@@ -240,15 +240,6 @@ void OverviewModel::removeReadings(const std::vector<int> &newReading)
     Q_EMIT columnsArranged();
 }
 
-int OverviewModel::columnOfName(const QString &name) const
-{
-    for (int reading = 0; reading < m_announced; ++reading) {
-        if (m_table.nameText(m_readingNames[size_t(reading)]) == name)
-            return firstReadingColumn + reading;
-    }
-    return -1;
-}
-
 int OverviewModel::pairOf(int row, int column) const
 {
     const int reading = column - firstReadingColumn;

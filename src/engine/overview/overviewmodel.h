@@ -48,12 +48,8 @@ public:
 
     const ReadingsTable &table() const { return m_table; }
 
-    // The reading columns views have been told of.
-    int readingColumnCount() const { return m_announced; }
     // The names heard that have no column, beyond the first maxReadingColumns.
     int leftOutNames() const { return int(m_leftOut.size()); }
-    // The column of a reading name, or -1.
-    int columnOfName(const QString &name) const;
     // The pair of the row's host that holds the column's reading, or -1.
     int pairOf(int row, int column) const;
     // A cell as received: the host, when it was last heard (this machine's local time),
@@ -113,7 +109,6 @@ private:
     void announceColumns();
     void tableDataChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight);
     void removeReadings(const std::vector<int> &newReading);
-    void promoteLeftOut();
 
     ReadingsTable &m_table;
     // By the table's rows as views count them: each pair's column.

@@ -41,7 +41,6 @@ public:
 
     // Shows only the hosts that contain text, ignoring case; empty: every host.
     void setFindText(const QString &text);
-    QString findText() const { return m_find; }
     // Only the hosts with a problem among those found; a host that gets one is shown within
     // resortIntervalMs, one that recovers stays until the find changes, so that the row the
     // user is on does not vanish.

@@ -34,7 +34,6 @@ public:
     static void appendField(QString &line, QStringView text);
 
     int rowCount() const override { return int(m_rows.size()); }
-    int pairColumns() const { return m_pairs; }
     QByteArray header() const override;
     QByteArray lines(int first, int count) const override;
 

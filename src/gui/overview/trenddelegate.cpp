@@ -13,6 +13,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QStyle>
+#include <QSysInfo>
 #include <QtMath>
 
 namespace {
@@ -110,12 +111,8 @@ void TrendDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
 // paints every cell.
 bool TrendDelegate::paintsAsOwn(const QStyle &style)
 {
-#ifdef Q_OS_WIN
-    Q_UNUSED(style);
-    return false;
-#else
-    return style.name().compare(u"fusion", Qt::CaseInsensitive) == 0;
-#endif
+    static const bool windows = QSysInfo::kernelType() == u"winnt";
+    return !windows && style.name().compare(u"fusion", Qt::CaseInsensitive) == 0;
 }
 
 const QStaticText &TrendDelegate::textOf(const QString &text, const QStyleOptionViewItem &option,

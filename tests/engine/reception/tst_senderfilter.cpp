@@ -65,7 +65,7 @@ void TestSenderFilter::matches_data()
          u"2001:db8::3"_qs},
         {u"9.255.255.255"_qs, u"11.0.0.0"_qs, u"12.0.0.2"_qs, u"2001:db8::2"_qs,
          u"2001:db8::4"_qs});
-    row("the list of the issue", {u"192.168.1.0/24"_qs, u"10.0.0.5"_qs, u"fd00::/8"_qs, u"::1"_qs},
+    row("networks and single addresses of both families", {u"192.168.1.0/24"_qs, u"10.0.0.5"_qs, u"fd00::/8"_qs, u"::1"_qs},
         {u"192.168.1.9"_qs, u"10.0.0.5"_qs, u"fd00::7"_qs, u"::1"_qs},
         {u"127.0.0.1"_qs, u"10.0.0.6"_qs, u"2001:db8::1"_qs});
 }

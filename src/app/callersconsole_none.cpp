@@ -1,0 +1,3 @@
+#include "callersconsole.h"
+
+void answerInCallersConsole() {}
