@@ -281,26 +281,6 @@ void MainForm::createOptions()
     m_options = new frmOptions(&m_monitor.portSetting(), this);
 }
 
-frmOptions *MainForm::options() const
-{
-    return m_options;
-}
-
-QDialog *MainForm::about() const
-{
-    return m_about;
-}
-
-OverviewWindow *MainForm::overview() const
-{
-    return m_overview;
-}
-
-SettingsWindow *MainForm::settings() const
-{
-    return m_settings;
-}
-
 QString MainForm::listeningStatus() const
 {
     return m_status->text();

@@ -1,7 +1,11 @@
 #pragma once
 
 #include "engine/tableview/tablefullnotice.h"
+#include "gui/overview/overviewwindow.h"
+#include "gui/settings/frmoptions.h"
+#include "gui/settings/settingswindow.h"
 
+#include <QDialog>
 #include <QMainWindow>
 #include <QPointer>
 
@@ -10,14 +14,10 @@
 class CounterFields;
 class HostFind;
 class Monitor;
-class OverviewWindow;
 class QAction;
-class QDialog;
 class ReadingsView;
-class SettingsWindow;
 class StatusLine;
 class TableSaveFlow;
-class frmOptions;
 
 // The one main window: counters, the readings table and the menus, over the monitor that
 // receives the readings.
@@ -39,10 +39,10 @@ public:
     explicit MainForm(Monitor &monitor, QWidget *parent = nullptr);
     ~MainForm() override;
 
-    frmOptions *options() const;
-    QDialog *about() const;
-    OverviewWindow *overview() const;
-    SettingsWindow *settings() const;
+    frmOptions *options() const { return m_options; }
+    QDialog *about() const { return m_about; }
+    OverviewWindow *overview() const { return m_overview; }
+    SettingsWindow *settings() const { return m_settings; }
     // What the status line tells about the receiver.
     QString listeningStatus() const;
     QString listeningStatusTip() const;
