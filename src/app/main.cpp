@@ -39,6 +39,7 @@ int main(int argc, char *argv[])
     QApplication::setFont(withInstalledFace(QApplication::font()));
     // The engine first: it outlives the window it is shown in.
     Monitor monitor(SettingsFile::forThisApplication());
+    monitor.listenAtStartUp();
     MainForm window(monitor);
     window.show();
     // Made after the window and gone before it: the tray icon leaves with the window.

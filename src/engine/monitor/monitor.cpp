@@ -132,3 +132,8 @@ TroubleSummary Monitor::troubleSummary() const
     return {m_limits.criticalHosts(), m_limits.warningHosts(), m_table.silence().silentHosts(),
             m_table.hostCount()};
 }
+
+void Monitor::listenAtStartUp()
+{
+    m_listenProblem = m_portSetting.bindAtStartUp(m_portSetting.read());
+}

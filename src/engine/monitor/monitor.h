@@ -65,6 +65,11 @@ public:
     // When the address cannot be bound or the file cannot be written nothing changes.
     SendersResult applySenders(const SendersSettings &senders);
 
+    // Reads the stored port and listens on it, once, before a window shows the readings.
+    void listenAtStartUp();
+    // What went wrong reading the port or listening at start-up; empty when nothing did.
+    const QString &listenProblem() const { return m_listenProblem; }
+
     // What was wrong with the limits or the senders at start-up, in one message that names the
     // file; empty when nothing was. The sound rules are applied all the same.
     const QString &limitsProblem() const { return m_limitsProblem; }
@@ -91,6 +96,7 @@ private:
     Notifier m_notifier;
     TroubleFeed m_trouble;
     QString m_limitsProblem;
+    QString m_listenProblem;
     OverviewModel m_overview;
     HistoryStore m_history;
 };

@@ -14,7 +14,7 @@
 
 namespace {
 
-// Where the counters stand in the design, in twips.
+// Where the counters stand, in twips: on the status line's right, with room for 7 digits.
 constexpr double packetsLabelX = 5160;
 constexpr double packetsX = 6840;
 constexpr double packetsWidth = 615;
@@ -42,7 +42,7 @@ CounterFields::CounterFields(DatagramReceiver &receiver, QWidget *client)
         field->setTextMargins(0, 0, 0, 0);
         field->setValidator(new QRegularExpressionValidator(
             QRegularExpression(u"[0-9]{0,17}(\\.[0-9]*)?([Ee]\\+?[0-9]{0,3})?"_qs), field));
-        // The platform's font may be taller than the design's: never clip the digits.
+        // The platform's font may be taller than the line allows: never clip the digits.
         fieldRect.setHeight(std::max(fieldRect.height(), field->fontMetrics().height() + 2));
         field->setGeometry(fieldRect);
         // Counters look like part of the window, yet stay editable.
@@ -98,14 +98,14 @@ void CounterFields::update()
     layout();
 }
 
-// The design's places hold short numbers. Longer ones push the counters to the left, so
+// The counters' places hold short numbers. Longer ones push the counters to the left, so
 // that every digit stays in view.
 void CounterFields::layout()
 {
     const QWidget &client = *m_client;
-    const auto widthFor = [&client](const QLineEdit *field, double designTwips) {
+    const auto widthFor = [&client](const QLineEdit *field, double twips) {
         constexpr int innerMargins = 6;
-        return std::max(Twips::toPixelsX(client, designTwips),
+        return std::max(Twips::toPixelsX(client, twips),
                         field->fontMetrics().horizontalAdvance(field->text()) + innerMargins);
     };
     const auto place = [](QWidget *widget, int x, int width) {

@@ -9,8 +9,8 @@ class QWidget;
 
 // The window's two counters, Packets Received and Bytes Received: each a label and a field
 // that shows the receiver's count and takes a number typed into it as the new count. They
-// stand at the top right of the window where the design puts them, moved left as far as
-// their digits need.
+// stand at the top right of the window, where they stay in view beside the status line, moved
+// left as far as their digits need.
 class CounterFields final : public QObject
 {
     Q_OBJECT

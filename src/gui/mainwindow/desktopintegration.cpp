@@ -1,6 +1,7 @@
 #include "desktopintegration.h"
 
 #include "engine/monitor/monitor.h"
+#include "gui/common/raiseorcreate.h"
 #include "gui/notify/desktopnotifications.h"
 #include "gui/notify/trayicon.h"
 #include "mainform.h"
@@ -54,14 +55,8 @@ void DesktopIntegration::updateSummary()
 
 void DesktopIntegration::showWindow()
 {
-    if (!m_window)
-        return;
-    if (m_window->isMinimized())
-        m_window->showNormal();
-    else
-        m_window->show();
-    m_window->raise();
-    m_window->activateWindow();
+    if (m_window)
+        bringForward(m_window);
 }
 
 void DesktopIntegration::showProblems()

@@ -7,25 +7,26 @@
 #include "gui/about/frmabout.h"
 #include "gui/common/applicationicon.h"
 #include "gui/common/designfont.h"
+#include "gui/common/menuaction.h"
 #include "gui/common/notice.h"
+#include "gui/common/raiseorcreate.h"
 #include "gui/common/twips.h"
 #include "gui/history/historywindow.h"
-#include "gui/limits/limitsdialog.h"
-#include "gui/notify/notificationsdialog.h"
+#include "gui/overview/overviewactions.h"
 #include "gui/overview/overviewwindow.h"
 #include "gui/settings/frmoptions.h"
-#include "gui/settings/senderssettingsdialog.h"
+#include "gui/settings/settingswindow.h"
 #include "gui/tablefile/tablesaveflow.h"
 #include "hostfind.h"
 #include "onscreen.h"
 #include "readingsview.h"
 #include "senvoversion.h"
 #include "sizelimits.h"
+#include "statusline.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHeaderView>
-#include <QLabel>
 #include <QLocale>
 #include <QMenuBar>
 #include <QPushButton>
@@ -46,16 +47,8 @@ MainForm::MainForm(Monitor &monitor, QWidget *parent)
     setCentralWidget(client);
     client->setAutoFillBackground(true);
 
-    m_status = new QLabel(client);
-    m_status->setObjectName(u"listeningStatus"_qs);
-    m_status->setFont(designFont(font(), false));
-
     m_counters = new CounterFields(m_monitor.receiver(), client);
     connect(m_counters, &CounterFields::countTyped, this, &MainForm::updateCounters);
-    QRect statusRect = Twips::toPixels(*this, 120, 0, 4920, 255);
-    statusRect.setHeight(std::max(statusRect.height(), m_counters->lineHeight()));
-    m_status->setGeometry(statusRect);
-    placeStatus();
 
     m_grid = new ReadingsView(&m_monitor.table(), client);
     m_grid->setObjectName(u"MSFlexGrid1"_qs);
@@ -77,38 +70,23 @@ MainForm::MainForm(Monitor &monitor, QWidget *parent)
     connect(m_grid, &ReadingsView::hostsRemoved, this, &MainForm::afterRemoval);
     connect(m_grid, &ReadingsView::historyRequested, this, &MainForm::showHistory);
 
-    m_find = new HostFind(m_grid, m_status, client);
-
     m_saveFlow = new TableSaveFlow(
         m_monitor.table(), m_monitor.receiver(),
         [filter = m_grid->hostFilter()] { return filter->tableRows(); }, this);
     connect(m_saveFlow, &TableSaveFlow::savingChanged, this, &MainForm::updateSaving);
     connect(m_saveFlow, &TableSaveFlow::finished, this, &MainForm::saveFinished);
     connect(m_saveFlow, &TableSaveFlow::dialogClosed, m_grid, [this] { m_grid->setFocus(); });
-    m_toldTimer.setSingleShot(true);
-    m_toldTimer.setInterval(5000);
-    connect(&m_toldTimer, &QTimer::timeout, this, [this] {
-        m_told.clear();
-        updateListeningStatus();
-    });
-    connect(m_saveFlow, &TableSaveFlow::told, this, [this](const QString &text) {
-        m_told = text;
-        m_toldTimer.start();
-        updateListeningStatus();
-    });
-    createMenus();
 
-    const DatagramReceiver *receiver = &m_monitor.receiver();
-    connect(receiver, &DatagramReceiver::countersChanged, this, &MainForm::updateCounters);
-    connect(receiver, &DatagramReceiver::listeningChanged, this, &MainForm::updateListeningStatus);
-    connect(&m_monitor.portSetting(), &PortSetting::portApplied, this,
-            &MainForm::updateListeningStatus);
-    connect(&m_monitor.table().silence(), &SilenceWatch::silentHostsChanged, this,
-            &MainForm::updateListeningStatus);
-    connect(&m_monitor.limits(), &LimitWatch::countsChanged, this,
-            &MainForm::updateListeningStatus);
-    connect(receiver, &DatagramReceiver::ignoredChanged, this, &MainForm::updateListeningStatus);
-    connect(&m_monitor, &Monitor::sendersApplied, this, &MainForm::updateListeningStatus);
+    m_status = new StatusLine(m_monitor, m_tableFull, *m_saveFlow, client);
+    m_status->setFont(designFont(font(), false));
+    QRect statusRect = Twips::toPixels(*this, 120, 0, 4920, 255);
+    statusRect.setHeight(std::max(statusRect.height(), m_counters->lineHeight()));
+    m_status->setGeometry(statusRect);
+    m_find = new HostFind(m_grid, m_status, client);
+    placeStatus();
+    createMenus();
+    connect(&m_monitor.receiver(), &DatagramReceiver::countersChanged, this,
+            &MainForm::updateCounters);
 
     resize(Twips::toPixels(*this, 10440, 2400) + QSize(0, menuBar()->sizeHint().height()));
     Form_Load();
@@ -128,34 +106,28 @@ MainForm::~MainForm()
 void MainForm::Form_Load()
 {
     createOptions();
-    const PortSetting::ReadResult loaded = m_options->LoadConfig();
     setWindowTitle(u"Senvo-Net Version %1 on "_qs.arg(SenvoVersion::shortText)
                    + Module1::ComputerNameText());
     // The title the About dialog and message boxes use. Not the display name: window systems
     // append a display name that is set to every title bar.
     QCoreApplication::setApplicationName(u"Senvo-Net"_qs);
-    const QString problems = m_monitor.portSetting().bindAtStartUp(loaded);
-    updateListeningStatus();
-    if (!problems.isEmpty()) {
+    m_status->refresh();
+    const std::pair<QString, QString> problems[] = {
+        {m_monitor.listenProblem(), u"startUpProblem"_qs},
+        {m_monitor.limitsProblem(), u"limitsProblem"_qs}};
+    for (const auto &[problem, name] : problems) {
         // Once the window is on screen and placed, so that the message opens over it.
-        OnScreen::call(this, [this, problems] {
-            showNotice(this, QMessageBox::Warning, problems, u"startUpProblem"_qs);
-        });
-    }
-    if (const QString limits = m_monitor.limitsProblem(); !limits.isEmpty()) {
-        OnScreen::call(this, [this, limits] {
-            showNotice(this, QMessageBox::Warning, limits, u"limitsProblem"_qs);
-        });
+        if (!problem.isEmpty())
+            OnScreen::call(this, [this, problem, name] {
+                showNotice(this, QMessageBox::Warning, problem, name);
+            });
     }
 }
 
 void MainForm::createMenus()
 {
-    auto add = [this](QMenu *menu, const QString &text, const QString &name, auto slot) {
-        QAction *action = menu->addAction(text);
-        action->setObjectName(name);
-        connect(action, &QAction::triggered, this, slot);
-        return action;
+    const auto add = [this](QMenu *menu, const QString &text, const QString &name, auto slot) {
+        return addMenuAction(menu, text, name, this, slot);
     };
     QMenu *file = menuBar()->addMenu(tr("&File"));
     file->setObjectName(u"FileMenu"_qs);
@@ -185,12 +157,12 @@ void MainForm::createMenus()
     QMenu *tools = menuBar()->addMenu(tr("&Tools"));
     tools->setObjectName(u"ToolsMenu"_qs);
     add(tools, tr("&Options"), u"OptionsMenu"_qs, &MainForm::showOptions);
-    add(tools, tr("&Limits\u2026"), u"LimitsMenu"_qs, &MainForm::showLimits);
-    add(tools, tr("&Senders\u2026"), u"SendersMenu"_qs, &MainForm::showSenders);
-    add(tools, tr("&Notifications\u2026"), u"NotificationsMenu"_qs, [this] {
-        NotificationsDialog dialog(m_monitor, this);
-        dialog.exec();
-    });
+    add(tools, tr("Se&ttings\u2026"), u"SettingsMenu"_qs, [this] { showSettings(); });
+    add(tools, tr("&Limits\u2026"), u"LimitsMenu"_qs, [this] { showSettings(u"limitsPage"_qs); });
+    add(tools, tr("&Senders\u2026"), u"SendersMenu"_qs,
+        [this] { showSettings(u"sendersPage"_qs); });
+    add(tools, tr("&Notifications\u2026"), u"NotificationsMenu"_qs,
+        [this] { showSettings(u"notificationsPage"_qs); });
     QMenu *help = menuBar()->addMenu(tr("&Help"));
     help->setObjectName(u"HelpMenu"_qs);
     add(help, tr("&About"), u"AboutMenu"_qs, &MainForm::showAbout);
@@ -200,50 +172,23 @@ void MainForm::createViewMenu()
 {
     QMenu *view = menuBar()->addMenu(tr("&View"));
     view->setObjectName(u"ViewMenu"_qs);
-    QAction *overview = view->addAction(tr("&Overview"));
-    overview->setObjectName(u"OverviewMenu"_qs);
-    overview->setShortcut(Qt::CTRL | Qt::Key_O);
-    connect(overview, &QAction::triggered, this, &MainForm::showOverview);
-    QAction *problemsFirst = view->addAction(tr("&Problems First"));
-    problemsFirst->setObjectName(u"ProblemsFirstMenu"_qs);
-    problemsFirst->setCheckable(true);
-    OverviewModel *model = &m_monitor.overview();
-    problemsFirst->setChecked(model->sorting().problemsFirst);
-    connect(problemsFirst, &QAction::triggered, this, [this, model](bool on) {
-        model->setSorting(on ? OverviewModel::Sorting{-1, Qt::AscendingOrder, true}
-                             : OverviewModel::Sorting{});
-        showOverview();
-    });
-    connect(model, &OverviewModel::sortingChanged, problemsFirst,
-            [problemsFirst, model] { problemsFirst->setChecked(model->sorting().problemsFirst); });
-    QAction *trends = view->addAction(tr("&Trends"));
-    trends->setObjectName(u"TrendsMenu"_qs);
-    trends->setCheckable(true);
-    trends->setChecked(model->trendsShown());
-    connect(trends, &QAction::toggled, model, &OverviewModel::setTrendsShown);
-    connect(model, &OverviewModel::trendsShownChanged, trends, &QAction::setChecked);
+    addMenuAction(view, tr("&Overview"), u"OverviewMenu"_qs, this, &MainForm::showOverview)
+        ->setShortcut(Qt::CTRL | Qt::Key_O);
+    connect(addProblemsFirstAction(view, m_monitor.overview(), u"ProblemsFirstMenu"_qs),
+            &QAction::triggered, this, &MainForm::showOverview);
+    addTrendsAction(view, m_monitor.overview(), u"TrendsMenu"_qs);
 }
 
 void MainForm::showOverview()
 {
-    if (!m_overview) {
+    raiseOrCreate(m_overview, [this] {
         // A window of its own, which the main window does not keep above itself; it deletes
         // itself on closing and is closed with the main window.
-        m_overview = new OverviewWindow(m_monitor);
-        m_overview->setAttribute(Qt::WA_DeleteOnClose);
-        connect(m_overview, &OverviewWindow::historyRequested, this, &MainForm::showHistory);
-        m_overview->show();
-        return;
-    }
-    if (m_overview->isMinimized())
-        m_overview->setWindowState(m_overview->windowState() & ~Qt::WindowMinimized);
-    m_overview->raise();
-    m_overview->activateWindow();
-}
-
-OverviewWindow *MainForm::overview() const
-{
-    return m_overview;
+        auto *overview = new OverviewWindow(m_monitor);
+        overview->setAttribute(Qt::WA_DeleteOnClose);
+        connect(overview, &OverviewWindow::historyRequested, this, &MainForm::showHistory);
+        return overview;
+    });
 }
 
 void MainForm::findHost(const QString &text)
@@ -272,7 +217,7 @@ void MainForm::afterRemoval()
         if (auto *full = findChild<QMessageBox *>(u"tableFull"_qs))
             full->close();
     }
-    updateListeningStatus();
+    m_status->refresh();
     m_find->updateCount();
     m_grid->setFocus(Qt::OtherFocusReason);
 }
@@ -326,7 +271,7 @@ void MainForm::updateSaving()
     m_saveAction->setEnabled(!saving);
     m_clearAction->setEnabled(!saving && m_monitor.table().hostCount() > 0);
     m_grid->setRemovable(!saving);
-    updateListeningStatus();
+    m_status->refresh();
 }
 
 void MainForm::createOptions()
@@ -334,26 +279,6 @@ void MainForm::createOptions()
     if (m_options)
         return;
     m_options = new frmOptions(&m_monitor.portSetting(), this);
-}
-
-frmOptions *MainForm::options() const
-{
-    return m_options;
-}
-
-QDialog *MainForm::about() const
-{
-    return m_about;
-}
-
-LimitsDialog *MainForm::limitsDialog() const
-{
-    return m_limitsDialog;
-}
-
-SendersSettingsDialog *MainForm::sendersDialog() const
-{
-    return m_sendersDialog;
 }
 
 QString MainForm::listeningStatus() const
@@ -366,54 +291,13 @@ QString MainForm::listeningStatusTip() const
     return m_status->toolTip();
 }
 
-void MainForm::updateListeningStatus()
-{
-    const DatagramReceiver &receiver = m_monitor.receiver();
-    if (!m_told.isEmpty()) {
-        m_status->setText(
-            m_status->fontMetrics().elidedText(m_told, Qt::ElideMiddle, m_status->width()));
-        m_status->setToolTip(m_told);
-        m_status->setPalette(palette());
-        return;
-    }
-    if (receiver.isListening() && m_saveFlow->isSaving()) {
-        m_status->setText(tr("Saving the table\u2026 %1%").arg(m_saveFlow->percentWritten()));
-        return;
-    }
-    if (receiver.isListening()) {
-        const QString port =
-            receiver.address().isNull()
-                ? tr("UDP port %1").arg(receiver.port())
-                : tr("%1, UDP port %2").arg(receiver.address().toString()).arg(receiver.port());
-        const QString text = m_tableFull.told() ? tr("Listening on %1 \u2014 table full").arg(port)
-                                                : tr("Listening on %1").arg(port);
-        QString ignoredText;
-        QString tip;
-        if (const double ignored = receiver.ignored(); ignored > 0) {
-            ignoredText = tr(" \u00b7 %1 ignored").arg(QLocale().toString(ignored, 'f', 0));
-            tip = tr("Last ignored: %1 at %2")
-                      .arg(receiver.lastIgnoredSender().toText(),
-                           QLocale().toString(receiver.lastIgnoredAt().time(), u"HH:mm:ss"_qs));
-        }
-        m_status->setText(text + m_monitor.troubleSummary().text() + ignoredText);
-        m_status->setToolTip(tip);
-        m_status->setPalette(palette());
-        return;
-    }
-    m_status->setText(tr("Not listening \u2014 see Tools \u2192 Options"));
-    m_status->setToolTip(receiver.errorString());
-    QPalette warning = m_status->palette();
-    warning.setColor(QPalette::WindowText, Qt::red);
-    m_status->setPalette(warning);
-}
-
 void MainForm::updateCounters()
 {
     if (const QString full = m_tableFull.take(); !full.isEmpty()) {
-        updateListeningStatus();
+        m_status->refresh();
         showNotice(this, QMessageBox::Warning, full, u"tableFull"_qs);
     } else if (m_monitor.table().silence().silentHosts() > 0) {
-        updateListeningStatus(); // the hosts counted grow
+        m_status->refresh(); // the hosts counted grow
     }
     m_find->updateCount();
     m_counters->update();
@@ -433,50 +317,26 @@ void MainForm::showOptions()
 {
     createOptions();
     const PortSetting::ReadResult loaded = m_options->LoadConfig();
-    m_options->show();
-    m_options->raise();
-    m_options->activateWindow();
+    bringForward(m_options);
     if (!loaded.problem.isEmpty())
         showNotice(m_options, QMessageBox::Warning, loaded.problem, u"settingsNotRead"_qs);
 }
 
 void MainForm::showAbout()
 {
-    // One About dialog at a time: asking again brings the open one forward.
-    if (!m_about) {
-        // A window of its own: closing the main window leaves it open, and the program ends
-        // when the last window closes. It deletes itself on closing.
-        m_about = new frmAbout;
-        m_about->show();
-        return;
-    }
-    m_about->raise();
-    m_about->activateWindow();
+    // A window of its own: closing the main window leaves it open, and the program ends when
+    // the last window closes. It deletes itself on closing.
+    raiseOrCreate(m_about, [] { return new frmAbout; });
 }
 
-void MainForm::showLimits()
+void MainForm::showSettings(const QString &page)
 {
-    if (!m_limitsDialog) {
-        // Read afresh each time, so that it shows the rules in force.
-        m_limitsDialog = new LimitsDialog(m_monitor, this);
-        m_limitsDialog->setAttribute(Qt::WA_DeleteOnClose);
-        m_limitsDialog->show();
-        return;
-    }
-    m_limitsDialog->raise();
-    m_limitsDialog->activateWindow();
-}
-
-void MainForm::showSenders()
-{
-    if (!m_sendersDialog) {
-        m_sendersDialog = new SendersSettingsDialog(m_monitor, this);
-        m_sendersDialog->setAttribute(Qt::WA_DeleteOnClose);
-        m_sendersDialog->show();
-        return;
-    }
-    m_sendersDialog->raise();
-    m_sendersDialog->activateWindow();
+    raiseOrCreate(m_settings, [this] {
+        // Made afresh each time, so that it shows the settings in force.
+        auto *settings = new SettingsWindow(m_monitor, this);
+        settings->setAttribute(Qt::WA_DeleteOnClose);
+        return settings;
+    })->showPage(page);
 }
 
 void MainForm::unloadOptions()
@@ -488,9 +348,7 @@ void MainForm::showHistory(int tableRow, const std::vector<int> &pairs)
 {
     for (HistoryWindow *const open : findChildren<HistoryWindow *>(Qt::FindDirectChildrenOnly)) {
         if (open->row() == tableRow && open->pairs() == pairs) {
-            open->showNormal();
-            open->raise();
-            open->activateWindow();
+            bringForward(open);
             return;
         }
     }
@@ -522,7 +380,7 @@ void MainForm::resizeEvent(QResizeEvent *event)
     const QPoint topLeft(Twips::toPixelsX(*this, 120),
                          std::max(Twips::toPixelsY(*this, 240), m_counters->bottom() + 1));
     QSize grid = outer - Twips::toPixels(*this, tableWidthMargin, tableHeightMargin);
-    // Where the platform's frame and menu bar are taller than the design allowed for, the
+    // Where the platform's frame and menu bar are taller than the margins allow for, the
     // table is cut to what fits so that its scroll bars stay in view.
     const QWidget *client = centralWidget();
     grid = grid.boundedTo(QSize(client->width() - topLeft.x(), client->height() - topLeft.y()));

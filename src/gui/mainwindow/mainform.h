@@ -1,25 +1,23 @@
 #pragma once
 
 #include "engine/tableview/tablefullnotice.h"
+#include "gui/overview/overviewwindow.h"
+#include "gui/settings/frmoptions.h"
+#include "gui/settings/settingswindow.h"
 
+#include <QDialog>
 #include <QMainWindow>
 #include <QPointer>
-#include <QTimer>
 
 #include <vector>
 
 class CounterFields;
 class HostFind;
-class LimitsDialog;
 class Monitor;
-class OverviewWindow;
 class QAction;
-class QDialog;
-class QLabel;
 class ReadingsView;
-class SendersSettingsDialog;
+class StatusLine;
 class TableSaveFlow;
-class frmOptions;
 
 // The one main window: counters, the readings table and the menus, over the monitor that
 // receives the readings.
@@ -37,27 +35,24 @@ public:
     static constexpr double tableWidthMargin = 325;
     static constexpr double tableHeightMargin = 900;
 
-    // Shows what monitor receives, and starts it listening; monitor must outlive the window.
+    // Shows what monitor receives; monitor must outlive the window.
     explicit MainForm(Monitor &monitor, QWidget *parent = nullptr);
     ~MainForm() override;
 
-    frmOptions *options() const;
-    QDialog *about() const;
-    LimitsDialog *limitsDialog() const;
-    OverviewWindow *overview() const;
-    SendersSettingsDialog *sendersDialog() const;
+    frmOptions *options() const { return m_options; }
+    QDialog *about() const { return m_about; }
+    OverviewWindow *overview() const { return m_overview; }
+    SettingsWindow *settings() const { return m_settings; }
     // What the status line tells about the receiver.
     QString listeningStatus() const;
     QString listeningStatusTip() const;
 
     void showOptions();
     void showAbout();
-    // One Limits dialog at a time: asking again brings the open one forward.
-    void showLimits();
     // Opens the overview, or brings it forward when it is open.
     void showOverview();
-    // One Senders dialog at a time, likewise.
-    void showSenders();
+    // One Settings window at a time, at the page of that objectName when there is one.
+    void showSettings(const QString &page = {});
 
     // Shows only the hosts that contain text, ignoring case; empty: every host.
     void findHost(const QString &text);
@@ -86,32 +81,26 @@ protected:
 private:
     void Form_Load();
     void createMenus();
-    void createEditMenu();
     void createViewMenu();
     void createOptions();
     void afterRemoval();
     void updateSaving();
     void updateCounters();
     void placeStatus();
-    void updateListeningStatus();
     void unloadOptions();
 
     Monitor &m_monitor;
     TableFullNotice m_tableFull;
     QPointer<frmOptions> m_options;
     QPointer<QDialog> m_about;
-    QPointer<LimitsDialog> m_limitsDialog;
     QPointer<OverviewWindow> m_overview;
-    QPointer<SendersSettingsDialog> m_sendersDialog;
-    QLabel *m_status = nullptr;
+    QPointer<SettingsWindow> m_settings;
+    StatusLine *m_status = nullptr;
     CounterFields *m_counters = nullptr;
     ReadingsView *m_grid = nullptr;
     HostFind *m_find = nullptr;
     QAction *m_saveAction = nullptr;
     QAction *m_clearAction = nullptr;
     TableSaveFlow *m_saveFlow = nullptr;
-    // A save that worked, told in the status line for a while.
-    QString m_told;
-    QTimer m_toldTimer;
     bool m_unloading = false;
 };

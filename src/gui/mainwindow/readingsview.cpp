@@ -9,6 +9,7 @@
 #include "engine/reception/readingstable.h"
 #include "engine/tableview/copiedtext.h"
 #include "engine/tableview/hostfilter.h"
+#include "gui/common/historyselection.h"
 #include "gui/common/twips.h"
 
 #include <QAction>
@@ -29,7 +30,9 @@ ReadingsView::ReadingsView(ReadingsTable *table, QWidget *parent)
     , m_copy(new QAction(tr("&Copy"), this))
     , m_copyAll(new QAction(tr("Copy &All"), this))
     , m_remove(new QAction(tr("&Remove Host"), this))
-    , m_showHistory(new QAction(tr("Show &History"), this))
+    , m_showHistory(newShowHistoryAction(
+          this, [this] { return historyReadings(); },
+          [this](int row, const std::vector<int> &pairs) { Q_EMIT historyRequested(row, pairs); }))
     , m_widthsSet(size_t(table->columnCount()))
     , m_userSized(size_t(table->columnCount()))
 {
@@ -52,11 +55,6 @@ ReadingsView::ReadingsView(ReadingsTable *table, QWidget *parent)
     connect(m_copy, &QAction::triggered, this, &ReadingsView::copySelection);
     connect(m_copyAll, &QAction::triggered, this, &ReadingsView::copyAll);
     connect(m_remove, &QAction::triggered, this, &ReadingsView::removeSelectedHosts);
-    m_showHistory->setObjectName(u"ShowHistoryMenu"_qs);
-    connect(m_showHistory, &QAction::triggered, this, [this] {
-        if (const auto [row, pairs] = historyReadings(); !pairs.empty())
-            Q_EMIT historyRequested(row, pairs);
-    });
     connect(this, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &index) {
         const QModelIndex shown = m_rows->mapToSource(index);
         const int column = index.column() - ReadingsTable::firstNameColumn;
@@ -144,24 +142,15 @@ void ReadingsView::removeSelectedHosts()
 
 std::pair<int, std::vector<int>> ReadingsView::historyReadings() const
 {
-    // The current cell's host; another selected host's readings are left out. Ranges, not
-    // cells, are looked at: Select All must stay cheap.
-    const QModelIndex current = currentIndex();
-    const QModelIndex shown = m_rows->mapToSource(current);
+    // The current cell's host; another selected host's readings are left out.
+    const QModelIndex shown = m_rows->mapToSource(currentIndex());
     if (!shown.isValid())
         return {-1, {}};
     const int row = m_filter->tableRow(shown.row());
     std::vector<bool> chosen(ReadingsTable::pairCount);
-    const auto choose = [&](int column) {
+    for (const int column : selectedColumnsOfCurrentRow(*this)) {
         if (column >= ReadingsTable::firstNameColumn)
             chosen[size_t((column - ReadingsTable::firstNameColumn) / 2)] = true;
-    };
-    choose(current.column());
-    for (const QItemSelectionRange &range : selectionModel()->selection()) {
-        if (range.top() <= current.row() && current.row() <= range.bottom()) {
-            for (int column = range.left(); column <= range.right(); ++column)
-                choose(column);
-        }
     }
     std::vector<int> pairs;
     for (int pair = 0; pair < ReadingsTable::pairCount; ++pair) {

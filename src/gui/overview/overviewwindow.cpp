@@ -8,7 +8,10 @@
 #include "engine/reception/longesttexts.h"
 #include "gui/common/applicationicon.h"
 #include "gui/common/findbar.h"
+#include "gui/common/historyselection.h"
+#include "gui/common/menuaction.h"
 #include "gui/tablefile/tablesaveflow.h"
+#include "overviewactions.h"
 #include "trenddelegate.h"
 
 #include <QClipboard>
@@ -176,11 +179,8 @@ OverviewWindow::~OverviewWindow()
 
 void OverviewWindow::createMenus()
 {
-    auto add = [this](QMenu *menu, const QString &text, const QString &name, auto slot) {
-        QAction *action = menu->addAction(text);
-        action->setObjectName(name);
-        connect(action, &QAction::triggered, this, slot);
-        return action;
+    const auto add = [this](QMenu *menu, const QString &text, const QString &name, auto slot) {
+        return addMenuAction(menu, text, name, this, slot);
     };
     QMenu *file = menuBar()->addMenu(tr("&File"));
     m_saveAction =
@@ -197,44 +197,27 @@ void OverviewWindow::createMenus()
         ->setShortcut(QKeySequence::Find);
 
     QMenu *view = menuBar()->addMenu(tr("&View"));
-    m_problemsAction = view->addAction(tr("&Problems First"));
-    m_problemsAction->setObjectName(u"ProblemsFirstOverviewMenu"_qs);
-    m_problemsAction->setCheckable(true);
-    connect(m_problemsAction, &QAction::toggled, this, &OverviewWindow::setProblemsFirst);
+    m_problemsAction = addProblemsFirstAction(view, m_model, u"ProblemsFirstOverviewMenu"_qs);
     add(view, tr("&Show All Columns"), u"ShowAllColumnsMenu"_qs, [this] {
         for (int column = 0; column < m_model.columnCount(); ++column)
             m_model.setColumnHidden(column, false);
     });
-    QAction *trends = view->addAction(tr("&Trends"));
-    trends->setObjectName(u"TrendsOverviewMenu"_qs);
-    trends->setCheckable(true);
-    trends->setChecked(m_model.trendsShown());
-    connect(trends, &QAction::toggled, &m_model, &OverviewModel::setTrendsShown);
-    connect(&m_model, &OverviewModel::trendsShownChanged, trends, &QAction::setChecked);
+    addTrendsAction(view, m_model, u"TrendsOverviewMenu"_qs);
 
-    m_showHistory = new QAction(tr("Show &History"), this);
-    m_showHistory->setObjectName(u"ShowHistoryMenu"_qs);
-    connect(m_showHistory, &QAction::triggered, this, [this] {
-        if (const auto [row, pairs] = historyReadings(); !pairs.empty())
-            Q_EMIT historyRequested(row, pairs);
-    });
+    m_showHistory = newShowHistoryAction(
+        this, [this] { return historyReadings(); },
+        [this](int row, const std::vector<int> &pairs) { Q_EMIT historyRequested(row, pairs); });
 }
 
 std::pair<int, std::vector<int>> OverviewWindow::historyReadings() const
 {
-    // Another selected host's readings are left out; ranges, not cells, are looked at, so
-    // that Select All stays cheap. The readings are plotted in the order their columns show.
+    // Another selected host's readings are left out. The readings are plotted in the order
+    // their columns show.
     const QModelIndex current = m_view->currentIndex();
     if (!current.isValid())
         return {-1, {}};
     const QHeaderView *const header = m_view->horizontalHeader();
-    std::vector<int> columns{current.column()};
-    for (const QItemSelectionRange &range : m_view->selectionModel()->selection()) {
-        if (range.top() <= current.row() && current.row() <= range.bottom()) {
-            for (int column = range.left(); column <= range.right(); ++column)
-                columns.push_back(column);
-        }
-    }
+    std::vector<int> columns = selectedColumnsOfCurrentRow(*m_view);
     std::sort(columns.begin(), columns.end(),
               [header](int a, int b) { return header->visualIndex(a) < header->visualIndex(b); });
     columns.erase(std::unique(columns.begin(), columns.end()), columns.end());

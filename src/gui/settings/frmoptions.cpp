@@ -15,7 +15,7 @@ frmOptions::frmOptions(PortSetting *setting, QWidget *parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint
                           | Qt::WindowCloseButtonHint)
     , m_setting(setting)
-    , m_portvalue(new QLineEdit(QString(PortSetting::defaultPort), this))
+    , m_portvalue(new QLineEdit(setting->portText(), this))
     , m_cmdOK(new QPushButton(tr("OK"), this))
 {
     setObjectName(u"frmOptions"_qs);
@@ -32,8 +32,8 @@ frmOptions::frmOptions(PortSetting *setting, QWidget *parent)
 
     m_portvalue->setObjectName(u"portvalue"_qs);
     QRect field = Twips::toPixels(*this, 2040, 480, 855, 285);
-    // Where the platform's face is wider than the design's, the field moves right rather
-    // than cover the end of the label.
+    // Where the platform's face is wide, the field moves right rather than cover the end
+    // of the label.
     field.moveLeft(
         std::max(field.left(), label->mapTo(this, QPoint(label->sizeHint().width(), 0)).x()));
     m_portvalue->setGeometry(field);

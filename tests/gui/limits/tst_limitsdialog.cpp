@@ -1,7 +1,8 @@
 #include "engine/monitor/monitor.h"
 #include "fakedatagramsocket.h"
 #include "gui/limits/limitrulesmodel.h"
-#include "gui/limits/limitsdialog.h"
+#include "gui/limits/limitspage.h"
+#include "gui/settings/settingswindow.h"
 #include "testsupport.h"
 
 #include <QAbstractItemModelTester>
@@ -36,7 +37,7 @@ QMessageBox *message(const QWidget &dialog, const char *name)
     return dialog.findChild<QMessageBox *>(QString::fromLatin1(name));
 }
 
-void press(const LimitsDialog &dialog, QDialogButtonBox::StandardButton which)
+void press(const SettingsWindow &dialog, QDialogButtonBox::StandardButton which)
 {
     dialog.findChild<QDialogButtonBox *>()->button(which)->click();
 }
@@ -62,14 +63,15 @@ private slots:
 
 private:
     // A monitor over a program folder holding Senvo-Net.json with json (none when null),
-    // and its dialog, on screen.
+    // and its settings at the Limits page, on screen.
     void open(const QByteArray &json);
+    LimitsPage *page() const { return m_dialog->page<LimitsPage>(); }
     QString filePath() const { return m_program->filePath(u"Senvo-Net.json"_qs); }
 
     std::unique_ptr<QTemporaryDir> m_program;
     std::unique_ptr<QTemporaryDir> m_user;
     std::unique_ptr<Monitor> m_monitor;
-    std::unique_ptr<LimitsDialog> m_dialog;
+    std::unique_ptr<SettingsWindow> m_dialog;
 };
 
 void TestLimitsDialog::init()
@@ -86,9 +88,10 @@ void TestLimitsDialog::open(const QByteArray &json)
         qFatal("cannot write the limits file for the test");
     m_monitor = std::make_unique<Monitor>(SettingsFile(m_program->path(), m_user->path()), nullptr,
                                           new FakeDatagramSocket);
-    m_dialog = std::make_unique<LimitsDialog>(*m_monitor);
+    m_dialog = std::make_unique<SettingsWindow>(*m_monitor);
+    m_dialog->showPage(u"limitsPage"_qs);
     new QAbstractItemModelTester(
-        m_dialog->model(), QAbstractItemModelTester::FailureReportingMode::QtTest, m_dialog.get());
+        page()->model(), QAbstractItemModelTester::FailureReportingMode::QtTest, m_dialog.get());
     m_dialog->show();
     QVERIFY(QTest::qWaitForWindowActive(m_dialog.get()));
 }
@@ -119,11 +122,11 @@ void TestLimitsDialog::cellsShowTheFileAndWriteItBack()
     QFETCH(QStringList, cells);
     QFETCH(QByteArray, written);
     open(R"({"limits":[)" + rule + "]}");
-    const QAbstractItemModel *model = m_dialog->view()->model();
+    const QAbstractItemModel *model = page()->view()->model();
     QCOMPARE(model->rowCount(), 1);
     for (int column = 0; column < LimitRulesModel::ColumnCount; ++column)
         QCOMPARE(model->index(0, column).data().toString(), cells[column]);
-    QCOMPARE(limitsJson(LimitRules(m_dialog->model()->rules())), '[' + written + ']');
+    QCOMPARE(limitsJson(LimitRules(page()->model()->rules())), '[' + written + ']');
 }
 
 void TestLimitsDialog::mistakesAreMarkedAndRefuseOk_data()
@@ -149,10 +152,10 @@ void TestLimitsDialog::mistakesAreMarkedAndRefuseOk()
     QFETCH(QString, told);
     open(twoRules);
     const QByteArray applied = limitsJson(m_monitor->limits().rules());
-    const QModelIndex cell = m_dialog->view()->model()->index(1, column);
-    QVERIFY(m_dialog->view()->model()->setData(cell, typed));
+    const QModelIndex cell = page()->view()->model()->index(1, column);
+    QVERIFY(page()->view()->model()->setData(cell, typed));
     QVERIFY(cell.data(Qt::BackgroundRole).isValid());
-    QVERIFY(!m_dialog->view()->model()->index(0, column).data(Qt::BackgroundRole).isValid());
+    QVERIFY(!page()->view()->model()->index(0, column).data(Qt::BackgroundRole).isValid());
     QVERIFY(!cell.data(Qt::ToolTipRole).toString().isEmpty());
 
     press(*m_dialog, QDialogButtonBox::Ok);
@@ -181,14 +184,14 @@ void TestLimitsDialog::okAppliesCancelDoesNot()
     QFETCH(int, button);
     QFETCH(QByteArray, after);
     open(twoRules);
-    QAbstractItemModel *model = m_dialog->view()->model();
+    QAbstractItemModel *model = page()->view()->model();
     // Typed into the cell and left open there, as a user does before pressing OK.
-    m_dialog->view()->setCurrentIndex(model->index(0, LimitRulesModel::CriticalAbove));
-    QTest::keyClick(m_dialog->view(), Qt::Key_9);
+    page()->view()->setCurrentIndex(model->index(0, LimitRulesModel::CriticalAbove));
+    QTest::keyClick(page()->view(), Qt::Key_9);
     QTest::keyClicks(QApplication::focusWidget(), u"5"_qs);
-    m_dialog->view()->selectRow(1);
-    m_dialog->removeSelectedRules();
-    m_dialog->addRule();
+    page()->view()->selectRow(1);
+    page()->removeSelectedRules();
+    page()->addRule();
     QTest::keyClicks(QApplication::focusWidget(), u"Temp"_qs);
     model->setData(model->index(1, LimitRulesModel::CriticalBelow), u"5 C"_qs);
 
@@ -221,11 +224,11 @@ void TestLimitsDialog::rulesMoveUpAndDown()
     QFETCH(QString, order);
     QFETCH(int, currentAfter);
     open(twoRules);
-    const QAbstractItemModel *model = m_dialog->view()->model();
-    m_dialog->view()->setCurrentIndex(model->index(current, LimitRulesModel::Hosts));
+    const QAbstractItemModel *model = page()->view()->model();
+    page()->view()->setCurrentIndex(model->index(current, LimitRulesModel::Hosts));
     m_dialog->findChild<QPushButton *>(button)->click();
-    QCOMPARE(m_dialog->view()->currentIndex().row(), currentAfter);
-    QCOMPARE(m_dialog->view()->currentIndex().column(), int(LimitRulesModel::Hosts));
+    QCOMPARE(page()->view()->currentIndex().row(), currentAfter);
+    QCOMPARE(page()->view()->currentIndex().column(), int(LimitRulesModel::Hosts));
 
     press(*m_dialog, QDialogButtonBox::Ok);
     QStringList readings;
@@ -244,10 +247,11 @@ void TestLimitsDialog::aFailedWriteIsToldAndTheDialogStays()
     m_monitor = std::make_unique<Monitor>(
         SettingsFile(belowAPlainFile(base, u"program"_qs), belowAPlainFile(base, u"user"_qs)),
         nullptr, new FakeDatagramSocket);
-    m_dialog = std::make_unique<LimitsDialog>(*m_monitor);
+    m_dialog = std::make_unique<SettingsWindow>(*m_monitor);
+    m_dialog->showPage(u"limitsPage"_qs);
     m_dialog->show();
-    QAbstractItemModel *model = m_dialog->view()->model();
-    m_dialog->addRule();
+    QAbstractItemModel *model = page()->view()->model();
+    page()->addRule();
     model->setData(model->index(0, LimitRulesModel::Reading), u"CPU"_qs);
     press(*m_dialog, QDialogButtonBox::Ok);
     QVERIFY(message(*m_dialog, "limitsNotSaved"));
@@ -263,8 +267,8 @@ void TestLimitsDialog::readingColumnOffersTheNamesHeard()
         m_monitor->table().fillgrid(
             {{}, u"Jun 10"_qs, u"19:35:00"_qs, u"h1"_qs, QString::fromLatin1(name), u"1"_qs});
     m_monitor->receiver().publish();
-    m_dialog->addRule();
-    auto *editor = m_dialog->view()->findChild<QComboBox *>(u"readingEditor"_qs);
+    page()->addRule();
+    auto *editor = page()->view()->findChild<QComboBox *>(u"readingEditor"_qs);
     QVERIFY(editor);
     QStringList offered;
     for (int i = 0; i < editor->count(); ++i)
@@ -272,8 +276,8 @@ void TestLimitsDialog::readingColumnOffersTheNamesHeard()
     QCOMPARE(offered, (QStringList{u"CPU"_qs, u"Fan"_qs, u"Temp"_qs}));
     QVERIFY(editor->currentText().isEmpty());
     editor->setCurrentIndex(1);
-    m_dialog->view()->setCurrentIndex(m_dialog->view()->model()->index(0, 1));
-    QCOMPARE(m_dialog->view()->model()->index(0, 0).data().toString(), u"Fan");
+    page()->view()->setCurrentIndex(page()->view()->model()->index(0, 1));
+    QCOMPARE(page()->view()->model()->index(0, 0).data().toString(), u"Fan");
 }
 
 QTEST_MAIN(TestLimitsDialog)

@@ -8,11 +8,12 @@
 #include "gui/common/twips.h"
 #include "gui/history/historywindow.h"
 #include "gui/limits/limitrulesmodel.h"
-#include "gui/limits/limitsdialog.h"
+#include "gui/limits/limitspage.h"
 #include "gui/mainwindow/mainform.h"
 #include "gui/mainwindow/readingsview.h"
 #include "gui/settings/frmoptions.h"
-#include "gui/settings/senderssettingsdialog.h"
+#include "gui/settings/senderspage.h"
+#include "gui/settings/settingswindow.h"
 #include "testsupport.h"
 
 #include <QAction>
@@ -70,8 +71,9 @@ public:
     explicit TestWindow(const SettingsFile &settings, DatagramSocket *socket = nullptr,
                         const ReceiveClock *clock = nullptr)
         : m_monitor(std::make_unique<Monitor>(settings, nullptr, socket, clock))
-        , m_form(std::make_unique<MainForm>(*m_monitor))
     {
+        m_monitor->listenAtStartUp();
+        m_form = std::make_unique<MainForm>(*m_monitor);
     }
 
     MainForm *get() const { return m_form.get(); }
@@ -313,15 +315,16 @@ void TestMainForm::limitsFileProblemIsToldWhileListening()
         QCOMPARE(rules.isApplied(i), applied[i]);
     QCOMPARE(readBytes(file), json);
 
-    // The dialog shows the rules as read, and says when its OK would replace what it cannot.
+    // The page shows the rules as read, and says when its OK would replace what it cannot.
     QAction *limits = window->findChild<QAction *>(u"LimitsMenu"_qs);
     limits->trigger();
-    QPointer<LimitsDialog> dialog = window->limitsDialog();
+    QPointer<SettingsWindow> dialog = window->settings();
     QVERIFY(dialog && dialog->isVisible() && !dialog->isModal());
-    QCOMPARE(dialog->model()->rowCount(), applied.size());
+    QCOMPARE(dialog->currentPage(), dialog->page<LimitsPage>());
+    QCOMPARE(dialog->page<LimitsPage>()->model()->rowCount(), applied.size());
     QCOMPARE(dialog->findChild<QLabel *>(u"limitsNote"_qs) != nullptr, applied.isEmpty());
     limits->trigger();
-    QCOMPARE(window->limitsDialog(), dialog.data());
+    QCOMPARE(window->settings(), dialog.data());
     dialog->reject();
     QTRY_VERIFY(!dialog);
     QCOMPARE(readBytes(file), json);
@@ -767,7 +770,8 @@ void TestMainForm::menus()
                  u"&Edit: &Copy Ctrl+C | Copy &All Ctrl+Shift+C | - | &Find Host\u2026 "
                  u"Ctrl+F | Show &Problems Only  | - | &Remove Host Del | C&lear Table "_qs,
                  u"&View: &Overview Ctrl+O | &Problems First  | &Trends "_qs,
-                 u"&Tools: &Options  | &Limits\u2026  | &Senders\u2026  | &Notifications\u2026 "_qs,
+                 u"&Tools: &Options  | Se&ttings\u2026  | &Limits\u2026  | &Senders\u2026  | "
+                 u"&Notifications\u2026 "_qs,
                  u"&Help: &About "_qs,
              }));
 }
@@ -1012,12 +1016,13 @@ void TestMainForm::sendersOnTheStatusLine()
     QVERIFY(window->listeningStatusTip().startsWith(tip));
     QCOMPARE(window->listeningStatusTip().isEmpty(), tip.isEmpty());
 
-    // Tools -> Senders... opens one dialog showing the address in force.
+    // Tools -> Senders... opens one window at its page, showing the address in force.
     auto *menu = window->findChild<QAction *>(u"SendersMenu"_qs);
     menu->trigger();
     menu->trigger();
-    QCOMPARE(window->findChildren<SendersSettingsDialog *>().size(), 1);
-    QCOMPARE(window->sendersDialog()->addressChoice()->currentData().toString(),
+    QCOMPARE(window->findChildren<SettingsWindow *>().size(), 1);
+    QCOMPARE(window->settings()->currentPage(), window->settings()->page<SendersPage>());
+    QCOMPARE(window->settings()->page<SendersPage>()->addressChoice()->currentData().toString(),
              window.monitor().senders().listenAddress());
 }
 

@@ -1,6 +1,7 @@
 #include "engine/monitor/monitor.h"
 #include "fakedatagramsocket.h"
-#include "gui/notify/notificationsdialog.h"
+#include "gui/notify/notificationspage.h"
+#include "gui/settings/settingswindow.h"
 #include "testsupport.h"
 
 #include <QCheckBox>
@@ -71,7 +72,9 @@ void TestNotificationsDialog::showsAndKeepsTheChoices()
                               + stored + '}';
     QVERIFY(writeBytes(file, before));
     Monitor monitor(SettingsFile(program.path(), user.path()), nullptr, new FakeDatagramSocket);
-    NotificationsDialog dialog(monitor);
+    SettingsWindow dialog(monitor);
+    dialog.showPage(u"notificationsPage"_qs);
+    QVERIFY(dialog.currentPage() == dialog.page<NotificationsPage>());
     QList<bool> ticked;
     for (const QString &name : boxes)
         ticked.append(dialog.findChild<QCheckBox *>(name)->isChecked());

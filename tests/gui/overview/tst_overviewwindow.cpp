@@ -83,6 +83,7 @@ void TestOverviewWindow::init()
     m_clock.seconds = 0;
     m_monitor = std::make_unique<Monitor>(SettingsFile(folder, folder), nullptr,
                                           new FakeDatagramSocket, &m_clock);
+    m_monitor->listenAtStartUp();
     m_main = std::make_unique<MainForm>(*m_monitor);
     m_main->show();
 }

@@ -2,7 +2,8 @@
 #include "engine/settings/jsonsettingsfile.h"
 #include "engine/settings/settingsfile.h"
 #include "fakedatagramsocket.h"
-#include "gui/settings/senderssettingsdialog.h"
+#include "gui/settings/senderspage.h"
+#include "gui/settings/settingswindow.h"
 #include "testsupport.h"
 
 #include <QComboBox>
@@ -65,15 +66,19 @@ void TestSendersSettingsDialog::linesAreChecked()
     QVERIFY(writeBytes(m_program->filePath(SettingsFile::fileName), "5140"));
     auto *socket = new FakeDatagramSocket;
     Monitor monitor(SettingsFile(m_program->path(), m_user->path()), nullptr, socket);
-    QVERIFY(monitor.portSetting().bindAtStartUp(monitor.portSetting().read()).isEmpty());
+    monitor.listenAtStartUp();
+    QVERIFY(monitor.listenProblem().isEmpty());
 
-    SendersSettingsDialog dialog(monitor);
+    SettingsWindow dialog(monitor);
+    dialog.showPage(u"sendersPage"_qs);
     dialog.show();
-    QCOMPARE(dialog.addressChoice()->currentData().toString(), QString());
-    dialog.sendersEdit()->setPlainText(typed);
-    QCOMPARE(dialog.problemText().startsWith(named), true);
-    QCOMPARE(dialog.problemText().isEmpty(), named.isEmpty());
-    QCOMPARE(dialog.sendersEdit()->extraSelections().isEmpty(), named.isEmpty());
+    SendersPage &page = *dialog.page<SendersPage>();
+    QCOMPARE(dialog.currentPage(), &page);
+    QCOMPARE(page.addressChoice()->currentData().toString(), QString());
+    page.sendersEdit()->setPlainText(typed);
+    QCOMPARE(page.problemText().startsWith(named), true);
+    QCOMPARE(page.problemText().isEmpty(), named.isEmpty());
+    QCOMPARE(page.sendersEdit()->extraSelections().isEmpty(), named.isEmpty());
 
     dialog.accept();
     auto *refused = dialog.findChild<QMessageBox *>(u"sendersRefused"_qs);

@@ -1,11 +1,8 @@
-#include "senderssettingsdialog.h"
+#include "senderspage.h"
 
-#include "engine/monitor/monitor.h"
 #include "engine/reception/senderfilter.h"
-#include "gui/common/notice.h"
 
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QNetworkInterface>
@@ -13,15 +10,16 @@
 #include <QTextBlock>
 #include <QVBoxLayout>
 
-SendersSettingsDialog::SendersSettingsDialog(Monitor &monitor, QWidget *parent)
-    : QDialog(parent)
-    , m_monitor(monitor)
+SendersPage::SendersPage(const SendersSettings &inForce, Apply<SendersSettings> apply,
+                         QWidget *parent)
+    : SettingsPage(tr("Senders"), parent)
+    , m_apply(std::move(apply))
+    , m_inForce(inForce)
     , m_address(new QComboBox(this))
     , m_senders(new QPlainTextEdit(this))
     , m_problem(new QLabel(this))
 {
-    setObjectName(u"SendersSettingsDialog"_qs);
-    setWindowTitle(tr("Senvo-Net Senders"));
+    setObjectName(u"sendersPage"_qs);
 
     m_address->setObjectName(u"listenAddress"_qs);
     m_address->addItem(tr("Every address"), QString());
@@ -34,7 +32,7 @@ SendersSettingsDialog::SendersSettingsDialog(Monitor &monitor, QWidget *parent)
         m_address->addItem(
             own == QHostAddress::LocalHostIPv6 ? tr("This computer only, IPv6 (::1)") : text, text);
     }
-    const QString current = monitor.senders().listenAddress();
+    const QString current = inForce.listenAddress();
     int index = m_address->findData(current);
     if (index < 0) {
         m_address->addItem(current, current);
@@ -44,7 +42,7 @@ SendersSettingsDialog::SendersSettingsDialog(Monitor &monitor, QWidget *parent)
 
     m_senders->setObjectName(u"allowedSenders"_qs);
     m_senders->setTabChangesFocus(true);
-    m_senders->setPlainText(monitor.senders().allowedSenders().join(u'\n'));
+    m_senders->setPlainText(inForce.allowedSenders().join(u'\n'));
     m_problem->setObjectName(u"sendersProblem"_qs);
     m_problem->setWordWrap(true);
     QPalette red = m_problem->palette();
@@ -61,10 +59,6 @@ SendersSettingsDialog::SendersSettingsDialog(Monitor &monitor, QWidget *parent)
                    this);
     sendersNote->setWordWrap(true);
 
-    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &SendersSettingsDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &SendersSettingsDialog::reject);
-
     auto *form = new QFormLayout;
     form->addRow(tr("&Listen on:"), m_address);
     form->addRow(QString(), addressNote);
@@ -72,19 +66,20 @@ SendersSettingsDialog::SendersSettingsDialog(Monitor &monitor, QWidget *parent)
     form->addRow(QString(), sendersNote);
     form->addRow(QString(), m_problem);
     auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins({});
     layout->addLayout(form);
-    layout->addWidget(buttons);
+    layout->addStretch(1);
 
     connect(m_senders, &QPlainTextEdit::textChanged, this, [this] { checkLines(); });
     checkLines();
 }
 
-QString SendersSettingsDialog::problemText() const
+QString SendersPage::problemText() const
 {
     return m_problem->text();
 }
 
-QString SendersSettingsDialog::checkLines()
+QString SendersPage::checkLines()
 {
     QList<QTextEdit::ExtraSelection> marks;
     QString first;
@@ -110,20 +105,31 @@ QString SendersSettingsDialog::checkLines()
     return first;
 }
 
-void SendersSettingsDialog::accept()
+SendersSettings SendersPage::edited() const
 {
-    if (const QString fault = checkLines(); !fault.isEmpty()) {
-        showNotice(
-            this, QMessageBox::Warning,
-            tr("This is not an address or a prefix, so nothing was changed:\n\n%1").arg(fault),
-            u"sendersRefused"_qs);
-        return;
-    }
-    const Monitor::SendersResult result = m_monitor.applySenders(SendersSettings(
-        m_senders->toPlainText().split(u'\n'), m_address->currentData().toString()));
-    if (!result.applied) {
-        showNotice(this, QMessageBox::Warning, result.message, u"sendersNotApplied"_qs);
-        return;
-    }
-    QDialog::accept();
+    return {m_senders->toPlainText().split(u'\n'), m_address->currentData().toString()};
+}
+
+bool SendersPage::isChanged()
+{
+    const SendersSettings now = edited();
+    return !now.errors().isEmpty() || now.allowedSenders() != m_inForce.allowedSenders()
+           || now.listenAddress() != m_inForce.listenAddress();
+}
+
+SettingsPage::Outcome SendersPage::check()
+{
+    if (const QString fault = checkLines(); !fault.isEmpty())
+        return {tr("This is not an address or a prefix, so nothing was changed:\n\n%1").arg(fault),
+                u"sendersRefused"_qs};
+    return {};
+}
+
+SettingsPage::Outcome SendersPage::apply()
+{
+    const SendersSettings now = edited();
+    if (const QString message = m_apply(now); !message.isEmpty())
+        return {message, u"sendersNotApplied"_qs};
+    m_inForce = now;
+    return {};
 }

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "engine/notify/troublesummary.h"
+
+#include <QHostAddress>
+#include <QLabel>
+#include <QTimer>
+
+class Monitor;
+class TableFullNotice;
+class TableSaveFlow;
+
+// The main window's line about the receiver: where it listens, the hosts in trouble, the
+// senders ignored, a save under way or just done; in red when nothing is received.
+class StatusLine final : public QLabel
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(StatusLine)
+
+public:
+    // What the line tells.
+    struct Facts
+    {
+        bool listening = false;
+        QHostAddress address; // null for every address
+        quint16 port = 0;
+        bool tableFull = false;
+        int savingPercent = -1; // -1 while no save is under way
+        TroubleSummary trouble;
+        double ignored = 0;
+        QString told; // a save that worked, told for a while
+    };
+
+    static QString textOf(const Facts &facts);
+
+    // All must outlive the line.
+    StatusLine(Monitor &monitor, const TableFullNotice &tableFull, const TableSaveFlow &saving,
+               QWidget *parent);
+
+    // Tells what the engine now says.
+    void refresh();
+
+private:
+    Facts facts() const;
+
+    Monitor &m_monitor;
+    const TableFullNotice &m_tableFull;
+    const TableSaveFlow &m_saving;
+    QString m_told;
+    QTimer m_toldTimer;
+};
