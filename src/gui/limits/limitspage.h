@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/limits/limitrules.h"
-#include "gui/settings/settingspage.h"
+#include "gui/common/settingspage.h"
 
 #include <QJsonArray>
 #include <QSize>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/notify/notifychoices.h"
-#include "gui/settings/settingspage.h"
+#include "gui/common/settingspage.h"
 
 class QCheckBox;
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/settings/senderssettings.h"
-#include "settingspage.h"
+#include "gui/common/settingspage.h"
 
 class QComboBox;
 class QLabel;

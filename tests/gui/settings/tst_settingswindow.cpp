@@ -2,7 +2,7 @@
 #include "fakedatagramsocket.h"
 #include "gui/limits/limitrulesmodel.h"
 #include "gui/limits/limitspage.h"
-#include "gui/settings/settingspage.h"
+#include "gui/common/settingspage.h"
 #include "gui/settings/settingswindow.h"
 #include "testsupport.h"
 
