@@ -3,6 +3,8 @@
 #include "engine/limits/valuenumber.h"
 #include "engine/reception/readingstable.h"
 
+#include <QTimer>
+
 #include <algorithm>
 #include <bit>
 #include <cfloat>
@@ -20,6 +22,10 @@ using Tenths = HistoryStore::Tenths;
 // What the allocator adds to each block, counted so that the cap holds for the process too.
 constexpr qint64 blockOverhead = 16;
 constexpr qint64 wordOverhead = qint64(sizeof(HistoryStore::WordChange)) + 2 * blockOverhead;
+// About 5 ms of thinning on this machine: the most one step of the event loop pays for.
+constexpr qint64 thinPerStep = 1 << 17;
+// A full row whose thinning waits grows by this much at a time, up to an eighth of its share.
+constexpr quint32 waitingRoom = 64;
 
 qint64 wordBytes(const QString &text)
 {
@@ -170,7 +176,12 @@ HistoryStore::HistoryStore(ReadingsTable &table, qint64 capBytes, QObject *paren
     m_rows.resize(size_t(m_table.hostCount()));
     for (size_t row = 0; row < m_rows.size(); ++row)
         resizePairs(m_rows[row], quint32(m_table.pairsInUse(int(row))));
+    m_thinTimer = new QTimer(this);
+    m_thinTimer->setSingleShot(true);
+    m_thinTimer->setInterval(0);
+    connect(m_thinTimer, &QTimer::timeout, this, &HistoryStore::keepWithinCap);
     updateShare();
+    m_thinBudget = thinPerStep;
     m_table.addListener(this);
     connect(&m_table, &ReadingsTable::timingChanged, this, &HistoryStore::keepWithinCap);
 }
@@ -186,14 +197,29 @@ qint64 HistoryStore::bytesUsed() const
            + m_wordBytes;
 }
 
-// Each reading's share of what the cap leaves once the bookkeeping is paid.
+// What thinning a row of so many points borrows while it works: the row in one piece, and
+// one reading's points apart.
+qint64 HistoryStore::scratchBytes(quint32 entries) const
+{
+    return qint64(entries) * qint64(sizeof(Entry) + sizeof(Point)) + 2 * blockOverhead;
+}
+
+// Each reading's share of what the cap leaves once the bookkeeping is paid, and the room
+// that thinning the largest row borrows, and that rows waiting to be thinned grow into.
 void HistoryStore::updateShare()
 {
     const qint64 readings = std::max<qint64>(1, m_seriesCount);
     const qint64 fixed = qint64(m_rows.capacity()) * qint64(sizeof(Row)) + blockOverhead;
-    const qint64 share = std::max<qint64>(0, m_capBytes - fixed) / readings;
-    m_sharePoints = quint32(std::clamp<qint64>(share / qint64(sizeof(Entry)), minPoints, 1 << 24));
-    m_shareWordBytes = std::max<qint64>(share, wordOverhead + 64);
+    const qint64 left = std::max<qint64>(0, m_capBytes - fixed - m_capBytes / 64);
+    // A row of m_mostPairs readings, an eighth over its share, in scratch as large per point.
+    const qint64 perPoint = qint64(sizeof(Entry));
+    const qint64 scratchPerReading =
+        (qint64(m_mostPairs) * 9 / 8 + 1) * qint64(sizeof(Entry) + sizeof(Point));
+    const qint64 points = left / (readings * perPoint + scratchPerReading);
+    m_sharePoints = quint32(std::clamp<qint64>(points, minPoints, 1 << 24));
+    m_scratchReserve =
+        scratchBytes(m_sharePoints * m_mostPairs + m_sharePoints * m_mostPairs / 8 + stageLength);
+    m_shareWordBytes = std::max<qint64>(points * perPoint, wordOverhead + 64);
 }
 
 // Less the points that a block's header takes, so that a row within its share is within it
@@ -319,7 +345,7 @@ void HistoryStore::appendToBlocks(Row &row, Entry entry)
         const quint32 held = row.newest ? row.newest->held : 0;
         if (held < share) {
             addBlock(row, std::min(std::max(held, 2 * minPoints), share - held));
-        } else {
+        } else if (!waitToThin(row, share)) {
             // A quarter is left free, so that the next thinning is that many points away.
             thin(row, share - share / 4, share);
         }
@@ -327,26 +353,49 @@ void HistoryStore::appendToBlocks(Row &row, Entry entry)
     row.newest->entries()[row.count++] = entry;
 }
 
+// When this step has thinned its fill, a full row takes a little of the room set aside and
+// is thinned at a later step; when that room is gone, it is thinned now.
+bool HistoryStore::waitToThin(Row &row, quint32 share)
+{
+    if (m_thinBudget > 0 || row.newest->held + waitingRoom > share + share / 8
+        || bytesUsed() + Block::bytes(waitingRoom) + m_scratchReserve > m_capBytes)
+        return false;
+    addBlock(row, waitingRoom);
+    m_rowsOverShare = true;
+    if (!m_thinTimer->isActive())
+        m_thinTimer->start();
+    return true;
+}
+
 void HistoryStore::thin(Row &row, quint32 target, quint32 capacity)
 {
-    std::vector<std::vector<Point>> split(row.pairs);
-    size_t count = 0;
-    for (const Span &span : spans(row)) {
-        for (const Entry *entry = span.begin; entry != span.end; ++entry)
-            split[entry->pair].push_back(entry->point);
-        count += size_t(span.end - span.begin);
+    // The row in one piece, each reading thinned apart and its kept points marked in it: the
+    // points kept are points heard, so they keep the order heard.
+    std::vector<Entry> entries;
+    {
+        size_t count = 0;
+        const Spans all = spans(row);
+        for (const Span &span : all)
+            count += size_t(span.end - span.begin);
+        entries.reserve(count);
+        for (const Span &span : all)
+            entries.insert(entries.end(), span.begin, span.end);
     }
+    m_thinBudget -= qint64(entries.size());
+    std::vector<size_t> perPair(row.pairs);
+    for (const Entry &entry : entries)
+        ++perPair[entry.pair];
     // Each reading keeps its share of the target, and a reading that needs less leaves the
     // rest to the others.
     std::vector<size_t> counts;
-    for (const std::vector<Point> &points : split) {
-        if (!points.empty())
-            counts.push_back(points.size());
+    for (const size_t count : perPair) {
+        if (count > 0)
+            counts.push_back(count);
     }
     std::sort(counts.begin(), counts.end());
     size_t left = target;
     size_t level = counts.empty() ? 0 : counts.back();
-    for (size_t i = 0; count > target && i < counts.size(); ++i) {
+    for (size_t i = 0; entries.size() > target && i < counts.size(); ++i) {
         const size_t fair = left / (counts.size() - i);
         if (counts[i] > fair) {
             level = std::max<size_t>(fair, 2);
@@ -354,18 +403,32 @@ void HistoryStore::thin(Row &row, quint32 target, quint32 capacity)
         }
         left -= counts[i];
     }
-    std::vector<Entry> merged;
-    merged.reserve(count);
-    for (size_t pair = 0; pair < split.size(); ++pair) {
-        std::vector<Point> &points = split[pair];
-        points.resize(thinPoints(points.data(), points.size(), quint32(level)));
-        for (const Point &point : points)
-            merged.push_back({point, quint32(pair)});
+    constexpr quint32 dropped = ~quint32(0);
+    std::vector<Point> points;
+    points.reserve(counts.empty() ? 0 : counts.back());
+    for (size_t pair = 0; pair < perPair.size(); ++pair) {
+        if (perPair[pair] <= level)
+            continue;
+        points.clear();
+        for (const Entry &entry : entries) {
+            if (entry.pair == pair)
+                points.push_back(entry.point);
+        }
+        const size_t kept = thinPoints(points.data(), points.size(), quint32(level));
+        size_t next = 0;
+        for (Entry &entry : entries) {
+            if (entry.pair != pair)
+                continue;
+            if (next < kept && points[next].time() == entry.point.time())
+                entry.point = points[next++];
+            else
+                entry.pair = dropped;
+        }
     }
-    std::stable_sort(merged.begin(), merged.end(), [](const Entry &a, const Entry &b) {
-        return a.point.time() < b.point.time();
-    });
-    replacePoints(row, merged, capacity);
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [](const Entry &e) { return e.pair == dropped; }),
+                  entries.end());
+    replacePoints(row, entries, capacity);
 }
 
 void HistoryStore::addBlock(Row &row, quint32 capacity)
@@ -383,11 +446,29 @@ void HistoryStore::addBlock(Row &row, quint32 capacity)
     m_pointBytes += Block::bytes(capacity);
 }
 
-// In one block, with room for one more at least.
+// In one block, with room for one more at least. The oldest block, when large enough, is
+// written over rather than a new one taken: a row thinned again and again keeps its block.
 void HistoryStore::replacePoints(Row &row, const std::vector<Entry> &entries, quint32 capacity)
 {
+    const quint32 needed = std::max(capacity, quint32(entries.size()) + 1);
+    Block *parent = nullptr;
+    for (Block *block = row.newest.get(); block && block->older; block = block->older.get())
+        parent = block;
+    BlockPointer &oldest = parent ? parent->older : row.newest;
+    BlockPointer kept;
+    if (oldest && oldest->capacity >= needed) {
+        kept = std::move(oldest);
+        m_pointBytes -= Block::bytes(kept->capacity);
+    }
     forgetPoints(row);
-    addBlock(row, std::max(capacity, quint32(entries.size()) + 1));
+    if (kept) {
+        kept->held = kept->capacity;
+        row.capacity = kept->capacity;
+        m_pointBytes += Block::bytes(kept->capacity);
+        row.newest = std::move(kept);
+    } else {
+        addBlock(row, needed);
+    }
     std::copy(entries.begin(), entries.end(), row.newest->entries());
     row.count = quint32(entries.size());
 }
@@ -488,22 +569,44 @@ void HistoryStore::resizePairs(Row &row, quint32 pairs)
 {
     m_seriesCount += qint64(pairs) - qint64(row.pairs);
     row.pairs = quint8(pairs);
+    m_mostPairs = std::max(m_mostPairs, pairs);
     updateShare();
+}
+
+void HistoryStore::published()
+{
+    spreadJournal();
+    m_thinBudget = thinPerStep;
 }
 
 void HistoryStore::keepWithinCap()
 {
     spreadJournal();
-    if (bytesUsed() <= m_capBytes)
+    m_thinBudget = thinPerStep;
+    thinStep();
+}
+
+void HistoryStore::thinStep()
+{
+    const bool overCap = bytesUsed() > m_capBytes;
+    if (!overCap && !std::exchange(m_rowsOverShare, false))
         return;
-    for (Row &row : m_rows) {
+    for (size_t visited = 0; visited < m_rows.size(); ++visited) {
+        if (m_thinBudget <= 0) {
+            m_rowsOverShare = true;
+            m_thinTimer->start();
+            return;
+        }
+        if (m_thinCursor >= m_rows.size())
+            m_thinCursor = 0;
+        Row &row = m_rows[m_thinCursor++];
         if (!row.newest)
             continue;
         const quint32 share = rowShare(row);
         if (row.newest->held > share) {
             thin(row, share - share / 4, share);
             ++row.version;
-        } else if (row.newest->older) {
+        } else if (overCap && row.newest->older) {
             // Within its share, but in blocks whose headers add up.
             thin(row, row.newest->held + row.staged, row.newest->held);
         }
