@@ -1,5 +1,8 @@
 #include "historystore.h"
 
+#include "thinning.h"
+#include "wordlog.h"
+
 #include "engine/limits/valuenumber.h"
 #include "engine/reception/readingstable.h"
 
@@ -21,111 +24,10 @@ using Tenths = HistoryStore::Tenths;
 
 // What the allocator adds to each block, counted so that the cap holds for the process too.
 constexpr qint64 blockOverhead = 16;
-constexpr qint64 wordOverhead = qint64(sizeof(HistoryStore::WordChange)) + 2 * blockOverhead;
 // About 5 ms of thinning on this machine: the most one step of the event loop pays for.
 constexpr qint64 thinPerStep = 1 << 17;
 // A full row whose thinning waits grows by this much at a time, up to an eighth of its share.
 constexpr quint32 waitingRoom = 64;
-
-qint64 wordBytes(const QString &text)
-{
-    return wordOverhead + text.size() * qint64(sizeof(char16_t));
-}
-
-// The points [begin, end) in steps of width tenths, a step ending early at a gap: how many
-// each step keeps (its lowest and highest, or its single point) add up to.
-quint32 mergedCount(const Point *begin, const Point *end, quint64 width)
-{
-    quint32 count = 0;
-    quint32 inStep = 0;
-    quint64 step = ~quint64(0);
-    for (const Point *p = begin; p != end; ++p) {
-        const quint64 at = p->time() / width;
-        if (at != step || p->gapBefore()) {
-            step = at;
-            inStep = 0;
-        }
-        if (++inStep <= 2)
-            ++count;
-    }
-    return count;
-}
-
-// Merges [begin, end) in steps of width tenths, in place; returns the new end. Each step
-// keeps its lowest and its highest point, in the order heard; a step whose points are all
-// equal keeps one. A gap stays on the first point kept after it.
-Point *merge(Point *begin, Point *end, quint64 width)
-{
-    Point *out = begin;
-    for (Point *first = begin; first != end;) {
-        const quint64 at = first->time() / width;
-        Point *last = first + 1;
-        while (last != end && !last->gapBefore() && last->time() / width == at)
-            ++last;
-        const bool gap = first->gapBefore();
-        if (last - first <= 2) {
-            for (Point *p = first; p != last; ++p)
-                *out++ = *p;
-        } else {
-            const auto [low, high] = std::minmax_element(
-                first, last, [](const Point &a, const Point &b) { return a.value() < b.value(); });
-            const Point lowPoint(low->time(), low->value(), false);
-            const Point highPoint(high->time(), high->value(), false);
-            if (low->value() == high->value()) {
-                *out++ = Point(first->time(), first->value(), gap);
-            } else if (low < high) {
-                *out++ = Point(lowPoint.time(), lowPoint.value(), gap);
-                *out++ = highPoint;
-            } else {
-                *out++ = Point(highPoint.time(), highPoint.value(), gap);
-                *out++ = lowPoint;
-            }
-        }
-        first = last;
-    }
-    return out;
-}
-
-// Merges [begin, end) in the finest step, in tenths a power of two, that leaves at most
-// maxPoints; gaps may leave more. Returns the new end.
-Point *mergeToFit(Point *begin, Point *end, quint32 maxPoints)
-{
-    if (end - begin <= qsizetype(maxPoints))
-        return end;
-    const quint64 span = quint64(end[-1].time() - begin->time()) + 1;
-    // Evenly spread points would fit at about twice this step; start there, finer.
-    quint64 width = std::bit_floor(std::max<quint64>(1, span / std::max<quint32>(maxPoints, 1)));
-    while (mergedCount(begin, end, width) > maxPoints && width <= span)
-        width *= 2;
-    return merge(begin, end, width);
-}
-
-// Thins one reading's points, oldest first, to at most target; returns how many are left.
-size_t thinPoints(Point *begin, size_t count, quint32 target)
-{
-    if (count <= target)
-        return count;
-    Point *end = begin + count;
-    const Tenths newest = end[-1].time();
-    const Tenths hourStart =
-        newest > HistoryStore::hourTenths ? newest - HistoryStore::hourTenths : 0;
-    Point *hour = std::partition_point(
-        begin, end, [hourStart](const Point &p) { return p.time() < hourStart; });
-    // What is older than the hour goes first.
-    if (hour != begin) {
-        Point *const kept = mergeToFit(begin, hour, std::max<quint32>(target / 4, 2));
-        end = std::copy(hour, end, kept);
-        hour = kept;
-    }
-    if (end - begin > qsizetype(target)) {
-        const auto room = quint32(std::max<qsizetype>(target - (hour - begin), 2));
-        end = mergeToFit(hour, end, room);
-    }
-    // Gaps everywhere can leave more than the target: the oldest then go.
-    if (end - begin > qsizetype(target))
-        end = std::copy(end - target, end, begin);
-    return size_t(end - begin);
-}
 
 // Where the processor has it, a hint to fetch the line holding at for writing.
 void prefetchForWrite(const void *at)
@@ -136,12 +38,6 @@ void prefetchForWrite(const void *at)
     Q_UNUSED(at);
 #endif
 }
-
-quint32 wordKey(int row, int pair)
-{
-    return (quint32(row) << 6) | quint32(pair);
-}
-static_assert(ReadingsTable::pairCount <= 64);
 
 } // namespace
 
@@ -170,6 +66,7 @@ HistoryStore::HistoryStore(ReadingsTable &table, qint64 capBytes, QObject *paren
     : QObject(parent)
     , m_table(table)
     , m_capBytes(capBytes)
+    , m_words(std::make_unique<WordLog>())
 {
     // Every pair the table holds has its place here from the start: a reading then needs its
     // host's row only when its journal is spread.
@@ -194,7 +91,7 @@ HistoryStore::~HistoryStore()
 qint64 HistoryStore::bytesUsed() const
 {
     return qint64(m_rows.capacity()) * qint64(sizeof(Row)) + blockOverhead + m_pointBytes
-           + m_wordBytes;
+           + m_words->bytes();
 }
 
 // What thinning a row of so many points borrows while it works: the row in one piece, and
@@ -219,7 +116,7 @@ void HistoryStore::updateShare()
     m_sharePoints = quint32(std::clamp<qint64>(points, minPoints, 1 << 24));
     m_scratchReserve =
         scratchBytes(m_sharePoints * m_mostPairs + m_sharePoints * m_mostPairs / 8 + stageLength);
-    m_shareWordBytes = std::max<qint64>(points * perPoint, wordOverhead + 64);
+    m_words->setShareBytes(std::max<qint64>(points * perPoint, WordLog::overheadBytes() + 64));
 }
 
 // Less the points that a block's header takes, so that a row within its share is within it
@@ -284,7 +181,7 @@ void HistoryStore::postedRarely(int rowIndex, int pair, bool newName)
         row.wordSincePoint &= ~bit;
     } else {
         row.wordSincePoint |= bit;
-        addWord(rowIndex, pair, now, text.trimmed().toString());
+        m_words->add(rowIndex, pair, now, text.trimmed().toString());
     }
 }
 
@@ -414,7 +311,7 @@ void HistoryStore::thin(Row &row, quint32 target, quint32 capacity)
             if (entry.pair == pair)
                 points.push_back(entry.point);
         }
-        const size_t kept = thinPoints(points.data(), points.size(), quint32(level));
+        const size_t kept = Thinning::thinPoints(points.data(), points.size(), quint32(level));
         size_t next = 0;
         for (Entry &entry : entries) {
             if (entry.pair != pair)
@@ -510,59 +407,7 @@ void HistoryStore::dropPair(int rowIndex, int pair)
         replacePoints(row, kept, row.newest ? row.newest->held : 0);
     }
     row.wordSincePoint &= ~(quint64(1) << pair);
-    if (const auto log = m_words.find(wordKey(rowIndex, pair)); log != m_words.end()) {
-        m_wordBytes -= log->second.bytes;
-        m_words.erase(log);
-    }
-}
-
-HistoryStore::WordLog *HistoryStore::wordLog(int row, int pair, bool create)
-{
-    const quint32 key = wordKey(row, pair);
-    if (create)
-        return &m_words[key];
-    const auto log = m_words.find(key);
-    return log == m_words.end() ? nullptr : &log->second;
-}
-
-void HistoryStore::addWord(int row, int pair, Tenths time, const QString &text)
-{
-    WordLog *const existing = wordLog(row, pair, false);
-    if (existing && !existing->changes.empty() && existing->changes.back().time == time) {
-        const qint64 bytes = wordBytes(existing->changes.back().text);
-        existing->bytes -= bytes;
-        m_wordBytes -= bytes;
-        existing->changes.pop_back();
-    }
-    if (existing && !existing->changes.empty() && existing->changes.back().text == text)
-        return;
-    WordLog &log = existing ? *existing : *wordLog(row, pair, true);
-    if (!existing) {
-        log.bytes = wordOverhead;
-        m_wordBytes += wordOverhead;
-    }
-    const WordChange &change = log.changes.emplace_back(WordChange{time, text});
-    const qint64 bytes = wordBytes(change.text);
-    log.bytes += bytes;
-    m_wordBytes += bytes;
-    trimWords(log);
-}
-
-// At most maxWordChanges, and within the reading's share; the latest always stays.
-void HistoryStore::trimWords(WordLog &log)
-{
-    size_t drop = 0;
-    qint64 bytes = log.bytes;
-    while (log.changes.size() - drop > 1
-           && (log.changes.size() - drop > size_t(maxWordChanges) || bytes > m_shareWordBytes)) {
-        bytes -= wordBytes(log.changes[drop].text);
-        ++drop;
-    }
-    if (drop == 0)
-        return;
-    log.changes.erase(log.changes.begin(), log.changes.begin() + qsizetype(drop));
-    m_wordBytes -= log.bytes - bytes;
-    log.bytes = bytes;
+    m_words->drop(rowIndex, pair);
 }
 
 void HistoryStore::resizePairs(Row &row, quint32 pairs)
@@ -611,12 +456,7 @@ void HistoryStore::thinStep()
             thin(row, row.newest->held + row.staged, row.newest->held);
         }
     }
-    for (auto &[key, log] : m_words) {
-        if (log.bytes > m_shareWordBytes) {
-            trimWords(log);
-            ++m_rows[key >> 6].version;
-        }
-    }
+    m_words->trimToShare([this](int row) { ++m_rows[size_t(row)].version; });
 }
 
 void HistoryStore::forgetRow(Row &row)
@@ -644,14 +484,7 @@ void HistoryStore::renumbered(const std::vector<int> &newRows, const std::vector
     }
     m_rows = std::move(rows);
     m_rows.shrink_to_fit();
-    std::unordered_map<quint32, WordLog> words;
-    for (auto &[key, log] : m_words) {
-        if (const int now = newRow(key >> 6); now >= 0)
-            words.emplace(wordKey(now, int(key & 63)), std::move(log));
-        else
-            m_wordBytes -= log.bytes;
-    }
-    m_words = std::move(words);
+    m_words->renumber([&newRow](int old) { return newRow(size_t(old)); });
     updateShare();
     Q_EMIT rowsRenumbered(newRows);
 }
@@ -670,8 +503,7 @@ std::vector<HistoryStore::Point> HistoryStore::points(int row, int pair) const
 
 std::vector<HistoryStore::WordChange> HistoryStore::wordChanges(int row, int pair) const
 {
-    const auto log = m_words.find(wordKey(row, pair));
-    return log == m_words.end() ? std::vector<WordChange>() : log->second.changes;
+    return m_words->changes(row, pair);
 }
 
 quint32 HistoryStore::version(int row) const

@@ -10,11 +10,11 @@
 #include <algorithm>
 #include <array>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 class QTimer;
 class ReadingsTable;
+class WordLog;
 
 // The recent past of every reading of the readings table, in memory for as long as the
 // table: for a reading whose values are numbers, each value with the time this machine heard
@@ -158,11 +158,6 @@ Q_SIGNALS:
     void rowsRenumbered(const std::vector<int> &newRows);
 
 private:
-    struct WordLog
-    {
-        std::vector<WordChange> changes;
-        qint64 bytes = 0;
-    };
     // A point of one of a host's readings.
     struct Entry
     {
@@ -239,9 +234,6 @@ private:
     void replacePoints(Row &row, const std::vector<Entry> &entries, quint32 capacity);
     void forgetPoints(Row &row);
     void dropPair(int row, int pair);
-    WordLog *wordLog(int row, int pair, bool create);
-    void addWord(int row, int pair, Tenths time, const QString &text);
-    void trimWords(WordLog &log);
     void forgetRow(Row &row);
     void resizePairs(Row &row, quint32 pairs);
     void updateShare();
@@ -249,10 +241,9 @@ private:
     ReadingsTable &m_table;
     const qint64 m_capBytes;
     std::vector<Row> m_rows;
-    std::unordered_map<quint32, WordLog> m_words; // by wordKey()
-    qint64 m_seriesCount = 0;                     // pairs with room for a history, heard or not
+    std::unique_ptr<WordLog> m_words;
+    qint64 m_seriesCount = 0; // pairs with room for a history, heard or not
     qint64 m_pointBytes = 0;
-    qint64 m_wordBytes = 0;
     quint32 m_sharePoints = 0; // the most points a reading may keep now
     quint32 m_mostPairs = 1;   // of a row, for the room its thinning needs
     qint64 m_scratchReserve = 0;
@@ -260,7 +251,6 @@ private:
     size_t m_thinCursor = 0;
     bool m_rowsOverShare = false;
     QTimer *m_thinTimer = nullptr;
-    qint64 m_shareWordBytes = 0;
     std::array<Taken, journalLength> m_journal;
     int m_journalCount = 0;
 };
