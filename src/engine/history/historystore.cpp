@@ -1,7 +1,12 @@
 #include "historystore.h"
 
+#include "thinning.h"
+#include "wordlog.h"
+
 #include "engine/limits/valuenumber.h"
 #include "engine/reception/readingstable.h"
+
+#include <QTimer>
 
 #include <algorithm>
 #include <bit>
@@ -19,107 +24,10 @@ using Tenths = HistoryStore::Tenths;
 
 // What the allocator adds to each block, counted so that the cap holds for the process too.
 constexpr qint64 blockOverhead = 16;
-constexpr qint64 wordOverhead = qint64(sizeof(HistoryStore::WordChange)) + 2 * blockOverhead;
-
-qint64 wordBytes(const QString &text)
-{
-    return wordOverhead + text.size() * qint64(sizeof(char16_t));
-}
-
-// The points [begin, end) in steps of width tenths, a step ending early at a gap: how many
-// each step keeps (its lowest and highest, or its single point) add up to.
-quint32 mergedCount(const Point *begin, const Point *end, quint64 width)
-{
-    quint32 count = 0;
-    quint32 inStep = 0;
-    quint64 step = ~quint64(0);
-    for (const Point *p = begin; p != end; ++p) {
-        const quint64 at = p->time() / width;
-        if (at != step || p->gapBefore()) {
-            step = at;
-            inStep = 0;
-        }
-        if (++inStep <= 2)
-            ++count;
-    }
-    return count;
-}
-
-// Merges [begin, end) in steps of width tenths, in place; returns the new end. Each step
-// keeps its lowest and its highest point, in the order heard; a step whose points are all
-// equal keeps one. A gap stays on the first point kept after it.
-Point *merge(Point *begin, Point *end, quint64 width)
-{
-    Point *out = begin;
-    for (Point *first = begin; first != end;) {
-        const quint64 at = first->time() / width;
-        Point *last = first + 1;
-        while (last != end && !last->gapBefore() && last->time() / width == at)
-            ++last;
-        const bool gap = first->gapBefore();
-        if (last - first <= 2) {
-            for (Point *p = first; p != last; ++p)
-                *out++ = *p;
-        } else {
-            const auto [low, high] = std::minmax_element(
-                first, last, [](const Point &a, const Point &b) { return a.value() < b.value(); });
-            const Point lowPoint(low->time(), low->value(), false);
-            const Point highPoint(high->time(), high->value(), false);
-            if (low->value() == high->value()) {
-                *out++ = Point(first->time(), first->value(), gap);
-            } else if (low < high) {
-                *out++ = Point(lowPoint.time(), lowPoint.value(), gap);
-                *out++ = highPoint;
-            } else {
-                *out++ = Point(highPoint.time(), highPoint.value(), gap);
-                *out++ = lowPoint;
-            }
-        }
-        first = last;
-    }
-    return out;
-}
-
-// Merges [begin, end) in the finest step, in tenths a power of two, that leaves at most
-// maxPoints; gaps may leave more. Returns the new end.
-Point *mergeToFit(Point *begin, Point *end, quint32 maxPoints)
-{
-    if (end - begin <= qsizetype(maxPoints))
-        return end;
-    const quint64 span = quint64(end[-1].time() - begin->time()) + 1;
-    // Evenly spread points would fit at about twice this step; start there, finer.
-    quint64 width = std::bit_floor(std::max<quint64>(1, span / std::max<quint32>(maxPoints, 1)));
-    while (mergedCount(begin, end, width) > maxPoints && width <= span)
-        width *= 2;
-    return merge(begin, end, width);
-}
-
-// Thins one reading's points, oldest first, to at most target; returns how many are left.
-size_t thinPoints(Point *begin, size_t count, quint32 target)
-{
-    if (count <= target)
-        return count;
-    Point *end = begin + count;
-    const Tenths newest = end[-1].time();
-    const Tenths hourStart =
-        newest > HistoryStore::hourTenths ? newest - HistoryStore::hourTenths : 0;
-    Point *hour = std::partition_point(
-        begin, end, [hourStart](const Point &p) { return p.time() < hourStart; });
-    // What is older than the hour goes first.
-    if (hour != begin) {
-        Point *const kept = mergeToFit(begin, hour, std::max<quint32>(target / 4, 2));
-        end = std::copy(hour, end, kept);
-        hour = kept;
-    }
-    if (end - begin > qsizetype(target)) {
-        const auto room = quint32(std::max<qsizetype>(target - (hour - begin), 2));
-        end = mergeToFit(hour, end, room);
-    }
-    // Gaps everywhere can leave more than the target: the oldest then go.
-    if (end - begin > qsizetype(target))
-        end = std::copy(end - target, end, begin);
-    return size_t(end - begin);
-}
+// About 5 ms of thinning on this machine: the most one step of the event loop pays for.
+constexpr qint64 thinPerStep = 1 << 17;
+// A full row whose thinning waits grows by this much at a time, up to an eighth of its share.
+constexpr quint32 waitingRoom = 64;
 
 // Where the processor has it, a hint to fetch the line holding at for writing.
 void prefetchForWrite(const void *at)
@@ -130,12 +38,6 @@ void prefetchForWrite(const void *at)
     Q_UNUSED(at);
 #endif
 }
-
-quint32 wordKey(int row, int pair)
-{
-    return (quint32(row) << 6) | quint32(pair);
-}
-static_assert(ReadingsTable::pairCount <= 64);
 
 } // namespace
 
@@ -164,13 +66,19 @@ HistoryStore::HistoryStore(ReadingsTable &table, qint64 capBytes, QObject *paren
     : QObject(parent)
     , m_table(table)
     , m_capBytes(capBytes)
+    , m_words(std::make_unique<WordLog>())
 {
     // Every pair the table holds has its place here from the start: a reading then needs its
     // host's row only when its journal is spread.
     m_rows.resize(size_t(m_table.hostCount()));
     for (size_t row = 0; row < m_rows.size(); ++row)
         resizePairs(m_rows[row], quint32(m_table.pairsInUse(int(row))));
+    m_thinTimer = new QTimer(this);
+    m_thinTimer->setSingleShot(true);
+    m_thinTimer->setInterval(0);
+    connect(m_thinTimer, &QTimer::timeout, this, &HistoryStore::keepWithinCap);
     updateShare();
+    m_thinBudget = thinPerStep;
     m_table.addListener(this);
     connect(&m_table, &ReadingsTable::timingChanged, this, &HistoryStore::keepWithinCap);
 }
@@ -183,17 +91,32 @@ HistoryStore::~HistoryStore()
 qint64 HistoryStore::bytesUsed() const
 {
     return qint64(m_rows.capacity()) * qint64(sizeof(Row)) + blockOverhead + m_pointBytes
-           + m_wordBytes;
+           + m_words->bytes();
 }
 
-// Each reading's share of what the cap leaves once the bookkeeping is paid.
+// What thinning a row of so many points borrows while it works: the row in one piece, and
+// one reading's points apart.
+qint64 HistoryStore::scratchBytes(quint32 entries) const
+{
+    return qint64(entries) * qint64(sizeof(Entry) + sizeof(Point)) + 2 * blockOverhead;
+}
+
+// Each reading's share of what the cap leaves once the bookkeeping is paid, and the room
+// that thinning the largest row borrows, and that rows waiting to be thinned grow into.
 void HistoryStore::updateShare()
 {
     const qint64 readings = std::max<qint64>(1, m_seriesCount);
     const qint64 fixed = qint64(m_rows.capacity()) * qint64(sizeof(Row)) + blockOverhead;
-    const qint64 share = std::max<qint64>(0, m_capBytes - fixed) / readings;
-    m_sharePoints = quint32(std::clamp<qint64>(share / qint64(sizeof(Entry)), minPoints, 1 << 24));
-    m_shareWordBytes = std::max<qint64>(share, wordOverhead + 64);
+    const qint64 left = std::max<qint64>(0, m_capBytes - fixed - m_capBytes / 64);
+    // A row of m_mostPairs readings, an eighth over its share, in scratch as large per point.
+    const qint64 perPoint = qint64(sizeof(Entry));
+    const qint64 scratchPerReading =
+        (qint64(m_mostPairs) * 9 / 8 + 1) * qint64(sizeof(Entry) + sizeof(Point));
+    const qint64 points = left / (readings * perPoint + scratchPerReading);
+    m_sharePoints = quint32(std::clamp<qint64>(points, minPoints, 1 << 24));
+    m_scratchReserve =
+        scratchBytes(m_sharePoints * m_mostPairs + m_sharePoints * m_mostPairs / 8 + stageLength);
+    m_words->setShareBytes(std::max<qint64>(points * perPoint, WordLog::overheadBytes() + 64));
 }
 
 // Less the points that a block's header takes, so that a row within its share is within it
@@ -258,7 +181,7 @@ void HistoryStore::postedRarely(int rowIndex, int pair, bool newName)
         row.wordSincePoint &= ~bit;
     } else {
         row.wordSincePoint |= bit;
-        addWord(rowIndex, pair, now, text.trimmed().toString());
+        m_words->add(rowIndex, pair, now, text.trimmed().toString());
     }
 }
 
@@ -319,7 +242,7 @@ void HistoryStore::appendToBlocks(Row &row, Entry entry)
         const quint32 held = row.newest ? row.newest->held : 0;
         if (held < share) {
             addBlock(row, std::min(std::max(held, 2 * minPoints), share - held));
-        } else {
+        } else if (!waitToThin(row, share)) {
             // A quarter is left free, so that the next thinning is that many points away.
             thin(row, share - share / 4, share);
         }
@@ -327,26 +250,49 @@ void HistoryStore::appendToBlocks(Row &row, Entry entry)
     row.newest->entries()[row.count++] = entry;
 }
 
+// When this step has thinned its fill, a full row takes a little of the room set aside and
+// is thinned at a later step; when that room is gone, it is thinned now.
+bool HistoryStore::waitToThin(Row &row, quint32 share)
+{
+    if (m_thinBudget > 0 || row.newest->held + waitingRoom > share + share / 8
+        || bytesUsed() + Block::bytes(waitingRoom) + m_scratchReserve > m_capBytes)
+        return false;
+    addBlock(row, waitingRoom);
+    m_rowsOverShare = true;
+    if (!m_thinTimer->isActive())
+        m_thinTimer->start();
+    return true;
+}
+
 void HistoryStore::thin(Row &row, quint32 target, quint32 capacity)
 {
-    std::vector<std::vector<Point>> split(row.pairs);
-    size_t count = 0;
-    for (const Span &span : spans(row)) {
-        for (const Entry *entry = span.begin; entry != span.end; ++entry)
-            split[entry->pair].push_back(entry->point);
-        count += size_t(span.end - span.begin);
+    // The row in one piece, each reading thinned apart and its kept points marked in it: the
+    // points kept are points heard, so they keep the order heard.
+    std::vector<Entry> entries;
+    {
+        size_t count = 0;
+        const Spans all = spans(row);
+        for (const Span &span : all)
+            count += size_t(span.end - span.begin);
+        entries.reserve(count);
+        for (const Span &span : all)
+            entries.insert(entries.end(), span.begin, span.end);
     }
+    m_thinBudget -= qint64(entries.size());
+    std::vector<size_t> perPair(row.pairs);
+    for (const Entry &entry : entries)
+        ++perPair[entry.pair];
     // Each reading keeps its share of the target, and a reading that needs less leaves the
     // rest to the others.
     std::vector<size_t> counts;
-    for (const std::vector<Point> &points : split) {
-        if (!points.empty())
-            counts.push_back(points.size());
+    for (const size_t count : perPair) {
+        if (count > 0)
+            counts.push_back(count);
     }
     std::sort(counts.begin(), counts.end());
     size_t left = target;
     size_t level = counts.empty() ? 0 : counts.back();
-    for (size_t i = 0; count > target && i < counts.size(); ++i) {
+    for (size_t i = 0; entries.size() > target && i < counts.size(); ++i) {
         const size_t fair = left / (counts.size() - i);
         if (counts[i] > fair) {
             level = std::max<size_t>(fair, 2);
@@ -354,18 +300,32 @@ void HistoryStore::thin(Row &row, quint32 target, quint32 capacity)
         }
         left -= counts[i];
     }
-    std::vector<Entry> merged;
-    merged.reserve(count);
-    for (size_t pair = 0; pair < split.size(); ++pair) {
-        std::vector<Point> &points = split[pair];
-        points.resize(thinPoints(points.data(), points.size(), quint32(level)));
-        for (const Point &point : points)
-            merged.push_back({point, quint32(pair)});
+    constexpr quint32 dropped = ~quint32(0);
+    std::vector<Point> points;
+    points.reserve(counts.empty() ? 0 : counts.back());
+    for (size_t pair = 0; pair < perPair.size(); ++pair) {
+        if (perPair[pair] <= level)
+            continue;
+        points.clear();
+        for (const Entry &entry : entries) {
+            if (entry.pair == pair)
+                points.push_back(entry.point);
+        }
+        const size_t kept = Thinning::thinPoints(points.data(), points.size(), quint32(level));
+        size_t next = 0;
+        for (Entry &entry : entries) {
+            if (entry.pair != pair)
+                continue;
+            if (next < kept && points[next].time() == entry.point.time())
+                entry.point = points[next++];
+            else
+                entry.pair = dropped;
+        }
     }
-    std::stable_sort(merged.begin(), merged.end(), [](const Entry &a, const Entry &b) {
-        return a.point.time() < b.point.time();
-    });
-    replacePoints(row, merged, capacity);
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [](const Entry &e) { return e.pair == dropped; }),
+                  entries.end());
+    replacePoints(row, entries, capacity);
 }
 
 void HistoryStore::addBlock(Row &row, quint32 capacity)
@@ -383,11 +343,29 @@ void HistoryStore::addBlock(Row &row, quint32 capacity)
     m_pointBytes += Block::bytes(capacity);
 }
 
-// In one block, with room for one more at least.
+// In one block, with room for one more at least. The oldest block, when large enough, is
+// written over rather than a new one taken: a row thinned again and again keeps its block.
 void HistoryStore::replacePoints(Row &row, const std::vector<Entry> &entries, quint32 capacity)
 {
+    const quint32 needed = std::max(capacity, quint32(entries.size()) + 1);
+    Block *parent = nullptr;
+    for (Block *block = row.newest.get(); block && block->older; block = block->older.get())
+        parent = block;
+    BlockPointer &oldest = parent ? parent->older : row.newest;
+    BlockPointer kept;
+    if (oldest && oldest->capacity >= needed) {
+        kept = std::move(oldest);
+        m_pointBytes -= Block::bytes(kept->capacity);
+    }
     forgetPoints(row);
-    addBlock(row, std::max(capacity, quint32(entries.size()) + 1));
+    if (kept) {
+        kept->held = kept->capacity;
+        row.capacity = kept->capacity;
+        m_pointBytes += Block::bytes(kept->capacity);
+        row.newest = std::move(kept);
+    } else {
+        addBlock(row, needed);
+    }
     std::copy(entries.begin(), entries.end(), row.newest->entries());
     row.count = quint32(entries.size());
 }
@@ -429,91 +407,56 @@ void HistoryStore::dropPair(int rowIndex, int pair)
         replacePoints(row, kept, row.newest ? row.newest->held : 0);
     }
     row.wordSincePoint &= ~(quint64(1) << pair);
-    if (const auto log = m_words.find(wordKey(rowIndex, pair)); log != m_words.end()) {
-        m_wordBytes -= log->second.bytes;
-        m_words.erase(log);
-    }
-}
-
-HistoryStore::WordLog *HistoryStore::wordLog(int row, int pair, bool create)
-{
-    const quint32 key = wordKey(row, pair);
-    if (create)
-        return &m_words[key];
-    const auto log = m_words.find(key);
-    return log == m_words.end() ? nullptr : &log->second;
-}
-
-void HistoryStore::addWord(int row, int pair, Tenths time, const QString &text)
-{
-    WordLog *const existing = wordLog(row, pair, false);
-    if (existing && !existing->changes.empty() && existing->changes.back().time == time) {
-        const qint64 bytes = wordBytes(existing->changes.back().text);
-        existing->bytes -= bytes;
-        m_wordBytes -= bytes;
-        existing->changes.pop_back();
-    }
-    if (existing && !existing->changes.empty() && existing->changes.back().text == text)
-        return;
-    WordLog &log = existing ? *existing : *wordLog(row, pair, true);
-    if (!existing) {
-        log.bytes = wordOverhead;
-        m_wordBytes += wordOverhead;
-    }
-    const WordChange &change = log.changes.emplace_back(WordChange{time, text});
-    const qint64 bytes = wordBytes(change.text);
-    log.bytes += bytes;
-    m_wordBytes += bytes;
-    trimWords(log);
-}
-
-// At most maxWordChanges, and within the reading's share; the latest always stays.
-void HistoryStore::trimWords(WordLog &log)
-{
-    size_t drop = 0;
-    qint64 bytes = log.bytes;
-    while (log.changes.size() - drop > 1
-           && (log.changes.size() - drop > size_t(maxWordChanges) || bytes > m_shareWordBytes)) {
-        bytes -= wordBytes(log.changes[drop].text);
-        ++drop;
-    }
-    if (drop == 0)
-        return;
-    log.changes.erase(log.changes.begin(), log.changes.begin() + qsizetype(drop));
-    m_wordBytes -= log.bytes - bytes;
-    log.bytes = bytes;
+    m_words->drop(rowIndex, pair);
 }
 
 void HistoryStore::resizePairs(Row &row, quint32 pairs)
 {
     m_seriesCount += qint64(pairs) - qint64(row.pairs);
     row.pairs = quint8(pairs);
+    m_mostPairs = std::max(m_mostPairs, pairs);
     updateShare();
+}
+
+void HistoryStore::published()
+{
+    spreadJournal();
+    m_thinBudget = thinPerStep;
 }
 
 void HistoryStore::keepWithinCap()
 {
     spreadJournal();
-    if (bytesUsed() <= m_capBytes)
+    m_thinBudget = thinPerStep;
+    thinStep();
+}
+
+void HistoryStore::thinStep()
+{
+    const bool overCap = bytesUsed() > m_capBytes;
+    if (!overCap && !std::exchange(m_rowsOverShare, false))
         return;
-    for (Row &row : m_rows) {
+    for (size_t visited = 0; visited < m_rows.size(); ++visited) {
+        if (m_thinBudget <= 0) {
+            m_rowsOverShare = true;
+            m_thinTimer->start();
+            return;
+        }
+        if (m_thinCursor >= m_rows.size())
+            m_thinCursor = 0;
+        Row &row = m_rows[m_thinCursor++];
         if (!row.newest)
             continue;
         const quint32 share = rowShare(row);
         if (row.newest->held > share) {
             thin(row, share - share / 4, share);
             ++row.version;
-        } else if (row.newest->older) {
+        } else if (overCap && row.newest->older) {
             // Within its share, but in blocks whose headers add up.
             thin(row, row.newest->held + row.staged, row.newest->held);
         }
     }
-    for (auto &[key, log] : m_words) {
-        if (log.bytes > m_shareWordBytes) {
-            trimWords(log);
-            ++m_rows[key >> 6].version;
-        }
-    }
+    m_words->trimToShare([this](int row) { ++m_rows[size_t(row)].version; });
 }
 
 void HistoryStore::forgetRow(Row &row)
@@ -541,14 +484,7 @@ void HistoryStore::renumbered(const std::vector<int> &newRows, const std::vector
     }
     m_rows = std::move(rows);
     m_rows.shrink_to_fit();
-    std::unordered_map<quint32, WordLog> words;
-    for (auto &[key, log] : m_words) {
-        if (const int now = newRow(key >> 6); now >= 0)
-            words.emplace(wordKey(now, int(key & 63)), std::move(log));
-        else
-            m_wordBytes -= log.bytes;
-    }
-    m_words = std::move(words);
+    m_words->renumber([&newRow](int old) { return newRow(size_t(old)); });
     updateShare();
     Q_EMIT rowsRenumbered(newRows);
 }
@@ -567,8 +503,7 @@ std::vector<HistoryStore::Point> HistoryStore::points(int row, int pair) const
 
 std::vector<HistoryStore::WordChange> HistoryStore::wordChanges(int row, int pair) const
 {
-    const auto log = m_words.find(wordKey(row, pair));
-    return log == m_words.end() ? std::vector<WordChange>() : log->second.changes;
+    return m_words->changes(row, pair);
 }
 
 quint32 HistoryStore::version(int row) const

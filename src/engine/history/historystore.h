@@ -10,10 +10,11 @@
 #include <algorithm>
 #include <array>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
+class QTimer;
 class ReadingsTable;
+class WordLog;
 
 // The recent past of every reading of the readings table, in memory for as long as the
 // table: for a reading whose values are numbers, each value with the time this machine heard
@@ -28,6 +29,11 @@ class ReadingsTable;
 // hour is merged to a coarser step. Merging keeps, of the points in each step, the lowest and
 // the highest at the times they were heard, so that a thinned hour still shows its peaks. At
 // 1,000 hosts x 10 readings, each every 10 s, every point of the hour is kept.
+//
+// Thinning is paid for inside the cap: the shares leave room for the copy a row is thinned
+// in, and a little more. Many rows fill their shares together, so a step of the event loop
+// thins only so many points; a row full meanwhile takes a little of that room and is thinned
+// at a later step.
 //
 // A point heard after the reading was silent past its overdue time (as the silence watch
 // decides it), or after it reported a word, starts a new line: gapBefore(). Merging never
@@ -140,8 +146,10 @@ public:
     qint64 bytesUsed() const;
     int readingCount() const { return int(m_seriesCount); }
 
-    // Thins the readings that hold more than their share now that there are more of them;
-    // the table's tick calls it once a second. Costs nothing while within the cap.
+    // Thins the readings that hold more than their share now that there are more of them,
+    // or that filled it while thinning waited; the table's tick calls it once a second.
+    // Costs nothing while within the cap and the shares. What one step leaves is done at
+    // the next steps of the event loop.
     void keepWithinCap();
 
 Q_SIGNALS:
@@ -150,11 +158,6 @@ Q_SIGNALS:
     void rowsRenumbered(const std::vector<int> &newRows);
 
 private:
-    struct WordLog
-    {
-        std::vector<WordChange> changes;
-        qint64 bytes = 0;
-    };
     // A point of one of a host's readings.
     struct Entry
     {
@@ -206,7 +209,7 @@ private:
 
     void readingPosted(int row, int pair, bool newName) override;
     void renumbered(const std::vector<int> &newRows, const std::vector<int> &newNames) override;
-    void published() override { spreadJournal(); }
+    void published() override;
 
     // A reading that names a pair afresh, or reports a word: after the journal.
     void postedRarely(int rowIndex, int pair, bool newName);
@@ -222,13 +225,15 @@ private:
     // Thins the row's readings to at most target points in all, into one block of at least
     // capacity.
     void thin(Row &row, quint32 target, quint32 capacity);
+    // Thins the rows over their share, or over the cap, from where the last step stopped,
+    // as far as this step's budget goes.
+    void thinStep();
+    bool waitToThin(Row &row, quint32 share);
+    qint64 scratchBytes(quint32 entries) const;
     void addBlock(Row &row, quint32 capacity);
     void replacePoints(Row &row, const std::vector<Entry> &entries, quint32 capacity);
     void forgetPoints(Row &row);
     void dropPair(int row, int pair);
-    WordLog *wordLog(int row, int pair, bool create);
-    void addWord(int row, int pair, Tenths time, const QString &text);
-    void trimWords(WordLog &log);
     void forgetRow(Row &row);
     void resizePairs(Row &row, quint32 pairs);
     void updateShare();
@@ -236,12 +241,16 @@ private:
     ReadingsTable &m_table;
     const qint64 m_capBytes;
     std::vector<Row> m_rows;
-    std::unordered_map<quint32, WordLog> m_words; // by wordKey()
-    qint64 m_seriesCount = 0;                     // pairs with room for a history, heard or not
+    std::unique_ptr<WordLog> m_words;
+    qint64 m_seriesCount = 0; // pairs with room for a history, heard or not
     qint64 m_pointBytes = 0;
-    qint64 m_wordBytes = 0;
     quint32 m_sharePoints = 0; // the most points a reading may keep now
-    qint64 m_shareWordBytes = 0;
+    quint32 m_mostPairs = 1;   // of a row, for the room its thinning needs
+    qint64 m_scratchReserve = 0;
+    qint64 m_thinBudget = 0; // points this step may still thin
+    size_t m_thinCursor = 0;
+    bool m_rowsOverShare = false;
+    QTimer *m_thinTimer = nullptr;
     std::array<Taken, journalLength> m_journal;
     int m_journalCount = 0;
 };

@@ -1,5 +1,7 @@
 #include "historyplot.h"
 
+#include "engine/history/pointstatistics.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -314,24 +316,13 @@ QString HistoryPlot::summary(int index) const
     if (index < 0 || size_t(index) >= m_readings.size())
         return {};
     const Reading &reading = m_readings[size_t(index)];
-    const auto byTime = [](const Point &p, Tenths t) { return p.time() < t; };
-    const auto first =
-        std::lower_bound(reading.points.begin(), reading.points.end(), firstShown(), byTime);
-    if (first == reading.points.end())
+    const PointStatistics statistics = PointStatistics::of(reading.points, firstShown());
+    if (statistics.isEmpty())
         return tr("No values in this time");
-    double lowest = std::numeric_limits<double>::infinity();
-    double highest = -lowest;
-    double sum = 0;
-    for (auto p = first; p != reading.points.end(); ++p) {
-        lowest = std::min(lowest, double(p->value()));
-        highest = std::max(highest, double(p->value()));
-        sum += p->value();
-    }
-    const ValueScale scale(lowest, highest, reading.unit);
-    const double average = sum / double(reading.points.end() - first);
+    const ValueScale scale(statistics.lowest(), statistics.highest(), reading.unit);
     return tr("Lowest %1 \u00b7 Highest %2 \u00b7 Average %3 \u00b7 Latest %4")
-        .arg(scale.format(lowest), scale.format(highest), scale.format(average),
-             scale.format(reading.points.back().value()));
+        .arg(scale.format(statistics.lowest()), scale.format(statistics.highest()),
+             scale.format(statistics.average()), scale.format(statistics.latest()));
 }
 
 // The point nearest in time to where the mouse is, in the panel it is over.

@@ -94,11 +94,18 @@ void tst_HistoryStore::hourKept_data()
     QTest::addColumn<int>("readings");
     QTest::addColumn<int>("interval");
     QTest::addColumn<qint64>("cap");
+    QTest::addColumn<int>("seconds");
     // 1,000 hosts x 10 readings under 256 MB, a hundredth of each: the same share apiece.
     QTest::newRow("1000x10 every 10 s, scaled")
-        << 10 << 10 << 10 << HistoryStore::defaultCapBytes / 100;
-    QTest::newRow("one reading every second") << 1 << 1 << 1 << (qint64(1) << 20);
-    QTest::newRow("a small table, default cap") << 3 << 4 << 5 << HistoryStore::defaultCapBytes;
+        << 10 << 10 << 10 << HistoryStore::defaultCapBytes / 100 << 3600;
+    QTest::newRow("one reading every second") << 1 << 1 << 1 << (qint64(1) << 20) << 3600;
+    QTest::newRow("a small table, default cap")
+        << 3 << 4 << 5 << HistoryStore::defaultCapBytes << 3600;
+    // Room for about two and a half hours: the older ones are thinned, the last hour is not.
+    QTest::newRow("three hours, thinned before the last")
+        << 1 << 1 << 10 << qint64(48 << 10) << 3 * 3600;
+    QTest::newRow("two readings, thinned before the last")
+        << 1 << 2 << 10 << qint64(96 << 10) << 4 * 3600;
 }
 
 void tst_HistoryStore::hourKept()
@@ -107,21 +114,29 @@ void tst_HistoryStore::hourKept()
     QFETCH(int, readings);
     QFETCH(int, interval);
     QFETCH(qint64, cap);
+    QFETCH(int, seconds);
     Fixture f(cap);
     const int hour = 3600;
-    for (int second = 0; second <= hour; second += interval) {
+    for (int second = 0; second <= seconds; second += interval) {
         for (int h = 0; h < hosts; ++h) {
             for (int r = 0; r < readings; ++r)
                 f.post(second, hostName(h), readingName(r), QString::number(wave(r, second)));
         }
+        f.store.keepWithinCap();
     }
     QVERIFY(f.store.bytesUsed() <= cap);
+    const int hourStart = seconds - hour;
     for (int h = 0; h < hosts; ++h) {
         for (int r = 0; r < readings; ++r) {
-            const std::vector<Point> points = f.store.points(h, r);
+            std::vector<Point> points = f.store.points(h, r);
+            if (seconds > hour)
+                QVERIFY(points.size() < size_t(seconds / interval)); // thinned, not just kept
+            std::erase_if(points, [hourStart](const Point &p) {
+                return p.time() < HistoryStore::Tenths(hourStart * 10);
+            });
             QCOMPARE(qsizetype(points.size()), qsizetype(hour / interval + 1));
             for (size_t i = 0; i < points.size(); ++i) {
-                const int second = int(i) * interval;
+                const int second = hourStart + int(i) * interval;
                 QCOMPARE(points[i].time(), HistoryStore::Tenths(second * 10));
                 QCOMPARE(points[i].value(), float(wave(r, second)));
                 QVERIFY(!points[i].gapBefore());
