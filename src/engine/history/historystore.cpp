@@ -3,7 +3,7 @@
 #include "thinning.h"
 #include "wordlog.h"
 
-#include "engine/limits/valuenumber.h"
+#include "engine/reception/valuenumber.h"
 #include "engine/reception/readingstable.h"
 
 #include <QTimer>

@@ -1,7 +1,8 @@
 #include "limitjudge.h"
 
 #include "limitrule.h"
-#include "valuenumber.h"
+
+#include "engine/reception/valuenumber.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "limitstate.h"
-#include "valuenumber.h"
+
+#include "engine/reception/valuenumber.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,6 +1,6 @@
 #include "limitrule.h"
 
-#include "valuenumber.h"
+#include "engine/reception/valuenumber.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>

@@ -1,6 +1,6 @@
 #include "overvieworder.h"
 
-#include "engine/limits/valuenumber.h"
+#include "engine/reception/valuenumber.h"
 #include "engine/reception/readingstable.h"
 #include "engine/reception/textfield.h"
 #include "engine/tableview/hostfilter.h"

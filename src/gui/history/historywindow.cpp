@@ -4,7 +4,7 @@
 #include "engine/history/historystore.h"
 #include "engine/limits/limitrules.h"
 #include "engine/limits/limitwatch.h"
-#include "engine/limits/valuenumber.h"
+#include "engine/reception/valuenumber.h"
 #include "engine/monitor/monitor.h"
 #include "engine/reception/lastheardtext.h"
 #include "engine/reception/readingstable.h"

@@ -1,7 +1,7 @@
 #include "trenddelegate.h"
 
 #include "engine/limits/limitwatch.h"
-#include "engine/limits/valuenumber.h"
+#include "engine/reception/valuenumber.h"
 #include "engine/monitor/monitor.h"
 #include "engine/overview/overviewmodel.h"
 #include "engine/overview/overvieworder.h"

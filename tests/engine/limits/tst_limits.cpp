@@ -1,6 +1,6 @@
 #include "engine/limits/limitrules.h"
 #include "engine/limits/limitstate.h"
-#include "engine/limits/valuenumber.h"
+#include "engine/reception/valuenumber.h"
 
 #include <QJsonDocument>
 #include <QTest>
