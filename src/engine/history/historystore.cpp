@@ -3,8 +3,8 @@
 #include "thinning.h"
 #include "wordlog.h"
 
-#include "engine/reception/valuenumber.h"
 #include "engine/reception/readingstable.h"
+#include "engine/reception/valuenumber.h"
 
 #include <QTimer>
 
@@ -141,12 +141,12 @@ void HistoryStore::readingPosted(int rowIndex, int pair, bool newName)
     // before, so it was heard, if only at tenth 0.)
     if (!newName && before.heard == now)
         return;
-    double number = 0;
-    QStringView unit;
-    if (newName || !ValueNumber::readValue(m_table.postedValue(), number, unit)) {
+    const ReadingsTable::PostedNumber &posted = m_table.postedNumber();
+    if (newName || !posted.ok) {
         postedRarely(rowIndex, pair, newName);
         return;
     }
+    const double number = posted.value;
     // Silent past its overdue time since the report before.
     const bool silent = now > SilenceWatch::deadlineOf(before);
     const auto value = float(std::clamp(number, -double(FLT_MAX), double(FLT_MAX)));
@@ -172,8 +172,8 @@ void HistoryStore::postedRarely(int rowIndex, int pair, bool newName)
     const Tenths now = m_table.postedTiming().heard;
     const QStringView text = m_table.postedValue();
     ++row.version;
-    double number = 0;
-    if (QStringView unit; ValueNumber::readValue(text, number, unit)) {
+    if (const ReadingsTable::PostedNumber &posted = m_table.postedNumber(); posted.ok) {
+        const double number = posted.value;
         // A word since the report before; a new name has no report before.
         const bool gap = (row.wordSincePoint & bit) != 0;
         const auto value = float(std::clamp(number, -double(FLT_MAX), double(FLT_MAX)));

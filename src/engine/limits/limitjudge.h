@@ -38,8 +38,8 @@ public:
     Verdict judge(QStringView value, Level shown, Direction shownDirection) const;
     // Whether a value leaves a reading shown normal, with nothing counted, as it is: a number
     // inside every bound. Decided from the number alone, so false wherever words or units
-    // take part; judge() then decides.
-    bool keepsNormal(QStringView value) const;
+    // take part; judge() then decides. isNumber and number as ValueNumber reads the value.
+    bool keepsNormal(bool isNumber, double number) const;
     int after() const { return m_after; }
 
 private:
@@ -67,12 +67,9 @@ private:
     int m_after = 1;
 };
 
-Q_ALWAYS_INLINE bool LimitJudge::keepsNormal(QStringView value) const
+Q_ALWAYS_INLINE bool LimitJudge::keepsNormal(bool isNumber, double number) const
 {
-    double number = 0;
-    QStringView rest;
-    return m_numbersOnly && ValueNumber::readValue(value, number, rest) && number >= m_normalLow
-           && number <= m_normalHigh;
+    return m_numbersOnly && isNumber && number >= m_normalLow && number <= m_normalHigh;
 }
 
 Q_ALWAYS_INLINE LimitJudge::Verdict LimitJudge::judge(QStringView value, Level shown,

@@ -151,11 +151,11 @@ void LimitWatch::readingPosted(int row, int pair, bool newName)
             return;
         LimitState &state = known.states[size_t(pair)];
         const LimitJudge &judge = *m_effective[size_t(limits)];
-        const QStringView value = m_table.postedValue();
         // Most values are inside their bounds, as the ones before were: nothing to count.
-        if (state.isClear() && judge.keepsNormal(value))
+        if (const ReadingsTable::PostedNumber &number = m_table.postedNumber();
+            state.isClear() && judge.keepsNormal(number.ok, number.value))
             return;
-        if (state.update(judge, value))
+        if (state.update(judge, m_table.postedValue()))
             updateWorst(row);
         return;
     }

@@ -5,6 +5,7 @@
 #include "receiveclock.h"
 #include "silencewatch.h"
 #include "textindex.h"
+#include "valuenumber.h"
 
 #include <QAbstractTableModel>
 #include <QDateTime>
@@ -96,6 +97,25 @@ public:
     // While listeners hear of a reading: its value, as value() would give it once posted,
     // without the copy. Empty at any other time.
     QStringView postedValue() const { return m_postedValue; }
+    // While listeners hear of a reading: the number its value starts with, as ValueNumber
+    // reads it (ok false where it starts with none), and what follows the number. Read on the
+    // first call for each reading, so that listeners share one reading and none is made
+    // where no listener asks.
+    struct PostedNumber
+    {
+        double value = 0;
+        QStringView rest;
+        bool ok = false;
+    };
+    const PostedNumber &postedNumber() const
+    {
+        if (!m_postedNumberRead) {
+            m_postedNumber.ok =
+                ValueNumber::readValue(m_postedValue, m_postedNumber.value, m_postedNumber.rest);
+            m_postedNumberRead = true;
+        }
+        return m_postedNumber;
+    }
     // While listeners hear of a reading: nameId() of its pair. -1 at any other time.
     int postedNameId() const { return m_postedNameId; }
     // While listeners hear of a reading: what timing() gave for its pair before it, zero for
@@ -215,6 +235,8 @@ private:
     std::vector<TableListener *> m_listeners;
     const ReadingStates *m_states = nullptr;
     QStringView m_postedValue;
+    mutable PostedNumber m_postedNumber;
+    mutable bool m_postedNumberRead = false;
     int m_postedNameId = -1;
     SilenceWatch::Timing m_postedTimingBefore;
     SilenceWatch::Timing m_postedTiming;
