@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Fuzzes the datagram path (decode, parse, post into the table) with libFuzzer for the
-# given number of seconds (default 600). Builds with clang into build-fuzz; inputs that
-# crash or break an invariant are written to build-fuzz/findings/.
+# Fuzzes the datagram path (decode, parse, post into the table) and what follows the table
+# (limit watch, history, overview columns) with libFuzzer for the given number of seconds
+# (default 600). Builds with clang into build-fuzz; inputs that crash or break an invariant
+# are written to build-fuzz/findings/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
