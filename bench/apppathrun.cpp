@@ -1,6 +1,7 @@
 #include "apppathrun.h"
 
 #include "engine/reception/senderfilter.h"
+#include "heartbeat.h"
 #include "processstats.h"
 #include "receivingwindow.h"
 
@@ -71,12 +72,6 @@ AppPathRun::Result AppPathRun::run(const QString &generator, const Generator::Tr
 
     Generator sender(generator);
     QEventLoop loop;
-    QTimer heartbeat;
-    heartbeat.setTimerType(Qt::PreciseTimer);
-    heartbeat.setInterval(heartbeatMs);
-    QElapsedTimer clock;
-    clock.start();
-    qint64 lastBeat = 0;
     qint64 lastArrival = 0;
     qint64 firstArrival = -1;
     double lastPackets = 0;
@@ -87,13 +82,10 @@ AppPathRun::Result AppPathRun::run(const QString &generator, const Generator::Tr
     qint64 lastSample = 0;
     qint64 settledAt = -1;
 
-    QObject::connect(&heartbeat, &QTimer::timeout, &loop, [&] {
-        const qint64 now = clock.nsecsElapsed();
+    // A beat's gap counts while readings arrive; each beat also samples the run.
+    Heartbeat heartbeat(heartbeatMs, &loop, [&](qint64 now) {
         const double packets = window.receiver().packets();
         const bool receiving = packets > 0 && !senderDone;
-        if (receiving && lastBeat > 0)
-            result.longestGapMs = std::max(result.longestGapMs, double(now - lastBeat) / 1e6);
-        lastBeat = now;
         if (packets != lastPackets) {
             if (firstArrival < 0)
                 firstArrival = now;
@@ -113,10 +105,12 @@ AppPathRun::Result AppPathRun::run(const QString &generator, const Generator::Tr
             senderDone && (now - std::max(lastArrival, qint64(0))) / 1000000 >= idleMs;
         if (allIn || quiet)
             loop.quit();
+        return receiving;
     });
+    heartbeat.restartClock();
     // Each refresh shows the count as it is at that moment; between refreshes it ages.
     QObject::connect(&window.receiver(), &DatagramReceiver::countersChanged, &loop, [&] {
-        const qint64 now = clock.nsecsElapsed();
+        const qint64 now = heartbeat.elapsedNs();
         if (lastRefresh >= 0 && !senderDone)
             result.longestRefreshMs =
                 std::max(result.longestRefreshMs, double(now - lastRefresh) / 1e6);
@@ -137,6 +131,8 @@ AppPathRun::Result AppPathRun::run(const QString &generator, const Generator::Tr
     }
     heartbeat.start();
     loop.exec();
+    result.longestGapMs = heartbeat.longestGapMs();
+    result.longestGapEndSeconds = heartbeat.longestGapEndSeconds();
     sender.waitForFinished(10000);
     if (!sender.succeeded()) {
         result.error = u"the generator failed: %1"_qs.arg(sender.errorString());

@@ -25,8 +25,9 @@ public:
         double seconds = 0;    // first datagram to last
         double cpuSeconds = 0; // the whole process, over the same span
         double longestGapMs = 0;
-        double counterLag = 0;       // datagrams taken in but not yet on screen, at worst
-        double longestRefreshMs = 0; // between two counter refreshes while receiving
+        double longestGapEndSeconds = 0; // when the longest gap ended, from the start
+        double counterLag = 0;           // datagrams taken in but not yet on screen, at worst
+        double longestRefreshMs = 0;     // between two counter refreshes while receiving
         // From the heartbeat that saw the last datagram to the refresh that showed the final
         // count (negative: it came before that heartbeat, which has a 10 ms grain); NaN: never.
         double settleMs = std::numeric_limits<double>::quiet_NaN();

@@ -633,7 +633,8 @@ int main(int argc, char *argv[])
                      result.residentSamples.isEmpty() ? 0 : result.residentSamples.first().first,
                      'f', 0)
               << " s -> " << mb(last) << " at the last sample, longest stall "
-              << QString::number(result.longestGapMs, 'f', 1) << " ms, load average "
+              << QString::number(result.longestGapMs, 'f', 1) << " ms (ending at "
+              << QString::number(result.longestGapEndSeconds, 'f', 0) << " s), load average "
               << loadAverage() << Qt::endl;
         return 0;
     }

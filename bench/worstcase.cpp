@@ -10,10 +10,10 @@
 #include "engine/reception/readingstable.h"
 #include "engine/tablefile/csvtable.h"
 #include "engine/tablefile/tablesaver.h"
+#include "heartbeat.h"
 #include "processstats.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
@@ -141,17 +141,7 @@ WorstCase::Apply WorstCase::applyLimits(int hosts)
     const LimitRules rules = everyName(nameLength);
 
     QEventLoop loop;
-    QTimer heartbeat;
-    heartbeat.setTimerType(Qt::PreciseTimer);
-    heartbeat.setInterval(10);
-    QElapsedTimer clock;
-    qint64 lastBeat = -1;
-    QObject::connect(&heartbeat, &QTimer::timeout, &loop, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        if (lastBeat >= 0)
-            result.longestGapMs = std::max(result.longestGapMs, double(now - lastBeat) / 1e6);
-        lastBeat = now;
-    });
+    Heartbeat heartbeat(10, &loop);
     // Readings keep arriving, as from a busy network: a batch every 5 ms.
     QTimer arrivals;
     arrivals.setInterval(5);
@@ -173,19 +163,19 @@ WorstCase::Apply WorstCase::applyLimits(int hosts)
     });
     QObject::connect(&watch, &LimitWatch::rowsJudged, &loop, [&] { ++result.slices; });
     QObject::connect(&watch, &LimitWatch::applied, &loop, [&] {
-        result.seconds = double(clock.nsecsElapsed()) / 1e9;
+        result.seconds = double(heartbeat.elapsedNs()) / 1e9;
         result.applied = true;
         loop.quit();
     });
     // Set from the loop, as the dialog's OK does, so that the first slice counts too.
     QTimer::singleShot(50, &loop, [&] {
-        clock.start();
-        lastBeat = 0;
+        heartbeat.restartClock();
         watch.setRules(rules);
     });
     heartbeat.start();
     arrivals.start();
     loop.exec();
+    result.longestGapMs = heartbeat.longestGapMs();
     result.criticalHosts = watch.criticalHosts();
     result.warningHosts = watch.warningHosts();
     return result;
@@ -226,25 +216,14 @@ WorstCase::Save WorstCase::save(int hosts, int nameLength, int valueLength, cons
     const QString path = folder + u"/senvo-bench-save.csv"_qs;
 
     QEventLoop loop;
-    QTimer heartbeat;
-    heartbeat.setTimerType(Qt::PreciseTimer);
-    heartbeat.setInterval(10);
-    QElapsedTimer clock;
-    qint64 lastBeat = -1;
-    QObject::connect(&heartbeat, &QTimer::timeout, &loop, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        if (lastBeat >= 0)
-            result.longestGapMs = std::max(result.longestGapMs, double(now - lastBeat) / 1e6);
-        lastBeat = now;
-    });
+    Heartbeat heartbeat(10, &loop);
     TableSaver *saver = nullptr;
     // Started from the loop, as a menu command is, so that the start counts as a hold-up too.
     QTimer::singleShot(50, &loop, [&] {
-        clock.start();
-        lastBeat = 0;
+        heartbeat.restartClock();
         saver = new TableSaver(&table, std::make_unique<CsvTable>(table, rows), path, &loop);
         QObject::connect(saver, &TableSaver::finished, &loop, [&](bool saved) {
-            result.seconds = double(clock.nsecsElapsed()) / 1e9;
+            result.seconds = double(heartbeat.elapsedNs()) / 1e9;
             result.saved = saved;
             result.error = saver->errorString();
             loop.quit();
@@ -256,6 +235,7 @@ WorstCase::Save WorstCase::save(int hosts, int nameLength, int valueLength, cons
     });
     heartbeat.start();
     loop.exec();
+    result.longestGapMs = heartbeat.longestGapMs();
     result.bytes = QFileInfo(path).size();
     QFile::remove(path);
     return result;

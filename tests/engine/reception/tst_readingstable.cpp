@@ -149,8 +149,6 @@ private slots:
     void removal_data();
     void removal();
     void removalMakesRoom();
-    void hostFilter_data();
-    void hostFilter();
     void overdue_data();
     void overdue();
     void silentHosts();
@@ -593,61 +591,6 @@ void TestReadingsTable::removalMakesRoom()
     table.clear();
     QVERIFY(notice.roomAgain());
     QCOMPARE(table.hostCount(), 0);
-}
-
-void TestReadingsTable::hostFilter_data()
-{
-    // Steps: a host reports, or "find TEXT" changes the text; the hosts shown afterwards and
-    // the count told.
-    QTest::addColumn<QStringList>("steps");
-    QTest::addColumn<QStringList>("shown");
-    QTest::addColumn<QString>("count");
-    const QStringList three{u"web-01"_qs, u"DB-01"_qs, u"web-02"_qs};
-    QTest::newRow("no text: every host") << three << three << u"3 hosts"_qs;
-    QTest::newRow("contains, ignoring case")
-        << three + QStringList{u"find dB"_qs} << QStringList{u"DB-01"_qs} << u"1 of 3 hosts"_qs;
-    QTest::newRow("in the table's order")
-        << three + QStringList{u"find 0"_qs} << three << u"3 of 3 hosts"_qs;
-    QTest::newRow("matching hosts that arrive appear")
-        << QStringList{u"find WEB"_qs} + three + QStringList{u"mail"_qs, u"Web-03"_qs}
-        << QStringList{u"web-01"_qs, u"web-02"_qs, u"Web-03"_qs} << u"3 of 5 hosts"_qs;
-    QTest::newRow("no match") << three + QStringList{u"find x"_qs} << QStringList{}
-                              << u"0 of 3 hosts"_qs;
-    QTest::newRow("an empty text shows every host again")
-        << three + QStringList{u"find db"_qs, u"find "_qs} << three << u"3 hosts"_qs;
-    QTest::newRow("before any host")
-        << QStringList{u"find a"_qs} << QStringList{} << u"0 of 0 hosts"_qs;
-    QTest::newRow("one host") << QStringList{u"a"_qs} << QStringList{u"a"_qs} << u"1 host"_qs;
-}
-
-void TestReadingsTable::hostFilter()
-{
-    QFETCH(QStringList, steps);
-    QFETCH(QStringList, shown);
-    QFETCH(QString, count);
-    QLocale::setDefault(QLocale::c());
-    ReadingsTable table;
-    HostFilter filter(&table);
-    QAbstractItemModelTester tester(&filter,
-                                    QAbstractItemModelTester::FailureReportingMode::QtTest);
-    for (const QString &step : std::as_const(steps)) {
-        if (step.startsWith(u"find ")) {
-            filter.setText(step.mid(5));
-            continue;
-        }
-        table.fillgrid(makeReading(step, u" n"_qs, u" 1 "_qs));
-        table.publish();
-        // Updates to rows already shown pass through.
-        table.fillgrid(makeReading(table.text(0, 0), u" n"_qs, u" 2 "_qs));
-        table.publish();
-    }
-    QStringList hosts;
-    for (const int row : filter.tableRows())
-        hosts << table.text(row, 0);
-    QCOMPARE(hosts, shown);
-    QCOMPARE(filter.countText(), count);
-    for (int row = 0; row < filter.matchingHostCount(); ++row)
-        QCOMPARE(filter.headerData(row, Qt::Vertical).toString(), shown[row]);
 }
 
 void TestReadingsTable::overdue_data()
