@@ -15,6 +15,7 @@ ReceivingWindow::ReceivingWindow(quint16 port, QObject *parent)
     settings.close();
     const QString directory = m_settingsDirectory.path();
     m_monitor = std::make_unique<Monitor>(SettingsFile(directory, directory));
+    m_monitor->listenAtStartUp();
     m_window = std::make_unique<MainForm>(*m_monitor);
     m_packetsReceived = m_window->findChild<QLineEdit *>(u"PacketsReceived"_qs);
 }
