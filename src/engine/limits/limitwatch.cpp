@@ -152,9 +152,11 @@ void LimitWatch::readingPosted(int row, int pair, bool newName)
         LimitState &state = known.states[size_t(pair)];
         const LimitJudge &judge = *m_effective[size_t(limits)];
         // Most values are inside their bounds, as the ones before were: nothing to count.
-        if (const ReadingsTable::PostedNumber &number = m_table.postedNumber();
-            state.isClear() && judge.keepsNormal(number.ok, number.value))
-            return;
+        if (state.isClear()) {
+            const ReadingsTable::PostedNumber &number = m_table.postedNumber();
+            if (judge.keepsNormal(number.ok, number.value))
+                return;
+        }
         if (state.update(judge, m_table.postedValue()))
             updateWorst(row);
         return;

@@ -4,10 +4,10 @@
 #include "engine/history/historystore.h"
 #include "engine/limits/limitrules.h"
 #include "engine/limits/limitwatch.h"
-#include "engine/reception/valuenumber.h"
 #include "engine/monitor/monitor.h"
 #include "engine/reception/lastheardtext.h"
 #include "engine/reception/readingstable.h"
+#include "engine/reception/valuenumber.h"
 #include "gui/common/notice.h"
 #include "gui/common/readingslook.h"
 #include "gui/tablefile/csvsavedialog.h"
@@ -244,6 +244,6 @@ bool HistoryWindow::saveHistory(const QString &path)
     }
     statusBar()->showMessage(
         tr("Saved %1 values to %2").arg(QLocale().toString(points), QDir::toNativeSeparators(path)),
-        5000);
+        toldMs);
     return true;
 }

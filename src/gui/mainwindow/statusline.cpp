@@ -2,6 +2,7 @@
 
 #include "engine/monitor/monitor.h"
 #include "engine/tableview/tablefullnotice.h"
+#include "gui/common/notice.h"
 #include "gui/tablefile/tablesaveflow.h"
 
 #include <QLocale>
@@ -34,7 +35,7 @@ StatusLine::StatusLine(Monitor &monitor, const TableFullNotice &tableFull,
 {
     setObjectName(u"listeningStatus"_qs);
     m_toldTimer.setSingleShot(true);
-    m_toldTimer.setInterval(5000);
+    m_toldTimer.setInterval(toldMs);
     connect(&m_toldTimer, &QTimer::timeout, this, [this] {
         m_told.clear();
         refresh();

@@ -10,6 +10,7 @@
 #include "gui/common/findbar.h"
 #include "gui/common/historyselection.h"
 #include "gui/common/menuaction.h"
+#include "gui/common/notice.h"
 #include "gui/tablefile/tablesaveflow.h"
 #include "overviewactions.h"
 #include "trenddelegate.h"
@@ -32,8 +33,6 @@
 
 namespace {
 
-// How long a save that worked is told in the status line.
-constexpr int toldMs = 5000;
 // No column grows wider than this by itself, whatever a sender puts in a name or a host.
 constexpr int widestColumn = 320;
 

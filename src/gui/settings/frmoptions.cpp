@@ -56,11 +56,6 @@ PortSetting::ReadResult frmOptions::LoadConfig()
     return m_setting->read();
 }
 
-SettingsFile::SaveResult frmOptions::SaveConfig()
-{
-    return m_setting->save();
-}
-
 QString frmOptions::portText() const
 {
     return m_portvalue->text();

@@ -19,7 +19,6 @@ public:
 
     // Reads the stored port into the field; an empty or missing file leaves it as it is.
     PortSetting::ReadResult LoadConfig();
-    SettingsFile::SaveResult SaveConfig();
 
     QString portText() const;
     void setPortText(const QString &text);
