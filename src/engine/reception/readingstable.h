@@ -107,7 +107,7 @@ public:
         QStringView rest;
         bool ok = false;
     };
-    const PostedNumber &postedNumber() const
+    Q_ALWAYS_INLINE const PostedNumber &postedNumber() const
     {
         if (!m_postedNumberRead) {
             m_postedNumber.ok =
