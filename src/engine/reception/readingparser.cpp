@@ -9,9 +9,39 @@
 
 #include <algorithm>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 constexpr qsizetype maxPart = 255;
+
+// Nearly every datagram is plain ASCII, and widening it here costs a sixth of what the
+// library's UTF-8 decoder does for a short text. False, with out partly written, at the first
+// byte that is not ASCII.
+bool widenAscii(QByteArrayView bytes, QChar *out)
+{
+    const auto *const in = reinterpret_cast<const uchar *>(bytes.data());
+    const qsizetype size = bytes.size();
+    qsizetype i = 0;
+#ifdef __SSE2__
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= size; i += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i *>(in + i));
+        if (_mm_movemask_epi8(chunk) != 0)
+            return false;
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i), _mm_unpacklo_epi8(chunk, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(out + i + 8), _mm_unpackhi_epi8(chunk, zero));
+    }
+#endif
+    for (; i < size; ++i) {
+        if (in[i] >= 0x80)
+            return false;
+        out[i] = QChar(char16_t(in[i]));
+    }
+    return true;
+}
 
 // Positions count from 1; 0 means "not found". The texts are short, so a plain loop
 // beats the call into the library's vectorised search.
@@ -402,6 +432,8 @@ void decodeDatagram(QByteArrayView bytes, Reading &reading)
 {
     // One UTF-16 unit per byte at most; invalid bytes each become U+FFFD.
     reading.buffer.resize(bytes.size());
+    if (widenAscii(bytes, reading.buffer.data()))
+        return;
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QChar *const begin = reading.buffer.data();
     QChar *const end = decoder.appendToBuffer(begin, bytes);

@@ -75,7 +75,7 @@ void ReadingsTable::fillgrid(const Reading &reading)
     if (m_listeners.empty())
         return;
     m_postedValue = reading.value;
-    m_postedNumberRead = false;
+    m_postedNumber.read = false;
     m_postedNameId = nameId.isKept() ? nameId.id() : -1;
     m_postedTimingBefore = before;
     m_postedTiming = pair.timing;

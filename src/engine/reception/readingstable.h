@@ -98,21 +98,20 @@ public:
     // without the copy. Empty at any other time.
     QStringView postedValue() const { return m_postedValue; }
     // While listeners hear of a reading: the number its value starts with, as ValueNumber
-    // reads it (ok false where it starts with none), and what follows the number. Read on the
-    // first call for each reading, so that listeners share one reading and none is made
-    // where no listener asks.
+    // reads it (ok false where it starts with none). Read on the first call for each reading,
+    // so that listeners share one reading and none is made where no listener asks.
     struct PostedNumber
     {
         double value = 0;
-        QStringView rest;
         bool ok = false;
+        bool read = false;
     };
     Q_ALWAYS_INLINE const PostedNumber &postedNumber() const
     {
-        if (!m_postedNumberRead) {
-            m_postedNumber.ok =
-                ValueNumber::readValue(m_postedValue, m_postedNumber.value, m_postedNumber.rest);
-            m_postedNumberRead = true;
+        if (!m_postedNumber.read) {
+            QStringView rest;
+            m_postedNumber.ok = ValueNumber::readValue(m_postedValue, m_postedNumber.value, rest);
+            m_postedNumber.read = true;
         }
         return m_postedNumber;
     }
@@ -236,7 +235,6 @@ private:
     const ReadingStates *m_states = nullptr;
     QStringView m_postedValue;
     mutable PostedNumber m_postedNumber;
-    mutable bool m_postedNumberRead = false;
     int m_postedNameId = -1;
     SilenceWatch::Timing m_postedTimingBefore;
     SilenceWatch::Timing m_postedTiming;

@@ -453,6 +453,14 @@ void TestReadingParser::decode_data()
     QTest::newRow("truncated sequence at the end")
         << QByteArray("ab\xe2\x82") << QStringLiteral("ab\uFFFD\uFFFD");
     QTest::newRow("empty") << QByteArray() << QString();
+    const QByteArray ascii = "<13>Jun  1 12:00:00 host0001 senvo[CPU]: t=45 C";
+    QTest::newRow("ascii past a block of 16") << ascii << QString::fromLatin1(ascii);
+    for (const int at : {0, 15, 16, 31, 40}) {
+        QByteArray mixed = ascii;
+        mixed.insert(at, "\xc3\xa9");
+        QTest::addRow("utf-8 at byte %d of a long text", at)
+            << mixed << QString::fromLatin1(ascii).insert(at, u'\u00e9');
+    }
 }
 
 void TestReadingParser::decode()
