@@ -1,13 +1,11 @@
 #include "senderspage.h"
 
-#include "engine/reception/senderfilter.h"
+#include "gui/common/addresslistedit.h"
 
 #include <QComboBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QNetworkInterface>
-#include <QPlainTextEdit>
-#include <QTextBlock>
 #include <QVBoxLayout>
 
 SendersPage::SendersPage(const SendersSettings &inForce, Apply<SendersSettings> apply,
@@ -16,7 +14,7 @@ SendersPage::SendersPage(const SendersSettings &inForce, Apply<SendersSettings> 
     , m_apply(std::move(apply))
     , m_inForce(inForce)
     , m_address(new QComboBox(this))
-    , m_senders(new QPlainTextEdit(this))
+    , m_senders(new AddressListEdit(inForce.allowedSenders(), this))
     , m_problem(new QLabel(this))
 {
     setObjectName(u"sendersPage"_qs);
@@ -41,8 +39,6 @@ SendersPage::SendersPage(const SendersSettings &inForce, Apply<SendersSettings> 
     m_address->setCurrentIndex(index);
 
     m_senders->setObjectName(u"allowedSenders"_qs);
-    m_senders->setTabChangesFocus(true);
-    m_senders->setPlainText(inForce.allowedSenders().join(u'\n'));
     m_problem->setObjectName(u"sendersProblem"_qs);
     m_problem->setWordWrap(true);
     QPalette red = m_problem->palette();
@@ -70,8 +66,11 @@ SendersPage::SendersPage(const SendersSettings &inForce, Apply<SendersSettings> 
     layout->addLayout(form);
     layout->addStretch(1);
 
-    connect(m_senders, &QPlainTextEdit::textChanged, this, [this] { checkLines(); });
-    checkLines();
+    connect(m_senders, &AddressListEdit::checked, this, [this](const QString &problem) {
+        m_problem->setText(problem);
+        m_problem->setVisible(!problem.isEmpty());
+    });
+    m_senders->checkLines();
 }
 
 QString SendersPage::problemText() const
@@ -79,35 +78,9 @@ QString SendersPage::problemText() const
     return m_problem->text();
 }
 
-QString SendersPage::checkLines()
-{
-    QList<QTextEdit::ExtraSelection> marks;
-    QString first;
-    int faults = 0;
-    for (QTextBlock line = m_senders->document()->begin(); line.isValid(); line = line.next()) {
-        const QString why = SenderFilter::check(line.text());
-        if (line.text().trimmed().isEmpty() || why.isEmpty())
-            continue;
-        if (faults++ == 0)
-            first = tr("Line %1: %2").arg(line.blockNumber() + 1).arg(why);
-        QTextEdit::ExtraSelection mark;
-        mark.cursor = QTextCursor(line);
-        mark.cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-        mark.format.setUnderlineStyle(QTextCharFormat::WaveUnderline);
-        mark.format.setUnderlineColor(Qt::red);
-        mark.format.setBackground(QColor(255, 220, 220));
-        marks.append(mark);
-    }
-    m_senders->setExtraSelections(marks);
-    m_problem->setText(faults > 1 ? tr("%1 (and %2 more lines)").arg(first).arg(faults - 1)
-                                  : first);
-    m_problem->setVisible(faults > 0);
-    return first;
-}
-
 SendersSettings SendersPage::edited() const
 {
-    return {m_senders->toPlainText().split(u'\n'), m_address->currentData().toString()};
+    return {m_senders->lines(), m_address->currentData().toString()};
 }
 
 bool SendersPage::isChanged()
@@ -119,7 +92,7 @@ bool SendersPage::isChanged()
 
 SettingsPage::Outcome SendersPage::check()
 {
-    if (const QString fault = checkLines(); !fault.isEmpty())
+    if (const QString fault = m_senders->checkLines(); !fault.isEmpty())
         return {tr("This is not an address or a prefix, so nothing was changed:\n\n%1").arg(fault),
                 u"sendersRefused"_qs};
     return {};

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "engine/settings/senderssettings.h"
+#include "gui/common/addresslistedit.h"
 #include "gui/common/settingspage.h"
 
 class QComboBox;
 class QLabel;
-class QPlainTextEdit;
 
 // The address to listen on and the senders let through, one address or prefix a line, each
 // checked as it is typed. Refused while a line is not an address; applying writes
@@ -20,7 +20,7 @@ public:
                 QWidget *parent = nullptr);
 
     QComboBox *addressChoice() const { return m_address; }
-    QPlainTextEdit *sendersEdit() const { return m_senders; }
+    AddressListEdit *sendersEdit() const { return m_senders; }
     // What is said under the list about its mistakes; empty when there are none.
     QString problemText() const;
 
@@ -29,13 +29,11 @@ public:
     Outcome apply() override;
 
 private:
-    // The first line at fault, as "line N, "text": why"; empty when every line is sound.
-    QString checkLines();
     SendersSettings edited() const;
 
     const Apply<SendersSettings> m_apply;
     SendersSettings m_inForce;
     QComboBox *const m_address;
-    QPlainTextEdit *const m_senders;
+    AddressListEdit *const m_senders;
     QLabel *const m_problem;
 };
