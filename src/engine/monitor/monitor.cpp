@@ -53,16 +53,39 @@ Monitor::Monitor(const SettingsFile &settings, QObject *parent, DatagramSocket *
     , m_overview(m_table)
     , m_history(m_table)
 {
-    m_notifier.setChoices(
-        NotifyChoices::fromJson(m_jsonSettings.object().value(NotifyChoices::jsonKey).toObject()));
     // Every host reports for the first time again on the new port.
     connect(&m_portSetting, &PortSetting::portApplied, &m_notifier, &Notifier::restartGrace);
-    const LimitRules rules(m_jsonSettings.object());
-    m_senders = SendersSettings::fromObject(m_jsonSettings.object());
-    m_limitsProblem = problemWith(m_jsonSettings, rules, m_senders);
+    putJsonInForce();
+}
+
+void Monitor::putJsonInForce()
+{
+    const QJsonObject &json = m_jsonSettings.object();
+    m_notifier.setChoices(NotifyChoices::fromJson(json.value(NotifyChoices::jsonKey).toObject()));
+    const LimitRules rules(json);
+    const SendersSettings senders = SendersSettings::fromObject(json);
+    m_limitsProblem = problemWith(m_jsonSettings, rules, senders);
     m_limits.setRules(rules);
-    m_receiver.setSenderFilter(m_senders.filter());
-    m_portSetting.setListenAddress(m_senders.listenAddress());
+    m_receiver.setSenderFilter(senders.filter());
+    const QString previous = m_senders.listenAddress();
+    m_senders = senders;
+    m_portSetting.setListenAddress(senders.listenAddress());
+    // Only a running service reads the file again while it listens.
+    if (m_receiver.isListening() && previous != senders.listenAddress()
+        && !m_receiver.rebind(QString::number(m_receiver.port()), senders.listenAddress())) {
+        m_listenProblem = tr("Senvo-Net cannot listen on %1: %2")
+                              .arg(senders.listenAddress(), m_receiver.errorString());
+    }
+}
+
+QString Monitor::reloadSettings()
+{
+    m_jsonSettings.reload();
+    m_listenProblem.clear();
+    putJsonInForce();
+    QStringList problems{m_limitsProblem, m_listenProblem};
+    problems.removeAll(QString());
+    return problems.join(u"\n\n"_qs);
 }
 
 SettingsFile::SaveResult Monitor::applyLimits(const LimitRules &rules)

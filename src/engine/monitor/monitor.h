@@ -65,6 +65,10 @@ public:
     // When the address cannot be bound or the file cannot be written nothing changes.
     SendersResult applySenders(const SendersSettings &senders);
 
+    // Reads Senvo-Net.json again and puts it in force as at start-up, the listening address
+    // included; returns what cannot be applied, empty when all of it is.
+    QString reloadSettings();
+
     // Reads the stored port and listens on it, once, before a window shows the readings.
     void listenAtStartUp();
     // What went wrong reading the port or listening at start-up; empty when nothing did.
@@ -87,6 +91,8 @@ Q_SIGNALS:
     void sendersApplied();
 
 private:
+    void putJsonInForce();
+
     ReadingsTable m_table;
     DatagramReceiver m_receiver;
     PortSetting m_portSetting;

@@ -3,9 +3,15 @@
 JsonSettings::JsonSettings(const SettingsFile &folders)
     : m_file(folders)
 {
+    reload();
+}
+
+void JsonSettings::reload()
+{
     const JsonSettingsFile::LoadResult loaded = m_file.load();
     m_object = loaded.object;
     m_path = loaded.path;
+    m_readError.clear();
     if (loaded.status == JsonSettingsFile::LoadResult::Status::Failed)
         m_readError = loaded.error;
 }

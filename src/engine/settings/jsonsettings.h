@@ -22,6 +22,9 @@ public:
     // path; empty when it was read or there was none. A save replaces such a file whole.
     const QString &readError() const { return m_readError; }
 
+    // Reads the file again, as at start-up (a running service told that it was edited).
+    void reload();
+
     // Writes the file as it is now, or as read at start-up where it cannot be read now, with
     // each key of changed put in, whole or not at all; what is held changes only once the
     // file is written.

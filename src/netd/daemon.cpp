@@ -1,0 +1,60 @@
+#include "daemon.h"
+
+#include "engine/monitor/monitor.h"
+#include "senvoversion.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+Daemon::Daemon(Monitor &monitor, const DaemonLog &log, QObject *parent)
+    : QObject(parent)
+    , m_monitor(monitor)
+    , m_log(log)
+{
+    connect(&m_signals, &StopSignals::stopAsked, this, [this] {
+        m_log.write(DaemonLog::Level::Notice, tr("Stopping."));
+        QCoreApplication::quit();
+    });
+    connect(&m_signals, &StopSignals::reloadAsked, this, &Daemon::reload);
+    connect(&m_monitor.notifier(), &Notifier::notify, this,
+            [this](const Notification &notification) {
+                m_log.write(notification.critical ? DaemonLog::Level::Warning
+                                                  : DaemonLog::Level::Notice,
+                            notification.title + u": "_qs + notification.body);
+            });
+}
+
+void Daemon::start(const QString &configFolder)
+{
+    m_log.write(DaemonLog::Level::Info,
+                tr("senvo-netd %1 started; settings from %2.")
+                    .arg(SenvoVersion::text, QDir::toNativeSeparators(configFolder)));
+    if (!m_monitor.limitsProblem().isEmpty())
+        m_log.write(DaemonLog::Level::Warning, m_monitor.limitsProblem());
+    m_monitor.listenAtStartUp();
+    tellListening();
+}
+
+void Daemon::reload()
+{
+    m_log.write(DaemonLog::Level::Notice, tr("Reading Senvo-Net.json again."));
+    const QString problem = m_monitor.reloadSettings();
+    if (!problem.isEmpty())
+        m_log.write(DaemonLog::Level::Warning, problem);
+    tellListening();
+}
+
+void Daemon::tellListening()
+{
+    if (!m_monitor.listenProblem().isEmpty()) {
+        m_log.write(DaemonLog::Level::Error, m_monitor.listenProblem());
+        return;
+    }
+    const DatagramReceiver &receiver = m_monitor.receiver();
+    if (!receiver.isListening())
+        return;
+    const QString address =
+        receiver.address().isNull() ? tr("every address") : receiver.address().toString();
+    m_log.write(DaemonLog::Level::Info,
+                tr("Listening for readings on UDP port %1, %2.").arg(receiver.port()).arg(address));
+}
