@@ -22,12 +22,16 @@ if(NOT count EQUAL 1)
 endif()
 set(expected
     bin/senvo-net
+    bin/senvo-netd
     bin/senvo-sim
+    lib/systemd/system/senvo-netd.service
     share/applications/senvo-net.desktop
     share/doc/senvo-net/changelog.gz
     share/doc/senvo-net/copyright
+    share/doc/senvo-netd/copyright
     share/icons/hicolor/scalable/apps/senvo-net.svg
     share/man/man1/senvo-net.1.gz
+    share/man/man1/senvo-netd.1.gz
     share/man/man1/senvo-sim.1.gz
     ${metainfo})
 list(SORT expected)
@@ -56,23 +60,25 @@ if(NOT text MATCHES "<launchable type=\"desktop-id\">senvo-net.desktop</launchab
     fail("${metainfo} does not launch senvo-net.desktop")
 endif()
 
-# Every option that senvo-sim --help lists is in its manual page.
-execute_process(COMMAND "${PREFIX}/bin/senvo-sim" --help OUTPUT_VARIABLE help)
-execute_process(COMMAND gzip -dc "${PREFIX}/share/man/man1/senvo-sim.1.gz"
-    OUTPUT_VARIABLE manual RESULT_VARIABLE result)
-if(result)
-    fail("senvo-sim.1.gz could not be read")
-endif()
-string(REGEX MATCHALL "--[a-z-]+" options "${help}")
-if(NOT options)
-    fail("senvo-sim --help listed no options:\n${help}")
-endif()
-string(REPLACE "\\-" "-" manual "${manual}")
-foreach(option IN LISTS options)
-    string(FIND "${manual}" "${option}" at)
-    if(at EQUAL -1)
-        fail("senvo-sim.1 does not describe ${option}")
+# Every option that senvo-sim and senvo-netd list in --help is in their manual pages.
+foreach(program senvo-sim senvo-netd)
+    execute_process(COMMAND "${PREFIX}/bin/${program}" --help OUTPUT_VARIABLE help)
+    execute_process(COMMAND gzip -dc "${PREFIX}/share/man/man1/${program}.1.gz"
+        OUTPUT_VARIABLE manual RESULT_VARIABLE result)
+    if(result)
+        fail("${program}.1.gz could not be read")
     endif()
+    string(REGEX MATCHALL "--[a-z-]+" options "${help}")
+    if(NOT options)
+        fail("${program} --help listed no options:\n${help}")
+    endif()
+    string(REPLACE "\\-" "-" manual "${manual}")
+    foreach(option IN LISTS options)
+        string(FIND "${manual}" "${option}" at)
+        if(at EQUAL -1)
+            fail("${program}.1 does not describe ${option}")
+        endif()
+    endforeach()
 endforeach()
 
 set(missing)

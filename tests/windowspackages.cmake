@@ -24,7 +24,7 @@ if(BUILD_DIR)
 endif()
 
 set(expected Qt6Core.dll Qt6Gui.dll Qt6Network.dll Qt6Widgets.dll libgcc_s_seh-1.dll
-    libstdc++-6.dll libwinpthread-1.dll platforms/qwindows.dll senvo-net.exe senvo-sim.exe
+    libstdc++-6.dll libwinpthread-1.dll platforms/qwindows.dll senvo-net.exe senvo-netd.exe senvo-sim.exe
     styles/qwindowsvistastyle.dll licenses/GPL-3.0.txt licenses/LGPL-3.0.txt licenses/NOTICE.txt
     licenses/gcc-mingw-w64-copyright.txt licenses/mingw-w64-copyright.txt
     licenses/qt6-base-copyright.txt licenses/qt-patches/0001-wintab-headers-from-wine.patch
@@ -99,7 +99,8 @@ set(ENV{WINEPREFIX} "${PACKAGE_DIR}/wineprefix")
 set(ENV{WINEPATH} "")
 set(wine_run "${CMAKE_CURRENT_LIST_DIR}/../tools/wine-run.sh")
 execute_process(COMMAND "${wine_run}" --setup COMMAND_ERROR_IS_FATAL ANY OUTPUT_QUIET)
-foreach(run "senvo-net.exe;--version;Senvo-Net [0-9]" "senvo-sim.exe;--help;--port")
+foreach(run "senvo-net.exe;--version;Senvo-Net [0-9]" "senvo-sim.exe;--help;--port"
+        "senvo-netd.exe;--help;--config")
     list(POP_FRONT run program argument expected)
     execute_process(COMMAND "${WINE}" "${program}" ${argument}
         WORKING_DIRECTORY "${unpacked}/${folder}"
@@ -111,4 +112,5 @@ foreach(run "senvo-net.exe;--version;Senvo-Net [0-9]" "senvo-sim.exe;--help;--po
     endif()
 endforeach()
 execute_process(COMMAND "${wine_run}" --stop)
-message("senvo-net.exe --version and senvo-sim.exe --help run from the unpacked zip alone")
+message("senvo-net.exe --version, senvo-sim.exe --help and senvo-netd.exe --help run from the "
+    "unpacked zip alone")

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing on Debian, builds, then starts Senvo-Net ("run", the default)
 # or runs every test ("test"), then again in a sanitizer build and, built for Windows,
-# under Wine; or makes the Debian package build/senvo-net_<version>_<arch>.deb from a
-# Release build ("package"); or cross-builds for Windows the portable zip and the installer
+# under Wine; or makes the Debian packages build/senvo-net_<version>_<arch>.deb and
+# build/senvo-netd_<version>_<arch>.deb from a Release build ("package"); or cross-builds for Windows the portable zip and the installer
 # in build-windows/ ("windows").
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -19,12 +19,12 @@ if [ "${1:-}" = package ]; then
         -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)"
     cmake --build build-package --parallel "$(nproc)"
     # CPack leaves older packages where they are: only this version's may come out.
-    rm -f build-package/senvo-net_*.deb
+    rm -f build-package/senvo-net*_*.deb
     (cd build-package && cpack -G DEB)
     mkdir -p build
-    rm -f build/senvo-net_*.deb
-    mv build-package/senvo-net_*.deb build/
-    ls build/senvo-net_*.deb
+    rm -f build/senvo-net*_*.deb
+    mv build-package/senvo-net*_*.deb build/
+    ls build/senvo-net*_*.deb
     exit 0
 fi
 
