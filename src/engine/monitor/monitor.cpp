@@ -13,8 +13,9 @@ QString tr(const char *text)
     return QCoreApplication::translate("Monitor", text);
 }
 
+// others: the mistakes in the settings beside the limits (senders, metrics).
 QString problemWith(const JsonSettings &settings, const LimitRules &rules,
-                    const SendersSettings &senders)
+                    const QStringList &others)
 {
     const QString file = QDir::toNativeSeparators(settings.path());
     const QString keptReceiving = tr("Readings are received and shown as always.");
@@ -23,7 +24,7 @@ QString problemWith(const JsonSettings &settings, const LimitRules &rules,
     if (!settings.readError().isEmpty())
         return tr("The limits in %1 cannot be read: %2.").arg(file, settings.readError())
                + u"\n\n"_qs + keptReceiving + u' ' + tr("No limits apply.") + u' ' + remedy;
-    const QStringList errors = rules.errors() + senders.errors();
+    const QStringList errors = rules.errors() + others;
     if (errors.isEmpty())
         return {};
     QStringList lines = errors.first(std::min(errors.size(), mistakesShown));
@@ -33,7 +34,7 @@ QString problemWith(const JsonSettings &settings, const LimitRules &rules,
         return tr("Some settings in %1 cannot be applied:").arg(file) + u"\n\n"_qs
                + lines.join(u'\n') + u"\n\n"_qs
                + tr("The other settings apply. Correct the file and start Senvo-Net again, or "
-                    "choose the senders in Tools \u2192 Senders\u2026, whose OK writes the file.");
+                    "set them in Tools \u2192 Settings\u2026, whose OK writes the file.");
     return tr("Some limits in %1 cannot be applied:").arg(file) + u"\n\n"_qs + lines.join(u'\n')
            + u"\n\n"_qs + keptReceiving + u' ' + tr("The other limits apply.") + u' ' + remedy;
 }
@@ -52,6 +53,7 @@ Monitor::Monitor(const SettingsFile &settings, QObject *parent, DatagramSocket *
     , m_trouble(m_table, m_limits, m_notifier)
     , m_overview(m_table)
     , m_history(m_table)
+    , m_metrics(m_table, m_receiver)
 {
     // Every host reports for the first time again on the new port.
     connect(&m_portSetting, &PortSetting::portApplied, &m_notifier, &Notifier::restartGrace);
@@ -64,12 +66,17 @@ void Monitor::putJsonInForce()
     m_notifier.setChoices(NotifyChoices::fromJson(json.value(NotifyChoices::jsonKey).toObject()));
     const LimitRules rules(json);
     const SendersSettings senders = SendersSettings::fromObject(json);
-    m_limitsProblem = problemWith(m_jsonSettings, rules, senders);
+    const MetricsSettings metrics = MetricsSettings::fromObject(json);
+    m_limitsProblem = problemWith(m_jsonSettings, rules, senders.errors() + metrics.errors());
     m_limits.setRules(rules);
     m_receiver.setSenderFilter(senders.filter());
     const QString previous = m_senders.listenAddress();
     m_senders = senders;
     m_portSetting.setListenAddress(senders.listenAddress());
+    if (m_started)
+        serveMetrics(metrics);
+    else
+        m_metricsSettings = metrics;
     // Only a running service reads the file again while it listens.
     if (m_receiver.isListening() && previous != senders.listenAddress()
         && !m_receiver.rebind(QString::number(m_receiver.port()), senders.listenAddress())) {
@@ -83,7 +90,7 @@ QString Monitor::reloadSettings()
     m_jsonSettings.reload();
     m_listenProblem.clear();
     putJsonInForce();
-    QStringList problems{m_limitsProblem, m_listenProblem};
+    QStringList problems{m_limitsProblem, m_listenProblem, m_metricsProblem};
     problems.removeAll(QString());
     return problems.join(u"\n\n"_qs);
 }
@@ -159,4 +166,49 @@ TroubleSummary Monitor::troubleSummary() const
 void Monitor::listenAtStartUp()
 {
     m_listenProblem = m_portSetting.bindAtStartUp(m_portSetting.read());
+    m_started = true;
+    serveMetrics(m_metricsSettings);
+}
+
+// Listened on again only where the address or the list changed, so that a scrape under way
+// is not cut off for nothing.
+void Monitor::serveMetrics(const MetricsSettings &settings)
+{
+    const bool same = m_metrics.isListening() == settings.isOn()
+                      && settings.listen() == m_metricsSettings.listen()
+                      && settings.allowed() == m_metricsSettings.allowed();
+    m_metricsSettings = settings;
+    if (!same || !m_metricsProblem.isEmpty())
+        m_metricsProblem = m_metrics.listen(settings);
+}
+
+QString Monitor::applyMetrics(const MetricsSettings &settings)
+{
+    const MetricsSettings previous = m_metricsSettings;
+    const bool wasServing = m_metrics.isListening();
+    const bool moved = settings.listen() != previous.listen() || !wasServing;
+    if (moved || settings.allowed() != previous.allowed()) {
+        if (const QString problem = m_metrics.listen(settings); !problem.isEmpty()) {
+            if (wasServing)
+                m_metrics.listen(previous);
+            return problem + u"\n\n"_qs + tr("Nothing was changed.");
+        }
+    }
+    QJsonObject whole = m_jsonSettings.object();
+    settings.writeTo(whole);
+    QJsonObject changed;
+    const QJsonValue metrics = whole.value(MetricsSettings::key);
+    changed.insert(MetricsSettings::key, metrics.isUndefined() ? QJsonValue() : metrics);
+    const SettingsFile::SaveResult saved = m_jsonSettings.save(changed);
+    if (!saved.saved) {
+        if (wasServing)
+            m_metrics.listen(previous);
+        else
+            m_metrics.stop();
+        return tr("The metrics settings could not be saved, so nothing was changed.\n\n%1")
+            .arg(saved.error);
+    }
+    m_metricsSettings = settings;
+    m_metricsProblem.clear();
+    return {};
 }

@@ -2,6 +2,8 @@
 
 #include "engine/history/historystore.h"
 #include "engine/limits/limitwatch.h"
+#include "engine/metrics/metricsserver.h"
+#include "engine/metrics/metricssettings.h"
 #include "engine/notify/notifier.h"
 #include "engine/notify/troublefeed.h"
 #include "engine/notify/troublesummary.h"
@@ -65,11 +67,22 @@ public:
     // When the address cannot be bound or the file cannot be written nothing changes.
     SendersResult applySenders(const SendersSettings &senders);
 
+    // Where and to whom the readings are served to Prometheus, as in force.
+    const MetricsSettings &metricsSettings() const { return m_metricsSettings; }
+    MetricsServer &metrics() { return m_metrics; }
+    // Why the endpoint is not served as Senvo-Net.json asks; empty when it is, or is off.
+    const QString &metricsProblem() const { return m_metricsProblem; }
+    // Serves on the new address (listened on again only when it changed), then writes the
+    // file, every other key kept. When the address cannot be listened on or the file cannot
+    // be written nothing changes; returns what the user is to be told, empty when applied.
+    QString applyMetrics(const MetricsSettings &settings);
+
     // Reads Senvo-Net.json again and puts it in force as at start-up, the listening address
     // included; returns what cannot be applied, empty when all of it is.
     QString reloadSettings();
 
-    // Reads the stored port and listens on it, once, before a window shows the readings.
+    // Reads the stored port and listens on it, once, before a window shows the readings;
+    // serves the metrics when Senvo-Net.json asks for them.
     void listenAtStartUp();
     // What went wrong reading the port or listening at start-up; empty when nothing did.
     const QString &listenProblem() const { return m_listenProblem; }
@@ -92,6 +105,7 @@ Q_SIGNALS:
 
 private:
     void putJsonInForce();
+    void serveMetrics(const MetricsSettings &settings);
 
     ReadingsTable m_table;
     DatagramReceiver m_receiver;
@@ -105,4 +119,8 @@ private:
     QString m_listenProblem;
     OverviewModel m_overview;
     HistoryStore m_history;
+    MetricsSettings m_metricsSettings;
+    MetricsServer m_metrics;
+    QString m_metricsProblem;
+    bool m_started = false;
 };

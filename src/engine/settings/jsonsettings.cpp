@@ -22,8 +22,12 @@ SettingsFile::SaveResult JsonSettings::save(const QJsonObject &changed)
     const JsonSettingsFile::LoadResult current = m_file.load();
     QJsonObject whole =
         current.status == JsonSettingsFile::LoadResult::Status::Read ? current.object : m_object;
-    for (auto it = changed.begin(); it != changed.end(); ++it)
-        whole.insert(it.key(), it.value());
+    for (auto it = changed.begin(); it != changed.end(); ++it) {
+        if (it.value().isNull())
+            whole.remove(it.key());
+        else
+            whole.insert(it.key(), it.value());
+    }
     const SettingsFile::SaveResult result = m_file.save(whole);
     if (result.saved) {
         m_object = whole;

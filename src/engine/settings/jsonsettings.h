@@ -26,8 +26,8 @@ public:
     void reload();
 
     // Writes the file as it is now, or as read at start-up where it cannot be read now, with
-    // each key of changed put in, whole or not at all; what is held changes only once the
-    // file is written.
+    // each key of changed put in (a null one taken out), whole or not at all; what is held changes
+    // only once the file is written.
     SettingsFile::SaveResult save(const QJsonObject &changed);
 
 private:

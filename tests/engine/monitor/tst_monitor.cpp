@@ -4,7 +4,9 @@
 #include "fakereceiveclock.h"
 #include "testsupport.h"
 
+#include <QJsonDocument>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUdpSocket>
@@ -24,6 +26,8 @@ private slots:
     void readingsReachTheTable_data();
     void readingsReachTheTable();
     void aPortAppliedMovesTheReceiver();
+    void metricsApplied_data();
+    void metricsApplied();
 
 private:
     SettingsFile settingsHolding(const QByteArray &stored);
@@ -137,6 +141,58 @@ void TestMonitor::aPortAppliedMovesTheReceiver()
     // The next start-up listens there too.
     QCOMPARE(readBytes(m_program->filePath(SettingsFile::fileName)).trimmed(),
              QByteArray::number(next));
+}
+
+void TestMonitor::metricsApplied_data()
+{
+    QTest::addColumn<bool>("servedBefore");
+    QTest::addColumn<bool>("on");
+    QTest::addColumn<bool>("portTaken");
+    QTest::addColumn<QString>("told"); // the start of what the user is told; empty: applied
+    QTest::newRow("turned on") << false << true << false << QString();
+    QTest::newRow("moved") << true << true << false << QString();
+    QTest::newRow("turned off") << true << false << false << QString();
+    QTest::newRow("a port in use: nothing changes")
+        << false << true << true << u"Cannot serve metrics on 127.0.0.1:"_qs;
+    QTest::newRow("a port in use while serving: the old one is kept")
+        << true << true << true << u"Cannot serve metrics on 127.0.0.1:"_qs;
+}
+
+void TestMonitor::metricsApplied()
+{
+    QFETCH(bool, servedBefore);
+    QFETCH(bool, on);
+    QFETCH(bool, portTaken);
+    QFETCH(QString, told);
+    Monitor monitor(settingsHolding(QByteArray::number(freePort())));
+    const auto endpoint = [](quint16 port) { return u"127.0.0.1:%1"_qs.arg(port); };
+    QTcpServer holder;
+    QVERIFY(holder.listen(QHostAddress::LocalHost, 0));
+    const quint16 before = holder.serverPort();
+    holder.close();
+    if (servedBefore)
+        QVERIFY(monitor.applyMetrics(MetricsSettings(endpoint(before), {})).isEmpty());
+    QVERIFY(holder.listen(QHostAddress::LocalHost, 0));
+    const quint16 asked = holder.serverPort();
+    if (!portTaken)
+        holder.close();
+    const QByteArray written = readBytes(monitor.jsonSettings().path());
+
+    const QString message =
+        monitor.applyMetrics(MetricsSettings(on ? endpoint(asked) : QString(), {}));
+    QVERIFY2(message.startsWith(told) && message.isEmpty() == told.isEmpty(), qPrintable(message));
+    const bool changed = told.isEmpty();
+    const bool serving = changed ? on : servedBefore;
+    QCOMPARE(monitor.metrics().isListening(), serving);
+    if (serving)
+        QCOMPARE(monitor.metrics().serverPort(), changed ? asked : before);
+    if (!changed) {
+        QCOMPARE(readBytes(monitor.jsonSettings().path()), written);
+        return;
+    }
+    const QJsonObject saved =
+        QJsonDocument::fromJson(readBytes(monitor.jsonSettings().path())).object();
+    QCOMPARE(MetricsSettings::fromObject(saved).listen(), on ? endpoint(asked) : QString());
 }
 
 QTEST_MAIN(TestMonitor)
