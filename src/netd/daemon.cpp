@@ -46,15 +46,26 @@ void Daemon::reload()
 
 void Daemon::tellListening()
 {
+    const DatagramReceiver &receiver = m_monitor.receiver();
     if (!m_monitor.listenProblem().isEmpty()) {
         m_log.write(DaemonLog::Level::Error, m_monitor.listenProblem());
-        return;
+    } else if (receiver.isListening()) {
+        const QString address =
+            receiver.address().isNull() ? tr("every address") : receiver.address().toString();
+        m_log.write(
+            DaemonLog::Level::Info,
+            tr("Listening for readings on UDP port %1, %2.").arg(receiver.port()).arg(address));
     }
-    const DatagramReceiver &receiver = m_monitor.receiver();
-    if (!receiver.isListening())
-        return;
-    const QString address =
-        receiver.address().isNull() ? tr("every address") : receiver.address().toString();
-    m_log.write(DaemonLog::Level::Info,
-                tr("Listening for readings on UDP port %1, %2.").arg(receiver.port()).arg(address));
+    const MetricsServer &metrics = m_monitor.metrics();
+    if (!m_monitor.metricsProblem().isEmpty()) {
+        m_log.write(DaemonLog::Level::Error, m_monitor.metricsProblem());
+    } else if (metrics.isListening()) {
+        const QHostAddress address = metrics.serverAddress();
+        const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
+                                 ? u'[' + address.toString() + u']'
+                                 : address.toString();
+        m_log.write(
+            DaemonLog::Level::Info,
+            tr("Serving metrics on http://%1:%2/metrics.").arg(host).arg(metrics.serverPort()));
+    }
 }

@@ -2,6 +2,8 @@
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUdpSocket>
@@ -25,7 +27,22 @@ private:
     static void start(QProcess &program, const QStringList &arguments);
     // Waits for the log to hold text; what it held so far goes to log.
     static bool waitForLog(QProcess &program, QByteArray &log, const QByteArray &text);
+    // The whole answer to a GET of /metrics.
+    static QByteArray scrape(quint16 port);
 };
+
+QByteArray TestSenvoNetd::scrape(quint16 port)
+{
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, port);
+    if (!client.waitForConnected(5000))
+        return {};
+    client.write("GET /metrics HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n");
+    QByteArray answer;
+    while (client.state() == QAbstractSocket::ConnectedState && client.waitForReadyRead(5000))
+        answer += client.readAll();
+    return answer + client.readAll();
+}
 
 void TestSenvoNetd::start(QProcess &program, const QStringList &arguments)
 {
@@ -90,10 +107,18 @@ void TestSenvoNetd::receivesAndEndsCleanly()
     QVERIFY(probe.bind(QHostAddress::LocalHost, 0));
     const quint16 port = probe.localPort();
     probe.close();
+    QTcpServer tcpProbe;
+    QVERIFY(tcpProbe.listen(QHostAddress::LocalHost, 0));
+    const quint16 metricsPort = tcpProbe.serverPort();
+    tcpProbe.close();
     QFile ini(config.filePath(u"Senvo-Net.ini"_qs));
     QVERIFY(ini.open(QIODevice::WriteOnly));
     ini.write(QByteArray::number(port) + "\r\n");
     ini.close();
+    QFile json(config.filePath(u"Senvo-Net.json"_qs));
+    QVERIFY(json.open(QIODevice::WriteOnly));
+    json.write(R"({"metrics": {"listen": "127.0.0.1:)" + QByteArray::number(metricsPort) + "\"}}");
+    json.close();
 
     QProcess program;
     start(program, {u"--config"_qs, config.path()});
@@ -102,9 +127,23 @@ void TestSenvoNetd::receivesAndEndsCleanly()
         waitForLog(program, log, "Listening for readings on UDP port " + QByteArray::number(port)),
         log.constData());
     QVERIFY(log.contains(QDir::toNativeSeparators(config.path()).toUtf8()));
+    QVERIFY2(waitForLog(program, log,
+                        "Serving metrics on http://127.0.0.1:" + QByteArray::number(metricsPort)),
+             log.constData());
+
+    QUdpSocket sender;
+    sender.writeDatagram("<13>Dec  9 12:00:00 host0001 senvo[CPU]: t=45%", QHostAddress::LocalHost,
+                         port);
+    const QByteArray series = R"(senvo_reading{host="host0001",reading="CPU",unit="%"} 45)";
+    QByteArray answer;
+    for (int tries = 0; tries < 50 && !answer.contains(series); ++tries) {
+        QTest::qWait(100);
+        answer = scrape(metricsPort);
+    }
+    QVERIFY2(answer.startsWith("HTTP/1.1 200 "), answer.constData());
+    QVERIFY2(answer.contains(series), answer.constData());
 
     // A limit it cannot apply, read again on SIGHUP and told in the log.
-    QFile json(config.filePath(u"Senvo-Net.json"_qs));
     QVERIFY(json.open(QIODevice::WriteOnly));
     json.write(R"({"limits": [{"reading": "CPU", "warningAbove": "lots"}]})");
     json.close();

@@ -4,6 +4,7 @@
 #include "gui/common/notice.h"
 #include "gui/limits/limitspage.h"
 #include "gui/notify/notificationspage.h"
+#include "metricspage.h"
 #include "senderspage.h"
 
 #include <QDialogButtonBox>
@@ -44,6 +45,9 @@ SettingsWindow::SettingsWindow(Monitor &monitor, QWidget *parent)
     }));
     addPage(new NotificationsPage(monitor.notifier().choices(), [m](const NotifyChoices &choices) {
         return errorOf(m->applyNotifyChoices(choices));
+    }));
+    addPage(new MetricsPage(monitor.metricsSettings(), [m](const MetricsSettings &settings) {
+        return m->applyMetrics(settings);
     }));
 
     m_list->setFixedWidth(m_list->sizeHintForColumn(0) + 4 * m_list->frameWidth()
