@@ -90,7 +90,11 @@ void appendNumber(QByteArray &out, double value)
         out += value > 0 ? "+Inf" : "-Inf";
     } else {
         char text[32];
-        const std::to_chars_result written = std::to_chars(text, text + sizeof text, value);
+        // Whole numbers as they are written, where the shortest form would be "3.2e+09".
+        const bool whole = std::abs(value) < 1e15 && value == std::trunc(value);
+        const std::to_chars_result written =
+            whole ? std::to_chars(text, text + sizeof text, qint64(value))
+                  : std::to_chars(text, text + sizeof text, value);
         out.append(text, written.ptr - text);
     }
 }
