@@ -2,6 +2,7 @@
 #include "judgedtable.h"
 #include "metricscheck.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 using Format = MetricsExposition::Format;
@@ -58,8 +59,9 @@ void TestMetricsExposition::answer_data()
 {
     QTest::addColumn<QString>("readings");
     QTest::addColumn<Format>("format");
-    QTest::addColumn<QStringList>("present"); // lines; {t0} is when the clock started
-    QTest::addColumn<QStringList>("absent");  // beginnings of lines
+    // Lines; {tN} is N seconds after the clock started, in seconds since 1970.
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QStringList>("absent"); // beginnings of lines
 
     QTest::newRow("a number and its unit")
         << u"h1|CPU|45 %"_qs << Format::Text004
@@ -103,6 +105,12 @@ void TestMetricsExposition::answer_data()
                                            u"senvo_reading_state{host=\"b\",reading=\"CPU\"} 0"_qs,
                                            u"senvo_hosts 2"_qs, u"senvo_hosts_silent 1"_qs}
                             << QStringList();
+    QTest::newRow("heard at different times")
+        << u"a|CPU|1; +10; b|CPU|1; +0.5; c|CPU|1; a|Free|2"_qs << Format::Text004
+        << QStringList{u"senvo_host_last_heard_timestamp_seconds{host=\"a\"} {t10.5}"_qs,
+                       u"senvo_host_last_heard_timestamp_seconds{host=\"b\"} {t10}"_qs,
+                       u"senvo_host_last_heard_timestamp_seconds{host=\"c\"} {t10.5}"_qs}
+        << QStringList();
     QTest::newRow("counters, text format")
         << u"h|CPU|1"_qs << Format::Text004
         << QStringList{u"# TYPE senvo_datagrams_received_total counter"_qs,
@@ -145,9 +153,15 @@ void TestMetricsExposition::answer()
     QVERIFY2(check.faults.isEmpty(), qPrintable(check.faults.join(u'\n')));
 
     const QStringList lines = QString::fromUtf8(answer).split(u'\n');
-    const QString t0 = QString::number(judged.clock.wallAtZero.toSecsSinceEpoch());
+    const QRegularExpression time(u"\\{t([0-9.]+)\\}"_qs);
     for (QString line : present) {
-        line.replace(u"{t0}"_qs, t0);
+        const QRegularExpressionMatch at = time.match(line);
+        if (at.hasMatch()) {
+            const double seconds =
+                double(judged.clock.wallAtZero.toSecsSinceEpoch()) + at.captured(1).toDouble();
+            line.replace(at.capturedStart(), at.capturedLength(),
+                         QString::number(seconds, 'g', 15));
+        }
         if (!lines.contains(line))
             qWarning().noquote() << answer;
         QVERIFY2(lines.contains(line), qPrintable(line));
