@@ -1,5 +1,7 @@
 #include "engine/metrics/httprequestreader.h"
+#include "httprequestcheck.h"
 
+#include <QDir>
 #include <QTest>
 
 using Status = HttpRequestReader::Status;
@@ -37,6 +39,8 @@ private slots:
     void read();
     void oversizedHeadIsRefusedWithoutKeepingIt();
     void nothingChangesOnceDecided();
+    void fuzzCorpus_data();
+    void fuzzCorpus();
 };
 
 void TestHttpRequestReader::read_data()
@@ -149,6 +153,26 @@ void TestHttpRequestReader::nothingChangesOnceDecided()
     HttpRequestReader malformed;
     QCOMPARE(malformed.feed("nonsense\r\n"), Status::Malformed);
     QCOMPARE(malformed.feed("GET /metrics HTTP/1.1\r\n\r\n"), Status::Malformed);
+}
+
+void TestHttpRequestReader::fuzzCorpus_data()
+{
+    QTest::addColumn<QString>("path");
+    const QDir corpus(QStringLiteral(SENVO_HTTP_CORPUS));
+    const QStringList names = corpus.entryList(QDir::Files, QDir::Name);
+    QVERIFY(!names.isEmpty());
+    for (const QString &name : names)
+        QTest::newRow(qPrintable(name)) << corpus.filePath(name);
+}
+
+// Every seed of the fuzz corpus, through the checks the fuzzer makes; no fuzzer needed.
+void TestHttpRequestReader::fuzzCorpus()
+{
+    QFETCH(QString, path);
+    QFile file(path);
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.errorString()));
+    const QByteArray fault = httpRequestFault(file.readAll());
+    QVERIFY2(fault.isEmpty(), fault.constData());
 }
 
 QTEST_GUILESS_MAIN(TestHttpRequestReader)
