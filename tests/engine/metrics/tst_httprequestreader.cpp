@@ -66,6 +66,11 @@ void TestHttpRequestReader::read_data()
     QTest::newRow("a proxy's whole address")
         << QByteArray("GET http://example.test:9464/metrics?a HTTP/1.1\r\n\r\n")
         << QByteArray("complete GET /metrics ?a 1.1 accept=");
+    QTest::newRow("a proxy's address without a path")
+        << QByteArray("GET HTTPS://example.test?a/b HTTP/1.1\r\n\r\n")
+        << QByteArray("complete GET / ?a/b 1.1 accept=");
+    QTest::newRow("the whole server") << QByteArray("OPTIONS * HTTP/1.1\r\n\r\n")
+                                      << QByteArray("complete OPTIONS * ? 1.1 accept=");
     QTest::newRow("a later minor version is read as 1.1")
         << QByteArray("GET /metrics HTTP/1.7\r\n\r\n")
         << QByteArray("complete GET /metrics ? 1.1 accept=");
@@ -84,6 +89,8 @@ void TestHttpRequestReader::read_data()
 
     const char *const malformed[] = {
         "GET /metrics\r\n\r\n",
+        "GET ?1 HTTP/1.1\r\n\r\n",
+        "GET metrics HTTP/1.1\r\n\r\n",
         "GET  /metrics HTTP/1.1\r\n\r\n",
         "GET /metrics HTTP/2.0\r\n\r\n",
         "GET /metrics http/1.1\r\n\r\n",
