@@ -37,8 +37,6 @@ class TestHttpRequestReader final : public QObject
 private slots:
     void read_data();
     void read();
-    void oversizedHeadIsRefusedWithoutKeepingIt();
-    void nothingChangesOnceDecided();
     void fuzzCorpus_data();
     void fuzzCorpus();
 };
@@ -132,34 +130,6 @@ void TestHttpRequestReader::read()
         halves.feed(QByteArrayView(request).sliced(cut));
         QVERIFY2(outcome(halves) == expected, qPrintable(u"cut at %1"_qs.arg(cut)));
     }
-}
-
-// However much keeps coming, the reader has stopped at the most it takes.
-void TestHttpRequestReader::oversizedHeadIsRefusedWithoutKeepingIt()
-{
-    HttpRequestReader reader;
-    const QByteArray start = "GET /metrics HTTP/1.1\r\nX-Long: ";
-    QCOMPARE(reader.feed(start), Status::NeedMore);
-    const QByteArray piece(1000, 'x');
-    qsizetype pieces = 0;
-    while (reader.feed(piece) == Status::NeedMore && pieces < 100)
-        ++pieces;
-    QCOMPARE(reader.status(), Status::TooLarge);
-    QCOMPARE(pieces, (HttpRequestReader::maxHeadSize - start.size()) / piece.size());
-    QVERIFY(reader.header("X-Long").isEmpty());
-}
-
-void TestHttpRequestReader::nothingChangesOnceDecided()
-{
-    HttpRequestReader reader;
-    QCOMPARE(reader.feed("GET /metrics HTTP/1.1\r\n\r\nGET /other HTTP/1.0\r\nA: b\r\n\r\n"),
-             Status::Complete);
-    QCOMPARE(reader.feed("\r\n\r\n"), Status::Complete);
-    QCOMPARE(outcome(reader), QByteArray("complete GET /metrics ? 1.1 accept="));
-
-    HttpRequestReader malformed;
-    QCOMPARE(malformed.feed("nonsense\r\n"), Status::Malformed);
-    QCOMPARE(malformed.feed("GET /metrics HTTP/1.1\r\n\r\n"), Status::Malformed);
 }
 
 void TestHttpRequestReader::fuzzCorpus_data()

@@ -109,8 +109,7 @@ void TestMetricsSettings::read()
     else
         QVERIFY2(errors.contains(error), qPrintable(errors));
     // What the settings page shows for the same text: nothing for off.
-    QCOMPARE(MetricsSettings::checkListen(settings.listen()).isEmpty(),
-             !on || endpoint != u"none");
+    QCOMPARE(MetricsSettings::checkListen(settings.listen()).isEmpty(), !on || endpoint != u"none");
 }
 
 void TestMetricsSettings::writtenAsRead_data()
