@@ -39,8 +39,8 @@ void fill(ReadingsTable &table, int hosts, int readings)
         for (int pair = 0; pair < readings; ++pair) {
             reading.name = u" Reading%1"_qs.arg(pair);
             // One reading in ten a word, the rest numbers with a unit.
-            reading.value = pair == readings - 1 ? u" up "_qs
-                                                 : u" %1.%2 %"_qs.arg(host % 100).arg(pair);
+            reading.value =
+                pair == readings - 1 ? u" up "_qs : u" %1.%2 %"_qs.arg(host % 100).arg(pair);
             table.fillgrid(reading);
         }
     }
@@ -77,8 +77,9 @@ void readWhole(quint16 port, Reader &reader, QEventLoop &loop)
                     break;
                 reader.bytes += count;
                 reader.lines += std::count(buffer.data(), buffer.data() + count, '\n');
-                tail = (tail + QByteArray(buffer.data() + std::max<ssize_t>(0, count - 16),
-                                          std::min<ssize_t>(count, 16)))
+                tail = (tail
+                        + QByteArray(buffer.data() + std::max<ssize_t>(0, count - 16),
+                                     std::min<ssize_t>(count, 16)))
                            .right(16);
             }
             reader.complete = tail.endsWith("\r\n0\r\n\r\n");
@@ -122,8 +123,10 @@ ScrapeCost::Result ScrapeCost::measure(int hosts, int readings)
             QElapsedTimer one;
             one.start();
             more = exposition.writeNext(piece, MetricsConnection::pieceSize);
-            result.longestPieceMs = std::max(result.longestPieceMs, double(one.nsecsElapsed()) / 1e6);
-            result.series += piece.count('\n') - piece.count("\n#") - (piece.startsWith('#') ? 1 : 0);
+            result.longestPieceMs =
+                std::max(result.longestPieceMs, double(one.nsecsElapsed()) / 1e6);
+            result.series +=
+                piece.count('\n') - piece.count("\n#") - (piece.startsWith('#') ? 1 : 0);
         }
         result.writeSeconds = double(whole.nsecsElapsed()) / 1e9;
     }

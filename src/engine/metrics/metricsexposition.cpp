@@ -144,17 +144,17 @@ MetricsExposition::Format MetricsExposition::negotiate(QByteArrayView acceptHead
             qsizetype semicolon = range.indexOf(';', start);
             if (semicolon < 0)
                 semicolon = range.size();
-            const QByteArrayView part = trimmedBlanks(range.sliced(start, semicolon - start));
+            const QByteArrayView field = trimmedBlanks(range.sliced(start, semicolon - start));
             start = semicolon + 1;
             if (first) {
-                type = part;
+                type = field;
                 continue;
             }
-            const qsizetype equals = part.indexOf('=');
+            const qsizetype equals = field.indexOf('=');
             if (equals < 0)
                 continue;
-            const QByteArray name = trimmedBlanks(part.first(equals)).toByteArray().toLower();
-            const QByteArrayView value = trimmedBlanks(part.sliced(equals + 1));
+            const QByteArray name = trimmedBlanks(field.first(equals)).toByteArray().toLower();
+            const QByteArrayView value = trimmedBlanks(field.sliced(equals + 1));
             if (name == "q") {
                 bool ok = false;
                 const double q = value.toByteArray().toDouble(&ok);

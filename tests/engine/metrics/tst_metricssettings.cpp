@@ -40,7 +40,7 @@ void TestMetricsSettings::read_data()
     QTest::addColumn<bool>("on");
     QTest::addColumn<QString>("endpoint");
     QTest::addColumn<QStringList>("allowed");
-    QTest::addColumn<QString>("error"); // part of errors(), joined; empty for none
+    QTest::addColumn<QString>("error"); // found in errors(), joined; empty for none
 
     QTest::newRow("no key: off") << QByteArray("{}") << false << u"none"_qs << QStringList()
                                  << QString();
