@@ -109,6 +109,8 @@ std::optional<SenderFilter> MetricsSettings::filter() const
 
 QString MetricsSettings::checkListen(const QString &text)
 {
+    if (text.trimmed().isEmpty())
+        return {};
     QString why;
     parseListen(QStringView(text).trimmed(), &why);
     return why;
@@ -122,9 +124,9 @@ std::optional<MetricsSettings::Endpoint> MetricsSettings::parseListen(QStringVie
             *why = reason;
         return std::nullopt;
     };
-    const QString example = tr("such as 127.0.0.1:9464 or [::1]:9464");
     if (text.isEmpty())
-        return fail(tr("no address and port is given, %1").arg(example));
+        return std::nullopt; // off
+    const QString example = tr("such as 127.0.0.1:9464 or [::1]:9464");
 
     const qsizetype colon = text.lastIndexOf(u':');
     QStringView host = colon < 0 ? text : text.first(colon);

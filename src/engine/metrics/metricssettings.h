@@ -54,7 +54,8 @@ public:
     // everyone in because the only entry was mistyped would undo what the list is for.
     std::optional<SenderFilter> filter() const;
 
-    // Why text is not an address and port, in plain words; empty when it is one.
+    // Why text is not an address and port, in plain words; empty when it is one, and when it
+    // is blank, which turns the endpoint off.
     static QString checkListen(const QString &text);
 
 private:
