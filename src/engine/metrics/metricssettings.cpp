@@ -145,7 +145,10 @@ std::optional<MetricsSettings::Endpoint> MetricsSettings::parseListen(QStringVie
         if (!address || host.isEmpty()
             || bracketed != (address->protocol() == QAbstractSocket::IPv6Protocol))
             return fail(tr("\"%1\" is not an address and port, %2").arg(shown(text), example));
-        endpoint.address = *address;
+        // "[::]" is every address, IPv4 ones included, as a dual-stack socket takes them.
+        endpoint.address = *address == QHostAddress(QHostAddress::AnyIPv6)
+                               ? QHostAddress(QHostAddress::Any)
+                               : *address;
     }
 
     const QStringView digits = text.sliced(colon + 1);

@@ -15,7 +15,12 @@ QJsonObject objectOf(const QByteArray &json)
 QString endpointOf(const MetricsSettings &settings)
 {
     const std::optional<QHostAddress> address = settings.address();
-    return address ? address->toString() + u' ' + QString::number(settings.port()) : u"none"_qs;
+    if (!address)
+        return u"none"_qs;
+    // Every address of both families prints as IPv4's "0.0.0.0".
+    const QString text =
+        *address == QHostAddress(QHostAddress::Any) ? u"any"_qs : address->toString();
+    return text + u' ' + QString::number(settings.port());
 }
 
 } // namespace
@@ -52,8 +57,9 @@ void TestMetricsSettings::read_data()
         << QByteArray(R"({"metrics": {"listen": "0.0.0.0:9100", "allowed": ["10.0.0.0/8", " ",
                       "::1"]}})")
         << true << u"0.0.0.0 9100"_qs << QStringList{u"10.0.0.0/8"_qs, u"::1"_qs} << QString();
-    QTest::newRow("every IPv6 address") << QByteArray(R"({"metrics": {"listen": "[::]:9464"}})")
-                                        << true << u":: 9464"_qs << QStringList() << QString();
+    QTest::newRow("every address of both families")
+        << QByteArray(R"({"metrics": {"listen": "[::]:9464"}})") << true << u"any 9464"_qs
+        << QStringList() << QString();
     QTest::newRow("IPv6 loopback") << QByteArray(R"({"metrics": {"listen": "[::1]:1"}})") << true
                                    << u"::1 1"_qs << QStringList() << QString();
     QTest::newRow("localhost") << QByteArray(R"({"metrics": {"listen": "LocalHost:65535"}})")
