@@ -2,9 +2,10 @@
 # Fuzzes one target with libFuzzer for the given number of seconds (default 600):
 #   datagram (the default): the datagram path (decode, parse, post into the table) and what
 #     follows the table (limit watch, history, overview columns);
-#   httprequest: the reader of the metrics endpoint's requests, fed in pieces.
+#   httprequest: the reader of the metrics endpoint's requests, fed in pieces;
+#   framer: the framing of syslog over TCP and TLS, a stream fed in pieces.
 # Builds with clang into build-fuzz; inputs that crash or break an invariant are written to
-# build-fuzz/findings/. Usage: tools/fuzz.sh [seconds] [datagram|httprequest]
+# build-fuzz/findings/. Usage: tools/fuzz.sh [seconds] [datagram|httprequest|framer]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -25,8 +26,13 @@ httprequest)
     seeds=tests/fuzz/corpus-httprequest
     scratch="$build/corpus-httprequest"
     ;;
+framer)
+    options=(-max_len=200000 -dict=tests/fuzz/datagram.dict)
+    seeds=tests/fuzz/corpus
+    scratch="$build/corpus-framer"
+    ;;
 *)
-    echo "tools/fuzz.sh: no fuzz target \"$target\"; there are datagram and httprequest" >&2
+    echo "tools/fuzz.sh: no fuzz target \"$target\"; there are datagram, httprequest and framer" >&2
     exit 2
     ;;
 esac
