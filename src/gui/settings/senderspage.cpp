@@ -17,6 +17,7 @@
 #include <QNetworkInterface>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 namespace {
@@ -139,13 +140,17 @@ SendersPage::SendersPage(const SendersSettings &inForce, Apply<SendersSettings> 
     m_privateKey->setObjectName(u"tlsPrivateKey"_qs);
     m_privateKey->setPlaceholderText(u"server.key"_qs);
     m_clientCA->setObjectName(u"tlsClientCA"_qs);
-    m_clientCA->setPlaceholderText(tr("ca.pem; empty: the system's"));
+    m_clientCA->setPlaceholderText(u"ca.pem"_qs);
     m_allowedClients->setObjectName(u"tlsAllowedClients"_qs);
     m_allowedClients->setTabChangesFocus(true);
+    // A few relays, not a page of them: the notes stay in view.
+    m_allowedClients->setMaximumHeight(m_allowedClients->fontMetrics().lineSpacing() * 5
+                                       + 2 * m_allowedClients->frameWidth()
+                                       + int(2 * m_allowedClients->document()->documentMargin()));
 
-    auto *filesNote = new QLabel(tr("PEM files. A name without a folder is read beside "
-                                    "Senvo-Net.json. Clients must present a certificate "
-                                    "signed by the client CA."),
+    auto *filesNote = new QLabel(tr("PEM files; a name without a folder is read beside "
+                                    "Senvo-Net.json. With a client CA, only clients with a "
+                                    "certificate it signed may send; without, any client."),
                                  this);
     filesNote->setWordWrap(true);
     auto *clientsNote = new QLabel(tr("One a line: a name in the client's certificate, or "
