@@ -40,7 +40,13 @@ StreamSettings StreamSettings::fromObject(const QJsonObject &root)
     settings.m_certificate = tls.value(QLatin1StringView("certificate")).toString().trimmed();
     settings.m_privateKey = tls.value(QLatin1StringView("privateKey")).toString().trimmed();
     settings.m_clientCA = tls.value(QLatin1StringView("clientCA")).toString().trimmed();
-    const QJsonArray clients = tls.value(QLatin1StringView("allowedClients")).toArray();
+    const QJsonValue listed = tls.value(QLatin1StringView("allowedClients"));
+    // Read as no list at all, it would let every trusted client in.
+    if (!listed.isUndefined() && !listed.isNull() && !listed.isArray()) {
+        settings.m_errors.append(tr("tls, allowedClients is not a list, so TLS is off"));
+        settings.m_tlsPort = 0;
+    }
+    const QJsonArray clients = listed.toArray();
     for (qsizetype i = 0; i < clients.size(); ++i) {
         const QString entry = clients.at(i).toString().trimmed();
         if (clients.at(i).isString() && entry.isEmpty())

@@ -40,9 +40,10 @@ SettingsWindow::SettingsWindow(Monitor &monitor, QWidget *parent)
         new LimitsPage(monitor.jsonSettings().object().value(LimitRules::key).toArray(),
                        LimitsPage::startedEmptyNote(monitor.jsonSettings()), monitor.table(),
                        [m](const LimitRules &rules) { return errorOf(m->applyLimits(rules)); }));
-    addPage(new SendersPage(monitor.senders(), [m](const SendersSettings &senders) {
-        return m->applySenders(senders).message;
-    }));
+    addPage(new SendersPage(
+        monitor.senders(),
+        [m](const SendersSettings &senders) { return m->applySenders(senders).message; },
+        monitor.streamSettings(), [m](const StreamSettings &s) { return m->applyStreams(s); }));
     addPage(new NotificationsPage(monitor.notifier().choices(), [m](const NotifyChoices &choices) {
         return errorOf(m->applyNotifyChoices(choices));
     }));

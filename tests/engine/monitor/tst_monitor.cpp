@@ -1,4 +1,5 @@
 #include "engine/monitor/monitor.h"
+#include "engine/settings/jsonsettingsfile.h"
 #include "engine/settings/settingsfile.h"
 #include "fakedatagramsocket.h"
 #include "fakereceiveclock.h"
@@ -28,6 +29,8 @@ private slots:
     void aPortAppliedMovesTheReceiver();
     void metricsApplied_data();
     void metricsApplied();
+    void streamsApplied_data();
+    void streamsApplied();
 
 private:
     SettingsFile settingsHolding(const QByteArray &stored);
@@ -193,6 +196,67 @@ void TestMonitor::metricsApplied()
     const QJsonObject saved =
         QJsonDocument::fromJson(readBytes(monitor.jsonSettings().path())).object();
     QCOMPARE(MetricsSettings::fromObject(saved).listen(), on ? endpoint(asked) : QString());
+}
+
+void TestMonitor::streamsApplied_data()
+{
+    QTest::addColumn<bool>("onBefore");
+    QTest::addColumn<bool>("on");
+    QTest::addColumn<bool>("portTaken");
+    QTest::addColumn<QString>("told"); // the start of what the user is told; empty: applied
+    QTest::newRow("turned on") << false << true << false << QString();
+    QTest::newRow("moved") << true << true << false << QString();
+    QTest::newRow("turned off") << true << false << false << QString();
+    QTest::newRow("a port in use: nothing changes")
+        << false << true << true << u"Senvo-Net cannot take syslog over TCP on every address"_qs;
+    QTest::newRow("a port in use while listening: the old one is kept")
+        << true << true << true << u"Senvo-Net cannot take syslog over TCP on every address"_qs;
+}
+
+void TestMonitor::streamsApplied()
+{
+    QFETCH(bool, onBefore);
+    QFETCH(bool, on);
+    QFETCH(bool, portTaken);
+    QFETCH(QString, told);
+    QVERIFY(writeBytes(m_program->filePath(JsonSettingsFile::fileName), R"({"other": true})"));
+    Monitor monitor(settingsHolding(QByteArray::number(freePort())));
+    const auto tcpOn = [](quint16 port) {
+        StreamSettings settings;
+        settings.setTcpPort(port);
+        return settings;
+    };
+    QTcpServer holder;
+    QVERIFY(holder.listen(QHostAddress::Any, 0));
+    const quint16 before = holder.serverPort();
+    holder.close();
+    if (onBefore)
+        QVERIFY(monitor.applyStreams(tcpOn(before)).isEmpty());
+    QVERIFY(holder.listen(QHostAddress::Any, 0));
+    const quint16 asked = holder.serverPort();
+    if (!portTaken)
+        holder.close();
+    const QByteArray written = readBytes(monitor.jsonSettings().path());
+
+    const QString message = monitor.applyStreams(tcpOn(on ? asked : 0));
+    QVERIFY2(message.startsWith(told) && message.isEmpty() == told.isEmpty(), qPrintable(message));
+    const bool changed = told.isEmpty();
+    const bool listening = changed ? on : onBefore;
+    QCOMPARE(monitor.tcp().isListening(), listening);
+    const quint16 inForce = listening ? (changed ? asked : before) : 0;
+    QCOMPARE(monitor.streamSettings().tcpPort(), inForce);
+    if (listening)
+        QCOMPARE(monitor.tcp().serverPort(), inForce);
+    if (!changed) {
+        QCOMPARE(readBytes(monitor.jsonSettings().path()), written);
+        return;
+    }
+    const QJsonObject saved =
+        QJsonDocument::fromJson(readBytes(monitor.jsonSettings().path())).object();
+    QCOMPARE(saved.value(u"other"_qs), QJsonValue(true));
+    QCOMPARE(saved.contains(StreamSettings::tcpKey), on);
+    QCOMPARE(StreamSettings::fromObject(saved).tcpPort(), on ? asked : 0);
+    QVERIFY(!saved.contains(StreamSettings::tlsKey));
 }
 
 QTEST_MAIN(TestMonitor)

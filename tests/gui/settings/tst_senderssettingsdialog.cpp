@@ -6,10 +6,13 @@
 #include "gui/settings/settingswindow.h"
 #include "testsupport.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QJsonDocument>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -25,6 +28,7 @@ private slots:
     void init();
     void linesAreChecked_data();
     void linesAreChecked();
+    void tcpTurnedOnThroughTheWindow();
 
 private:
     std::unique_ptr<QTemporaryDir> m_program;
@@ -97,6 +101,36 @@ void TestSendersSettingsDialog::linesAreChecked()
     QCOMPARE(monitor.receiver().senderFilter().entries(), written);
     // The address did not change: bound once, at start-up.
     QCOMPARE(socket->boundAddresses.size(), 1);
+}
+
+// OK puts TCP in force through the monitor: listened on and saved, the senders left alone.
+void TestSendersSettingsDialog::tcpTurnedOnThroughTheWindow()
+{
+    const QString json = m_program->filePath(JsonSettingsFile::fileName);
+    QVERIFY(writeBytes(json, R"({"other": true})"));
+    QVERIFY(writeBytes(m_program->filePath(SettingsFile::fileName), "5140"));
+    auto *socket = new FakeDatagramSocket;
+    Monitor monitor(SettingsFile(m_program->path(), m_user->path()), nullptr, socket);
+    monitor.listenAtStartUp();
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::Any, 0));
+    const quint16 port = probe.serverPort();
+    probe.close();
+
+    SettingsWindow dialog(monitor);
+    dialog.showPage(u"sendersPage"_qs);
+    dialog.show();
+    dialog.findChild<QCheckBox *>(u"tcpOn"_qs)->setChecked(true);
+    dialog.findChild<QLineEdit *>(u"tcpPort"_qs)->setText(QString::number(port));
+    dialog.accept();
+
+    QVERIFY(!dialog.isVisible());
+    QVERIFY(monitor.tcp().isListening());
+    QCOMPARE(monitor.tcp().serverPort(), port);
+    const QJsonObject object = QJsonDocument::fromJson(readBytes(json)).object();
+    QCOMPARE(object.value(u"other"_qs), QJsonValue(true));
+    QCOMPARE(object.value(u"tcp"_qs).toObject().value(u"port"_qs).toInt(), int(port));
+    QVERIFY(!object.contains(u"allowedSenders"_qs));
 }
 
 QTEST_MAIN(TestSendersSettingsDialog)
