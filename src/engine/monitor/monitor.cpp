@@ -211,7 +211,11 @@ QString Monitor::listenStreams(const StreamSettings &settings, bool force)
                    given ? m_tcp.errorString() : tr("it is not an IP address"));
     }
 
-    const bool tlsSame = previous == settings && m_tls.isListening() == (settings.tlsPort() != 0);
+    // A TCP port moved is no reason to cut the relays off TLS.
+    StreamSettings tlsPrevious = previous;
+    tlsPrevious.setTcpPort(settings.tcpPort());
+    const bool tlsSame =
+        tlsPrevious == settings && m_tls.isListening() == (settings.tlsPort() != 0);
     if (force || !tlsSame) {
         m_tls.stop();
         if (settings.tlsPort() != 0) {
