@@ -167,7 +167,9 @@ ActionRule ActionRule::fromJson(const QJsonValue &json, int number)
             for (auto it = list.begin(); it != list.end(); ++it) {
                 if (!isHeaderName(it.key()))
                     problem(tr("the header name \"%1\" is not one HTTP allows").arg(it.key()));
-                else if (!it.value().isString() || !isHeaderValue(it.value().toString()))
+                else if (!it.value().isString())
+                    problem(tr("the header \"%1\" is given no text (Name: value)").arg(it.key()));
+                else if (!isHeaderValue(it.value().toString()))
                     problem(tr("the header \"%1\" is not one line of text: %2")
                                 .arg(it.key(), written(it.value())));
                 else

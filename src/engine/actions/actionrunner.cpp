@@ -39,6 +39,7 @@ void ActionRunner::setRules(const QList<ActionRule> &rules)
         told.insert(rule.name, m_told.value(rule.name));
     m_told = std::move(told);
     std::erase_if(m_waiting, [this](const Job &job) { return !job.tried && !ruleNamed(job.name); });
+    Q_EMIT changed();
 }
 
 const ActionRule *ActionRunner::ruleNamed(const QString &name) const
@@ -135,6 +136,7 @@ void ActionRunner::ended(const Job &job, bool webhook, const ActionAttempt::Outc
     }
     m_results.insert(job.name, result);
     Q_EMIT attempted(job.name, result);
+    Q_EMIT changed();
 }
 
 std::optional<ActionResult> ActionRunner::lastResult(const QString &name) const
@@ -145,10 +147,16 @@ std::optional<ActionResult> ActionRunner::lastResult(const QString &name) const
 
 int ActionRunner::failedCount() const
 {
-    int failed = 0;
+    return int(failures().size());
+}
+
+QStringList ActionRunner::failures() const
+{
+    QStringList failures;
     for (const ActionRule &rule : m_rules) {
         const auto found = m_results.constFind(rule.name);
-        failed += found != m_results.cend() && !found->ok;
+        if (found != m_results.cend() && !found->ok)
+            failures.append(rule.name + u' ' + found->text());
     }
-    return failed;
+    return failures;
 }

@@ -66,6 +66,8 @@ public:
     std::optional<ActionResult> lastResult(const QString &name) const;
     // Actions in force whose last attempt failed.
     int failedCount() const;
+    // Each of them, "pager failed 14:02:11: exit 3".
+    QStringList failures() const;
     int runningCount() const { return m_running; }
     int waitingCount() const { return int(m_waiting.size()); }
     // Batches dropped because too many were waiting.
@@ -76,6 +78,8 @@ Q_SIGNALS:
     void attempted(const QString &name, const ActionResult &result);
     // A batch for that action was dropped to make room.
     void dropped(const QString &name);
+    // Other actions are in force, or an attempt ended: failedCount() may differ.
+    void changed();
 
 private:
     struct Job

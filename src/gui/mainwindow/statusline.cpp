@@ -23,6 +23,9 @@ QString StatusLine::textOf(const Facts &facts)
     text += facts.trouble.text();
     if (facts.ignored > 0)
         text += tr(" \u00b7 %1 ignored").arg(QLocale().toString(facts.ignored, 'f', 0));
+    if (facts.failedActions > 0)
+        text += facts.failedActions == 1 ? tr(" \u00b7 1 action failed")
+                                         : tr(" \u00b7 %1 actions failed").arg(facts.failedActions);
     return text;
 }
 
@@ -53,6 +56,7 @@ StatusLine::StatusLine(Monitor &monitor, const TableFullNotice &tableFull,
             &StatusLine::refresh);
     connect(&monitor.limits(), &LimitWatch::countsChanged, this, &StatusLine::refresh);
     connect(&monitor, &Monitor::sendersApplied, this, &StatusLine::refresh);
+    connect(&monitor.actions(), &ActionRunner::changed, this, &StatusLine::refresh);
 }
 
 StatusLine::Facts StatusLine::facts() const
@@ -67,6 +71,7 @@ StatusLine::Facts StatusLine::facts() const
     facts.trouble = m_monitor.troubleSummary();
     facts.ignored = receiver.ignored();
     facts.told = m_told;
+    facts.failedActions = m_monitor.actions().failedCount();
     return facts;
 }
 
@@ -87,11 +92,13 @@ void StatusLine::refresh()
         if (now.savingPercent >= 0)
             return;
         const DatagramReceiver &receiver = m_monitor.receiver();
-        setToolTip(now.ignored > 0 ? tr("Last ignored: %1 at %2")
-                                         .arg(receiver.lastIgnoredSender().toText(),
-                                              QLocale().toString(receiver.lastIgnoredAt().time(),
-                                                                 u"HH:mm:ss"_qs))
-                                   : QString());
+        QStringList tips = m_monitor.actions().failures();
+        if (now.ignored > 0)
+            tips.prepend(
+                tr("Last ignored: %1 at %2")
+                    .arg(receiver.lastIgnoredSender().toText(),
+                         QLocale().toString(receiver.lastIgnoredAt().time(), u"HH:mm:ss"_qs)));
+        setToolTip(tips.join(u'\n'));
     }
     setPalette(shown);
 }

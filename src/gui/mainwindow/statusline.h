@@ -11,7 +11,8 @@ class TableFullNotice;
 class TableSaveFlow;
 
 // The main window's line about the receiver: where it listens, the hosts in trouble, the
-// senders ignored, a save under way or just done; in red when nothing is received.
+// senders ignored, the actions that failed, a save under way or just done; in red when nothing is
+// received.
 class StatusLine final : public QLabel
 {
     Q_OBJECT
@@ -29,6 +30,7 @@ public:
         TroubleSummary trouble;
         double ignored = 0;
         QString told; // a save that worked, told for a while
+        int failedActions = 0;
     };
 
     static QString textOf(const Facts &facts);
