@@ -74,9 +74,9 @@ ActionsPage::ActionsPage(const ActionSettings &inForce, const QString &refused,
     for (const ActionRule &rule : inForce.rules())
         m_edited.append(rule.toJson().toObject());
 
-    auto *about = new QLabel(tr("When hosts get into trouble or out of it, a program is run or a "
-                                "webhook is posted the hosts as JSON, once for each batch the "
-                                "notifications gather."),
+    auto *about = new QLabel(tr("When hosts get into trouble or out of it, each action runs a "
+                                "program or posts to a webhook, handing on the hosts as JSON, once "
+                                "for each batch the notifications gather."),
                              this);
     about->setWordWrap(true);
     QLabel *const refusedNote = redLabel(this);
