@@ -143,7 +143,14 @@ ActionsPage::ActionsPage(const ActionSettings &inForce, const QString &refused,
     });
     connect(m_list, &QListWidget::currentRowChanged, this, &ActionsPage::showAction);
     connect(m_add, &QPushButton::clicked, this, [this] {
-        QString name = tr("action %1").arg(m_edited.size() + 1);
+        const auto taken = [this](const QString &name) {
+            return std::any_of(m_edited.begin(), m_edited.end(), [&](const QJsonObject &action) {
+                return action.value(Key::name).toString().compare(name, Qt::CaseInsensitive) == 0;
+            });
+        };
+        QString name;
+        for (qsizetype n = m_edited.size() + 1; name.isEmpty() || taken(name); ++n)
+            name = tr("action %1").arg(n);
         m_edited.append({{Key::name, name},
                          {Key::when, QJsonArray{u"critical"_qs, u"silent"_qs}},
                          {Key::run, QJsonArray()}});
