@@ -9,6 +9,7 @@
 #include "historycost.h"
 #include "overviewcost.h"
 #include "processstats.h"
+#include "scrapecost.h"
 #include "tablecost.h"
 #include "tickcost.h"
 #include "worstcase.h"
@@ -382,10 +383,32 @@ int main(int argc, char *argv[])
         u"overview-paint"_qs,
         u"Only the overview painted with 60 rows in view, trends on and off, as --overview "
         "paints it first."_qs);
+    const QCommandLineOption scrape(
+        u"scrape"_qs,
+        u"Only one scrape of the metrics endpoint with 30,000 hosts x 10 readings, read whole "
+        "over loopback by a client in another thread: its time, the longest the event loop is "
+        "held up, and the peak memory it adds."_qs);
     parser.addOptions({quick, soak, soakSeconds, simulator, tableOnly, tableDatagrams, tableSide,
                        worstCase, worstCaseDistinct, worstCaseName, churn, save, tick, senderFilter,
-                       limits, applyLimits, overview, overviewPaint, history});
+                       limits, applyLimits, overview, overviewPaint, history, scrape});
     parser.process(app);
+
+    if (parser.isSet(scrape)) {
+        const ScrapeCost::Result result = ScrapeCost::measure(30'000, 10);
+        out() << "scrape: " << result.hosts << " hosts x " << result.readings << " readings, "
+              << result.series << " samples, " << mb(result.bytes) << " read in "
+              << QString::number(result.seconds, 'f', 3) << " s (target under 1 s) "
+              << verdict(result.ran && result.seconds < 1) << "; the event loop held up at most "
+              << QString::number(result.longestGapMs, 'f', 1) << " ms (target at most 50 ms) "
+              << verdict(result.longestGapMs <= 50) << "; peak resident "
+              << mb(result.residentBefore + result.peakExtra) << ", "
+              << mb(result.peakExtra) << " more than before; written alone in "
+              << QString::number(result.writeSeconds, 'f', 3) << " s, the longest piece "
+              << QString::number(result.longestPieceMs, 'f', 2) << " ms"
+              << (result.ran ? "" : " -- the answer did NOT arrive whole") << " | load "
+              << loadAverage() << Qt::endl;
+        return result.ran ? 0 : 1;
+    }
 
     if (parser.isSet(overviewPaint)) {
         paintFigures();

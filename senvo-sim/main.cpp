@@ -6,6 +6,7 @@
 #include "senvoversion.h"
 #include "silencing.h"
 #include "simcommandline.h"
+#include "streamsender.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -130,8 +131,12 @@ int main(int argc, char *argv[])
         err << "senvo-sim: " << commandLine.errorText() << Qt::endl;
         return 2;
     }
-    const std::unique_ptr<DatagramSender> sender =
-        options->portable ? DatagramSender::createPortable() : DatagramSender::create();
+    std::unique_ptr<DatagramSender> sender;
+    if (options->tcp || options->tls)
+        sender = std::make_unique<StreamSender>(StreamSender::Tls{
+            options->tls, options->certificate, options->privateKey, options->ca});
+    else
+        sender = options->portable ? DatagramSender::createPortable() : DatagramSender::create();
     if (!sender->open(options->address, options->port)) {
         err << "senvo-sim: cannot open a socket: " << sender->errorString() << Qt::endl;
         return 1;

@@ -53,12 +53,21 @@ SimCommandLine::SimCommandLine()
                    "host at a time of its own, all their readings rise well above their usual "
                    "range, then fall back."_qs,
                    u"n"_qs, u"0"_qs)
+    , m_tcp(u"tcp"_qs, u"Send over one TCP connection, octet-counted, instead of datagrams."_qs)
+    , m_tls(u"tls"_qs, u"Send over one TLS connection, octet-counted, instead of datagrams."_qs)
+    , m_certificate(u"certificate"_qs, u"With --tls: the client's certificate (PEM)."_qs,
+                    u"file"_qs)
+    , m_key(u"key"_qs, u"With --tls: the client certificate's private key (PEM)."_qs, u"file"_qs)
+    , m_ca(u"ca"_qs,
+           u"With --tls: the CA that signed the receiver's certificate (PEM); without it the "
+           "receiver is not checked."_qs,
+           u"file"_qs)
 {
     m_parser.setApplicationDescription(
         u"Sends the readings of simulated hosts to a Senvo-Net receiver as syslog datagrams."_qs);
     m_parser.addOptions({m_host, m_port, m_hosts, m_readings, m_rate, m_burst, m_count, m_duration,
                          m_batch, m_portable, m_silentHosts, m_silentReading, m_silentAfter,
-                         m_overLimits});
+                         m_overLimits, m_tcp, m_tls, m_certificate, m_key, m_ca});
 }
 
 std::optional<SimCommandLine::Options> SimCommandLine::fail(const QString &text)
@@ -121,6 +130,15 @@ std::optional<SimCommandLine::Options> SimCommandLine::parse(const QStringList &
     if (!ok || options.batch < 1 || options.batch > DatagramSender::maxBatch)
         return fail(u"--batch takes a number from 1 to %1"_qs.arg(DatagramSender::maxBatch));
     options.portable = m_parser.isSet(m_portable);
+    options.tcp = m_parser.isSet(m_tcp);
+    options.tls = m_parser.isSet(m_tls);
+    if (options.tcp && options.tls)
+        return fail(u"--tcp and --tls cannot both be given"_qs);
+    options.certificate = m_parser.value(m_certificate);
+    options.privateKey = m_parser.value(m_key);
+    options.ca = m_parser.value(m_ca);
+    if (options.certificate.isEmpty() != options.privateKey.isEmpty())
+        return fail(u"--certificate and --key go together"_qs);
 
     // Some hosts keep sending, so that a run with a count still ends.
     options.silentHosts = m_parser.value(m_silentHosts).toInt(&ok);

@@ -35,6 +35,12 @@ public:
         double silentAfter = 30; // seconds
         // The first overLimitHosts hosts now and then rise well above their usual range.
         int overLimitHosts = 0;
+        // Over one TCP or TLS connection, octet-counted, instead of datagrams.
+        bool tcp = false;
+        bool tls = false;
+        QString certificate; // TLS: the client's certificate and key, PEM
+        QString privateKey;
+        QString ca; // TLS: the CA that signed the receiver's certificate
     };
 
     SimCommandLine();
@@ -68,6 +74,11 @@ private:
     const QCommandLineOption m_silentReading;
     const QCommandLineOption m_silentAfter;
     const QCommandLineOption m_overLimits;
+    const QCommandLineOption m_tcp;
+    const QCommandLineOption m_tls;
+    const QCommandLineOption m_certificate;
+    const QCommandLineOption m_key;
+    const QCommandLineOption m_ca;
     bool m_wantsHelp = false;
     bool m_wantsVersion = false;
     QString m_errorText;

@@ -68,6 +68,14 @@ void Daemon::tellListening()
             DaemonLog::Level::Info,
             tr("Listening for readings on UDP port %1, %2.").arg(receiver.port()).arg(address));
     }
+    if (!m_monitor.streamProblem().isEmpty())
+        m_log.write(DaemonLog::Level::Error, m_monitor.streamProblem());
+    for (const StreamListener *listener : {&m_monitor.tcp(), &m_monitor.tls()}) {
+        if (listener->isListening())
+            m_log.write(DaemonLog::Level::Info, tr("Listening for syslog over %1 on port %2.")
+                                                    .arg(listener->isTls() ? u"TLS"_qs : u"TCP"_qs)
+                                                    .arg(listener->serverPort()));
+    }
     const MetricsServer &metrics = m_monitor.metrics();
     if (!m_monitor.metricsProblem().isEmpty()) {
         m_log.write(DaemonLog::Level::Error, m_monitor.metricsProblem());

@@ -7,7 +7,6 @@
 #include "senvoversion.h"
 
 #include <QCoreApplication>
-#include <QStandardPaths>
 #include <QTextStream>
 
 int main(int argc, char *argv[])
@@ -21,11 +20,8 @@ int main(int argc, char *argv[])
         QTextStream(commandLine.exitCode() == 0 ? stdout : stderr) << commandLine.message();
         return commandLine.exitCode();
     }
-    const QString config =
-        !commandLine.configDirectory().isEmpty()
-            ? commandLine.configDirectory()
-            : QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
-                  + u"/Senvo-Net"_qs;
+    const QString config = !commandLine.configDirectory().isEmpty() ? commandLine.configDirectory()
+                                                                    : SettingsFile::userDirectory();
     const DaemonLog log;
     // Only the folder given: a service reads its settings from one place.
     Monitor monitor(SettingsFile(QString(), config));

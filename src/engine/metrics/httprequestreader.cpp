@@ -100,19 +100,28 @@ HttpRequestReader::Status HttpRequestReader::takeRequestLine(QByteArrayView line
     if (!std::all_of(target.begin(), target.end(), [](char c) { return c > ' ' && c < 0x7f; }))
         return Status::Malformed;
 
-    // A request through a proxy names the whole address; only its path matters here.
+    // A request through a proxy names the whole address; only its path matters here, and an
+    // address without one names "/".
+    bool absolute = false;
     for (const QByteArrayView scheme : {QByteArrayView("http://"), QByteArrayView("https://")}) {
         if (target.size() > scheme.size()
             && equalsIgnoringCase(target.first(scheme.size()), scheme)) {
-            const QByteArrayView rest = target.sliced(scheme.size());
-            const qsizetype slash = rest.indexOf('/');
-            target = slash < 0 ? QByteArrayView("/") : rest.sliced(slash);
+            target = target.sliced(scheme.size());
+            qsizetype authority = 0;
+            while (authority < target.size() && target[authority] != '/'
+                   && target[authority] != '?')
+                ++authority;
+            target = target.sliced(authority);
+            absolute = true;
             break;
         }
     }
+    if (!absolute && !target.startsWith('/') && target != "*")
+        return Status::Malformed;
     const qsizetype question = target.indexOf('?');
+    const QByteArrayView path = question < 0 ? target : target.first(question);
     m_method = method.toByteArray();
-    m_target = (question < 0 ? target : target.first(question)).toByteArray();
+    m_target = path.isEmpty() ? QByteArray("/") : path.toByteArray();
     m_query = question < 0 ? QByteArray() : target.sliced(question + 1).toByteArray();
     m_minorVersion = version[7] == '0' ? 0 : 1;
     return Status::NeedMore;

@@ -25,7 +25,7 @@ public:
     Status feed(QByteArrayView bytes);
     Status status() const { return m_status; }
 
-    // The parts of the request line, once it is complete: "GET", "/metrics" (the query
+    // What the request line says, once it is complete: "GET", "/metrics" (the query
     // string split off, without its "?") and 0 or 1 for HTTP/1.0 or HTTP/1.1.
     const QByteArray &method() const { return m_method; }
     const QByteArray &target() const { return m_target; }

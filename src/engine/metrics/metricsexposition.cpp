@@ -90,7 +90,11 @@ void appendNumber(QByteArray &out, double value)
         out += value > 0 ? "+Inf" : "-Inf";
     } else {
         char text[32];
-        const std::to_chars_result written = std::to_chars(text, text + sizeof text, value);
+        // Whole numbers as they are written, where the shortest form would be "3.2e+09".
+        const bool whole = std::abs(value) < 1e15 && value == std::trunc(value);
+        const std::to_chars_result written =
+            whole ? std::to_chars(text, text + sizeof text, qint64(value))
+                  : std::to_chars(text, text + sizeof text, value);
         out.append(text, written.ptr - text);
     }
 }
@@ -140,17 +144,17 @@ MetricsExposition::Format MetricsExposition::negotiate(QByteArrayView acceptHead
             qsizetype semicolon = range.indexOf(';', start);
             if (semicolon < 0)
                 semicolon = range.size();
-            const QByteArrayView part = trimmedBlanks(range.sliced(start, semicolon - start));
+            const QByteArrayView field = trimmedBlanks(range.sliced(start, semicolon - start));
             start = semicolon + 1;
             if (first) {
-                type = part;
+                type = field;
                 continue;
             }
-            const qsizetype equals = part.indexOf('=');
+            const qsizetype equals = field.indexOf('=');
             if (equals < 0)
                 continue;
-            const QByteArray name = trimmedBlanks(part.first(equals)).toByteArray().toLower();
-            const QByteArrayView value = trimmedBlanks(part.sliced(equals + 1));
+            const QByteArray name = trimmedBlanks(field.first(equals)).toByteArray().toLower();
+            const QByteArrayView value = trimmedBlanks(field.sliced(equals + 1));
             if (name == "q") {
                 bool ok = false;
                 const double q = value.toByteArray().toDouble(&ok);
@@ -173,6 +177,8 @@ MetricsExposition::Format MetricsExposition::negotiate(QByteArrayView acceptHead
 bool MetricsExposition::writeNext(QByteArray &out, qsizetype atLeast)
 {
     const qsizetype goal = out.size() + std::max<qsizetype>(atLeast, 1);
+    // The table's clock may have moved on since the last piece.
+    m_heardAnchor.reset();
     while (m_family != Family::Done && out.size() < goal)
         step(out);
     return m_family != Family::Done;
@@ -252,65 +258,67 @@ void MetricsExposition::writeRow(QByteArray &out, int row)
     m_host.clear();
     appendEscaped(m_host, m_table.host(row));
     if (m_family == Family::LastHeard) {
-        const QDateTime heard = m_table.lastHeard(row);
-        if (!heard.isValid())
-            return;
+        const qint64 ago = m_table.tenthsSinceHeard(row);
+        if (!m_heardAnchor)
+            m_heardAnchor.emplace(m_table.lastHeard(row).toMSecsSinceEpoch(), ago);
+        const qint64 heardMs = m_heardAnchor->first + (m_heardAnchor->second - ago) * 100;
         out.append(name).append("{host=\"").append(m_host).append("\"} ");
-        appendNumber(out, double(heard.toMSecsSinceEpoch()) / 1000.0);
+        appendNumber(out, double(heardMs) / 1000.0);
         out.append('\n');
         return;
     }
 
-    const LimitWatch *const watch = LimitWatch::of(m_table);
     const int pairs = m_table.pairsInUse(row);
     for (int pair = 0; pair < pairs; ++pair) {
         // A pair of a blank name, or none yet, has nothing to be known by.
         const int id = m_table.nameId(row, pair);
         if (id < 0)
             continue;
+        const auto begin = [&] {
+            out.append(name).append("{host=\"").append(m_host).append("\",reading=\"");
+            appendEscaped(out, m_table.nameText(id));
+        };
+        if (m_family == Family::ReadingState) {
+            begin();
+            out.append("\"} ").append(char('0' + stateOf(row, pair))).append('\n');
+            continue;
+        }
         const QString value = m_table.value(row, pair);
         const ValueNumber number = ValueNumber::read(value);
-        int state = 0;
-        switch (m_family) {
-        case Family::Reading:
-            if (!number.ok)
-                continue;
-            break;
-        case Family::ReadingInfo:
-            if (number.ok || ValueNumber::trimmed(value).isEmpty())
-                continue;
-            break;
-        default: {
-            const SilenceWatch::Timing *const timing = m_table.timing(row, pair);
-            const LimitState *const limit = watch ? watch->state(row, pair) : nullptr;
-            if (timing && m_table.silence().isOverdue(*timing))
-                state = 3;
-            else if (limit && limit->level() == LimitState::Level::Warning)
-                state = 1;
-            else if (limit && limit->level() == LimitState::Level::Critical)
-                state = 2;
-            break;
-        }
-        }
-        out.append(name).append("{host=\"").append(m_host).append("\",reading=\"");
-        appendEscaped(out, m_table.nameText(id));
-        switch (m_family) {
-        case Family::Reading:
+        if (m_family == Family::Reading && number.ok) {
+            begin();
             out.append("\",unit=\"");
             appendEscaped(out, number.unit);
             out.append("\"} ");
             appendNumber(out, number.value);
-            break;
-        case Family::ReadingInfo:
+            out.append('\n');
+        } else if (m_family == Family::ReadingInfo && !number.ok) {
+            const QStringView word = ValueNumber::trimmed(value);
+            if (word.isEmpty())
+                continue;
+            begin();
             out.append("\",value=\"");
-            appendEscaped(out, ValueNumber::trimmed(value));
-            out.append("\"} 1");
-            break;
-        default:
-            out.append("\"} ").append(char('0' + state));
-            break;
+            appendEscaped(out, word);
+            out.append("\"} 1\n");
         }
-        out.append('\n');
+    }
+}
+
+// 0 normal, 1 warning, 2 critical, 3 silent: an overdue value is stale, whatever it says.
+int MetricsExposition::stateOf(int row, int pair) const
+{
+    const SilenceWatch::Timing *const timing = m_table.timing(row, pair);
+    if (timing && m_table.silence().isOverdue(*timing))
+        return 3;
+    const LimitWatch *const watch = LimitWatch::of(m_table);
+    const LimitState *const limit = watch ? watch->state(row, pair) : nullptr;
+    switch (limit ? limit->level() : LimitState::Level::Normal) {
+    case LimitState::Level::Warning:
+        return 1;
+    case LimitState::Level::Critical:
+        return 2;
+    default:
+        return 0;
     }
 }
 

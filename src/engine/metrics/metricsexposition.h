@@ -4,6 +4,9 @@
 #include <QByteArrayView>
 #include <QObject>
 
+#include <optional>
+#include <utility>
+
 class ReadingsTable;
 
 // The readings table as Prometheus scrapes it, in its text format 0.0.4 or in OpenMetrics
@@ -65,6 +68,7 @@ private:
     void writeHead(QByteArray &out) const;
     void writeScalar(QByteArray &out) const;
     void writeRow(QByteArray &out, int row);
+    int stateOf(int row, int pair) const;
     void rowsGoing(int first, int last);
 
     const ReadingsTable &m_table;
@@ -76,4 +80,8 @@ private:
     int m_row = 0;
     int m_end = 0;
     QByteArray m_host; // the row's host, escaped
+    // When a row was heard, in milliseconds since 1970, and how long ago in tenths of a
+    // second, as the table said within this piece: a local date and time converted for each
+    // host costs far more than the rest of the answer.
+    std::optional<std::pair<qint64, qint64>> m_heardAnchor;
 };

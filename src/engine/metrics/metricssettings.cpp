@@ -109,6 +109,8 @@ std::optional<SenderFilter> MetricsSettings::filter() const
 
 QString MetricsSettings::checkListen(const QString &text)
 {
+    if (text.trimmed().isEmpty())
+        return {};
     QString why;
     parseListen(QStringView(text).trimmed(), &why);
     return why;
@@ -122,9 +124,9 @@ std::optional<MetricsSettings::Endpoint> MetricsSettings::parseListen(QStringVie
             *why = reason;
         return std::nullopt;
     };
-    const QString example = tr("such as 127.0.0.1:9464 or [::1]:9464");
     if (text.isEmpty())
-        return fail(tr("no address and port is given, %1").arg(example));
+        return std::nullopt; // off
+    const QString example = tr("such as 127.0.0.1:9464 or [::1]:9464");
 
     const qsizetype colon = text.lastIndexOf(u':');
     QStringView host = colon < 0 ? text : text.first(colon);
@@ -143,7 +145,10 @@ std::optional<MetricsSettings::Endpoint> MetricsSettings::parseListen(QStringVie
         if (!address || host.isEmpty()
             || bracketed != (address->protocol() == QAbstractSocket::IPv6Protocol))
             return fail(tr("\"%1\" is not an address and port, %2").arg(shown(text), example));
-        endpoint.address = *address;
+        // "[::]" is every address, IPv4 ones included, as a dual-stack socket takes them.
+        endpoint.address = *address == QHostAddress(QHostAddress::AnyIPv6)
+                               ? QHostAddress(QHostAddress::Any)
+                               : *address;
     }
 
     const QStringView digits = text.sliced(colon + 1);

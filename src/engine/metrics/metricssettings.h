@@ -14,7 +14,7 @@
 
 // Where the readings are served to Prometheus, as Senvo-Net.json keeps it: the "metrics"
 // object, {"listen": "127.0.0.1:9464", "allowed": ["10.0.0.0/8"]}. Nothing listens unless
-// "listen" names an address and port: 0.0.0.0 is every IPv4 address, [::] every IPv6 one,
+// "listen" names an address and port: 0.0.0.0 is every IPv4 address, [::] every address,
 // localhost the IPv4 loopback. "allowed" lists the addresses and prefixes that may ask, as
 // the senders' list does (missing or empty: anyone who reaches the address).
 class MetricsSettings final
@@ -54,7 +54,8 @@ public:
     // everyone in because the only entry was mistyped would undo what the list is for.
     std::optional<SenderFilter> filter() const;
 
-    // Why text is not an address and port, in plain words; empty when it is one.
+    // Why text is not an address and port, in plain words; empty when it is one, and when it
+    // is blank, which turns the endpoint off.
     static QString checkListen(const QString &text);
 
 private:

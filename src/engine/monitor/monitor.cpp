@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -54,7 +55,11 @@ Monitor::Monitor(const SettingsFile &settings, QObject *parent, DatagramSocket *
     , m_overview(m_table)
     , m_history(m_table)
     , m_metrics(m_table, m_receiver)
+    , m_tcp(m_receiver)
+    , m_tls(m_receiver)
 {
+    m_tcp.setObjectName(u"SenvoTCP"_qs);
+    m_tls.setObjectName(u"SenvoTLS"_qs);
     // Every host reports for the first time again on the new port.
     connect(&m_portSetting, &PortSetting::portApplied, &m_notifier, &Notifier::restartGrace);
     connect(&m_notifier, &Notifier::gathered, &m_actions, &ActionRunner::take);
@@ -68,12 +73,14 @@ void Monitor::putJsonInForce()
     const LimitRules rules(json);
     const SendersSettings senders = SendersSettings::fromObject(json);
     const MetricsSettings metrics = MetricsSettings::fromObject(json);
+    const StreamSettings streams = StreamSettings::fromObject(json);
     m_actionSettings = ActionSettings::fromObject(json);
     m_actionsProblem = m_actionSettings.rules().isEmpty()
                            ? QString()
                            : ActionSettings::unsafeFile(m_jsonSettings.path());
     m_actions.setRules(m_actionsProblem.isEmpty() ? m_actionSettings.sound() : QList<ActionRule>());
-    QStringList others = senders.errors() + metrics.errors() + m_actionSettings.errors();
+    QStringList others =
+        senders.errors() + metrics.errors() + streams.errors() + m_actionSettings.errors();
     if (!m_actionsProblem.isEmpty())
         others.append(m_actionsProblem);
     m_limitsProblem = problemWith(m_jsonSettings, rules, others);
@@ -82,10 +89,13 @@ void Monitor::putJsonInForce()
     const QString previous = m_senders.listenAddress();
     m_senders = senders;
     m_portSetting.setListenAddress(senders.listenAddress());
-    if (m_started)
+    if (m_started) {
         serveMetrics(metrics);
-    else
+        m_streamProblem = listenStreams(streams, previous != senders.listenAddress());
+    } else {
         m_metricsSettings = metrics;
+        m_streamSettings = streams;
+    }
     // Only a running service reads the file again while it listens.
     if (m_receiver.isListening() && previous != senders.listenAddress()
         && !m_receiver.rebind(QString::number(m_receiver.port()), senders.listenAddress())) {
@@ -99,7 +109,7 @@ QString Monitor::reloadSettings()
     m_jsonSettings.reload();
     m_listenProblem.clear();
     putJsonInForce();
-    QStringList problems{m_limitsProblem, m_listenProblem, m_metricsProblem};
+    QStringList problems{m_limitsProblem, m_listenProblem, m_metricsProblem, m_streamProblem};
     problems.removeAll(QString());
     return problems.join(u"\n\n"_qs);
 }
@@ -146,6 +156,8 @@ Monitor::SendersResult Monitor::applySenders(const SendersSettings &senders)
     m_senders = senders;
     m_portSetting.setListenAddress(senders.listenAddress());
     m_receiver.setSenderFilter(senders.filter());
+    if (moved)
+        m_streamProblem = listenStreams(m_streamSettings, true);
     // Not listening (a port or address that failed): try the new address at once.
     if (moved && !m_receiver.isListening())
         m_receiver.bind(m_portSetting.portText(), senders.listenAddress());
@@ -177,6 +189,81 @@ void Monitor::listenAtStartUp()
     m_listenProblem = m_portSetting.bindAtStartUp(m_portSetting.read());
     m_started = true;
     serveMetrics(m_metricsSettings);
+    m_streamProblem = listenStreams(m_streamSettings, true);
+}
+
+QString Monitor::listenStreams(const StreamSettings &settings, bool force)
+{
+    const StreamSettings previous = m_streamSettings;
+    m_streamSettings = settings;
+    const QString addressText = m_senders.listenAddress();
+    const std::optional<QHostAddress> given = DatagramReceiver::addressFromText(addressText);
+    const QHostAddress address =
+        given && !given->isNull() ? *given : QHostAddress(QHostAddress::Any);
+    const QString where = addressText.isEmpty() ? tr("every address") : addressText;
+    QStringList problems;
+    const auto cannot = [&](const QString &kind, quint16 port, const QString &why) {
+        problems.append(tr("Senvo-Net cannot take syslog over %1 on %2, port %3: %4. The "
+                           "other listeners run as always.")
+                            .arg(kind, where)
+                            .arg(port)
+                            .arg(why));
+    };
+
+    const bool tcpSame = previous.tcpPort() == settings.tcpPort()
+                         && m_tcp.isListening() == (settings.tcpPort() != 0);
+    if (force || !tcpSame) {
+        m_tcp.stop();
+        m_tcp.setPlain();
+        if (settings.tcpPort() != 0 && (!given || !m_tcp.listen(address, settings.tcpPort())))
+            cannot(u"TCP"_qs, settings.tcpPort(),
+                   given ? m_tcp.errorString() : tr("it is not an IP address"));
+    }
+
+    const bool tlsSame = previous == settings && m_tls.isListening() == (settings.tlsPort() != 0);
+    if (force || !tlsSame) {
+        m_tls.stop();
+        if (settings.tlsPort() != 0) {
+            QString why;
+            const StreamListener::TlsFiles files{settings.certificate(), settings.privateKey(),
+                                                 settings.clientCA(), settings.allowedClients()};
+            const QString folder = QFileInfo(m_jsonSettings.path()).absolutePath();
+            if (const std::optional<QSslConfiguration> configuration =
+                    StreamListener::tlsConfiguration(files, folder, &why)) {
+                m_tls.setTls(*configuration, AllowedClients(settings.allowedClients()));
+                if (!given || !m_tls.listen(address, settings.tlsPort()))
+                    cannot(u"TLS"_qs, settings.tlsPort(),
+                           given ? m_tls.errorString() : tr("it is not an IP address"));
+            } else {
+                cannot(u"TLS"_qs, settings.tlsPort(), why);
+            }
+        }
+    }
+    return problems.join(u"\n\n"_qs);
+}
+
+QString Monitor::applyStreams(const StreamSettings &settings)
+{
+    const StreamSettings previous = m_streamSettings;
+    if (const QString problem = listenStreams(settings, false); !problem.isEmpty()) {
+        listenStreams(previous, false);
+        return problem + u"\n\n"_qs + tr("Nothing was changed.");
+    }
+    QJsonObject whole = m_jsonSettings.object();
+    settings.writeTo(whole);
+    QJsonObject changed;
+    for (const QLatin1StringView key : {StreamSettings::tcpKey, StreamSettings::tlsKey}) {
+        const QJsonValue value = whole.value(key);
+        changed.insert(key, value.isUndefined() ? QJsonValue() : value);
+    }
+    const SettingsFile::SaveResult saved = m_jsonSettings.save(changed);
+    if (!saved.saved) {
+        listenStreams(previous, false);
+        return tr("The TCP and TLS settings could not be saved, so nothing was changed.\n\n%1")
+            .arg(saved.error);
+    }
+    m_streamProblem.clear();
+    return {};
 }
 
 // Listened on again only where the address or the list changed, so that a scrape under way

@@ -12,9 +12,11 @@
 #include "engine/overview/overviewmodel.h"
 #include "engine/reception/datagramreceiver.h"
 #include "engine/reception/readingstable.h"
+#include "engine/reception/streamlistener.h"
 #include "engine/settings/jsonsettings.h"
 #include "engine/settings/portsetting.h"
 #include "engine/settings/senderssettings.h"
+#include "engine/settings/streamsettings.h"
 
 #include <QObject>
 
@@ -79,6 +81,20 @@ public:
     // be written nothing changes; returns what the user is to be told, empty when applied.
     QString applyMetrics(const MetricsSettings &settings);
 
+    // Syslog over TCP and over TLS, on the senders' listen address, as in force.
+    const StreamSettings &streamSettings() const { return m_streamSettings; }
+    StreamListener &tcp() { return m_tcp; }
+    const StreamListener &tcp() const { return m_tcp; }
+    StreamListener &tls() { return m_tls; }
+    const StreamListener &tls() const { return m_tls; }
+    // Why TCP or TLS is not listened on as Senvo-Net.json asks (a port in use, a certificate
+    // that cannot be read), naming the file; empty when both are, or are off.
+    const QString &streamProblem() const { return m_streamProblem; }
+    // Listens as settings say (only where something changed), then writes the file, every
+    // other key kept. Returns what the user is to be told, empty when applied; when a
+    // listener cannot start or the file cannot be written nothing changes.
+    QString applyStreams(const StreamSettings &settings);
+
     // The actions as Senvo-Net.json holds them, those with a mistake included.
     const ActionSettings &actionSettings() const { return m_actionSettings; }
     // Runs the sound actions on what the notifier gathers, and keeps how each went.
@@ -121,6 +137,9 @@ Q_SIGNALS:
 private:
     void putJsonInForce();
     void serveMetrics(const MetricsSettings &settings);
+    // Starts or stops each listener as settings say; force listens again even where nothing
+    // changed (another address). Why either is off against the settings, empty when none is.
+    QString listenStreams(const StreamSettings &settings, bool force);
 
     ReadingsTable m_table;
     DatagramReceiver m_receiver;
@@ -137,6 +156,10 @@ private:
     MetricsSettings m_metricsSettings;
     MetricsServer m_metrics;
     QString m_metricsProblem;
+    StreamSettings m_streamSettings;
+    StreamListener m_tcp;
+    StreamListener m_tls;
+    QString m_streamProblem;
     ActionSettings m_actionSettings;
     ActionRunner m_actions;
     QString m_actionsProblem;

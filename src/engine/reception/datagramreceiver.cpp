@@ -156,21 +156,8 @@ int DatagramReceiver::take(int limit)
         if (count > 0)
             m_table->beginBatch();
         bool ignoredAny = false;
-        for (int i = 0; i < count; ++i) {
-            // Counted before anything else: a datagram counts whatever becomes of it.
-            m_bytes += double(batch[i].size());
-            m_packets += 1;
-            if (!m_senderFilter.allows(senders[i])) {
-                m_ignored += 1;
-                m_lastIgnoredSender = senders[i];
-                ignoredAny = true;
-                continue;
-            }
-            decodeDatagram(batch[i], m_reading);
-            m_arrival.setSender(senders[i]);
-            if (parseudp(m_reading, m_arrival))
-                m_table->fillgrid(m_reading);
-        }
+        for (int i = 0; i < count; ++i)
+            ignoredAny |= !post(batch[i], senders[i]);
         // Once per batch, and only for a batch with a datagram ignored.
         if (ignoredAny)
             m_lastIgnoredAt = QDateTime::currentDateTime();
@@ -179,6 +166,33 @@ int DatagramReceiver::take(int limit)
             break;
     }
     return handled;
+}
+
+bool DatagramReceiver::post(QByteArrayView bytes, const SenderAddress &sender)
+{
+    // Counted before anything else: a message counts whatever becomes of it.
+    m_bytes += double(bytes.size());
+    m_packets += 1;
+    if (!m_senderFilter.allows(sender)) {
+        m_ignored += 1;
+        m_lastIgnoredSender = sender;
+        return false;
+    }
+    decodeDatagram(bytes, m_reading);
+    m_arrival.setSender(sender);
+    if (parseudp(m_reading, m_arrival))
+        m_table->fillgrid(m_reading);
+    return true;
+}
+
+void DatagramReceiver::takeMessage(QByteArrayView bytes, const SenderAddress &sender)
+{
+    m_arrival.startBatch();
+    m_table->beginBatch();
+    if (!post(bytes, sender))
+        m_lastIgnoredAt = QDateTime::currentDateTime();
+    if (!m_publishTimer.isActive())
+        m_publishTimer.start();
 }
 
 void DatagramReceiver::publish()

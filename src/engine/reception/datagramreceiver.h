@@ -75,6 +75,10 @@ public:
     // Brings the table's views and the counters up to date now.
     void publish();
 
+    // One message that came another way than a datagram (a TCP or TLS connection): counted,
+    // let through or ignored, parsed and posted just as a datagram from sender would be.
+    void takeMessage(QByteArrayView bytes, const SenderAddress &sender);
+
 Q_SIGNALS:
     // Coalesced: at most once per publish interval while datagrams arrive.
     void countersChanged();
@@ -86,6 +90,8 @@ private:
     void drain();
     // Takes up to limit datagrams; how many it took.
     int take(int limit);
+    // Counts one message and posts it when its sender is allowed; false when ignored.
+    bool post(QByteArrayView bytes, const SenderAddress &sender);
 
     ReadingsTable *const m_table;
     DatagramSocket *const m_socket;

@@ -82,10 +82,15 @@ SettingsFile::SettingsFile(const QString &applicationDirectory, const QString &u
 
 SettingsFile SettingsFile::forThisApplication()
 {
-    const QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     const QString program = QCoreApplication::applicationDirPath();
     return {isSystemProgramDirectory(program, windowsProgramFolders()) ? QString() : program,
-            config + u"/Senvo-Net"_qs};
+            userDirectory()};
+}
+
+QString SettingsFile::userDirectory()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+           + u"/Senvo-Net"_qs;
 }
 
 QStringList SettingsFile::windowsProgramFolders()

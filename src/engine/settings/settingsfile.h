@@ -36,6 +36,8 @@ public:
     // Next to this program, with ~/.config/Senvo-Net (or the platform's equivalent) as fallback;
     // only the latter for a program installed in a system directory.
     static SettingsFile forThisApplication();
+    // ~/.config/Senvo-Net, or the platform's equivalent.
+    static QString userDirectory();
     // The directories that hold the programs of the whole system (/usr/bin and the like, or
     // a folder in one of Windows' programFolders): a file written there by root would be left
     // behind by the package manager, and an ordinary Windows user may not write there at all.

@@ -115,7 +115,8 @@ void MainForm::Form_Load()
     const std::pair<QString, QString> problems[] = {
         {m_monitor.listenProblem(), u"startUpProblem"_qs},
         {m_monitor.limitsProblem(), u"limitsProblem"_qs},
-        {m_monitor.metricsProblem(), u"metricsProblem"_qs}};
+        {m_monitor.metricsProblem(), u"metricsProblem"_qs},
+        {m_monitor.streamProblem(), u"streamProblem"_qs}};
     for (const auto &[problem, name] : problems) {
         // Once the window is on screen and placed, so that the message opens over it.
         if (!problem.isEmpty())

@@ -18,11 +18,18 @@ QString StatusLine::textOf(const Facts &facts)
     const QString port = facts.address.isNull()
                              ? tr("UDP port %1").arg(facts.port)
                              : tr("%1, UDP port %2").arg(facts.address.toString()).arg(facts.port);
-    QString text = facts.tableFull ? tr("Listening on %1 \u2014 table full").arg(port)
-                                   : tr("Listening on %1").arg(port);
+    QString where = port;
+    if (facts.tcpPort != 0)
+        where += tr(", TCP %1").arg(facts.tcpPort);
+    if (facts.tlsPort != 0)
+        where += tr(", TLS %1").arg(facts.tlsPort);
+    QString text = facts.tableFull ? tr("Listening on %1 \u2014 table full").arg(where)
+                                   : tr("Listening on %1").arg(where);
     text += facts.trouble.text();
     if (facts.ignored > 0)
         text += tr(" \u00b7 %1 ignored").arg(QLocale().toString(facts.ignored, 'f', 0));
+    if (facts.refused > 0)
+        text += tr(" \u00b7 %1 refused").arg(QLocale().toString(facts.refused));
     if (facts.failedActions > 0)
         text += facts.failedActions == 1 ? tr(" \u00b7 1 action failed")
                                          : tr(" \u00b7 %1 actions failed").arg(facts.failedActions);
@@ -56,6 +63,8 @@ StatusLine::StatusLine(Monitor &monitor, const TableFullNotice &tableFull,
             &StatusLine::refresh);
     connect(&monitor.limits(), &LimitWatch::countsChanged, this, &StatusLine::refresh);
     connect(&monitor, &Monitor::sendersApplied, this, &StatusLine::refresh);
+    connect(&monitor.tcp(), &StreamListener::countsChanged, this, &StatusLine::refresh);
+    connect(&monitor.tls(), &StreamListener::countsChanged, this, &StatusLine::refresh);
     connect(&monitor.actions(), &ActionRunner::changed, this, &StatusLine::refresh);
 }
 
@@ -71,8 +80,47 @@ StatusLine::Facts StatusLine::facts() const
     facts.trouble = m_monitor.troubleSummary();
     facts.ignored = receiver.ignored();
     facts.told = m_told;
+    facts.tcpPort = m_monitor.tcp().isListening() ? m_monitor.tcp().serverPort() : 0;
+    facts.tlsPort = m_monitor.tls().isListening() ? m_monitor.tls().serverPort() : 0;
+    facts.refused = m_monitor.tcp().counts().refused + m_monitor.tls().counts().refused;
     facts.failedActions = m_monitor.actions().failedCount();
     return facts;
+}
+
+QString StatusLine::streamsToolTip() const
+{
+    QStringList lines;
+    const StreamListener *last = nullptr;
+    for (const StreamListener *listener : {&m_monitor.tcp(), &m_monitor.tls()}) {
+        if (listener->counts().refused > 0
+            && (!last || listener->lastRefusedAt() > last->lastRefusedAt()))
+            last = listener;
+    }
+    if (last)
+        lines.append(tr("Last refused: %1 at %2, as %3")
+                         .arg(last->lastRefused().toText(),
+                              QLocale().toString(last->lastRefusedAt().time(), u"HH:mm:ss"_qs),
+                              last->lastRefusedWhy()));
+    StreamListener::Counts closed;
+    for (const StreamListener *listener : {&m_monitor.tcp(), &m_monitor.tls()}) {
+        const StreamListener::Counts &counts = listener->counts();
+        closed.tooLarge += counts.tooLarge;
+        closed.badFrames += counts.badFrames;
+        closed.idleTimedOut += counts.idleTimedOut;
+        closed.frameTimedOut += counts.frameTimedOut;
+        closed.handshakeTimedOut += counts.handshakeTimedOut;
+    }
+    if (closed.tooLarge + closed.badFrames + closed.idleTimedOut + closed.frameTimedOut
+            + closed.handshakeTimedOut
+        > 0)
+        lines.append(tr("Connections closed: %1 frame too large, %2 bad octet count, %3 silent, "
+                        "%4 frame unfinished, %5 handshake unfinished")
+                         .arg(closed.tooLarge)
+                         .arg(closed.badFrames)
+                         .arg(closed.idleTimedOut)
+                         .arg(closed.frameTimedOut)
+                         .arg(closed.handshakeTimedOut));
+    return lines.join(u'\n');
 }
 
 void StatusLine::refresh()
@@ -92,13 +140,16 @@ void StatusLine::refresh()
         if (now.savingPercent >= 0)
             return;
         const DatagramReceiver &receiver = m_monitor.receiver();
-        QStringList tips = m_monitor.actions().failures();
+        QStringList tip;
         if (now.ignored > 0)
-            tips.prepend(
+            tip.append(
                 tr("Last ignored: %1 at %2")
                     .arg(receiver.lastIgnoredSender().toText(),
                          QLocale().toString(receiver.lastIgnoredAt().time(), u"HH:mm:ss"_qs)));
-        setToolTip(tips.join(u'\n'));
+        if (const QString streams = streamsToolTip(); !streams.isEmpty())
+            tip.append(streams);
+        tip += m_monitor.actions().failures();
+        setToolTip(tip.join(u'\n'));
     }
     setPalette(shown);
 }

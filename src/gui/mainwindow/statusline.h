@@ -29,7 +29,10 @@ public:
         int savingPercent = -1; // -1 while no save is under way
         TroubleSummary trouble;
         double ignored = 0;
-        QString told; // a save that worked, told for a while
+        QString told;        // a save that worked, told for a while
+        quint16 tcpPort = 0; // 0 while not listening for syslog over TCP
+        quint16 tlsPort = 0;
+        qint64 refused = 0; // TCP and TLS clients turned away
         int failedActions = 0;
     };
 
@@ -44,6 +47,8 @@ public:
 
 private:
     Facts facts() const;
+    // The last client refused and what else closed connections, for the tooltip.
+    QString streamsToolTip() const;
 
     Monitor &m_monitor;
     const TableFullNotice &m_tableFull;

@@ -15,7 +15,12 @@ QJsonObject objectOf(const QByteArray &json)
 QString endpointOf(const MetricsSettings &settings)
 {
     const std::optional<QHostAddress> address = settings.address();
-    return address ? address->toString() + u' ' + QString::number(settings.port()) : u"none"_qs;
+    if (!address)
+        return u"none"_qs;
+    // Every address of both families prints as IPv4's "0.0.0.0".
+    const QString text =
+        *address == QHostAddress(QHostAddress::Any) ? u"any"_qs : address->toString();
+    return text + u' ' + QString::number(settings.port());
 }
 
 } // namespace
@@ -40,7 +45,7 @@ void TestMetricsSettings::read_data()
     QTest::addColumn<bool>("on");
     QTest::addColumn<QString>("endpoint");
     QTest::addColumn<QStringList>("allowed");
-    QTest::addColumn<QString>("error"); // part of errors(), joined; empty for none
+    QTest::addColumn<QString>("error"); // found in errors(), joined; empty for none
 
     QTest::newRow("no key: off") << QByteArray("{}") << false << u"none"_qs << QStringList()
                                  << QString();
@@ -52,8 +57,9 @@ void TestMetricsSettings::read_data()
         << QByteArray(R"({"metrics": {"listen": "0.0.0.0:9100", "allowed": ["10.0.0.0/8", " ",
                       "::1"]}})")
         << true << u"0.0.0.0 9100"_qs << QStringList{u"10.0.0.0/8"_qs, u"::1"_qs} << QString();
-    QTest::newRow("every IPv6 address") << QByteArray(R"({"metrics": {"listen": "[::]:9464"}})")
-                                        << true << u":: 9464"_qs << QStringList() << QString();
+    QTest::newRow("every address of both families")
+        << QByteArray(R"({"metrics": {"listen": "[::]:9464"}})") << true << u"any 9464"_qs
+        << QStringList() << QString();
     QTest::newRow("IPv6 loopback") << QByteArray(R"({"metrics": {"listen": "[::1]:1"}})") << true
                                    << u"::1 1"_qs << QStringList() << QString();
     QTest::newRow("localhost") << QByteArray(R"({"metrics": {"listen": "LocalHost:65535"}})")
@@ -108,9 +114,8 @@ void TestMetricsSettings::read()
         QCOMPARE(errors, QString());
     else
         QVERIFY2(errors.contains(error), qPrintable(errors));
-    // What the settings page shows for the same text.
-    if (on)
-        QCOMPARE(MetricsSettings::checkListen(settings.listen()).isEmpty(), endpoint != u"none");
+    // What the settings page shows for the same text: nothing for off.
+    QCOMPARE(MetricsSettings::checkListen(settings.listen()).isEmpty(), !on || endpoint != u"none");
 }
 
 void TestMetricsSettings::writtenAsRead_data()
