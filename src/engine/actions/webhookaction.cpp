@@ -66,7 +66,7 @@ void WebhookAction::answered()
         break;
     default:
         why = reply->errorString();
-        // Part of a sentence: "failed 14:02:11: connection refused".
+        // Read within a sentence: "failed 14:02:11: connection refused".
         if (why.size() > 1 && why[1].isLower())
             why[0] = why[0].toLower();
         break;

@@ -42,7 +42,7 @@ void TestActionsPage::webhookAdded_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("url");
     QTest::addColumn<QString>("headers");
-    QTest::addColumn<QString>("problem"); // part of it; empty: none
+    QTest::addColumn<QString>("problem"); // a piece of it; empty: none
     QTest::newRow("sound") << u"chat"_qs << u"https://h/x"_qs << u"Authorization: Bearer t"_qs
                            << QString();
     QTest::newRow("not http") << u"chat"_qs << u"ftp://h/x"_qs << QString()
