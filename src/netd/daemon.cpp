@@ -22,6 +22,18 @@ Daemon::Daemon(Monitor &monitor, const DaemonLog &log, QObject *parent)
                                                   : DaemonLog::Level::Notice,
                             notification.title + u": "_qs + notification.body);
             });
+    const ActionRunner *actions = &m_monitor.actions();
+    connect(actions, &ActionRunner::attempted, this,
+            [this](const QString &name, const ActionResult &result) {
+                m_log.write(result.ok ? DaemonLog::Level::Info : DaemonLog::Level::Warning,
+                            tr("Action \"%1\": %2").arg(name, result.text()));
+            });
+    connect(actions, &ActionRunner::dropped, this, [this](const QString &name) {
+        m_log.write(DaemonLog::Level::Warning,
+                    tr("Action \"%1\": a batch was dropped, as %2 were waiting.")
+                        .arg(name)
+                        .arg(ActionRunner::maxWaiting));
+    });
 }
 
 void Daemon::start(const QString &configFolder)

@@ -8,7 +8,8 @@
 class Monitor;
 
 // The receiver as a service: tells the log what an operator needs to know of the monitor (it
-// started, where it listens, what cannot be applied, hosts in trouble), reads the settings
+// started, where it listens, what cannot be applied, hosts in trouble, how each action
+// went), reads the settings
 // again when asked, and ends the event loop when the system asks it to stop.
 class Daemon final : public QObject
 {

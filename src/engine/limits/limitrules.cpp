@@ -2,33 +2,6 @@
 
 #include <QCoreApplication>
 
-namespace {
-
-QRegularExpression hostPattern(QStringView pattern)
-{
-    QString expression;
-    expression.reserve(pattern.size() + 8);
-    qsizetype literal = 0;
-    const auto flush = [&](qsizetype end) {
-        expression += QRegularExpression::escape(pattern.sliced(literal, end - literal));
-    };
-    for (qsizetype i = 0; i < pattern.size(); ++i) {
-        if (pattern[i] == u'*' || pattern[i] == u'?') {
-            flush(i);
-            expression += pattern[i] == u'*' ? u".*"_qs : u"."_qs;
-            literal = i + 1;
-        }
-    }
-    flush(pattern.size());
-    QRegularExpression compiled(QRegularExpression::anchoredPattern(expression),
-                                QRegularExpression::CaseInsensitiveOption
-                                    | QRegularExpression::DotMatchesEverythingOption);
-    compiled.optimize();
-    return compiled;
-}
-
-} // namespace
-
 LimitRules::LimitRules(const QJsonObject &settings)
 {
     const QJsonValue list = settings.value(key);
@@ -96,7 +69,7 @@ void LimitRules::prepare()
         HostRule hostRule;
         hostRule.rule = i;
         for (const QString &pattern : rule.hosts)
-            hostRule.patterns.push_back(hostPattern(pattern));
+            hostRule.patterns.emplace_back(pattern);
         reading.hostRules.push_back(std::move(hostRule));
     }
     // Only now: a rule without hosts may have added keys to an earlier one's limits.
@@ -121,8 +94,8 @@ int LimitRules::resolve(QStringView host, QStringView reading)
         return limits.withoutHosts;
     std::vector<qsizetype> matched;
     for (const HostRule &hostRule : limits.hostRules) {
-        for (const QRegularExpression &pattern : hostRule.patterns) {
-            if (pattern.match(host.trimmed()).hasMatch()) {
+        for (const HostPattern &pattern : hostRule.patterns) {
+            if (pattern.matches(host)) {
                 matched.push_back(hostRule.rule);
                 break;
             }

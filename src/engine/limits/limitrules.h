@@ -1,12 +1,12 @@
 #pragma once
 
+#include "hostpattern.h"
 #include "limitjudge.h"
 #include "limitrule.h"
 
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
-#include <QRegularExpression>
 #include <QStringList>
 #include <QStringView>
 
@@ -69,7 +69,7 @@ private:
     struct HostRule
     {
         qsizetype rule = 0; // in m_rules
-        std::vector<QRegularExpression> patterns;
+        std::vector<HostPattern> patterns;
     };
     struct ReadingLimits
     {

@@ -62,6 +62,7 @@ Monitor::Monitor(const SettingsFile &settings, QObject *parent, DatagramSocket *
     m_tls.setObjectName(u"SenvoTLS"_qs);
     // Every host reports for the first time again on the new port.
     connect(&m_portSetting, &PortSetting::portApplied, &m_notifier, &Notifier::restartGrace);
+    connect(&m_notifier, &Notifier::gathered, &m_actions, &ActionRunner::take);
     putJsonInForce();
 }
 
@@ -73,8 +74,16 @@ void Monitor::putJsonInForce()
     const SendersSettings senders = SendersSettings::fromObject(json);
     const MetricsSettings metrics = MetricsSettings::fromObject(json);
     const StreamSettings streams = StreamSettings::fromObject(json);
-    m_limitsProblem =
-        problemWith(m_jsonSettings, rules, senders.errors() + metrics.errors() + streams.errors());
+    m_actionSettings = ActionSettings::fromObject(json);
+    m_actionsProblem = m_actionSettings.rules().isEmpty()
+                           ? QString()
+                           : ActionSettings::unsafeFile(m_jsonSettings.path());
+    m_actions.setRules(m_actionsProblem.isEmpty() ? m_actionSettings.sound() : QList<ActionRule>());
+    QStringList others =
+        senders.errors() + metrics.errors() + streams.errors() + m_actionSettings.errors();
+    if (!m_actionsProblem.isEmpty())
+        others.append(m_actionsProblem);
+    m_limitsProblem = problemWith(m_jsonSettings, rules, others);
     m_limits.setRules(rules);
     m_receiver.setSenderFilter(senders.filter());
     const QString previous = m_senders.listenAddress();
@@ -301,5 +310,27 @@ QString Monitor::applyMetrics(const MetricsSettings &settings)
     }
     m_metricsSettings = settings;
     m_metricsProblem.clear();
+    return {};
+}
+
+QString Monitor::applyActions(const ActionSettings &settings)
+{
+    QJsonObject whole = m_jsonSettings.object();
+    settings.writeTo(whole);
+    QJsonObject changed;
+    const QJsonValue actions = whole.value(ActionSettings::key);
+    changed.insert(ActionSettings::key, actions.isUndefined() ? QJsonValue() : actions);
+    const SettingsFile::SaveResult saved = m_jsonSettings.save(changed);
+    if (!saved.saved)
+        return tr("The actions could not be saved, so nothing was changed.\n\n%1").arg(saved.error);
+    m_actionSettings = settings;
+    const QString path = m_jsonSettings.path();
+    if (!settings.rules().isEmpty() && !ActionSettings::makeSafe(path)) {
+        m_actionsProblem = ActionSettings::unsafeFile(path);
+        m_actions.setRules({});
+        return m_actionsProblem;
+    }
+    m_actionsProblem.clear();
+    m_actions.setRules(settings.sound());
     return {};
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/actions/actionrunner.h"
+#include "engine/actions/actionsettings.h"
 #include "engine/history/historystore.h"
 #include "engine/limits/limitwatch.h"
 #include "engine/metrics/metricsserver.h"
@@ -93,6 +95,19 @@ public:
     // listener cannot start or the file cannot be written nothing changes.
     QString applyStreams(const StreamSettings &settings);
 
+    // The actions as Senvo-Net.json holds them, those with a mistake included.
+    const ActionSettings &actionSettings() const { return m_actionSettings; }
+    // Runs the sound actions on what the notifier gathers, and keeps how each went.
+    ActionRunner &actions() { return m_actions; }
+    const ActionRunner &actions() const { return m_actions; }
+    // Why no action runs although Senvo-Net.json lists some; empty when they run.
+    const QString &actionsProblem() const { return m_actionsProblem; }
+    // Writes the actions into Senvo-Net.json, every other key kept, lets its owner alone
+    // write the file when it lists any, and runs the sound ones from now on. When the file
+    // cannot be written nothing changes; returns what the user is to be told, empty when
+    // applied.
+    QString applyActions(const ActionSettings &settings);
+
     // Reads Senvo-Net.json again and puts it in force as at start-up, the listening address
     // included; returns what cannot be applied, empty when all of it is.
     QString reloadSettings();
@@ -145,5 +160,8 @@ private:
     StreamListener m_tcp;
     StreamListener m_tls;
     QString m_streamProblem;
+    ActionSettings m_actionSettings;
+    ActionRunner m_actions;
+    QString m_actionsProblem;
     bool m_started = false;
 };

@@ -64,7 +64,8 @@ Notifier::Notifier(Clock clock, QObject *parent)
     connect(&m_timer, &QTimer::timeout, this, &Notifier::poll);
 }
 
-void Notifier::hostChanged(const QString &host, HostState state, const QString &detail)
+void Notifier::hostChanged(const QString &host, HostState state, const QString &detail,
+                           const TroubleReading &reading)
 {
     const qint64 now = m_clock();
     if (now < m_graceEndsMs || isMuted()) {
@@ -76,10 +77,11 @@ void Notifier::hostChanged(const QString &host, HostState state, const QString &
         News &news = m_gathered[*found];
         news.state = state;
         news.detail = detail;
+        news.reading = reading;
         return;
     }
     m_gatheredIndex.insert(host, m_gathered.size());
-    m_gathered.append({host, state, detail});
+    m_gathered.append({host, state, detail, reading});
     if (m_dueMs < 0) {
         m_dueMs = now + gatheringMs;
         armTimer(now);
@@ -140,12 +142,14 @@ void Notifier::poll()
         return;
     }
     std::array<QList<News>, lineOrder.size()> said;
+    TroubleEvents events;
     for (const News &news : std::as_const(m_gathered)) {
         const Known known = m_known.value(news.host);
         // A host back where it was when last told of (critical and recovered within one
         // batch, say) has nothing new to say.
         if (news.state == known.state)
             continue;
+        events.append({news.host, news.state, known.state, news.reading});
         const bool recovered = news.state == HostState::Normal;
         const bool says = recovered ? known.told && m_choices.recovery : chosen(news.state);
         settle(news.host, news.state);
@@ -168,6 +172,8 @@ void Notifier::poll()
         title.append(titlePart(lineOrder[kind], said[kind].size(), title.isEmpty()));
         body.append(bodyLine(lineOrder[kind], said[kind]));
     }
+    if (!events.isEmpty())
+        Q_EMIT gathered(events);
     if (body.isEmpty())
         return;
     Notification notification;

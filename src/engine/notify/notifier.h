@@ -2,6 +2,7 @@
 
 #include "notification.h"
 #include "notifychoices.h"
+#include "troubleevent.h"
 
 #include "engine/limits/trouble.h"
 
@@ -16,7 +17,8 @@
 // Decides what the desktop is told about hosts that get into trouble and out of it: news
 // gathered over a few seconds goes out as one notification, nothing while every host
 // reports for the first time, nothing while muted, and only the kinds the user chose.
-// It knows no desktop; whoever shows notifications listens to notify().
+// It knows no desktop; whoever shows notifications listens to notify(), and whatever acts on
+// trouble otherwise hears the same batch, every change in it, through gathered().
 class Notifier final : public QObject
 {
     Q_OBJECT
@@ -42,8 +44,10 @@ public:
     NotifyChoices choices() const { return m_choices; }
     void setChoices(const NotifyChoices &choices) { m_choices = choices; }
 
-    // A host's worst state changed; detail says what, briefly ("CPU 97").
-    void hostChanged(const QString &host, HostState state, const QString &detail = {});
+    // A host's worst state changed; detail says what, briefly ("CPU 97"), and reading the same
+    // for those who act on it.
+    void hostChanged(const QString &host, HostState state, const QString &detail = {},
+                     const TroubleReading &reading = {});
     // Every host is about to report for the first time again (the port changed): what
     // is known of them is forgotten and nothing is said for a while.
     void restartGrace();
@@ -64,6 +68,9 @@ public:
 
 Q_SIGNALS:
     void notify(const Notification &notification);
+    // Every host whose state changed since the batch before, whatever the choices say, in
+    // the order first heard; never empty.
+    void gathered(const TroubleEvents &events);
 
 private:
     struct Known
@@ -77,6 +84,7 @@ private:
         QString host;
         HostState state;
         QString detail;
+        TroubleReading reading;
     };
 
     static QString bodyLine(HostState kind, const QList<News> &said);

@@ -61,20 +61,23 @@ void TroubleFeed::tell(int row)
     Host &host = hostAt(row);
     State state = State::Normal;
     QString detail;
+    TroubleReading reading;
     if (host.silent) {
         state = State::Silent;
     } else if (state = troubleOf(m_limits.hostLevel(row)); isTrouble(state)) {
         const int pair = m_limits.worstPair(row);
-        detail = (m_table.nameText(m_table.nameId(row, pair)) + u' '
-                  + m_table.value(row, pair).trimmed())
-                     .trimmed();
+        const QString name = m_table.nameText(m_table.nameId(row, pair));
+        const QString value = m_table.value(row, pair);
+        detail = (name + u' ' + value.trimmed()).trimmed();
+        reading = TroubleReading::split(name, value, {});
     }
     if (state == host.told)
         return;
     if (host.name.isEmpty())
         host.name = m_table.host(row);
     host.told = state;
-    m_notifier.hostChanged(host.name, state, detail);
+    reading.time = m_table.lastHeard(row);
+    m_notifier.hostChanged(host.name, state, detail, reading);
 }
 
 TroubleFeed::Host &TroubleFeed::hostAt(int row)

@@ -30,6 +30,9 @@ QString StatusLine::textOf(const Facts &facts)
         text += tr(" \u00b7 %1 ignored").arg(QLocale().toString(facts.ignored, 'f', 0));
     if (facts.refused > 0)
         text += tr(" \u00b7 %1 refused").arg(QLocale().toString(facts.refused));
+    if (facts.failedActions > 0)
+        text += facts.failedActions == 1 ? tr(" \u00b7 1 action failed")
+                                         : tr(" \u00b7 %1 actions failed").arg(facts.failedActions);
     return text;
 }
 
@@ -62,6 +65,7 @@ StatusLine::StatusLine(Monitor &monitor, const TableFullNotice &tableFull,
     connect(&monitor, &Monitor::sendersApplied, this, &StatusLine::refresh);
     connect(&monitor.tcp(), &StreamListener::countsChanged, this, &StatusLine::refresh);
     connect(&monitor.tls(), &StreamListener::countsChanged, this, &StatusLine::refresh);
+    connect(&monitor.actions(), &ActionRunner::changed, this, &StatusLine::refresh);
 }
 
 StatusLine::Facts StatusLine::facts() const
@@ -79,6 +83,7 @@ StatusLine::Facts StatusLine::facts() const
     facts.tcpPort = m_monitor.tcp().isListening() ? m_monitor.tcp().serverPort() : 0;
     facts.tlsPort = m_monitor.tls().isListening() ? m_monitor.tls().serverPort() : 0;
     facts.refused = m_monitor.tcp().counts().refused + m_monitor.tls().counts().refused;
+    facts.failedActions = m_monitor.actions().failedCount();
     return facts;
 }
 
@@ -143,6 +148,7 @@ void StatusLine::refresh()
                          QLocale().toString(receiver.lastIgnoredAt().time(), u"HH:mm:ss"_qs)));
         if (const QString streams = streamsToolTip(); !streams.isEmpty())
             tip.append(streams);
+        tip += m_monitor.actions().failures();
         setToolTip(tip.join(u'\n'));
     }
     setPalette(shown);

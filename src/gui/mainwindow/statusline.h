@@ -11,7 +11,8 @@ class TableFullNotice;
 class TableSaveFlow;
 
 // The main window's line about the receiver: where it listens, the hosts in trouble, the
-// senders ignored, a save under way or just done; in red when nothing is received.
+// senders ignored, the actions that failed, a save under way or just done; in red when nothing is
+// received.
 class StatusLine final : public QLabel
 {
     Q_OBJECT
@@ -32,6 +33,7 @@ public:
         quint16 tcpPort = 0; // 0 while not listening for syslog over TCP
         quint16 tlsPort = 0;
         qint64 refused = 0; // TCP and TLS clients turned away
+        int failedActions = 0;
     };
 
     static QString textOf(const Facts &facts);

@@ -1,5 +1,6 @@
 #include "settingswindow.h"
 
+#include "actionspage.h"
 #include "engine/monitor/monitor.h"
 #include "gui/common/notice.h"
 #include "gui/limits/limitspage.h"
@@ -50,6 +51,9 @@ SettingsWindow::SettingsWindow(Monitor &monitor, QWidget *parent)
     addPage(new MetricsPage(monitor.metricsSettings(), [m](const MetricsSettings &settings) {
         return m->applyMetrics(settings);
     }));
+    addPage(
+        new ActionsPage(monitor.actionSettings(), monitor.actionsProblem(), monitor.actions(),
+                        [m](const ActionSettings &settings) { return m->applyActions(settings); }));
 
     m_list->setFixedWidth(m_list->sizeHintForColumn(0) + 4 * m_list->frameWidth()
                           + fontMetrics().averageCharWidth() * 4);

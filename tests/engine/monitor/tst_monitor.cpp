@@ -31,6 +31,7 @@ private slots:
     void metricsApplied();
     void streamsApplied_data();
     void streamsApplied();
+    void actionsFromAFileOthersMayWrite();
 
 private:
     SettingsFile settingsHolding(const QByteArray &stored);
@@ -257,6 +258,30 @@ void TestMonitor::streamsApplied()
     QCOMPARE(saved.contains(StreamSettings::tcpKey), on);
     QCOMPARE(StreamSettings::fromObject(saved).tcpPort(), on ? asked : 0);
     QVERIFY(!saved.contains(StreamSettings::tlsKey));
+}
+
+// Refused, with the file named, while the rest of the file applies; applying them again
+// from the window leaves the file to its owner alone.
+void TestMonitor::actionsFromAFileOthersMayWrite()
+{
+#ifndef Q_OS_LINUX
+    QSKIP("the permissions of others are a Linux file's");
+#endif
+    const QString path = m_program->filePath(JsonSettingsFile::fileName);
+    QVERIFY(writeBytes(path, R"({"limits": [{"reading": "CPU", "criticalAbove": 90}],
+        "actions": [{"name": "pager", "run": ["page"]}]})"));
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::WriteGroup));
+    Monitor monitor(settingsHolding(QByteArray("5140")));
+    QVERIFY(monitor.actionsProblem().contains(path));
+    QVERIFY(monitor.limitsProblem().contains(monitor.actionsProblem()));
+    QVERIFY(monitor.actions().rules().isEmpty());
+    QCOMPARE(monitor.limits().rules().rules().size(), 1);
+
+    QVERIFY(monitor.applyActions(monitor.actionSettings()).isEmpty());
+    QVERIFY(!QFileInfo(path).permissions().testFlag(QFile::WriteGroup));
+    QCOMPARE(monitor.actions().rules().size(), 1);
+    QVERIFY(monitor.actionsProblem().isEmpty());
+    QCOMPARE(QJsonDocument::fromJson(readBytes(path))[u"limits"_qs][0][u"criticalAbove"_qs], 90);
 }
 
 QTEST_MAIN(TestMonitor)
