@@ -34,11 +34,16 @@ ProgramAction::ProgramAction(const QStringList &run, const ActionBatch &batch, i
     });
     connect(&m_process, &QProcess::readyReadStandardError, this, &ProgramAction::readErrors);
     connect(&m_process, &QProcess::finished, this, &ProgramAction::ended);
-    connect(&m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            end({false, false,
-                 tr("could not start %1: %2").arg(m_run.first(), m_process.errorString())});
-    });
+    // Queued: Windows tells a program that cannot start within start(), before whoever
+    // started it could listen; every platform then tells it the same way, afterwards.
+    connect(
+        &m_process, &QProcess::errorOccurred, this,
+        [this](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart)
+                end({false, false,
+                     tr("could not start %1: %2").arg(m_run.first(), m_process.errorString())});
+        },
+        Qt::QueuedConnection);
 }
 
 ProgramAction::~ProgramAction()
