@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <utility>
+#include <vector>
+
+// What the archive is handed once a second, to be written in one transaction. Times are
+// milliseconds since the epoch, on this machine's clock.
+
+// A reading of a host, numbered for the points that follow it.
+struct ArchiveSeries
+{
+    quint32 id = 0;
+    QString host;
+    QString reading;
+};
+
+// One value of a reading whose values are numbers, as heard.
+struct ArchivePoint
+{
+    qint64 timeMs = 0;
+    quint32 series = 0;
+    float value = 0;
+    bool gapBefore = false; // silent, or a word, since the point before
+};
+
+// A change of a reading's state (normal, warning, critical) or of its host's (heard, silent,
+// first heard, removed by the user); reading is empty for a host's.
+struct ArchiveEvent
+{
+    qint64 timeMs = 0;
+    QString host;
+    QString reading;
+    QString from; // empty for a host first heard
+    QString to;
+    QString value;
+
+    friend bool operator==(const ArchiveEvent &, const ArchiveEvent &) = default;
+};
+
+// A row of the readings table as last heard: its readings' names and values, in the table's
+// order.
+struct KeptHost
+{
+    QString host;
+    qint64 lastHeardMs = 0;
+    QList<std::pair<QString, QString>> readings;
+
+    friend bool operator==(const KeptHost &, const KeptHost &) = default;
+};
+
+struct ArchiveBatch
+{
+    std::vector<ArchiveSeries> newSeries;
+    std::vector<ArchivePoint> points;
+    std::vector<ArchiveEvent> events;
+    std::vector<KeptHost> hosts; // heard since the last batch
+    QStringList removedHosts;
+
+    bool isEmpty() const
+    {
+        return newSeries.empty() && points.empty() && events.empty() && hosts.empty()
+               && removedHosts.isEmpty();
+    }
+};
