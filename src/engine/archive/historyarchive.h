@@ -7,6 +7,7 @@
 #include "engine/reception/tablelistener.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QThread>
@@ -62,6 +63,8 @@ public:
     // Why the readings are kept in memory only, in plain words naming the file; empty while
     // they are written to it.
     const QString &problem() const { return m_problem; }
+    // What the user should hear of once, such as a damaged file moved aside; empty when none.
+    const QString &notice() const { return m_notice; }
     // When this archive was made: points before it come from the file only.
     const QDateTime &startedAt() const { return m_startedAt; }
 
@@ -91,10 +94,38 @@ Q_SIGNALS:
     void eventsWritten();
 
 private:
-    // ... filled in by the implementation
+    // What the archive keeps of each row of the table, to tell what changed.
+    struct Row
+    {
+        QString host;                // empty until first heard
+        std::vector<quint32> series; // by pair; 0 for none yet
+        std::vector<quint8> levels;  // by pair, the limit level last written
+        quint64 wordSince = 0;       // by pair: a word came since its last point
+        bool touched = false;        // heard since the last batch
+    };
+    // A number as heard, on the table's clock until the batch is made.
+    struct Taken
+    {
+        quint32 series = 0;
+        quint32 tenths = 0;
+        float value = 0;
+        bool gapBefore = false;
+    };
+
     void readingPosted(int row, int pair, bool newName) override;
     void renumbered(const std::vector<int> &newRows, const std::vector<int> &newNames) override;
-    void published() override;
+
+    Row &rowAt(int row);
+    quint32 seriesOf(int row, int pair);
+    void hostsSilent(const std::vector<int> &rows, bool silent);
+    void rowsJudged(int first, int last);
+    void noteLevels(int row, qint64 timeMs);
+    // Makes the batch of what was taken since the last, and hands it to the writer.
+    void handOver();
+    void takeStatus(const QString &problem, const QString &notice, qint64 bytes);
+    // The reading connection, opened as it is first needed; null while the file cannot be read.
+    ArchiveDatabase *reader() const;
+    qint64 nowMs() const;
 
     ReadingsTable &m_table;
     const LimitWatch *const m_limits;
@@ -102,9 +133,14 @@ private:
     WallClock m_clock;
     QDateTime m_startedAt;
     QString m_problem;
+    QString m_notice;
     qint64 m_fileBytes = -1;
     QThread m_thread;
     ArchiveWriter *m_writer = nullptr; // lives on m_thread
-    std::unique_ptr<ArchiveDatabase> m_reader;
+    mutable std::unique_ptr<ArchiveDatabase> m_reader;
+    std::vector<Row> m_rows;
+    std::vector<int> m_touched; // rows heard since the last batch
+    std::vector<Taken> m_taken;
+    QHash<std::pair<QString, QString>, quint32> m_seriesIds;
     ArchiveBatch m_pending;
 };

@@ -57,6 +57,7 @@ Monitor::Monitor(const SettingsFile &settings, QObject *parent, DatagramSocket *
     , m_metrics(m_table, m_receiver)
     , m_tcp(m_receiver)
     , m_tls(m_receiver)
+    , m_dataDirectory(settings.dataDirectoryInUse())
 {
     m_tcp.setObjectName(u"SenvoTCP"_qs);
     m_tls.setObjectName(u"SenvoTLS"_qs);
@@ -75,12 +76,16 @@ void Monitor::putJsonInForce()
     const MetricsSettings metrics = MetricsSettings::fromObject(json);
     const StreamSettings streams = StreamSettings::fromObject(json);
     m_actionSettings = ActionSettings::fromObject(json);
+    if (!m_started) {
+        m_archiveSettings = ArchiveSettings::fromObject(
+            json, QFileInfo(m_jsonSettings.path()).absolutePath(), m_dataDirectory);
+    }
     m_actionsProblem = m_actionSettings.rules().isEmpty()
                            ? QString()
                            : ActionSettings::unsafeFile(m_jsonSettings.path());
     m_actions.setRules(m_actionsProblem.isEmpty() ? m_actionSettings.sound() : QList<ActionRule>());
-    QStringList others =
-        senders.errors() + metrics.errors() + streams.errors() + m_actionSettings.errors();
+    QStringList others = senders.errors() + metrics.errors() + streams.errors()
+                         + m_actionSettings.errors() + m_archiveSettings.errors();
     if (!m_actionsProblem.isEmpty())
         others.append(m_actionsProblem);
     m_limitsProblem = problemWith(m_jsonSettings, rules, others);
@@ -186,6 +191,8 @@ TroubleSummary Monitor::troubleSummary() const
 
 void Monitor::listenAtStartUp()
 {
+    if (!m_archive)
+        m_archive = std::make_unique<HistoryArchive>(m_table, &m_limits, m_archiveSettings);
     m_listenProblem = m_portSetting.bindAtStartUp(m_portSetting.read());
     m_started = true;
     serveMetrics(m_metricsSettings);

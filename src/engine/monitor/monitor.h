@@ -2,6 +2,8 @@
 
 #include "engine/actions/actionrunner.h"
 #include "engine/actions/actionsettings.h"
+#include "engine/archive/archivesettings.h"
+#include "engine/archive/historyarchive.h"
 #include "engine/history/historystore.h"
 #include "engine/limits/limitwatch.h"
 #include "engine/metrics/metricsserver.h"
@@ -19,6 +21,8 @@
 #include "engine/settings/streamsettings.h"
 
 #include <QObject>
+
+#include <memory>
 
 class DatagramSocket;
 class ReceiveClock;
@@ -112,8 +116,13 @@ public:
     // included; returns what cannot be applied, empty when all of it is.
     QString reloadSettings();
 
-    // Reads the stored port and listens on it, once, before a window shows the readings;
-    // serves the metrics when Senvo-Net.json asks for them.
+    // The readings remembered on disk; null until start-up.
+    HistoryArchive *archive() { return m_archive.get(); }
+    const HistoryArchive *archive() const { return m_archive.get(); }
+
+    // Opens the history on disk and, unless Senvo-Net.json says not to, puts back the hosts
+    // heard in the last day; reads the stored port and listens on it, once, before a window
+    // shows the readings; serves the metrics when Senvo-Net.json asks for them.
     void listenAtStartUp();
     // What went wrong reading the port or listening at start-up; empty when nothing did.
     const QString &listenProblem() const { return m_listenProblem; }
@@ -163,5 +172,9 @@ private:
     ActionSettings m_actionSettings;
     ActionRunner m_actions;
     QString m_actionsProblem;
+    const QString m_dataDirectory;
+    ArchiveSettings m_archiveSettings;
+    // After the table and the limits, which it follows: made last, gone first.
+    std::unique_ptr<HistoryArchive> m_archive;
     bool m_started = false;
 };

@@ -74,9 +74,11 @@ QString writeFile(const QString &path, const QByteArray &bytes)
 
 } // namespace
 
-SettingsFile::SettingsFile(const QString &applicationDirectory, const QString &userDirectory)
+SettingsFile::SettingsFile(const QString &applicationDirectory, const QString &userDirectory,
+                           const QString &dataDirectory)
     : m_applicationDirectory(applicationDirectory)
     , m_userDirectory(userDirectory)
+    , m_dataDirectory(dataDirectory.isEmpty() ? userDirectory : dataDirectory)
 {
 }
 
@@ -84,7 +86,21 @@ SettingsFile SettingsFile::forThisApplication()
 {
     const QString program = QCoreApplication::applicationDirPath();
     return {isSystemProgramDirectory(program, windowsProgramFolders()) ? QString() : program,
-            userDirectory()};
+            userDirectory(), userDataDirectory()};
+}
+
+QString SettingsFile::userDataDirectory()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u"/Senvo-Net"_qs;
+}
+
+QString SettingsFile::dataDirectoryInUse() const
+{
+    const QString json = pathInUse(QLatin1StringView("Senvo-Net.json"));
+    if (!m_applicationDirectory.isEmpty()
+        && json == joined(m_applicationDirectory, QLatin1StringView("Senvo-Net.json")))
+        return m_applicationDirectory;
+    return m_dataDirectory;
 }
 
 QString SettingsFile::userDirectory()

@@ -32,7 +32,10 @@ public:
         QString error; // why it could not be written anywhere, or a warning
     };
 
-    SettingsFile(const QString &applicationDirectory, const QString &userDirectory);
+    // Data the program keeps (its history) goes into dataDirectory, the user's directory when
+    // none is given, unless the settings live next to the program.
+    SettingsFile(const QString &applicationDirectory, const QString &userDirectory,
+                 const QString &dataDirectory = {});
     // Next to this program, with ~/.config/Senvo-Net (or the platform's equivalent) as fallback;
     // only the latter for a program installed in a system directory.
     static SettingsFile forThisApplication();
@@ -45,6 +48,12 @@ public:
                                          const QStringList &programFolders = {});
     // Windows' Program Files folders, from the environment; none elsewhere.
     static QStringList windowsProgramFolders();
+
+    // ~/.local/share/Senvo-Net, or the platform's equivalent (%LOCALAPPDATA%\Senvo-Net).
+    static QString userDataDirectory();
+    // Where the program keeps its data: next to Senvo-Net.json when that is next to the
+    // program, else the data directory.
+    QString dataDirectoryInUse() const;
 
     QString applicationPath() const; // empty without an application directory
     QString userPath() const;        // empty without a user directory
@@ -71,4 +80,5 @@ private:
 
     QString m_applicationDirectory;
     QString m_userDirectory;
+    QString m_dataDirectory;
 };
