@@ -44,6 +44,27 @@ void Daemon::start(const QString &configFolder)
     if (!m_monitor.limitsProblem().isEmpty())
         m_log.write(DaemonLog::Level::Warning, m_monitor.limitsProblem());
     m_monitor.listenAtStartUp();
+    if (HistoryArchive *archive = m_monitor.archive()) {
+        if (m_monitor.archiveProblem().isEmpty()) {
+            m_log.write(DaemonLog::Level::Info,
+                        tr("Keeping the history in %1.")
+                            .arg(QDir::toNativeSeparators(archive->filePath())));
+        } else {
+            m_log.write(DaemonLog::Level::Warning, m_monitor.archiveProblem());
+        }
+        // Each change told once: a disk that fills, or writes again.
+        connect(archive, &HistoryArchive::statusChanged, this, [this, archive] {
+            if (archive->problem() == m_archiveProblem)
+                return;
+            m_archiveProblem = archive->problem();
+            m_log.write(
+                m_archiveProblem.isEmpty() ? DaemonLog::Level::Notice : DaemonLog::Level::Warning,
+                m_archiveProblem.isEmpty() ? tr("The history is written to %1 again.")
+                                                 .arg(QDir::toNativeSeparators(archive->filePath()))
+                                           : m_archiveProblem);
+        });
+        m_archiveProblem = archive->problem();
+    }
     tellListening();
 }
 

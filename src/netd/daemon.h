@@ -29,4 +29,5 @@ private:
     Monitor &m_monitor;
     const DaemonLog &m_log;
     StopSignals m_signals;
+    QString m_archiveProblem; // as last logged
 };

@@ -23,8 +23,10 @@ int main(int argc, char *argv[])
     const QString config = !commandLine.configDirectory().isEmpty() ? commandLine.configDirectory()
                                                                     : SettingsFile::userDirectory();
     const DaemonLog log;
+    const QString data = !commandLine.dataDirectory().isEmpty() ? commandLine.dataDirectory()
+                                                                : SettingsFile::userDataDirectory();
     // Only the folder given: a service reads its settings from one place.
-    Monitor monitor(SettingsFile(QString(), config));
+    Monitor monitor(SettingsFile(QString(), config, data));
     Daemon daemon(monitor, log);
     daemon.start(config);
     return QCoreApplication::exec();

@@ -189,6 +189,18 @@ TroubleSummary Monitor::troubleSummary() const
             m_table.hostCount()};
 }
 
+QString Monitor::archiveProblem() const
+{
+    if (!m_archive)
+        return {};
+    QStringList told;
+    for (const QString &text : {m_archive->notice(), m_archive->problem()}) {
+        if (!text.isEmpty())
+            told.append(text);
+    }
+    return told.join(u'\n');
+}
+
 void Monitor::listenAtStartUp()
 {
     if (!m_archive)

@@ -116,6 +116,9 @@ public:
     // included; returns what cannot be applied, empty when all of it is.
     QString reloadSettings();
 
+    // What the user is to hear of the history on disk at start-up (a damaged file moved aside,
+    // a file that cannot be written), naming the file; empty when nothing.
+    QString archiveProblem() const;
     // The readings remembered on disk; null until start-up.
     HistoryArchive *archive() { return m_archive.get(); }
     const HistoryArchive *archive() const { return m_archive.get(); }

@@ -116,7 +116,8 @@ void MainForm::Form_Load()
         {m_monitor.listenProblem(), u"startUpProblem"_qs},
         {m_monitor.limitsProblem(), u"limitsProblem"_qs},
         {m_monitor.metricsProblem(), u"metricsProblem"_qs},
-        {m_monitor.streamProblem(), u"streamProblem"_qs}};
+        {m_monitor.streamProblem(), u"streamProblem"_qs},
+        {m_monitor.archiveProblem(), u"archiveProblem"_qs}};
     for (const auto &[problem, name] : problems) {
         // Once the window is on screen and placed, so that the message opens over it.
         if (!problem.isEmpty())
