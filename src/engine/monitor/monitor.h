@@ -112,6 +112,11 @@ public:
     // included; returns what cannot be applied, empty when all of it is.
     QString reloadSettings();
 
+    // Puts back the hosts heard before start-up, as the archive kept them, silent until heard
+    // again, with no notification for them (see ReadingsTable::restoreHosts()). Once, before
+    // the first datagram: before listenAtStartUp().
+    void restoreHosts(const std::vector<KeptHost> &hosts) { m_table.restoreHosts(hosts); }
+
     // Reads the stored port and listens on it, once, before a window shows the readings;
     // serves the metrics when Senvo-Net.json asks for them.
     void listenAtStartUp();
