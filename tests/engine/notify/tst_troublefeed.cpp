@@ -77,8 +77,6 @@ void TestTroubleFeed::hostsReachTheNotifier_data()
         << QStringList{grace, u"port"_qs, grace, u"db01|CPU|97"_qs, u"wait 11"_qs}
         << QStringList{u"db01 critical: CPU 97"_qs};
     // Hosts silent before start-up are not newly silent, and their return is no recovery.
-    QTest::newRow("restored, critical and silent: nothing")
-        << QStringList{u"restore db01|CPU|97"_qs, grace, u"wait 400"_qs} << QStringList{};
     QTest::newRow("restored after the grace: nothing")
         << QStringList{grace, u"restore db01|CPU|97"_qs, u"wait 400"_qs} << QStringList{};
     QTest::newRow("restored, back to normal: nothing")
