@@ -18,7 +18,6 @@ private slots:
 
 void TestRestoredHosts::restored_data()
 {
-    QTest::addColumn<int>("hostLimit");
     QTest::addColumn<QStringList>("kept");  // "host|name=value|..."
     QTest::addColumn<QStringList>("heard"); // "seconds|host|name|value", then a tick at tickAt
     QTest::addColumn<double>("tickAt");
@@ -27,31 +26,26 @@ void TestRestoredHosts::restored_data()
     QTest::addColumn<QStringList>("rows");
     QTest::addColumn<int>("points");
 
-    const int all = ReadingsTable::defaultHostLimit;
     const QStringList a{u"a|CPU=97|Temp=20"_qs};
-    QTest::newRow("values and their states")
-        << all << QStringList{a[0], u"b|Free=15%"_qs, u"c|Service=up"_qs} << QStringList{} << 3600.0
+    // The table holds three hosts.
+    QTest::newRow("values and their states, up to the host limit")
+        << QStringList{a[0], u"b|Free=15%"_qs, u"c|Service=up"_qs, u"d|CPU=1"_qs}
+        << QStringList{u"1|e|CPU|4"_qs} << 3600.0
         << QStringList{u"a: CPU=97~ Temp=20~ critical silent kept"_qs,
                        u"b: Free=15%~ warning silent kept"_qs,
                        u"c: Service=up~ normal silent kept"_qs}
         << 0;
-    QTest::newRow("host limit") << 2 << QStringList{u"a|CPU=1"_qs, u"b|CPU=2"_qs, u"c|CPU=3"_qs}
-                                << QStringList{u"1|d|CPU|4"_qs} << 1.0
-                                << QStringList{u"a: CPU=1~ normal silent kept"_qs,
-                                               u"b: CPU=2~ normal silent kept"_qs}
-                                << 0;
     QTest::newRow("heard again, back to normal")
-        << all << a << QStringList{u"1|a|CPU|50"_qs} << 200.0
+        << a << QStringList{u"1|a|CPU|50"_qs} << 200.0
         << QStringList{u"a: CPU=50 Temp=20~ normal"_qs} << 1;
     // Its rhythm starts afresh, not held back by the reading not heard.
     QTest::newRow("heard every second, silent after 30 seconds")
-        << all << a << QStringList{u"1|a|CPU|97"_qs, u"2|a|CPU|97"_qs} << 33.0
+        << a << QStringList{u"1|a|CPU|97"_qs, u"2|a|CPU|97"_qs} << 33.0
         << QStringList{u"a: CPU=97 Temp=20~ critical silent"_qs} << 2;
 }
 
 void TestRestoredHosts::restored()
 {
-    QFETCH(const int, hostLimit);
     QFETCH(const QStringList, kept);
     QFETCH(const QStringList, heard);
     QFETCH(const double, tickAt);
@@ -59,7 +53,7 @@ void TestRestoredHosts::restored()
     QFETCH(const int, points);
 
     FakeReceiveClock clock;
-    ReadingsTable table(nullptr, hostLimit, &clock);
+    ReadingsTable table(nullptr, 3, &clock);
     LimitWatch watch(table);
     watch.setRules(rulesOf(fleet));
     HistoryStore history(table);
