@@ -106,6 +106,14 @@ quint32 HistoryArchive::seriesOf(int rowIndex, int pair)
 void HistoryArchive::readingPosted(int rowIndex, int pair, bool newName)
 {
     Row &row = rowAt(rowIndex);
+    if (m_table.isRestoring()) {
+        // Put back from this file: known, not heard.
+        if (row.host.isEmpty())
+            row.host = m_table.host(rowIndex);
+        return;
+    }
+    // The first hearing of a reading put back: nothing to join it to.
+    newName = newName || m_table.postedWasRestored();
     if (!row.touched) {
         row.touched = true;
         m_touched.push_back(rowIndex);
@@ -224,8 +232,7 @@ void HistoryArchive::handOver()
         for (int pair = 0; pair < pairs; ++pair) {
             const int name = m_table.nameId(rowIndex, pair);
             if (name >= 0)
-                host.readings.append(
-                    {m_table.nameText(name), m_table.value(rowIndex, pair).trimmed()});
+                host.readings.append({m_table.nameText(name), m_table.value(rowIndex, pair)});
         }
         m_pending.hosts.push_back(std::move(host));
     }

@@ -133,6 +133,9 @@ quint32 HistoryStore::rowShare(const Row &row) const
 // reading the number now.
 void HistoryStore::readingPosted(int rowIndex, int pair, bool newName)
 {
+    // A restored value is no hearing: it has its point from before start-up, if any.
+    if (m_table.isRestoring())
+        return;
     const SilenceWatch::Timing &before = m_table.postedTimingBefore();
     const Tenths now = m_table.postedTiming().heard;
     // Heard again in the tenth it was last heard: the tenth has its point or word already.
@@ -142,7 +145,8 @@ void HistoryStore::readingPosted(int rowIndex, int pair, bool newName)
     if (!newName && before.heard == now)
         return;
     const ReadingsTable::PostedNumber &posted = m_table.postedNumber();
-    if (newName || !posted.ok) {
+    // The first hearing of a restored reading has no place here yet.
+    if (newName || !posted.ok || SilenceWatch::isRestored(before)) {
         postedRarely(rowIndex, pair, newName);
         return;
     }

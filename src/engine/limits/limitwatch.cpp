@@ -188,7 +188,13 @@ Q_NEVER_INLINE void LimitWatch::nameTaken(int row, int pair)
     LimitState &state = target.states[size_t(pair)];
     const bool wasTrouble = isTrouble(state.level());
     state = {};
-    if (state.update(*m_effective[size_t(limits)], m_table.postedValue()) || wasTrouble)
+    const LimitJudge &judge = *m_effective[size_t(limits)];
+    // A restored value is the host's last word: it shows the state it is in, however many
+    // readings in a row "after" asks for.
+    bool changed = false;
+    for (int times = m_table.isRestoring() ? std::max(1, judge.after()) : 1; times > 0; --times)
+        changed = state.update(judge, m_table.postedValue()) || changed;
+    if (changed || wasTrouble)
         updateWorst(row);
 }
 

@@ -203,8 +203,12 @@ QString Monitor::archiveProblem() const
 
 void Monitor::listenAtStartUp()
 {
-    if (!m_archive)
+    if (!m_archive) {
         m_archive = std::make_unique<HistoryArchive>(m_table, &m_limits, m_archiveSettings);
+        // The table first, so that the window is usable at once; the history follows as asked.
+        if (m_archiveSettings.restoreHosts())
+            m_table.restoreHosts(m_archive->keptHosts(QDateTime::currentDateTime().addDays(-1)));
+    }
     m_listenProblem = m_portSetting.bindAtStartUp(m_portSetting.read());
     m_started = true;
     serveMetrics(m_metricsSettings);

@@ -116,6 +116,10 @@ public:
     // included; returns what cannot be applied, empty when all of it is.
     QString reloadSettings();
 
+    // Puts back the hosts heard before start-up, silent until heard again, with no
+    // notification for them (see ReadingsTable::restoreHosts()): once, before the first
+    // datagram. listenAtStartUp() does it with what the history on disk kept.
+    void restoreHosts(const std::vector<KeptHost> &hosts) { m_table.restoreHosts(hosts); }
     // What the user is to hear of the history on disk at start-up (a damaged file moved aside,
     // a file that cannot be written), naming the file; empty when nothing.
     QString archiveProblem() const;

@@ -76,6 +76,10 @@ void TroubleFeed::tell(int row)
     if (host.name.isEmpty())
         host.name = m_table.host(row);
     host.told = state;
+    // The state a host was in before start-up is no news, whenever the grace ends: the notifier
+    // hears only of what changes from there, and so never of a restored host falling silent.
+    if (m_table.isRestoring())
+        return;
     reading.time = m_table.lastHeard(row);
     m_notifier.hostChanged(host.name, state, detail, reading);
 }

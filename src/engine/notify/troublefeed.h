@@ -14,7 +14,8 @@ class ReadingsTable;
 // Tells the notifier of each host's trouble as the table sees it: its worst limit state,
 // with the reading behind it ("CPU 97"), and whether it fell silent. A silent host counts
 // as silent whatever its last values said. A host the table drops is forgotten, not
-// announced as recovered.
+// announced as recovered. Hosts the table restores are silent from the start, which is not
+// told: a host silent before start-up is not newly silent, and its return is no recovery.
 class TroubleFeed final : public QObject, public TableListener
 {
     Q_OBJECT

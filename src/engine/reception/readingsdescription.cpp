@@ -28,8 +28,11 @@ QString ReadingsDescription::host(int row) const
                         .arg(readingName(row, worst), displayable(states->description(row, worst)));
         }
     }
-    text += tr("last heard %1, %2 ago")
-                .arg(lastHeardText(heard), durationText(m_table.tenthsSinceHeard(row)));
+    if (m_table.isRestored(row))
+        text += tr("last heard before start-up: %1").arg(lastHeardText(heard));
+    else
+        text += tr("last heard %1, %2 ago")
+                    .arg(lastHeardText(heard), durationText(m_table.tenthsSinceHeard(row)));
     if (m_table.isSilent(row))
         text += tr("; silent, every reading overdue");
     return text;
@@ -52,10 +55,15 @@ QString ReadingsDescription::reading(int row, int pair) const
         if (const QString state = states->description(row, pair); !state.isEmpty())
             text += displayable(state) + u" \u00b7 "_qs;
     }
-    const QString ago = durationText(silence.tenthsSince(timing->heard));
-    text += timing->interval == 0
-                ? tr("heard %1 ago, only once so far").arg(ago)
-                : tr("heard %1 ago, usually every %2").arg(ago, durationText(timing->interval));
+    if (SilenceWatch::isRestored(*timing)) {
+        text +=
+            tr("last heard before start-up: %1").arg(lastHeardText(m_table.heardBeforeStart(row)));
+    } else {
+        const QString ago = durationText(silence.tenthsSince(timing->heard));
+        text += timing->interval == 0
+                    ? tr("heard %1 ago, only once so far").arg(ago)
+                    : tr("heard %1 ago, usually every %2").arg(ago, durationText(timing->interval));
+    }
     if (silence.isOverdue(*timing))
         text += tr("; overdue");
     return text;

@@ -6,7 +6,8 @@
 class ReadingsTable;
 
 // What a host's or a reading's tooltip and accessible description say: its state, when it
-// was heard and how often it reports. Rows are numbered as views see them.
+// was heard and how often it reports, or, restored and not heard since, when it was last
+// heard before start-up. Rows are numbered as views see them.
 class ReadingsDescription final
 {
     Q_DECLARE_TR_FUNCTIONS(ReadingsDescription)

@@ -1,10 +1,13 @@
 #include "readingstable.h"
 
+#include "arrival.h"
 #include "displaytext.h"
 #include "reading.h"
 #include "readingsdescription.h"
 #include "tablelistener.h"
 #include "textfield.h"
+
+#include "engine/archive/archivebatch.h"
 
 #include <algorithm>
 
@@ -59,7 +62,8 @@ void ReadingsTable::fillgrid(const Reading &reading)
     m_silence.hear(rowIndex, row.silence, pair.timing, firstTime, [&row] {
         SilenceWatch::Tenths latest = 0;
         for (const Pair &each : row.pairs) {
-            if (each.name != NameId::none())
+            // A restored reading is overdue already, and has no deadline of its own.
+            if (each.name != NameId::none() && !SilenceWatch::isRestored(each.timing))
                 latest = std::max(latest, SilenceWatch::deadlineOf(each.timing));
         }
         return latest;
@@ -117,6 +121,49 @@ int ReadingsTable::addNewRow(const Reading &reading)
     // The host index numbers its texts as the rows are numbered.
     Q_ASSERT(row == hostCount() - 1);
     return row;
+}
+
+void ReadingsTable::restoreHosts(const std::vector<KeptHost> &hosts)
+{
+    m_restoring = true;
+    m_silence.beginBatch();
+    Reading reading;
+    std::vector<int> rows;
+    for (const KeptHost &kept : hosts) {
+        if (hostCount() >= m_hostLimit)
+            break;
+        if (restoreHost(kept, reading))
+            rows.push_back(hostCount() - 1);
+    }
+    m_silence.restoreSilent(rows);
+    publish();
+    m_restoring = false;
+}
+
+// Whether the host took a new row, the last.
+bool ReadingsTable::restoreHost(const KeptHost &kept, Reading &reading)
+{
+    if (kept.host.isEmpty() || kept.readings.isEmpty()
+        || m_hosts.find(kept.host) != TextIndex::notFound)
+        return false;
+    const QDateTime heard = QDateTime::fromMSecsSinceEpoch(kept.lastHeardMs);
+    // Written as a datagram's receive time is where it has no timestamp of its own.
+    Arrival arrival([&heard] { return heard; });
+    reading.host = kept.host;
+    reading.date = arrival.receivedDate().toString();
+    reading.time = arrival.receivedTime().toString();
+    for (const auto &[name, value] : kept.readings) {
+        reading.name = name;
+        reading.value = value;
+        fillgrid(reading);
+    }
+    Row &row = m_rows.back();
+    row.heardBeforeStartMs = kept.lastHeardMs;
+    for (Pair &pair : row.pairs) {
+        if (pair.name != NameId::none())
+            pair.timing = SilenceWatch::restoredTiming();
+    }
+    return true;
 }
 
 void ReadingsTable::tick()
@@ -362,6 +409,8 @@ bool ReadingsTable::isSilent(int row) const
 
 QDateTime ReadingsTable::lastHeard(int row) const
 {
+    if (isRestored(row))
+        return heardBeforeStart(row);
     const int stored = storedRow(row);
     return stored == noRow ? QDateTime() : m_silence.wallTime(m_rows[size_t(stored)].silence.heard);
 }
@@ -369,7 +418,29 @@ QDateTime ReadingsTable::lastHeard(int row) const
 qint64 ReadingsTable::tenthsSinceHeard(int row) const
 {
     const int stored = storedRow(row);
-    return stored == noRow ? 0 : m_silence.tenthsSince(m_rows[size_t(stored)].silence.heard);
+    if (stored == noRow)
+        return 0;
+    const Row &cells = m_rows[size_t(stored)];
+    if (cells.silence.heard != SilenceWatch::heardBeforeStart)
+        return m_silence.tenthsSince(cells.silence.heard);
+    // Counted from the watch's start, so that it agrees with lastHeard().
+    const qint64 startMs = m_silence.wallTime(0).toMSecsSinceEpoch();
+    return m_silence.tenthsSince(0) + (startMs - cells.heardBeforeStartMs) / 100;
+}
+
+bool ReadingsTable::isRestored(int row) const
+{
+    const int stored = storedRow(row);
+    return stored != noRow
+           && m_rows[size_t(stored)].silence.heard == SilenceWatch::heardBeforeStart;
+}
+
+QDateTime ReadingsTable::heardBeforeStart(int row) const
+{
+    const int stored = storedRow(row);
+    if (stored == noRow || m_rows[size_t(stored)].heardBeforeStartMs == notRestored)
+        return {};
+    return QDateTime::fromMSecsSinceEpoch(m_rows[size_t(stored)].heardBeforeStartMs);
 }
 
 QString ReadingsTable::headerText(int column)

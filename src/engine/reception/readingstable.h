@@ -11,10 +11,12 @@
 #include <QDateTime>
 #include <QString>
 
+#include <limits>
 #include <vector>
 
 class ReadingStates;
 class TableListener;
+struct KeptHost;
 struct Reading;
 
 // The table of hosts and their latest readings: one row per host, counted from 0 in order
@@ -27,6 +29,11 @@ struct Reading;
 //
 // Which hosts are silent is the silence watch's to say; which readings are beyond their
 // limits, the limit watch's; how cells look, ReadingsLook's.
+//
+// Hosts heard before start-up may be restored once, before the first datagram: their rows
+// are posted as if heard, but are silent, and are not hearings. Listeners tell restored
+// posts by isRestoring(), and the first hearing of a restored reading by
+// postedWasRestored().
 class ReadingsTable final : public QAbstractTableModel
 {
     Q_OBJECT
@@ -49,6 +56,18 @@ public:
     // Posts one parsed reading: writes the name, value, date and time into the host's row,
     // adding the row first for a new host.
     void fillgrid(const Reading &reading);
+
+    // Puts back hosts heard before start-up, each as a row holding its readings' names and
+    // values, posted (and announced to views) as datagrams would be, so that whoever judges
+    // them does; each host is then silent, its readings overdue, until it is heard again.
+    // The Date and Time columns show when it was last heard. The host limit and the pair
+    // limit hold as for datagrams: a host that finds the table full is left out (and not
+    // counted in droppedHosts()), as are readings beyond a row's pairs, hosts already in the
+    // table, and hosts with no name or no readings. Meant for once, before the first datagram.
+    void restoreHosts(const std::vector<KeptHost> &hosts);
+    // While restoreHosts() posts, and tells listeners and views: a post then is a value kept
+    // from before start-up, no hearing, which a store of hearings (a history, an archive) skips.
+    bool isRestoring() const { return m_restoring; }
 
     // Announces to views every change since the last call.
     void publish();
@@ -120,6 +139,10 @@ public:
     // While listeners hear of a reading: what timing() gave for its pair before it, zero for
     // a pair that held no reading of that name; so that a listener needs no copy of its own.
     const SilenceWatch::Timing &postedTimingBefore() const { return m_postedTimingBefore; }
+    // While listeners hear of a reading: whether its pair held a restored value not heard since.
+    // newName is false then, as the pair keeps its name, but this is the reading's first hearing
+    // since start-up: a listener that skipped the restored post takes it as the first.
+    bool postedWasRestored() const { return SilenceWatch::isRestored(m_postedTimingBefore); }
     // While listeners hear of a reading: what timing() gives for its pair now, without the
     // lookup.
     const SilenceWatch::Timing &postedTiming() const { return m_postedTiming; }
@@ -129,9 +152,15 @@ public:
     // When a pair was heard and how often it reports; null for a pair never written.
     const SilenceWatch::Timing *timing(int row, int pair) const;
     bool isSilent(int row) const;
-    // When this machine last heard the host of that row, on its own clock.
+    // When this machine last heard the host of that row, on its own clock; for a restored
+    // host not heard since, when it was last heard before start-up.
     QDateTime lastHeard(int row) const;
     qint64 tenthsSinceHeard(int row) const;
+    // Whether the host of that row was restored and has not been heard since.
+    bool isRestored(int row) const;
+    // When a restored host was last heard before start-up, which its readings not heard since
+    // (SilenceWatch::isRestored() of their timing) still show; invalid for a host not restored.
+    QDateTime heardBeforeStart(int row) const;
     // Where a row that views count is stored, which is the number listeners know it by: the
     // two differ only while views are told of a removal. -1 outside the rows there are.
     int storedRow(int row) const;
@@ -201,6 +230,7 @@ private:
         std::vector<Pair> pairs; // only as long as the last pair written
         int namedPairs = 0;      // pairs [0, namedPairs) hold non-blank names
         SilenceWatch::Host silence;
+        qint64 heardBeforeStartMs = notRestored; // since the epoch
     };
     struct Run
     {
@@ -209,8 +239,10 @@ private:
     };
     static constexpr int noRow = -1;
     static constexpr int noPair = -1;
+    static constexpr qint64 notRestored = std::numeric_limits<qint64>::min();
 
     int addNewRow(const Reading &reading);
+    bool restoreHost(const KeptHost &kept, Reading &reading);
     int pairFor(const Row &row, NameId name) const;
     void markDirty(int row, int firstColumn, int lastColumn);
     void dropRows(const std::vector<bool> &dropped);
@@ -238,6 +270,7 @@ private:
     int m_postedNameId = -1;
     SilenceWatch::Timing m_postedTimingBefore;
     SilenceWatch::Timing m_postedTiming;
+    bool m_restoring = false;
 
     // What views have been told so far.
     int m_publishedRows = 0;

@@ -103,6 +103,21 @@ void SilenceWatch::tick()
     tellSilentCount();
 }
 
+void SilenceWatch::restoreSilent(const std::vector<int> &rows)
+{
+    if (rows.empty())
+        return;
+    for (const int row : rows) {
+        Host &host = m_hostAt(row);
+        if (!host.silent)
+            ++m_silentHosts;
+        // Left in the deadline heap, its entry no longer matches queuedAt and is skipped.
+        host = {heardBeforeStart, 0, notQueued, true};
+    }
+    Q_EMIT hostsFellSilent(rows);
+    tellSilentCount();
+}
+
 void SilenceWatch::publish()
 {
     if (!m_woken.empty()) {

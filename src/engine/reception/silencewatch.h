@@ -34,6 +34,13 @@ public:
         Tenths interval = 0; // its usual interval, smoothed; 0 while heard only once
     };
     static constexpr Tenths notQueued = 0xffffffff;
+    // The heard time of a host or reading restored from before start-up and not heard since:
+    // never a time this watch hears at, as its clock stops short of it.
+    static constexpr Tenths heardBeforeStart = 0xffffffff;
+    // What a restored reading's timing holds until it is heard: overdue at once, and its next
+    // hearing is its first, starting its rhythm afresh.
+    static Timing restoredTiming() { return {heardBeforeStart, 0}; }
+    static bool isRestored(const Timing &timing) { return timing.heard == heardBeforeStart; }
     // What the watch knows of one host, kept by the table in the host's row: a reading then
     // touches one place in memory, not two.
     struct Host
@@ -53,20 +60,28 @@ public:
     void beginBatch();
     // A new host, numbered after the last.
     void addHost() { ++m_hostCount; }
-    // Notes that a reading of host, the row's, was heard now; firstTime when it has no history.
-    // latestOfRow() gives the latest deadlineOf() among the row's readings: asked only in the
-    // rare case where the reading due last now falls due sooner.
+    // Notes that a reading of host, the row's, was heard now; firstTime when it has no history,
+    // as a restored one has not either. latestOfRow() gives the latest deadlineOf() among the
+    // row's readings that are not restored: asked only in the rare case where the reading due
+    // last now falls due sooner.
     template<typename LatestOfRow>
     void hear(int row, Host &host, Timing &timing, bool firstTime, LatestOfRow &&latestOfRow);
     // Reads the clock and declares silent the hosts whose deadline passed.
     void tick();
+    // Declares silent at once these hosts, restored from before start-up and not heard since,
+    // whose readings' timings the table set to restoredTiming(); their next hearing wakes them
+    // as it wakes any silent host. Emits hostsFellSilent(rows), which must be in order.
+    void restoreSilent(const std::vector<int> &rows);
     // Tells of the hosts heard again since the last call, and of the count if it changed.
     void publish();
     // The table kept hostCount hosts, numbered afresh, and dropped the rest.
     void compact(int hostCount);
 
     int silentHosts() const { return m_silentHosts; }
-    bool isOverdue(const Timing &timing) const { return m_checkedAt > deadlineOf(timing); }
+    bool isOverdue(const Timing &timing) const
+    {
+        return isRestored(timing) || m_checkedAt > deadlineOf(timing);
+    }
     // How long ago time was: from the latest of the last tick and the batch being heard.
     qint64 tenthsSince(Tenths time) const
     {
@@ -84,7 +99,8 @@ public:
     }
 
 Q_SIGNALS:
-    // Emitted by tick(): the rows of the hosts that fell silent then, in order.
+    // Emitted by tick(): the rows of the hosts that fell silent then, in order; and by
+    // restoreSilent(), while the table restores.
     void hostsFellSilent(const std::vector<int> &rows);
     // Emitted by publish(): the rows of the silent hosts heard again since, in order.
     void hostsHeardAgain(const std::vector<int> &rows);
@@ -130,12 +146,13 @@ template<typename LatestOfRow>
 void SilenceWatch::hear(int row, Host &host, Timing &timing, bool firstTime,
                         LatestOfRow &&latestOfRow)
 {
-    const Tenths before = learn(timing, firstTime);
+    const bool fresh = firstTime || isRestored(timing);
+    const Tenths before = learn(timing, fresh);
     host.heard = m_receivedAt;
     const Tenths after = deadlineOf(timing);
     if (after >= host.deadline)
         host.deadline = after;
-    else if (!firstTime && before == host.deadline)
+    else if (!fresh && before == host.deadline)
         host.deadline = latestOfRow(); // rare: the reading that was last due now comes sooner
     if (host.silent)
         wake(row, host);

@@ -15,7 +15,12 @@ public:
 
     // A reading was posted to pair of row, which views may not have been told of yet;
     // newName when the pair held another name, or none, before. Called for every reading
-    // the table takes: it must cost little.
+    // the table takes: it must cost little. While ReadingsTable::isRestoring(), the reading
+    // is a value kept from before start-up, not heard; the first hearing of such a reading
+    // comes with ReadingsTable::postedWasRestored() true.
+    //
+    // A store of hearings (a history, an archive) returns at once while the table restores,
+    // and takes a post with postedWasRestored() as the reading's first hearing.
     virtual void readingPosted(int row, int pair, bool newName) = 0;
     // The table dropped rows and numbered what was left afresh: newRows[old row] and
     // newNames[old name id] say the new number, or -1 for one that is gone.

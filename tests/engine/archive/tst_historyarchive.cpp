@@ -241,7 +241,7 @@ void tst_HistoryArchive::hourAndHostsBackAfterRestart()
     QCOMPARE(points[30].timeMs, startMs + 300'000);
     const std::vector<KeptHost> hosts = archive.keptHosts(clock.wallTime().addDays(-1));
     QCOMPARE(hosts.size(), 1u);
-    QCOMPARE(hosts[0].readings, (QList<std::pair<QString, QString>>{{u"CPU"_qs, u"44 %"_qs}}));
+    QCOMPARE(hosts[0].readings, (QList<std::pair<QString, QString>>{{u"CPU"_qs, u" 44 % "_qs}}));
     QCOMPARE(hosts[0].lastHeardMs, startMs + 590'000);
     QStringList changes;
     for (const ArchiveEvent &event : archive.events(startMs, startMs + hourMs))

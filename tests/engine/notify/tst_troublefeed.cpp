@@ -1,5 +1,7 @@
+#include "engine/archive/archivebatch.h"
 #include "engine/monitor/monitor.h"
 #include "engine/settings/settingsfile.h"
+#include "fakereceiveclock.h"
 #include "testsupport.h"
 
 #include <QJsonArray>
@@ -74,6 +76,20 @@ void TestTroubleFeed::hostsReachTheNotifier_data()
     QTest::newRow("after the new grace")
         << QStringList{grace, u"port"_qs, grace, u"db01|CPU|97"_qs, u"wait 11"_qs}
         << QStringList{u"db01 critical: CPU 97"_qs};
+    // Hosts silent before start-up are not newly silent, and their return is no recovery.
+    QTest::newRow("restored after the grace: nothing")
+        << QStringList{grace, u"restore db01|CPU|97"_qs, u"wait 400"_qs} << QStringList{};
+    QTest::newRow("restored, back to normal: nothing")
+        << QStringList{u"restore db01|CPU|97"_qs, grace, u"db01|CPU|20"_qs, u"wait 11"_qs}
+        << QStringList{};
+    QTest::newRow("restored, heard in trouble, then silent: told")
+        << QStringList{u"restore db01|CPU|20"_qs,
+                       grace,
+                       u"db01|CPU|97"_qs,
+                       u"wait 11"_qs,
+                       u"wait 300"_qs,
+                       u"wait 11"_qs}
+        << QStringList{u"db01 critical: CPU 97"_qs, u"db01 silent"_qs};
 }
 
 void TestTroubleFeed::hostsReachTheNotifier()
@@ -82,11 +98,12 @@ void TestTroubleFeed::hostsReachTheNotifier()
     QFETCH(const QStringList, told);
 
     qint64 now = 0;
+    FakeReceiveClock clock;
     Monitor monitor(settingsHolding(R"({"limits": [
                         {"reading": "CPU", "warningAbove": 80, "criticalAbove": 95},
                         {"reading": "Temp", "criticalAbove": 85}],
                      "notifications": {"notifyRecovery": true}})"),
-                    nullptr, nullptr, nullptr, [&now] { return now; });
+                    nullptr, nullptr, &clock, [&now] { return now; });
     QStringList bodies;
     connect(&monitor.notifier(), &Notifier::notify, this,
             [&bodies](const Notification &notification) { bodies << notification.body; });
@@ -94,7 +111,12 @@ void TestTroubleFeed::hostsReachTheNotifier()
     for (const QString &step : steps) {
         if (step.startsWith(u"wait "_qs)) {
             now += step.mid(5).toLongLong() * 1000;
+            clock.seconds += step.mid(5).toDouble();
+            table.tick();
             monitor.notifier().poll();
+        } else if (step.startsWith(u"restore "_qs)) {
+            const QStringList f = step.mid(8).split(u'|');
+            monitor.restoreHosts({{f[0], 0, {{f[1], f[2]}}}});
         } else if (step == u"port"_qs) {
             QCOMPARE(monitor.portSetting().apply(QString::number(freePort())).outcome,
                      PortSetting::Outcome::AppliedAndSaved);
