@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 
 if [ "${1:-}" = package ]; then
     # dpkg-shlibdeps (dpkg-dev) and file work out the package's dependencies.
-    tools/install-missing.sh cmake ninja-build g++ qt6-base-dev dpkg-dev file
+    tools/install-missing.sh cmake ninja-build g++ qt6-base-dev libsqlite3-dev dpkg-dev file
     # Debian's hardening flags, all of them: the installed program runs with a capability.
     export DEB_BUILD_MAINT_OPTIONS=hardening=+all
     # A build directory of its own, so that the everyday build keeps its type.
@@ -31,7 +31,8 @@ fi
 if [ "${1:-}" = windows ]; then
     # MinGW-w64 cross-compiles, NSIS makes the installer, 7-Zip lists it and Wine runs the
     # programs from the unpacked zip for the check below; Debian's Qt supplies the host tools
-    # (moc and the like) for the Qt for Windows.
+    # (moc and the like) for the Qt for Windows. tools/windows-sqlite.sh installs what it
+    # builds SQLite for Windows with.
     tools/install-missing.sh cmake ninja-build qt6-base-dev g++-mingw-w64-x86-64-posix nsis \
         p7zip-full xz-utils wine wine64
     tools/windows-configure.sh build-windows -DCMAKE_BUILD_TYPE=Release
@@ -43,7 +44,8 @@ if [ "${1:-}" = windows ]; then
     exit 0
 fi
 
-packages=(cmake ninja-build g++ qt6-base-dev fonts-dejavu-core)
+# The sqlite3 shell is there to open the history file by hand.
+packages=(cmake ninja-build g++ qt6-base-dev libsqlite3-dev sqlite3 fonts-dejavu-core)
 # The tests also compile the Windows-only code, with MinGW-w64, validate the installed
 # desktop entry and metainfo, and start a private message bus for the desktop notifications.
 [ "${1:-run}" = test ] && packages+=(g++-mingw-w64-x86-64-posix desktop-file-utils appstream dbus-daemon)

@@ -37,7 +37,7 @@ framer)
     ;;
 esac
 
-tools/install-missing.sh cmake ninja-build clang libclang-rt-dev qt6-base-dev
+tools/install-missing.sh cmake ninja-build clang libclang-rt-dev qt6-base-dev libsqlite3-dev
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_CXX_COMPILER=clang++ -DSENVO_FUZZ=ON
