@@ -1,6 +1,7 @@
 #include "tablecost.h"
 
 #include "datagramformatter.h"
+#include "engine/archive/historyarchive.h"
 #include "engine/history/historystore.h"
 #include "engine/limits/limitrules.h"
 #include "engine/limits/limitwatch.h"
@@ -16,7 +17,9 @@
 #include <QJsonArray>
 #include <QJsonObject>
 
+#include <QTemporaryDir>
 #include <array>
+
 #include <optional>
 
 namespace {
@@ -69,7 +72,11 @@ qint64 post(const Round &round, quint64 count, ReadingsTable &table, PacedClock 
     for (quint64 n = 0; n < count; ++n) {
         // As the receiver reads its clocks: once per batch the socket hands over.
         if (n % DatagramSocket::batchSize == 0) {
+            const qint64 second = clock.elapsedMs() / 1000;
             clock.datagrams += DatagramSocket::batchSize;
+            // The table's tick, once a second, where what follows it hands on its work.
+            if (clock.elapsedMs() / 1000 != second)
+                table.tick();
             arrival.startBatch();
             table.beginBatch();
         }
@@ -104,7 +111,7 @@ LimitRules everyReading(int readings)
 } // namespace
 
 TableCost::Result TableCost::measure(int hosts, int readings, quint64 datagrams, bool limits,
-                                     bool withHistory)
+                                     Following following)
 {
     const DatagramFormatter formatter(hosts, readings);
     const Round first = formatRound(formatter, 0);
@@ -115,8 +122,13 @@ TableCost::Result TableCost::measure(int hosts, int readings, quint64 datagrams,
     if (limits)
         watch.setRules(everyReading(readings));
     std::optional<HistoryStore> history;
-    if (withHistory)
+    if (following != Following::Nothing)
         history.emplace(table);
+    QTemporaryDir folder;
+    std::optional<HistoryArchive> archive;
+    if (following == Following::HistoryAndArchive)
+        archive.emplace(table, &watch,
+                        ArchiveSettings::fromObject({}, folder.path(), folder.path()));
     Reading reading;
     Result result;
     const quint64 roundLength = formatter.roundLength();

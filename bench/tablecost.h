@@ -17,8 +17,10 @@ public:
 
     TableCost() = delete;
 
-    // limits: a limit for every reading name. withHistory: with the readings' history following
-    // the table, as the program has it.
+    enum class Following { Nothing, History, HistoryAndArchive };
+
+    // limits: a limit for every reading name. following: the readings' history in memory, and
+    // on disk, following the table as the program has them.
     static Result measure(int hosts, int readings, quint64 datagrams, bool limits = false,
-                          bool withHistory = false);
+                          Following following = Following::Nothing);
 };

@@ -52,6 +52,17 @@ struct KeptHost
     friend bool operator==(const KeptHost &, const KeptHost &) = default;
 };
 
+// A number as the table took it: the table's thread only notes it, and the writer makes it a
+// point, so that a busy table is not slowed by the archive.
+struct TakenPoint
+{
+    quint32 row = 0;
+    quint32 tenths = 0; // on the table's clock
+    float value = 0;
+    quint8 pair = 0;
+    bool gapBefore = false;
+};
+
 struct ArchiveBatch
 {
     std::vector<ArchiveSeries> newSeries;
@@ -59,10 +70,26 @@ struct ArchiveBatch
     std::vector<ArchiveEvent> events;
     std::vector<KeptHost> hosts; // heard since the last batch
     QStringList removedHosts;
+    // Numbers taken, with the series of each row's pairs: takenSeries[rowStart[row] + pair].
+    std::vector<TakenPoint> taken;
+    std::vector<quint32> takenSeries;
+    std::vector<quint32> rowStart;
+    qint64 originMs = 0; // when the table's clock read 0
 
     bool isEmpty() const
     {
         return newSeries.empty() && points.empty() && events.empty() && hosts.empty()
-               && removedHosts.isEmpty();
+               && removedHosts.isEmpty() && taken.empty();
+    }
+    // Makes points of what was taken.
+    void makePoints()
+    {
+        points.reserve(points.size() + taken.size());
+        for (const TakenPoint &point : taken) {
+            points.push_back({originMs + qint64(point.tenths) * 100,
+                              takenSeries[rowStart[point.row] + point.pair], point.value,
+                              point.gapBefore});
+        }
+        taken = {};
     }
 };

@@ -101,6 +101,7 @@ void ArchiveWriter::start()
 
 void ArchiveWriter::write(ArchiveBatch batch)
 {
+    batch.makePoints();
     for (const ArchiveSeries &series : batch.newSeries)
         m_names.insert(series.id, {series.host, series.reading});
     m_waiting.push_back(std::move(batch));

@@ -53,7 +53,7 @@ HistoryArchive::HistoryArchive(ReadingsTable &table, const LimitWatch *limits,
     m_thread.start(QThread::LowPriority);
 
     m_table.addListener(this);
-    connect(&m_table, &ReadingsTable::timingChanged, this, &HistoryArchive::handOver);
+    connect(&m_table, &ReadingsTable::timingChanged, this, [this] { handOver(false); });
     connect(&m_table.silence(), &SilenceWatch::hostsFellSilent, this,
             [this](const std::vector<int> &rows) { hostsSilent(rows, true); });
     connect(&m_table.silence(), &SilenceWatch::hostsHeardAgain, this,
@@ -78,8 +78,11 @@ qint64 HistoryArchive::nowMs() const
 
 HistoryArchive::Row &HistoryArchive::rowAt(int row)
 {
-    if (size_t(row) >= m_rows.size())
+    if (size_t(row) >= m_rows.size()) {
         m_rows.resize(size_t(row) + 1);
+        m_flags.resize(m_rows.size(), 0);
+        m_wordSince.resize(m_rows.size(), 0);
+    }
     return m_rows[size_t(row)];
 }
 
@@ -105,54 +108,76 @@ quint32 HistoryArchive::seriesOf(int rowIndex, int pair)
 
 void HistoryArchive::readingPosted(int rowIndex, int pair, bool newName)
 {
-    Row &row = rowAt(rowIndex);
-    if (m_table.isRestoring()) {
-        // Put back from this file: known, not heard.
-        if (row.host.isEmpty())
-            row.host = m_table.host(rowIndex);
-        return;
-    }
-    // The first hearing of a reading put back: nothing to join it to.
-    newName = newName || m_table.postedWasRestored();
-    if (!row.touched) {
-        row.touched = true;
-        m_touched.push_back(rowIndex);
-        if (row.host.isEmpty()) {
-            row.host = m_table.host(rowIndex);
-            m_pending.events.push_back({nowMs(), row.host, {}, {}, heardWord, {}});
-        }
-    }
-    const auto bit = quint64(1) << pair;
-    if (newName && size_t(pair) < row.series.size()) {
-        row.series[size_t(pair)] = 0;
-        row.levels[size_t(pair)] = 0;
-        row.wordSince &= ~bit;
+    const auto row = size_t(rowIndex);
+    if (row >= m_flags.size() || m_flags[row] != (Known | Touched | HostDue) || newName
+        || m_table.isRestoring()) {
+        postedRarely(rowIndex, pair, newName);
+        if (m_table.isRestoring())
+            return;
     }
     const SilenceWatch::Timing &before = m_table.postedTimingBefore();
     const quint32 now = m_table.postedTiming().heard;
+    const bool first = newName || m_table.postedWasRestored();
     // As the history in memory: the first value of a tenth stands for the tenth.
-    if (!newName && before.heard == now)
+    if (!first && before.heard == now)
         return;
+    const auto bit = quint64(1) << pair;
     const ReadingsTable::PostedNumber &posted = m_table.postedNumber();
     if (!posted.ok) {
-        row.wordSince |= bit;
+        m_wordSince[row] |= bit;
         return;
     }
-    const bool gap = now > SilenceWatch::deadlineOf(before) || (row.wordSince & bit) != 0;
-    row.wordSince &= ~bit;
-    m_taken.push_back({seriesOf(rowIndex, pair), now,
-                       float(std::clamp(posted.value, -double(FLT_MAX), double(FLT_MAX))), gap});
+    const bool gap =
+        first || now > SilenceWatch::deadlineOf(before) || (m_wordSince[row] & bit) != 0;
+    m_wordSince[row] &= ~bit;
+    m_taken.push_back({quint32(rowIndex), now,
+                       float(std::clamp(posted.value, -double(FLT_MAX), double(FLT_MAX))),
+                       quint8(pair), gap});
+}
+
+void HistoryArchive::postedRarely(int rowIndex, int pair, bool newName)
+{
+    Row &row = rowAt(rowIndex);
+    quint8 &flags = m_flags[size_t(rowIndex)];
+    if (!(flags & Known)) {
+        flags |= Known;
+        row.host = m_table.host(rowIndex);
+        // Put back from this file: known, not heard.
+        if (!m_table.isRestoring())
+            m_pending.events.push_back({nowMs(), row.host, {}, {}, heardWord, {}});
+    }
+    if (m_table.isRestoring())
+        return;
+    if (!(flags & Touched)) {
+        flags |= Touched;
+        m_touched.push_back(rowIndex);
+    }
+    if (!(flags & HostDue)) {
+        flags |= HostDue;
+        m_hostsDue.push_back(rowIndex);
+    }
+    if (newName && size_t(pair) < row.series.size()) {
+        // Another reading had the pair: its series and state are not this one's.
+        row.series[size_t(pair)] = 0;
+        row.levels[size_t(pair)] = 0;
+        m_wordSince[size_t(rowIndex)] &= ~(quint64(1) << pair);
+    }
 }
 
 void HistoryArchive::renumbered(const std::vector<int> &newRows, const std::vector<int> &)
 {
-    handOver();
+    handOver(true);
     const qint64 now = nowMs();
     std::vector<Row> rows(m_rows.size());
+    std::vector<quint8> flags(m_rows.size(), 0);
+    std::vector<quint64> wordSince(m_rows.size(), 0);
     for (size_t old = 0; old < m_rows.size() && old < newRows.size(); ++old) {
         Row &row = m_rows[old];
         if (newRows[old] >= 0) {
-            rows[size_t(newRows[old])] = std::move(row);
+            const auto to = size_t(newRows[old]);
+            rows[to] = std::move(row);
+            flags[to] = m_flags[old] & Known;
+            wordSince[to] = m_wordSince[old];
         } else if (!row.host.isEmpty()) {
             m_pending.events.push_back(
                 {now, row.host, {}, heardWord, QStringLiteral("removed"), {}});
@@ -160,13 +185,17 @@ void HistoryArchive::renumbered(const std::vector<int> &newRows, const std::vect
         }
     }
     // Names of pairs may have moved too: their series are looked up afresh.
-    for (Row &row : rows) {
+    for (Row &row : rows)
         std::fill(row.series.begin(), row.series.end(), 0);
-        row.touched = false;
-    }
     while (!rows.empty() && rows.back().host.isEmpty())
         rows.pop_back();
+    flags.resize(rows.size());
+    wordSince.resize(rows.size());
     m_rows = std::move(rows);
+    m_flags = std::move(flags);
+    m_wordSince = std::move(wordSince);
+    m_touched.clear();
+    m_hostsDue.clear();
 }
 
 void HistoryArchive::hostsSilent(const std::vector<int> &rows, bool silent)
@@ -211,32 +240,46 @@ void HistoryArchive::noteLevels(int rowIndex, qint64 timeMs)
     }
 }
 
-void HistoryArchive::handOver()
+void HistoryArchive::handOver(bool everything)
 {
     const qint64 now = nowMs();
-    const qint64 originMs = m_table.silence().wallTime(0).toMSecsSinceEpoch();
-    m_pending.points.reserve(m_taken.size());
-    for (const Taken &taken : m_taken) {
-        m_pending.points.push_back(
-            {originMs + qint64(taken.tenths) * 100, taken.series, taken.value, taken.gapBefore});
-    }
-    m_taken.clear();
-    for (const int rowIndex : m_touched) {
-        Row &row = m_rows[size_t(rowIndex)];
-        row.touched = false;
-        if (rowIndex >= m_table.hostCount())
-            continue;
-        noteLevels(rowIndex, now);
-        KeptHost host{row.host, m_table.lastHeard(rowIndex).toMSecsSinceEpoch(), {}};
-        const int pairs = m_table.pairsInUse(rowIndex);
-        for (int pair = 0; pair < pairs; ++pair) {
-            const int name = m_table.nameId(rowIndex, pair);
-            if (name >= 0)
-                host.readings.append({m_table.nameText(name), m_table.value(rowIndex, pair)});
-        }
-        m_pending.hosts.push_back(std::move(host));
+    m_pending.originMs = m_table.silence().wallTime(0).toMSecsSinceEpoch();
+    m_pending.taken = std::move(m_taken);
+    m_taken = {};
+    // Each row's series here, and the points made of them on the writer's thread: a row at a
+    // time rather than a point at a time.
+    if (!m_touched.empty())
+        m_pending.rowStart.resize(size_t(*std::max_element(m_touched.begin(), m_touched.end()))
+                                  + 1);
+    for (const int row : m_touched) {
+        m_flags[size_t(row)] &= ~Touched;
+        m_pending.rowStart[size_t(row)] = quint32(m_pending.takenSeries.size());
+        const int pairs = int(m_rows[size_t(row)].series.size());
+        const int inUse = row < m_table.hostCount() ? m_table.pairsInUse(row) : 0;
+        for (int pair = 0; pair < std::max(pairs, inUse); ++pair)
+            m_pending.takenSeries.push_back(
+                pair < inUse && m_table.nameId(row, pair) >= 0 ? seriesOf(row, pair) : 0);
+        if (row < m_table.hostCount())
+            noteLevels(row, now);
     }
     m_touched.clear();
+    if (++m_batches % hostsEvery == 0 || everything) {
+        for (const int rowIndex : m_hostsDue) {
+            m_flags[size_t(rowIndex)] &= ~HostDue;
+            if (rowIndex >= m_table.hostCount())
+                continue;
+            KeptHost host{
+                m_rows[size_t(rowIndex)].host, m_table.lastHeard(rowIndex).toMSecsSinceEpoch(), {}};
+            const int pairs = m_table.pairsInUse(rowIndex);
+            for (int pair = 0; pair < pairs; ++pair) {
+                const int name = m_table.nameId(rowIndex, pair);
+                if (name >= 0)
+                    host.readings.append({m_table.nameText(name), m_table.value(rowIndex, pair)});
+            }
+            m_pending.hosts.push_back(std::move(host));
+        }
+        m_hostsDue.clear();
+    }
     if (m_pending.isEmpty())
         return;
     QMetaObject::invokeMethod(m_writer,
@@ -248,7 +291,7 @@ void HistoryArchive::handOver()
 
 void HistoryArchive::flush()
 {
-    handOver();
+    handOver(true);
     // Waits for the writer to have taken everything queued before now.
     QMetaObject::invokeMethod(
         m_writer, [] {}, Qt::BlockingQueuedConnection);

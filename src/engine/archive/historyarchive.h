@@ -100,28 +100,26 @@ private:
         QString host;                // empty until first heard
         std::vector<quint32> series; // by pair; 0 for none yet
         std::vector<quint8> levels;  // by pair, the limit level last written
-        quint64 wordSince = 0;       // by pair: a word came since its last point
-        bool touched = false;        // heard since the last batch
     };
-    // A number as heard, on the table's clock until the batch is made.
-    struct Taken
-    {
-        quint32 series = 0;
-        quint32 tenths = 0;
-        float value = 0;
-        bool gapBefore = false;
-    };
+    // What each reading touches, kept apart from the rows and small, so that a large table's
+    // rows stay out of the processor's caches until the batch is made.
+    enum RowFlag : quint8 { Known = 1, Touched = 2, HostDue = 4 };
+    // The table's rows' hosts are written every this many batches: the points are what must
+    // not be lost, and a host's last values are in its points too.
+    static constexpr int hostsEvery = 5;
 
     void readingPosted(int row, int pair, bool newName) override;
     void renumbered(const std::vector<int> &newRows, const std::vector<int> &newNames) override;
 
     Row &rowAt(int row);
+    void postedRarely(int row, int pair, bool newName);
     quint32 seriesOf(int row, int pair);
     void hostsSilent(const std::vector<int> &rows, bool silent);
     void rowsJudged(int first, int last);
     void noteLevels(int row, qint64 timeMs);
-    // Makes the batch of what was taken since the last, and hands it to the writer.
-    void handOver();
+    // Makes the batch of what was taken since the last, and hands it to the writer; the
+    // hosts every hostsEvery batches, or now.
+    void handOver(bool everything);
     void takeStatus(const QString &problem, const QString &notice, qint64 bytes);
     // The reading connection, opened as it is first needed; null while the file cannot be read.
     ArchiveDatabase *reader() const;
@@ -139,8 +137,12 @@ private:
     ArchiveWriter *m_writer = nullptr; // lives on m_thread
     mutable std::unique_ptr<ArchiveDatabase> m_reader;
     std::vector<Row> m_rows;
-    std::vector<int> m_touched; // rows heard since the last batch
-    std::vector<Taken> m_taken;
+    std::vector<quint8> m_flags;      // by row
+    std::vector<quint64> m_wordSince; // by row and pair: a word came since its last point
+    std::vector<int> m_touched;       // rows heard since the last batch
+    std::vector<int> m_hostsDue;      // rows heard since their host was last written
+    int m_batches = 0;
+    std::vector<TakenPoint> m_taken;
     QHash<std::pair<QString, QString>, quint32> m_seriesIds;
     ArchiveBatch m_pending;
 };
