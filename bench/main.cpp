@@ -3,6 +3,7 @@
 // --soak for ten minutes at a steady rate.
 
 #include "apppathrun.h"
+#include "archivecost.h"
 #include "ceilingreceiver.h"
 #include "filtercost.h"
 #include "generator.h"
@@ -389,11 +390,39 @@ int main(int argc, char *argv[])
         u"Only one scrape of the metrics endpoint with 30,000 hosts x 10 readings, read whole "
         "over loopback by a client in another thread: its time, the longest the event loop is "
         "held up, and the peak memory it adds."_qs);
+    const QCommandLineOption archive(
+        u"archive"_qs,
+        u"Only the history on disk: the writer's processor time and the file's growth at "
+        "1,000 hosts x 10 readings every 10 s over two simulated hours, and the time to read "
+        "back the hosts of the last day and a host's 7 days of minutes."_qs);
     parser.addOptions({quick,          soak,      soakSeconds,   simulator,         tableOnly,
                        tableDatagrams, tableSide, worstCase,     worstCaseDistinct, worstCaseName,
                        churn,          save,      tick,          senderFilter,      limits,
-                       applyLimits,    overview,  overviewPaint, history,           scrape});
+                       applyLimits,    overview,  overviewPaint, history,           scrape,
+                       archive});
     parser.process(app);
+
+    if (parser.isSet(archive)) {
+        const ArchiveCost::Writing writing = ArchiveCost::writing(1000, 10, 10, 2);
+        out() << "history on disk, " << writing.hosts << " hosts x " << writing.readings
+              << " readings every " << writing.intervalSeconds << " s: writer "
+              << QString::number(100 * writing.writerCpuShare, 'f', 2)
+              << "% of one core (target under 2%) " << verdict(writing.writerCpuShare < 0.02)
+              << Qt::endl;
+        out() << "  a day of minutes at most " << writing.minuteBytesPerDay / 1'000'000
+              << " MB (target at most 150 MB) " << verdict(writing.minuteBytesPerDay <= 150'000'000)
+              << ", a day of hours about " << writing.hourBytesPerDay / 1'000'000
+              << " MB (target at most 5 MB) " << verdict(writing.hourBytesPerDay <= 5'000'000)
+              << ", the last hour's points " << writing.pointBytesPerHour / 1'000'000 << " MB"
+              << Qt::endl;
+        const ArchiveCost::Reading reading = ArchiveCost::reading(1000, 10);
+        out() << "  read back: the last day's hosts in "
+              << QString::number(reading.keptHostsMs, 'f', 1) << " ms; a host's 7 days of minutes ("
+              << reading.rollups << " roll-ups of 10 readings) in "
+              << QString::number(reading.sevenDaysMs, 'f', 1) << " ms (target for drawing: 100 ms) "
+              << verdict(reading.sevenDaysMs < 100) << Qt::endl;
+        return 0;
+    }
 
     if (parser.isSet(scrape)) {
         const ScrapeCost::Result result = ScrapeCost::measure(30'000, 10);

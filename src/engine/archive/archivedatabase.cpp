@@ -176,7 +176,7 @@ ArchiveDatabase::Open ArchiveDatabase::open(Access access)
         }
     }
     const int flags = writing ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
-    if (sqlite3_open_v2(QFile::encodeName(m_path).constData(), &m_db, flags, nullptr)
+    if (sqlite3_open_v2(m_path.toUtf8().constData(), &m_db, flags, nullptr)
         != SQLITE_OK) {
         fail("open");
         close();
