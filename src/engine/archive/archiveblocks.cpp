@@ -122,17 +122,26 @@ QByteArray packRollups(std::span<const Rollup> rollups, qint64 baseMs, qint64 st
             before = bits;
         }
     }
+    const QByteArray compressed = qCompress(plain, 9);
     QByteArray out(1, rollupsFormat);
-    out.append(qCompress(plain, 9));
+    const quint16 check = qChecksum(compressed);
+    out.append(char(check >> 8)).append(char(check & 0xff));
+    out.append(compressed);
     return out;
 }
 
 std::vector<Rollup> unpackRollups(const QByteArray &blob, qint64 baseMs, qint64 stepMs)
 {
-    if (blob.isEmpty() || blob.front() != rollupsFormat)
+    // Checked before it is uncompressed: some versions of the decompressor overrun their buffer
+    // on a stream cut short.
+    constexpr qsizetype header = 3;
+    if (blob.size() < header + 4 || blob.front() != rollupsFormat)
+        return {};
+    const QByteArrayView compressed = QByteArrayView(blob).sliced(header);
+    if (qChecksum(compressed) != ((quint16(quint8(blob[1])) << 8) | quint8(blob[2])))
         return {};
     const QByteArray plain =
-        qUncompress(reinterpret_cast<const uchar *>(blob.constData()) + 1, blob.size() - 1);
+        qUncompress(reinterpret_cast<const uchar *>(compressed.data()), compressed.size());
     Reader reader(plain);
     quint64 count = 0;
     if (!reader.varint(count) || count > quint64(plain.size()))
