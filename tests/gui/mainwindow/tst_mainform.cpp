@@ -769,7 +769,7 @@ void TestMainForm::menus()
                  u"&File: &Save Table As\u2026 Ctrl+S | - | E&xit "_qs,
                  u"&Edit: &Copy Ctrl+C | Copy &All Ctrl+Shift+C | - | &Find Host\u2026 "
                  u"Ctrl+F | Show &Problems Only  | - | &Remove Host Del | C&lear Table "_qs,
-                 u"&View: &Overview Ctrl+O | &Problems First  | &Trends "_qs,
+                 u"&View: &Overview Ctrl+O | &Problems First  | &Trends  | - | &Events "_qs,
                  u"&Tools: &Options  | Se&ttings\u2026  | &Limits\u2026  | &Senders\u2026  | "
                  u"&Notifications\u2026 "_qs,
                  u"&Help: &About "_qs,
