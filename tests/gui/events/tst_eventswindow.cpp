@@ -8,19 +8,15 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDateEdit>
-#include <QLineEdit>
-#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTest>
 
 namespace {
 
-constexpr qint64 hourMs = 3'600'000;
-
 qint64 todayAt(int hour)
 {
-    return QDate::currentDate().startOfDay().toMSecsSinceEpoch() + hour * hourMs;
+    return QDate::currentDate().startOfDay().toMSecsSinceEpoch() + hour * 3'600'000;
 }
 
 // Yesterday's last hour and today's first three.
@@ -34,13 +30,13 @@ std::vector<ArchiveBatch> fourEvents()
     return {batch};
 }
 
-QStringList hostsShown(const EventsWindow &window)
+QString hostsShown(const EventsWindow &window)
 {
     QStringList hosts;
     const QAbstractItemModel *model = window.view()->model();
     for (int row = 0; row < model->rowCount(); ++row)
         hosts.append(model->index(row, EventsModel::HostColumn).data().toString());
-    return hosts;
+    return hosts.join(u' ');
 }
 
 } // namespace
@@ -50,71 +46,39 @@ class tst_EventsWindow final : public QObject
     Q_OBJECT
 
 private slots:
-    void listsFindsAndFollows();
-    void saveEvents();
+    void listsFindsSavesAndFollows();
     void doubleClickOpensHistory();
 };
 
-// The day's events from the file, narrowed as asked, and new ones as they are written.
-void tst_EventsWindow::listsFindsAndFollows()
+// The day's events from the file, narrowed and saved as shown, and new ones as they are
+// written.
+void tst_EventsWindow::listsFindsSavesAndFollows()
 {
     const EarlierRun run(fourEvents());
     QVERIFY2(run.problem().isEmpty(), qPrintable(run.problem()));
     EventsWindow window(run.monitor());
-    QCOMPARE(window.windowTitle(), u"Senvo-Net Events"_qs);
-    QCOMPARE(hostsShown(window), (QStringList{u"web-1"_qs, u"web-2"_qs, u"web-1"_qs}));
-
-    auto *problemsOnly = window.findChild<QCheckBox *>(u"problemsOnly"_qs);
-    QVERIFY(problemsOnly);
-    problemsOnly->setChecked(true);
-    QCOMPARE(hostsShown(window), (QStringList{u"web-2"_qs, u"web-1"_qs}));
-    auto *find = window.findChild<QLineEdit *>(u"findHost"_qs);
-    QVERIFY(find);
-    find->setText(u"WEB-1"_qs);
-    QCOMPARE(hostsShown(window), QStringList{u"web-1"_qs});
-    QCOMPARE(window.view()->model()->index(0, EventsModel::ToColumn).data().toString(),
-             u"warning"_qs);
-    find->clear();
-    problemsOnly->setChecked(false);
-
-    auto *day = window.findChild<QDateEdit *>(u"eventsDay"_qs);
-    QVERIFY(day);
-    QCOMPARE(day->date(), QDate::currentDate());
-    day->setDate(QDate::currentDate().addDays(-1));
-    QCOMPARE(hostsShown(window), QStringList{u"old"_qs});
-    day->setDate(QDate::currentDate());
-
-    // A host heard for the first time is an event of today's, listed once written.
-    run.post(u"web-9"_qs, u"CPU"_qs, u"10 %"_qs);
-    run.archive().flush();
-    QTRY_COMPARE(hostsShown(window).size(), 4);
-    QCOMPARE(hostsShown(window).front(), u"web-9"_qs);
-    QCOMPARE(window.view()->model()->index(0, EventsModel::ToColumn).data().toString(),
-             u"heard"_qs);
-}
-
-void tst_EventsWindow::saveEvents()
-{
-    const EarlierRun run(fourEvents());
-    EventsWindow window(run.monitor());
+    QCOMPARE(hostsShown(window), u"web-1 web-2 web-1"_qs);
     window.findChild<QCheckBox *>(u"problemsOnly"_qs)->setChecked(true);
+    QCOMPARE(hostsShown(window), u"web-2 web-1"_qs);
     const QString path = run.folder() + u"/events.csv"_qs;
     QVERIFY(window.saveEvents(path));
-    // What is shown, as shown.
-    const QStringList lines = QString::fromUtf8(readBytes(path).mid(3)).split(u"\r\n"_qs);
+    const QStringList lines = QString::fromUtf8(readBytes(path)).split(u"\r\n"_qs);
     QCOMPARE(lines.size(), 4);
-    QCOMPARE(lines[0], u"Time,Host,Reading,From,To,Value"_qs);
-    QVERIFY2(lines[1].endsWith(u",web-2,,heard,silent,"_qs), qPrintable(lines[1]));
     QVERIFY2(lines[2].endsWith(u",web-1,CPU,normal,warning,91 %"_qs), qPrintable(lines[2]));
-    QCOMPARE(
-        QDateTime::fromString(lines[2].section(u',', 0, 0), Qt::ISODateWithMs).toMSecsSinceEpoch(),
-        todayAt(1));
-    QVERIFY(lines[3].isEmpty());
+    window.findChild<QCheckBox *>(u"problemsOnly"_qs)->setChecked(false);
 
-    QVERIFY(!window.saveEvents(belowAPlainFile(QTemporaryDir(), u"events.csv"_qs)));
+    auto *day = window.findChild<QDateEdit *>(u"eventsDay"_qs);
+    day->setDate(QDate::currentDate().addDays(-1));
+    QCOMPARE(hostsShown(window), u"old"_qs);
+    day->setDate(QDate::currentDate());
+
+    // A host heard for the first time is one of today's events.
+    run.post(u"web-9"_qs, u"CPU"_qs, u"10 %"_qs);
+    run.archive().flush();
+    QTRY_COMPARE(hostsShown(window), u"web-9 web-1 web-2 web-1"_qs);
 }
 
-// The history of the event's reading opens around its time, through the main window; a host
+// Through the main window, the history of the event's reading opens around its time; a host
 // no longer in the table is told of.
 void tst_EventsWindow::doubleClickOpensHistory()
 {
@@ -123,10 +87,8 @@ void tst_EventsWindow::doubleClickOpensHistory()
     run.post(u"web-1"_qs, u"CPU"_qs, u"40 %"_qs);
     MainForm form(run.monitor());
     QAction *open = form.findChild<QAction *>(u"EventsMenu"_qs);
-    QVERIFY(open);
     open->trigger();
     EventsWindow *window = form.events();
-    QVERIFY(window);
     open->trigger();
     QCOMPARE(form.events(), window);
 
@@ -135,16 +97,11 @@ void tst_EventsWindow::doubleClickOpensHistory()
     QCOMPARE(histories.size(), 1);
     QCOMPARE(histories[0]->pairs(), std::vector<int>{1});
     QCOMPARE(histories[0]->plot()->mark(), todayAt(1));
-    const qint64 age = QDateTime::currentMSecsSinceEpoch() - todayAt(1);
-    QCOMPARE(histories[0]->range(), HistoryRange::covering(age));
     QVERIFY(histories[0]->plot()->fromMs() <= todayAt(1));
 
     window->openHistory(1); // web-2's
-    QVERIFY2(window->statusBar()->currentMessage().contains(u"web-2"_qs),
-             qPrintable(window->statusBar()->currentMessage()));
+    QVERIFY(window->statusBar()->currentMessage().contains(u"web-2"_qs));
     QCOMPARE(form.findChildren<HistoryWindow *>().size(), 1);
-    form.close();
-    QTRY_VERIFY(!form.events());
 }
 
 QTEST_MAIN(tst_EventsWindow)

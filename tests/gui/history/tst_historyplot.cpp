@@ -75,22 +75,17 @@ void tst_HistoryPlot::summary_data()
     QTest::addColumn<std::vector<HistoryArchive::Point>>("points");
     QTest::addColumn<std::vector<Rollup>>("rollups");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("roll-ups, weighted by count")
-        << std::vector<HistoryArchive::Point>()
-        << std::vector<Rollup>{{start, 4, 16, 10, 12, 6},
-                               {start + minute, 25, 35, 30, 26, 2},
-                               {start + 2 * minute, -5, 40, 20, 38, 2}}
-        << u"Lowest -5 % \u00b7 Highest 40 % \u00b7 Average 16 % \u00b7 Latest 38 %"_qs;
+    // 6 points averaging 10, 2 averaging 30, 2 averaging 20; the first before the span.
+    const std::vector<Rollup> minutes{{start - minute, 4, 16, 10, 12, 6},
+                                      {start, 25, 35, 30, 26, 2},
+                                      {start + minute, -5, 40, 20, 38, 2}};
+    QTest::newRow("roll-ups in the span, weighted by count")
+        << std::vector<HistoryArchive::Point>() << minutes
+        << u"Lowest -5 % \u00b7 Highest 40 % \u00b7 Average 25 % \u00b7 Latest 38 %"_qs;
     QTest::newRow("roll-ups drawn rather than points")
         << std::vector<HistoryArchive::Point>{{start, 99, false}}
-        << std::vector<Rollup>{{start, 1, 3, 2, 3, 1}}
-        << u"Lowest 1 % \u00b7 Highest 3 % \u00b7 Average 2 % \u00b7 Latest 3 %"_qs;
-    QTest::newRow("points, those before the span left out")
-        << std::vector<HistoryArchive::Point>{{start - minute, 99, false},
-                                              {start, 10, false},
-                                              {start + minute, 20, true}}
-        << std::vector<Rollup>()
-        << u"Lowest 10 % \u00b7 Highest 20 % \u00b7 Average 15 % \u00b7 Latest 20 %"_qs;
+        << std::vector<Rollup>{{start, 1, 3, 2, 3, 0}, {start + minute, 3, 5, 4, 3, 1}}
+        << u"Lowest 1 % \u00b7 Highest 5 % \u00b7 Average 3 % \u00b7 Latest 3 %"_qs;
     QTest::newRow("nothing in the span") << std::vector<HistoryArchive::Point>()
                                          << std::vector<Rollup>() << u"No values in this time"_qs;
 }

@@ -1,4 +1,3 @@
-#include "earlierrun.h"
 #include "engine/host/module1.h"
 #include "engine/monitor/monitor.h"
 #include "engine/reception/reading.h"
@@ -36,7 +35,6 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -147,7 +145,6 @@ private slots:
     void silentHostsAreCounted();
     void sendersOnTheStatusLine_data();
     void sendersOnTheStatusLine();
-    void historyOnTheStatusTip();
     void hostsInTroubleAreCountedAndFound();
 
 private:
@@ -1033,33 +1030,6 @@ void TestMainForm::sendersOnTheStatusLine()
     QCOMPARE(window->settings()->currentPage(), window->settings()->page<SendersPage>());
     QCOMPARE(window->settings()->page<SendersPage>()->addressChoice()->currentData().toString(),
              window.monitor().senders().listenAddress());
-}
-
-// The tip's last line: where the history file is and how large, or why it is not written.
-void TestMainForm::historyOnTheStatusTip()
-{
-    const auto lastLine = [](const MainForm &window) {
-        return window.listeningStatusTip().split(u'\n').last();
-    };
-    {
-        const EarlierRun run({});
-        MainForm window(run.monitor());
-        run.post(u"a"_qs, u"CPU"_qs, u"45 %"_qs);
-        run.archive().flush();
-        const QRegularExpression sized(
-            u"^History: "_qs
-            + QRegularExpression::escape(QDir::toNativeSeparators(run.archive().filePath()))
-            + u", [0-9.]+ (bytes|kB|MB|GB)$"_qs);
-        QTRY_VERIFY2(sized.match(lastLine(window)).hasMatch(), qPrintable(lastLine(window)));
-    }
-    const EarlierRun newer({}, nullptr, [](const QString &file) {
-        // A later schema: the header's user_version, big-endian at byte 60.
-        QFile made(file);
-        QVERIFY(made.open(QIODevice::ReadWrite) && made.seek(63) && made.putChar(99));
-    });
-    QVERIFY(!newer.archive().problem().isEmpty());
-    MainForm window(newer.monitor());
-    QCOMPARE(lastLine(window), newer.archive().problem());
 }
 
 #include "tst_mainform.moc"
