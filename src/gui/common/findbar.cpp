@@ -54,6 +54,13 @@ void FindBar::setCount(const QString &count)
         m_count->setText(count);
 }
 
+void FindBar::setPrompt(const QString &placeholder, const QString &problemsOnlyTip)
+{
+    m_field->setPlaceholderText(placeholder);
+    m_field->setAccessibleName(placeholder);
+    m_problemsOnly->setToolTip(problemsOnlyTip);
+}
+
 void FindBar::start()
 {
     show();

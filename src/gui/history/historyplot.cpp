@@ -1,6 +1,7 @@
 #include "historyplot.h"
 
 #include "engine/history/pointstatistics.h"
+#include "engine/history/rollupgaps.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -12,12 +13,31 @@
 
 namespace {
 
-using Point = HistoryStore::Point;
-using Tenths = HistoryStore::Tenths;
+using Point = HistoryArchive::Point;
 
 constexpr int gap = 6; // between panels, and around the text
 constexpr int rightMargin = 12;
-constexpr Tenths tenMinutes = 6000;
+
+// The first of items (oldest first) at fromMs or later.
+template<class Item> size_t firstFrom(const std::vector<Item> &items, qint64 fromMs)
+{
+    return size_t(std::partition_point(items.begin(), items.end(),
+                                       [fromMs](const Item &item) { return item.timeMs < fromMs; })
+                  - items.begin());
+}
+
+// The one of items [first, last) nearest in time to ms.
+template<class Item>
+size_t nearest(const std::vector<Item> &items, size_t first, size_t last, qint64 ms)
+{
+    const auto begin = items.begin() + qsizetype(first);
+    const auto end = items.begin() + qsizetype(last);
+    auto next =
+        std::partition_point(begin, end, [ms](const Item &item) { return item.timeMs < ms; });
+    if (next == end || (next != begin && ms - std::prev(next)->timeMs < next->timeMs - ms))
+        --next;
+    return size_t(next - items.begin());
+}
 
 } // namespace
 
@@ -29,38 +49,24 @@ HistoryPlot::HistoryPlot(QWidget *parent)
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
 }
 
-void HistoryPlot::setReadings(std::vector<Reading> readings, Tenths now, qint64 originMs)
+void HistoryPlot::setReadings(std::vector<Reading> readings, qint64 fromMs, qint64 toMs,
+                              qint64 rollupStepMs)
 {
     m_readings = std::move(readings);
-    m_now = now;
-    m_originMs = originMs;
+    m_fromMs = fromMs;
+    m_toMs = toMs;
+    m_rollupGaps.clear();
+    for (const Reading &reading : m_readings)
+        m_rollupGaps.push_back(RollupGaps::of(reading.rollups, std::max<qint64>(1, rollupStepMs)));
     update();
 }
 
-void HistoryPlot::setRange(Range range)
+void HistoryPlot::setMark(qint64 ms)
 {
-    if (range == m_range)
+    if (ms == m_markMs)
         return;
-    m_range = range;
+    m_markMs = ms;
     update();
-}
-
-Tenths HistoryPlot::firstShown() const
-{
-    switch (m_range) {
-    case Range::TenMinutes:
-        return m_now > tenMinutes ? m_now - tenMinutes : 0;
-    case Range::Hour:
-        return m_now > HistoryStore::hourTenths ? m_now - HistoryStore::hourTenths : 0;
-    case Range::All:
-        break;
-    }
-    Tenths first = m_now;
-    for (const Reading &reading : m_readings) {
-        if (!reading.points.empty())
-            first = std::min(first, reading.points.front().time());
-    }
-    return first;
 }
 
 QSize HistoryPlot::sizeHint() const
@@ -81,24 +87,29 @@ void HistoryPlot::layOut()
 {
     const QFontMetrics metrics = fontMetrics();
     const int line = metrics.height();
-    const Tenths first = firstShown();
-    m_time = TimeScale(msecs(first), msecs(m_now), std::max(2, width() / 110));
+    m_time = TimeScale(m_fromMs, m_toMs, std::max(2, width() / 110));
 
     m_panels.assign(m_readings.size(), {});
     int axisWidth = metrics.horizontalAdvance(u"0000"_qs);
     for (size_t i = 0; i < m_readings.size(); ++i) {
         const Reading &reading = m_readings[i];
         Panel &panel = m_panels[i];
-        const auto byTime = [](const Point &p, Tenths t) { return p.time() < t; };
-        panel.first =
-            size_t(std::lower_bound(reading.points.begin(), reading.points.end(), first, byTime)
-                   - reading.points.begin());
-        panel.last = reading.points.size();
         double lowest = std::numeric_limits<double>::infinity();
         double highest = -lowest;
-        for (size_t p = panel.first; p < panel.last; ++p) {
-            lowest = std::min(lowest, double(reading.points[p].value()));
-            highest = std::max(highest, double(reading.points[p].value()));
+        if (!reading.rollups.empty()) {
+            panel.first = firstFrom(reading.rollups, m_fromMs);
+            panel.last = reading.rollups.size();
+            for (size_t r = panel.first; r < panel.last; ++r) {
+                lowest = std::min(lowest, double(reading.rollups[r].lowest));
+                highest = std::max(highest, double(reading.rollups[r].highest));
+            }
+        } else {
+            panel.first = firstFrom(reading.points, m_fromMs);
+            panel.last = reading.points.size();
+            for (size_t p = panel.first; p < panel.last; ++p) {
+                lowest = std::min(lowest, double(reading.points[p].value));
+                highest = std::max(highest, double(reading.points[p].value));
+            }
         }
         // Limits near the values are brought into view; one far away would flatten them.
         if (lowest <= highest) {
@@ -160,6 +171,12 @@ void HistoryPlot::paintEvent(QPaintEvent *)
                                  m_timeArea.top() + fontMetrics().ascent()),
                          tick.label);
     }
+    if (m_markMs >= m_fromMs && m_markMs <= m_toMs) {
+        const double x = m_time.toPixel(m_markMs, m_timeArea.left(), m_timeArea.right());
+        painter.setPen(QPen(palette().color(QPalette::Text), 1, Qt::DotLine));
+        for (const Panel &panel : m_panels)
+            painter.drawLine(QPointF(x, panel.area.top()), QPointF(x, panel.area.bottom()));
+    }
     drawHover(painter);
 }
 
@@ -202,7 +219,10 @@ void HistoryPlot::drawPanel(QPainter &painter, int index) const
         painter.drawLine(QPointF(panel.area.left(), y), QPointF(panel.area.right(), y));
     }
 
-    drawLine(painter, reading, panel);
+    if (reading.rollups.empty())
+        drawLine(painter, reading, panel);
+    else
+        drawBand(painter, index);
 
     painter.setPen(text);
     painter.drawText(QPointF(panel.area.left(), panel.area.bottom() + gap + metrics.ascent()),
@@ -258,12 +278,12 @@ void HistoryPlot::drawLine(QPainter &painter, const Reading &reading, const Pane
     };
     for (size_t i = panel.first; i < panel.last; ++i) {
         const Point &point = reading.points[i];
-        if (point.gapBefore() && i > panel.first) {
+        if (point.gapBefore && i > panel.first) {
             closeColumn();
             flush();
         }
-        const QPointF at(m_time.toPixel(msecs(point.time()), left, right),
-                         panel.scale.toPixel(point.value(), top, bottom));
+        const QPointF at(m_time.toPixel(point.timeMs, left, right),
+                         panel.scale.toPixel(point.value, top, bottom));
         if (const int x = int(std::floor(at.x())); x != column) {
             closeColumn();
             column = x;
@@ -280,24 +300,119 @@ void HistoryPlot::drawLine(QPainter &painter, const Reading &reading, const Pane
     painter.restore();
 }
 
+// Roll-ups, folded into pixel columns where they are more than pixels: the band spans the
+// column's lowest to highest, and the line goes through the average of its points.
+void HistoryPlot::drawBand(QPainter &painter, int index) const
+{
+    const Reading &reading = m_readings[size_t(index)];
+    const Panel &panel = m_panels[size_t(index)];
+    const std::vector<bool> &gaps = m_rollupGaps[size_t(index)];
+    if (panel.first >= panel.last)
+        return;
+    painter.save();
+    painter.setClipRect(panel.area.adjusted(-3, -3, 3, 3));
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor colour = palette().color(QPalette::Highlight);
+    QColor fill = colour;
+    fill.setAlpha(70);
+    const double left = panel.area.left();
+    const double right = panel.area.right();
+    const double top = panel.area.top();
+    const double bottom = panel.area.bottom();
+
+    struct Column
+    {
+        double x = 0;
+        double lowest = 0;
+        double highest = 0;
+        double sum = 0; // of the averages, each times its count
+        double count = 0;
+    };
+    std::vector<Column> stretch;
+    const auto flush = [&] {
+        if (stretch.empty())
+            return;
+        QPolygonF band;
+        QPolygonF line;
+        for (const Column &column : stretch) {
+            band.append(QPointF(column.x, panel.scale.toPixel(column.highest, top, bottom)));
+            line.append(
+                QPointF(column.x, panel.scale.toPixel(column.sum / column.count, top, bottom)));
+        }
+        for (auto column = stretch.rbegin(); column != stretch.rend(); ++column)
+            band.append(QPointF(column->x, panel.scale.toPixel(column->lowest, top, bottom)));
+        QPen pen(colour, 0);
+        pen.setCosmetic(true);
+        if (stretch.size() == 1) {
+            // A lone roll-up: its spread upright, its average a dot.
+            painter.setPen(pen);
+            painter.drawLine(band.front(), band.back());
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(colour);
+            painter.drawEllipse(line.front(), 2.5, 2.5);
+        } else {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(fill);
+            painter.drawPolygon(band);
+            painter.setPen(pen);
+            painter.setBrush(Qt::NoBrush);
+            painter.drawPolyline(line);
+        }
+        stretch.clear();
+    };
+    int columnAt = std::numeric_limits<int>::min();
+    for (size_t i = panel.first; i < panel.last; ++i) {
+        const Rollup &rollup = reading.rollups[i];
+        if (gaps[i] && i > panel.first) {
+            flush();
+            columnAt = std::numeric_limits<int>::min();
+        }
+        const double x = m_time.toPixel(rollup.timeMs, left, right);
+        const double weight = std::max<quint32>(rollup.count, 1);
+        if (const int column = int(std::floor(x)); column != columnAt || stretch.empty()) {
+            columnAt = column;
+            stretch.push_back({x, rollup.lowest, rollup.highest, 0, 0});
+        }
+        Column &column = stretch.back();
+        column.lowest = std::min(column.lowest, double(rollup.lowest));
+        column.highest = std::max(column.highest, double(rollup.highest));
+        column.sum += double(rollup.average) * weight;
+        column.count += weight;
+    }
+    flush();
+    painter.restore();
+}
+
+std::pair<QPointF, QString> HistoryPlot::hovered(const Hover &hover) const
+{
+    const Reading &reading = m_readings[size_t(hover.panel)];
+    const Panel &panel = m_panels[size_t(hover.panel)];
+    const auto at = [&](qint64 ms, double value) {
+        return QPointF(m_time.toPixel(ms, panel.area.left(), panel.area.right()),
+                       panel.scale.toPixel(value, panel.area.top(), panel.area.bottom()));
+    };
+    if (!reading.rollups.empty()) {
+        const Rollup &rollup = reading.rollups[hover.item];
+        return {at(rollup.timeMs, rollup.average),
+                tr("%1  %2 (%3 \u2013 %4)")
+                    .arg(m_time.format(rollup.timeMs), panel.scale.format(rollup.average),
+                         panel.scale.format(rollup.lowest), panel.scale.format(rollup.highest))};
+    }
+    const Point &point = reading.points[hover.item];
+    return {at(point.timeMs, point.value),
+            tr("%1  %2").arg(m_time.format(point.timeMs), panel.scale.format(point.value))};
+}
+
 void HistoryPlot::drawHover(QPainter &painter) const
 {
     if (m_hover.panel < 0 || size_t(m_hover.panel) >= m_panels.size())
         return;
-    const Reading &reading = m_readings[size_t(m_hover.panel)];
-    const Panel &panel = m_panels[size_t(m_hover.panel)];
-    if (m_hover.point >= reading.points.size())
-        return;
-    const Point &point = reading.points[m_hover.point];
-    const QPointF at(m_time.toPixel(msecs(point.time()), panel.area.left(), panel.area.right()),
-                     panel.scale.toPixel(point.value(), panel.area.top(), panel.area.bottom()));
+    const auto [at, text] = hovered(m_hover);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(palette().color(QPalette::Text), 1.5));
     painter.setBrush(Qt::NoBrush);
     painter.drawEllipse(at, 4, 4);
 
-    const QString text =
-        tr("%1  %2").arg(m_time.format(msecs(point.time())), panel.scale.format(point.value()));
     const QFontMetrics metrics = fontMetrics();
     QRectF box(0, 0, metrics.horizontalAdvance(text) + 2 * gap, metrics.height() + gap);
     box.moveBottomLeft(at + QPointF(gap, -gap));
@@ -311,12 +426,21 @@ void HistoryPlot::drawHover(QPainter &painter) const
     painter.drawText(box, Qt::AlignCenter, text);
 }
 
+QString HistoryPlot::hoverText(QPointF at)
+{
+    layOut();
+    const Hover hover = hoverAt(at);
+    return hover.panel < 0 ? QString() : hovered(hover).second;
+}
+
 QString HistoryPlot::summary(int index) const
 {
     if (index < 0 || size_t(index) >= m_readings.size())
         return {};
     const Reading &reading = m_readings[size_t(index)];
-    const PointStatistics statistics = PointStatistics::of(reading.points, firstShown());
+    const PointStatistics statistics = reading.rollups.empty()
+                                           ? PointStatistics::of(reading.points, m_fromMs)
+                                           : PointStatistics::of(reading.rollups, m_fromMs);
     if (statistics.isEmpty())
         return tr("No values in this time");
     const ValueScale scale(statistics.lowest(), statistics.highest(), reading.unit);
@@ -325,7 +449,7 @@ QString HistoryPlot::summary(int index) const
              scale.format(statistics.average()), scale.format(statistics.latest()));
 }
 
-// The point nearest in time to where the mouse is, in the panel it is over.
+// The point or roll-up nearest in time to where the mouse is, in the panel it is over.
 HistoryPlot::Hover HistoryPlot::hoverAt(QPointF at) const
 {
     Hover hover;
@@ -335,14 +459,9 @@ HistoryPlot::Hover HistoryPlot::hoverAt(QPointF at) const
         if (at.y() < panel.area.top() || at.y() > panel.area.bottom() || panel.first >= panel.last)
             continue;
         const qint64 wanted = m_time.fromPixel(at.x(), panel.area.left(), panel.area.right());
-        const auto time = Tenths(std::max<qint64>(0, (wanted - m_originMs) / 100));
-        const auto begin = reading.points.begin() + qsizetype(panel.first);
-        const auto end = reading.points.begin() + qsizetype(panel.last);
-        auto next = std::lower_bound(begin, end, time,
-                                     [](const Point &p, Tenths t) { return p.time() < t; });
-        if (next == end || (next != begin && time - std::prev(next)->time() < next->time() - time))
-            --next;
-        hover = {int(i), size_t(next - reading.points.begin())};
+        hover = {int(i), reading.rollups.empty()
+                             ? nearest(reading.points, panel.first, panel.last, wanted)
+                             : nearest(reading.rollups, panel.first, panel.last, wanted)};
     }
     return hover;
 }

@@ -1,5 +1,6 @@
 #include "historywindow.h"
 
+#include "engine/archive/historyarchive.h"
 #include "engine/history/historycsv.h"
 #include "engine/history/historystore.h"
 #include "engine/limits/limitrules.h"
@@ -36,6 +37,9 @@ HistoryWindow::HistoryWindow(Monitor &monitor, int row, std::vector<int> pairs, 
     , m_units(m_pairs.size())
     , m_plot(new HistoryPlot)
     , m_words(new QTreeWidget)
+    , m_ranges(new QButtonGroup(this))
+    , m_earlier(m_pairs.size())
+    , m_rollups(m_pairs.size())
 {
     setObjectName(u"HistoryWindow"_qs);
     setAttribute(Qt::WA_DeleteOnClose);
@@ -56,23 +60,32 @@ HistoryWindow::HistoryWindow(Monitor &monitor, int row, std::vector<int> pairs, 
     auto *client = new QWidget;
     auto *layout = new QVBoxLayout(client);
     auto *ranges = new QHBoxLayout;
-    auto *group = new QButtonGroup(this);
-    const std::pair<QString, HistoryPlot::Range> choices[] = {
-        {tr("Last 10 minutes"), HistoryPlot::Range::TenMinutes},
-        {tr("Last hour"), HistoryPlot::Range::Hour},
-        {tr("All kept"), HistoryPlot::Range::All}};
-    for (const auto &[text, range] : choices) {
+    struct Choice
+    {
+        QString text;
+        QString name;
+        HistoryRange::Choice range;
+    };
+    const Choice choices[] = {
+        {tr("Last 10 minutes"), u"lastTenMinutes"_qs, HistoryRange::TenMinutes},
+        {tr("Last hour"), u"lastHour"_qs, HistoryRange::Hour},
+        {tr("Last 24 hours"), u"lastDay"_qs, HistoryRange::Day},
+        {tr("Last 7 days"), u"lastWeek"_qs, HistoryRange::Week},
+        {tr("Last 30 days"), u"lastMonth"_qs, HistoryRange::Month},
+        {tr("All kept"), u"allKept"_qs, HistoryRange::All}};
+    for (const auto &[text, name, range] : choices) {
         auto *button = new QToolButton;
+        button->setObjectName(name);
         button->setText(text);
         button->setCheckable(true);
-        button->setChecked(range == m_plot->range());
+        button->setChecked(range == m_range);
         button->setAutoRaise(true);
-        group->addButton(button, int(range));
+        m_ranges->addButton(button, int(range));
         ranges->addWidget(button);
     }
     ranges->addStretch();
-    connect(group, &QButtonGroup::idClicked, this,
-            [this](int id) { m_plot->setRange(HistoryPlot::Range(id)); });
+    connect(m_ranges, &QButtonGroup::idClicked, this,
+            [this](int id) { setRange(HistoryRange::Choice(id)); });
     layout->addLayout(ranges);
     m_plot->setObjectName(u"HistoryPlot"_qs);
     layout->addWidget(m_plot, 1);
@@ -138,6 +151,59 @@ void HistoryWindow::refreshSoon(const QModelIndex &topLeft, const QModelIndex &b
         m_redraw.start();
 }
 
+qint64 HistoryWindow::nowMs() const
+{
+    const SilenceWatch &silence = m_monitor.table().silence();
+    return silence.wallTime(0).toMSecsSinceEpoch() + silence.tenthsSince(0) * 100;
+}
+
+void HistoryWindow::setRange(HistoryRange::Choice range)
+{
+    if (QAbstractButton *button = m_ranges->button(int(range)))
+        button->setChecked(true);
+    if (range == m_range)
+        return;
+    m_range = range;
+    refresh();
+}
+
+void HistoryWindow::showMoment(qint64 ms)
+{
+    setRange(HistoryRange::covering(nowMs() - ms));
+    m_plot->setMark(ms);
+}
+
+void HistoryWindow::readEarlier()
+{
+    if (m_earlierRead)
+        return;
+    m_earlierRead = true;
+    const HistoryArchive *const archive = m_monitor.archive();
+    const qint64 startedMs = archive->startedAt().toMSecsSinceEpoch();
+    const ReadingsTable &table = m_monitor.table();
+    for (size_t i = 0; i < m_pairs.size(); ++i) {
+        const QString name = table.nameText(table.nameId(m_row, m_pairs[i]));
+        m_earlier[i] = archive->points(
+            m_host, name, startedMs - HistoryRange::lengthMs(HistoryRange::Hour), startedMs);
+    }
+}
+
+void HistoryWindow::readRollups(qint64 fromMs, qint64 toMs)
+{
+    if (m_rollupsRange == m_range && m_rollupsAge.isValid()
+        && m_rollupsAge.elapsed() < rollupsReadMs)
+        return;
+    m_rollupsRange = m_range;
+    m_rollupsAge.start();
+    const HistoryArchive *const archive = m_monitor.archive();
+    const ReadingsTable &table = m_monitor.table();
+    for (size_t i = 0; i < m_pairs.size(); ++i) {
+        const QString name = table.nameText(table.nameId(m_row, m_pairs[i]));
+        m_rollups[i] =
+            archive->rollups(m_host, name, fromMs, toMs, HistoryRange::resolution(m_range));
+    }
+}
+
 void HistoryWindow::refresh()
 {
     if (m_row < 0)
@@ -145,6 +211,24 @@ void HistoryWindow::refresh()
     const ReadingsTable &table = m_monitor.table();
     const HistoryStore &store = m_monitor.history();
     const SilenceWatch &silence = table.silence();
+    // Without the archive, what memory holds is all there is.
+    const HistoryArchive *const archive = m_monitor.archive();
+    const qint64 originMs = silence.wallTime(0).toMSecsSinceEpoch();
+    const qint64 toMs = nowMs();
+    qint64 fromMs = toMs - HistoryRange::lengthMs(m_range);
+    const bool rolledUp = archive && HistoryRange::isRolledUp(m_range);
+    if (m_range == HistoryRange::All) {
+        // Memory's oldest point when the archive keeps nothing.
+        const qint64 oldest = archive ? archive->oldestMs() : 0;
+        fromMs = oldest > 0 ? oldest : originMs;
+    }
+    if (rolledUp)
+        readRollups(fromMs, toMs + 1);
+    const bool beforeStart =
+        archive && !rolledUp && fromMs < archive->startedAt().toMSecsSinceEpoch();
+    if (beforeStart)
+        readEarlier();
+
     std::vector<HistoryPlot::Reading> readings;
     struct Word
     {
@@ -159,9 +243,32 @@ void HistoryWindow::refresh()
     for (size_t i = 0; i < m_pairs.size(); ++i) {
         const int pair = m_pairs[i];
         const QString name = table.nameText(table.nameId(m_row, pair));
-        std::vector<HistoryStore::Point> points = store.points(m_row, pair);
+        HistoryPlot::Reading reading{name, {}, {}, {}, {}};
+        if (rolledUp) {
+            std::copy_if(m_rollups[i].begin(), m_rollups[i].end(),
+                         std::back_inserter(reading.rollups),
+                         [fromMs](const Rollup &rollup) { return rollup.timeMs >= fromMs; });
+        }
+        if (reading.rollups.empty()) {
+            if (beforeStart) {
+                for (const HistoryArchive::Point &point : m_earlier[i]) {
+                    if (point.timeMs >= fromMs)
+                        reading.points.push_back(point);
+                }
+            }
+            // What memory holds begins after what the archive kept before start-up, and does
+            // not join it.
+            const size_t memoryFirst = reading.points.size();
+            const qint64 memoryFrom = memoryFirst == 0 ? fromMs : reading.points.back().timeMs + 1;
+            store.forEachPoint(m_row, pair, [&](const HistoryStore::Point &point) {
+                if (const qint64 ms = originMs + qint64(point.time()) * 100; ms >= memoryFrom)
+                    reading.points.push_back({ms, point.value(), point.gapBefore()});
+            });
+            if (memoryFirst > 0 && reading.points.size() > memoryFirst)
+                reading.points[memoryFirst].gapBefore = true;
+        }
         const std::vector<HistoryStore::WordChange> changes = store.wordChanges(m_row, pair);
-        if (points.empty() && !changes.empty()) {
+        if (reading.points.empty() && reading.rollups.empty() && !changes.empty()) {
             for (const HistoryStore::WordChange &change : changes)
                 words.push_back({change.time, name, change.text});
             continue;
@@ -169,12 +276,16 @@ void HistoryWindow::refresh()
         const QString value = table.value(m_row, pair);
         if (const ValueNumber number = ValueNumber::read(value); number.ok)
             m_units[i] = number.unit.toString();
-        readings.push_back({name, m_units[i], std::move(points), limitLines(i)});
+        reading.unit = m_units[i];
+        reading.limits = limitLines(i);
+        readings.push_back(std::move(reading));
     }
+    if (rolledUp && !archive->problem().isEmpty())
+        statusBar()->showMessage(archive->problem());
     m_plot->setVisible(!readings.empty());
     m_save->setEnabled(!readings.empty());
-    m_plot->setReadings(std::move(readings), HistoryStore::Tenths(silence.tenthsSince(0)),
-                        silence.wallTime(0).toMSecsSinceEpoch());
+    m_plot->setReadings(std::move(readings), fromMs, toMs,
+                        HistoryRange::stepMs(HistoryRange::resolution(m_range)));
 
     m_words->setVisible(!words.empty());
     if (!changed || words.empty())
@@ -217,22 +328,41 @@ void HistoryWindow::saveAs()
 bool HistoryWindow::saveHistory(const QString &path)
 {
     m_folder = QFileInfo(path).absolutePath();
-    const HistoryStore::Tenths first = m_plot->firstShown();
-    std::vector<HistoryCsv::Column> columns;
+    const std::vector<HistoryPlot::Reading> &readings = m_plot->readings();
+    const bool rolledUp = std::any_of(readings.begin(), readings.end(),
+                                      [](const auto &reading) { return !reading.rollups.empty(); });
     qsizetype points = 0;
-    for (const HistoryPlot::Reading &reading : m_plot->readings()) {
-        HistoryCsv::Column &column = columns.emplace_back();
-        column.title =
+    std::vector<HistoryCsv::Column> columns;
+    std::vector<HistoryCsv::RollupColumn> rollupColumns;
+    for (const HistoryPlot::Reading &reading : readings) {
+        const QString title =
             reading.unit.isEmpty() ? reading.name : tr("%1 (%2)").arg(reading.name, reading.unit);
-        for (const HistoryStore::Point &point : reading.points) {
-            if (point.time() >= first)
+        if (rolledUp) {
+            // A reading the archive has no roll-ups of is saved as drawn: point by point.
+            HistoryCsv::RollupColumn &column = rollupColumns.emplace_back();
+            column.title = title;
+            for (const Rollup &rollup : reading.rollups) {
+                if (rollup.timeMs >= m_plot->fromMs())
+                    column.rollups.push_back(rollup);
+            }
+            for (const HistoryArchive::Point &point : reading.points) {
+                if (point.timeMs >= m_plot->fromMs())
+                    column.rollups.push_back(
+                        {point.timeMs, point.value, point.value, point.value, point.value, 1});
+            }
+            points += qsizetype(column.rollups.size());
+            continue;
+        }
+        HistoryCsv::Column &column = columns.emplace_back();
+        column.title = title;
+        for (const HistoryArchive::Point &point : reading.points) {
+            if (point.timeMs >= m_plot->fromMs())
                 column.points.push_back(point);
         }
         points += qsizetype(column.points.size());
     }
-    const SilenceWatch &silence = m_monitor.table().silence();
-    const QByteArray csv = HistoryCsv::write(
-        columns, [&silence](HistoryStore::Tenths time) { return silence.wallTime(time); });
+    const QByteArray csv =
+        rolledUp ? HistoryCsv::writeRollups(rollupColumns) : HistoryCsv::write(columns);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(csv) != csv.size() || !file.commit()) {
         showNotice(this, QMessageBox::Warning,

@@ -101,6 +101,7 @@ MainForm::~MainForm()
     delete centralWidget();
     delete m_about.data();
     delete m_overview.data();
+    delete m_events.data();
 }
 
 void MainForm::Form_Load()
@@ -180,6 +181,8 @@ void MainForm::createViewMenu()
     connect(addProblemsFirstAction(view, m_monitor.overview(), u"ProblemsFirstMenu"_qs),
             &QAction::triggered, this, &MainForm::showOverview);
     addTrendsAction(view, m_monitor.overview(), u"TrendsMenu"_qs);
+    view->addSeparator();
+    addMenuAction(view, tr("&Events"), u"EventsMenu"_qs, this, &MainForm::showEvents);
 }
 
 void MainForm::showOverview()
@@ -191,6 +194,20 @@ void MainForm::showOverview()
         overview->setAttribute(Qt::WA_DeleteOnClose);
         connect(overview, &OverviewWindow::historyRequested, this, &MainForm::showHistory);
         return overview;
+    });
+}
+
+void MainForm::showEvents()
+{
+    raiseOrCreate(m_events, [this] {
+        // As the overview: a window of its own, closed with the main window.
+        auto *events = new EventsWindow(m_monitor);
+        events->setAttribute(Qt::WA_DeleteOnClose);
+        connect(events, &EventsWindow::historyRequested, this,
+                [this](int row, const std::vector<int> &pairs, qint64 timeMs) {
+                    showHistory(row, pairs)->showMoment(timeMs);
+                });
+        return events;
     });
 }
 
@@ -347,15 +364,17 @@ void MainForm::unloadOptions()
     delete m_options.data();
 }
 
-void MainForm::showHistory(int tableRow, const std::vector<int> &pairs)
+HistoryWindow *MainForm::showHistory(int tableRow, const std::vector<int> &pairs)
 {
     for (HistoryWindow *const open : findChildren<HistoryWindow *>(Qt::FindDirectChildrenOnly)) {
         if (open->row() == tableRow && open->pairs() == pairs) {
             bringForward(open);
-            return;
+            return open;
         }
     }
-    (new HistoryWindow(m_monitor, tableRow, pairs, this))->show();
+    auto *const window = new HistoryWindow(m_monitor, tableRow, pairs, this);
+    window->show();
+    return window;
 }
 
 void MainForm::closeEvent(QCloseEvent *event)
@@ -370,6 +389,8 @@ void MainForm::closeEvent(QCloseEvent *event)
     unloadOptions();
     if (m_overview)
         m_overview->close();
+    if (m_events)
+        m_events->close();
     m_monitor.receiver().close();
     event->accept();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/tableview/tablefullnotice.h"
+#include "gui/events/eventswindow.h"
 #include "gui/overview/overviewwindow.h"
 #include "gui/settings/frmoptions.h"
 #include "gui/settings/settingswindow.h"
@@ -12,6 +13,7 @@
 #include <vector>
 
 class CounterFields;
+class HistoryWindow;
 class HostFind;
 class Monitor;
 class QAction;
@@ -42,6 +44,7 @@ public:
     frmOptions *options() const { return m_options; }
     QDialog *about() const { return m_about; }
     OverviewWindow *overview() const { return m_overview; }
+    EventsWindow *events() const { return m_events; }
     SettingsWindow *settings() const { return m_settings; }
     // What the status line tells about the receiver.
     QString listeningStatus() const;
@@ -51,6 +54,8 @@ public:
     void showAbout();
     // Opens the overview, or brings it forward when it is open.
     void showOverview();
+    // The same for the events.
+    void showEvents();
     // One Settings window at a time, at the page of that objectName when there is one.
     void showSettings(const QString &page = {});
 
@@ -69,7 +74,7 @@ public:
     void clearTable();
     // Opens the history of these readings of the table's row, or raises the window that
     // shows them.
-    void showHistory(int tableRow, const std::vector<int> &pairs);
+    HistoryWindow *showHistory(int tableRow, const std::vector<int> &pairs);
 
 Q_SIGNALS:
     void saveFinished(bool saved);
@@ -94,6 +99,7 @@ private:
     QPointer<frmOptions> m_options;
     QPointer<QDialog> m_about;
     QPointer<OverviewWindow> m_overview;
+    QPointer<EventsWindow> m_events;
     QPointer<SettingsWindow> m_settings;
     StatusLine *m_status = nullptr;
     CounterFields *m_counters = nullptr;

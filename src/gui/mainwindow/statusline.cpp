@@ -1,10 +1,12 @@
 #include "statusline.h"
 
+#include "engine/archive/historyarchive.h"
 #include "engine/monitor/monitor.h"
 #include "engine/tableview/tablefullnotice.h"
 #include "gui/common/notice.h"
 #include "gui/tablefile/tablesaveflow.h"
 
+#include <QDir>
 #include <QLocale>
 
 QString StatusLine::textOf(const Facts &facts)
@@ -66,6 +68,8 @@ StatusLine::StatusLine(Monitor &monitor, const TableFullNotice &tableFull,
     connect(&monitor.tcp(), &StreamListener::countsChanged, this, &StatusLine::refresh);
     connect(&monitor.tls(), &StreamListener::countsChanged, this, &StatusLine::refresh);
     connect(&monitor.actions(), &ActionRunner::changed, this, &StatusLine::refresh);
+    if (const HistoryArchive *archive = monitor.archive())
+        connect(archive, &HistoryArchive::statusChanged, this, &StatusLine::refresh);
 }
 
 StatusLine::Facts StatusLine::facts() const
@@ -123,6 +127,22 @@ QString StatusLine::streamsToolTip() const
     return lines.join(u'\n');
 }
 
+QString StatusLine::historyToolTip() const
+{
+    const HistoryArchive *const archive = m_monitor.archive();
+    if (!archive)
+        return {};
+    if (!archive->problem().isEmpty())
+        return archive->problem();
+    const QString path = QDir::toNativeSeparators(archive->filePath());
+    if (archive->fileBytes() < 0)
+        return tr("History: %1").arg(path);
+    // Counted in 1024s, as the "maxSize" setting is.
+    return tr("History: %1, %2")
+        .arg(path, QLocale().formattedDataSize(archive->fileBytes(), 1,
+                                               QLocale::DataSizeTraditionalFormat));
+}
+
 void StatusLine::refresh()
 {
     const Facts now = facts();
@@ -133,7 +153,9 @@ void StatusLine::refresh()
         setToolTip(text);
     } else if (!now.listening) {
         setText(text);
-        setToolTip(m_monitor.receiver().errorString());
+        QStringList tip{m_monitor.receiver().errorString(), historyToolTip()};
+        tip.removeAll(QString());
+        setToolTip(tip.join(u'\n'));
         shown.setColor(QPalette::WindowText, Qt::red);
     } else {
         setText(text);
@@ -149,6 +171,8 @@ void StatusLine::refresh()
         if (const QString streams = streamsToolTip(); !streams.isEmpty())
             tip.append(streams);
         tip += m_monitor.actions().failures();
+        if (const QString history = historyToolTip(); !history.isEmpty())
+            tip.append(history);
         setToolTip(tip.join(u'\n'));
     }
     setPalette(shown);

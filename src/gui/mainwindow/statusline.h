@@ -12,7 +12,7 @@ class TableSaveFlow;
 
 // The main window's line about the receiver: where it listens, the hosts in trouble, the
 // senders ignored, the actions that failed, a save under way or just done; in red when nothing is
-// received.
+// received. Its tooltip tells more, and where the history is kept.
 class StatusLine final : public QLabel
 {
     Q_OBJECT
@@ -49,6 +49,8 @@ private:
     Facts facts() const;
     // The last client refused and what else closed connections, for the tooltip.
     QString streamsToolTip() const;
+    // Where the history is kept on disk and how large it is, or why it is not.
+    QString historyToolTip() const;
 
     Monitor &m_monitor;
     const TableFullNotice &m_tableFull;

@@ -769,7 +769,7 @@ void TestMainForm::menus()
                  u"&File: &Save Table As\u2026 Ctrl+S | - | E&xit "_qs,
                  u"&Edit: &Copy Ctrl+C | Copy &All Ctrl+Shift+C | - | &Find Host\u2026 "
                  u"Ctrl+F | Show &Problems Only  | - | &Remove Host Del | C&lear Table "_qs,
-                 u"&View: &Overview Ctrl+O | &Problems First  | &Trends "_qs,
+                 u"&View: &Overview Ctrl+O | &Problems First  | &Trends  | - | &Events "_qs,
                  u"&Tools: &Options  | Se&ttings\u2026  | &Limits\u2026  | &Senders\u2026  | "
                  u"&Notifications\u2026 "_qs,
                  u"&Help: &About "_qs,
@@ -1013,8 +1013,14 @@ void TestMainForm::sendersOnTheStatusLine()
     QTRY_COMPARE(window.receiver().packets(), double(sent));
     window.receiver().publish();
     QTRY_COMPARE(window->listeningStatus(), status.arg(port));
-    QVERIFY(window->listeningStatusTip().startsWith(tip));
-    QCOMPARE(window->listeningStatusTip().isEmpty(), tip.isEmpty());
+    // The last line of the tip tells where the history is kept.
+    QStringList tipLines = window->listeningStatusTip().split(u'\n');
+    QVERIFY2(
+        tipLines.takeLast().startsWith(
+            u"History: "_qs + QDir::toNativeSeparators(window.monitor().archive()->filePath())),
+        qPrintable(window->listeningStatusTip()));
+    QVERIFY(tipLines.join(u'\n').startsWith(tip));
+    QCOMPARE(tipLines.isEmpty(), tip.isEmpty());
 
     // Tools -> Senders... opens one window at its page, showing the address in force.
     auto *menu = window->findChild<QAction *>(u"SendersMenu"_qs);
