@@ -74,7 +74,8 @@ struct ArchiveBatch
     std::vector<TakenPoint> taken;
     std::vector<quint32> takenSeries;
     std::vector<quint32> rowStart;
-    qint64 originMs = 0; // when the table's clock read 0
+    std::vector<quint8> rowPairs; // how many of a row's pairs takenSeries holds
+    qint64 originMs = 0;          // when the table's clock read 0
 
     bool isEmpty() const
     {
@@ -86,9 +87,15 @@ struct ArchiveBatch
     {
         points.reserve(points.size() + taken.size());
         for (const TakenPoint &point : taken) {
-            points.push_back({originMs + qint64(point.tenths) * 100,
-                              takenSeries[rowStart[point.row] + point.pair], point.value,
-                              point.gapBefore});
+            // A row the table dropped before its pairs were named has no series: its points
+            // go with it.
+            if (point.row >= rowStart.size() || point.pair >= rowPairs[point.row])
+                continue;
+            const quint32 series = takenSeries[rowStart[point.row] + point.pair];
+            if (series != 0) {
+                points.push_back(
+                    {originMs + qint64(point.tenths) * 100, series, point.value, point.gapBefore});
+            }
         }
         taken = {};
     }

@@ -248,15 +248,19 @@ void HistoryArchive::handOver(bool everything)
     m_taken = {};
     // Each row's series here, and the points made of them on the writer's thread: a row at a
     // time rather than a point at a time.
-    if (!m_touched.empty())
-        m_pending.rowStart.resize(size_t(*std::max_element(m_touched.begin(), m_touched.end()))
-                                  + 1);
+    if (!m_touched.empty()) {
+        const size_t rows = size_t(*std::max_element(m_touched.begin(), m_touched.end())) + 1;
+        m_pending.rowStart.resize(rows);
+        m_pending.rowPairs.resize(rows, 0);
+    }
     for (const int row : m_touched) {
         m_flags[size_t(row)] &= ~Touched;
         m_pending.rowStart[size_t(row)] = quint32(m_pending.takenSeries.size());
         const int pairs = int(m_rows[size_t(row)].series.size());
         const int inUse = row < m_table.hostCount() ? m_table.pairsInUse(row) : 0;
-        for (int pair = 0; pair < std::max(pairs, inUse); ++pair)
+        const int count = std::min(std::max(pairs, inUse), 255);
+        m_pending.rowPairs[size_t(row)] = quint8(count);
+        for (int pair = 0; pair < count; ++pair)
             m_pending.takenSeries.push_back(
                 pair < inUse && m_table.nameId(row, pair) >= 0 ? seriesOf(row, pair) : 0);
         if (row < m_table.hostCount())
