@@ -176,8 +176,7 @@ ArchiveDatabase::Open ArchiveDatabase::open(Access access)
         }
     }
     const int flags = writing ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
-    if (sqlite3_open_v2(m_path.toUtf8().constData(), &m_db, flags, nullptr)
-        != SQLITE_OK) {
+    if (sqlite3_open_v2(m_path.toUtf8().constData(), &m_db, flags, nullptr) != SQLITE_OK) {
         fail("open");
         close();
         return m_damaged ? Open::Damaged : Open::Failed;
@@ -263,29 +262,32 @@ qint64 ArchiveDatabase::fileId(quint32 series, const SeriesNames &names)
     return id;
 }
 
+bool ArchiveDatabase::rollBack()
+{
+    fail("transaction");
+    // Some series may have been numbered in what is rolled back.
+    m_fileIds.clear();
+    const QString error = m_error;
+    const bool damaged = m_damaged;
+    sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    m_error = error;
+    m_damaged = damaged;
+    return false;
+}
+
 bool ArchiveDatabase::write(const ArchiveBatch &batch, const SeriesNames &names)
 {
     if (!m_db)
         return false;
     if (!exec("BEGIN IMMEDIATE"))
         return false;
-    const auto rollback = [this] {
-        fail("write");
-        m_fileIds.clear();
-        const QString error = m_error;
-        const bool damaged = m_damaged;
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-        m_error = error;
-        m_damaged = damaged;
-        return false;
-    };
     if (!batch.points.empty()) {
         // A row for each host's points of each hour, so that an hour rolls up on its own.
         std::map<std::pair<QString, qint64>, std::vector<ArchivePoint>> rows;
         for (ArchivePoint point : batch.points) {
             const qint64 id = fileId(point.series, names);
             if (id == failed)
-                return rollback();
+                return rollBack();
             if (id < 0)
                 continue; // a series the writer was never told of
             const QString &host = names.value(point.series).first;
@@ -300,7 +302,7 @@ bool ArchiveDatabase::write(const ArchiveBatch &batch, const SeriesNames &names)
                                                  })
                                     ->timeMs;
             if (!insert.bind(1, key.first).bind(2, base).bind(3, packPoints(points, base)).run())
-                return rollback();
+                return rollBack();
         }
     }
     {
@@ -314,7 +316,7 @@ bool ArchiveDatabase::write(const ArchiveBatch &batch, const SeriesNames &names)
                      .bind(5, event.to)
                      .bind(6, event.value)
                      .run())
-                return rollback();
+                return rollBack();
         }
     }
     {
@@ -325,18 +327,16 @@ bool ArchiveDatabase::write(const ArchiveBatch &batch, const SeriesNames &names)
                      .bind(2, host.lastHeardMs)
                      .bind(3, readingsJson(host))
                      .run())
-                return rollback();
+                return rollBack();
         }
         Statement remove(m_db, "DELETE FROM hosts WHERE host = ?");
         for (const QString &host : batch.removedHosts) {
             if (!remove.bind(1, host).run())
-                return rollback();
+                return rollBack();
         }
     }
-    if (!exec("COMMIT")) {
-        m_fileIds.clear(); // some were numbered in what was rolled back
-        return rollback();
-    }
+    if (!exec("COMMIT"))
+        return rollBack();
     return true;
 }
 
@@ -366,15 +366,6 @@ bool ArchiveDatabase::rollUpHour(qint64 hour)
 {
     if (!exec("BEGIN IMMEDIATE"))
         return false;
-    const auto rollback = [this] {
-        fail("roll up");
-        const QString error = m_error;
-        const bool damaged = m_damaged;
-        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
-        m_error = error;
-        m_damaged = damaged;
-        return false;
-    };
     std::map<quint32, std::vector<ArchivePoint>> bySeries;
     {
         Statement select(m_db,
@@ -385,7 +376,7 @@ bool ArchiveDatabase::rollUpHour(qint64 hour)
                 bySeries[point.series].push_back(point);
         }
         if (!select.ok())
-            return rollback();
+            return rollBack();
     }
     const qint64 day = stepStart(hour, dayMs);
     Statement insertMinutes(m_db, "INSERT OR REPLACE INTO minutes(series, hour_ms, data)"
@@ -402,7 +393,7 @@ bool ArchiveDatabase::rollUpHour(qint64 hour)
                  .bind(2, hour)
                  .bind(3, packRollups(minutes, hour, minuteMs))
                  .run())
-            return rollback();
+            return rollBack();
         const std::vector<Rollup> hourly = ArchiveBlocks::rollUp(minutes, hourMs);
         std::vector<Rollup> ofDay;
         selectHours.bind(1, qint64(series)).bind(2, day);
@@ -417,11 +408,11 @@ bool ArchiveDatabase::rollUpHour(qint64 hour)
                  .bind(2, day)
                  .bind(3, packRollups(ofDay, day, hourMs))
                  .run())
-            return rollback();
+            return rollBack();
     }
     Statement remove(m_db, "DELETE FROM points WHERE time_ms >= ? AND time_ms < ?");
     if (!remove.bind(1, hour).bind(2, hour + hourMs).run() || !exec("COMMIT"))
-        return rollback();
+        return rollBack();
     return true;
 }
 
@@ -539,53 +530,46 @@ std::vector<ArchivePoint> ArchiveDatabase::points(const QString &host, const QSt
     return points;
 }
 
-std::vector<Rollup> ArchiveDatabase::minutes(const QString &host, const QString &reading,
-                                             qint64 fromMs, qint64 toMs)
+std::vector<Rollup> ArchiveDatabase::rollups(const QString &host, const QString &reading,
+                                             qint64 fromMs, qint64 toMs, const char *sql,
+                                             qint64 blockMs, qint64 stepMs)
 {
     if (!m_db)
         return {};
-    const qint64 series = seriesId(host, reading);
     std::vector<Rollup> rollups;
-    Statement select(m_db, "SELECT hour_ms, data FROM minutes"
-                           " WHERE series = ? AND hour_ms >= ? AND hour_ms < ? ORDER BY hour_ms");
-    select.bind(1, series).bind(2, stepStart(fromMs, hourMs)).bind(3, toMs);
+    Statement select(m_db, sql);
+    select.bind(1, seriesId(host, reading)).bind(2, stepStart(fromMs, blockMs)).bind(3, toMs);
     while (select.step()) {
-        for (const Rollup &rollup : unpackRollups(select.blob(1), select.integer(0), minuteMs)) {
+        for (const Rollup &rollup : unpackRollups(select.blob(1), select.integer(0), stepMs)) {
             if (rollup.timeMs >= fromMs && rollup.timeMs < toMs)
                 rollups.push_back(rollup);
         }
     }
     // The hours not rolled up yet, rolled up as they are asked for.
     const std::vector<ArchivePoint> recent = points(host, reading, fromMs, toMs);
-    const std::vector<Rollup> more = ArchiveBlocks::rollUp(recent, minuteMs);
+    const std::vector<Rollup> more = ArchiveBlocks::rollUp(recent, stepMs);
     rollups.insert(rollups.end(), more.begin(), more.end());
     std::stable_sort(rollups.begin(), rollups.end(),
                      [](const Rollup &a, const Rollup &b) { return a.timeMs < b.timeMs; });
     return rollups;
 }
 
+std::vector<Rollup> ArchiveDatabase::minutes(const QString &host, const QString &reading,
+                                             qint64 fromMs, qint64 toMs)
+{
+    return rollups(host, reading, fromMs, toMs,
+                   "SELECT hour_ms, data FROM minutes"
+                   " WHERE series = ? AND hour_ms >= ? AND hour_ms < ? ORDER BY hour_ms",
+                   hourMs, minuteMs);
+}
+
 std::vector<Rollup> ArchiveDatabase::hours(const QString &host, const QString &reading,
                                            qint64 fromMs, qint64 toMs)
 {
-    if (!m_db)
-        return {};
-    const qint64 series = seriesId(host, reading);
-    std::vector<Rollup> rollups;
-    Statement select(m_db, "SELECT day_ms, data FROM hours"
-                           " WHERE series = ? AND day_ms >= ? AND day_ms < ? ORDER BY day_ms");
-    select.bind(1, series).bind(2, stepStart(fromMs, dayMs)).bind(3, toMs);
-    while (select.step()) {
-        for (const Rollup &rollup : unpackRollups(select.blob(1), select.integer(0), hourMs)) {
-            if (rollup.timeMs >= fromMs && rollup.timeMs < toMs)
-                rollups.push_back(rollup);
-        }
-    }
-    const std::vector<ArchivePoint> recent = points(host, reading, fromMs, toMs);
-    const std::vector<Rollup> more = ArchiveBlocks::rollUp(recent, hourMs);
-    rollups.insert(rollups.end(), more.begin(), more.end());
-    std::stable_sort(rollups.begin(), rollups.end(),
-                     [](const Rollup &a, const Rollup &b) { return a.timeMs < b.timeMs; });
-    return rollups;
+    return rollups(host, reading, fromMs, toMs,
+                   "SELECT day_ms, data FROM hours"
+                   " WHERE series = ? AND day_ms >= ? AND day_ms < ? ORDER BY day_ms",
+                   dayMs, hourMs);
 }
 
 std::vector<ArchiveEvent> ArchiveDatabase::events(qint64 fromMs, qint64 toMs)

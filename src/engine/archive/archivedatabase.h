@@ -85,6 +85,8 @@ private:
 
     bool exec(const char *sql);
     bool fail(const char *what);
+    // Ends the transaction with nothing of it written, keeping what made it fail.
+    bool rollBack();
     Open createOrCheck();
     bool rollUpHour(qint64 hourMs);
     bool deleteOldest(const char *table, const char *column);
@@ -92,6 +94,9 @@ private:
     // The file's id for the writer's series, numbered now where it has none;
     // -1 for one names does not hold, -2 when the file fails.
     qint64 fileId(quint32 series, const SeriesNames &names);
+    // A reading's roll-ups of blocks of blockMs that sql selects, and those of its points.
+    std::vector<Rollup> rollups(const QString &host, const QString &reading, qint64 fromMs,
+                                qint64 toMs, const char *sql, qint64 blockMs, qint64 stepMs);
     std::vector<ArchivePoint> hostPoints(const QString &host, qint64 fromMs, qint64 toMs);
 
     const QString m_path;
