@@ -48,6 +48,7 @@ struct KeptHost
     QString host;
     qint64 lastHeardMs = 0;
     QList<std::pair<QString, QString>> readings;
+    int position = 0; // its row: hosts come back in the order they stood
 
     friend bool operator==(const KeptHost &, const KeptHost &) = default;
 };

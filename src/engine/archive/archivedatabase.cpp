@@ -33,7 +33,7 @@ constexpr const char *schema[] = {
     " from_state TEXT NOT NULL, to_state TEXT NOT NULL, value TEXT NOT NULL)",
     "CREATE INDEX events_by_time ON events(time_ms)",
     "CREATE TABLE hosts(host TEXT PRIMARY KEY, last_heard_ms INTEGER NOT NULL,"
-    " readings TEXT NOT NULL)",
+    " position INTEGER NOT NULL, readings TEXT NOT NULL)",
 };
 
 constexpr qint64 failed = -2;
@@ -320,12 +320,13 @@ bool ArchiveDatabase::write(const ArchiveBatch &batch, const SeriesNames &names)
         }
     }
     {
-        Statement upsert(m_db, "INSERT OR REPLACE INTO hosts(host, last_heard_ms, readings)"
-                               " VALUES(?, ?, ?)");
+        Statement upsert(m_db, "INSERT OR REPLACE INTO hosts(host, last_heard_ms, position,"
+                               " readings) VALUES(?, ?, ?, ?)");
         for (const KeptHost &host : batch.hosts) {
             if (!upsert.bind(1, host.host)
                      .bind(2, host.lastHeardMs)
-                     .bind(3, readingsJson(host))
+                     .bind(3, qint64(host.position))
+                     .bind(4, readingsJson(host))
                      .run())
                 return rollBack();
         }
@@ -484,11 +485,11 @@ std::vector<KeptHost> ArchiveDatabase::keptHosts(qint64 sinceMs)
     std::vector<KeptHost> hosts;
     if (!m_db)
         return hosts;
-    Statement select(m_db, "SELECT host, last_heard_ms, readings FROM hosts"
-                           " WHERE last_heard_ms >= ? ORDER BY last_heard_ms DESC");
+    Statement select(m_db, "SELECT host, last_heard_ms, readings, position FROM hosts"
+                           " WHERE last_heard_ms >= ? ORDER BY position, last_heard_ms DESC");
     select.bind(1, sinceMs);
     while (select.step()) {
-        KeptHost host{select.text(0), select.integer(1), {}};
+        KeptHost host{select.text(0), select.integer(1), {}, int(select.integer(3))};
         const QJsonArray pairs = QJsonDocument::fromJson(select.text(2).toUtf8()).array();
         for (const QJsonValue &pair : pairs) {
             const QJsonArray nameValue = pair.toArray();

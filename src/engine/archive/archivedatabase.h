@@ -23,7 +23,7 @@ struct sqlite3_stmt;
 //   minutes(series, hour_ms, data)             a reading's per-minute roll-ups of an hour
 //   hours(series, day_ms, data)                a reading's per-hour roll-ups of a day (UTC)
 //   events(time_ms, host, reading, from_state, to_state, value)
-//   hosts(host, last_heard_ms, readings)       the table's rows; readings as JSON pairs
+//   hosts(host, last_heard_ms, position, readings)  the table's rows, readings as JSON pairs
 class ArchiveDatabase final
 {
     Q_DECLARE_TR_FUNCTIONS(ArchiveDatabase)

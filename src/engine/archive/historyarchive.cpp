@@ -65,6 +65,9 @@ HistoryArchive::HistoryArchive(ReadingsTable &table, const LimitWatch *limits,
 HistoryArchive::~HistoryArchive()
 {
     m_table.removeListener(this);
+    // A reading connection cannot fold the journal back into the file: it goes first, so that
+    // the writer's close leaves the file whole on its own.
+    m_reader.reset();
     flush();
     QMetaObject::invokeMethod(m_writer, &ArchiveWriter::finish, Qt::BlockingQueuedConnection);
     m_thread.quit();
@@ -272,8 +275,10 @@ void HistoryArchive::handOver(bool everything)
             m_flags[size_t(rowIndex)] &= ~HostDue;
             if (rowIndex >= m_table.hostCount())
                 continue;
-            KeptHost host{
-                m_rows[size_t(rowIndex)].host, m_table.lastHeard(rowIndex).toMSecsSinceEpoch(), {}};
+            KeptHost host{m_rows[size_t(rowIndex)].host,
+                          m_table.lastHeard(rowIndex).toMSecsSinceEpoch(),
+                          {},
+                          rowIndex};
             const int pairs = m_table.pairsInUse(rowIndex);
             for (int pair = 0; pair < pairs; ++pair) {
                 const int name = m_table.nameId(rowIndex, pair);

@@ -68,8 +68,8 @@ public:
     // When this archive was made: points before it come from the file only.
     const QDateTime &startedAt() const { return m_startedAt; }
 
-    // The hosts heard since since, newest first, with their last values: for the table at
-    // start-up.
+    // The hosts heard since since, in the order they stood in the table, with their last values:
+    // for the table at start-up.
     std::vector<KeptHost> keptHosts(const QDateTime &since) const;
     // A reading's points in [fromMs, toMs), oldest first, as kept before they are rolled up.
     std::vector<Point> points(const QString &host, const QString &reading, qint64 fromMs,
