@@ -146,7 +146,10 @@ void HistoryArchive::postedRarely(int rowIndex, int pair, bool newName)
         flags |= Known;
         row.host = m_table.host(rowIndex);
         // Put back from this file: known, not heard.
-        if (!m_table.isRestoring())
+        if (m_table.isRestoring()) {
+            flags |= Restored;
+            m_restored.push_back(rowIndex);
+        } else
             m_pending.events.push_back({nowMs(), row.host, {}, {}, heardWord, {}});
     }
     if (m_table.isRestoring())
@@ -205,14 +208,20 @@ void HistoryArchive::hostsSilent(const std::vector<int> &rows, bool silent)
 {
     const qint64 now = nowMs();
     for (const int row : rows) {
-        if (size_t(row) < m_rows.size() && !m_rows[size_t(row)].host.isEmpty()) {
-            m_pending.events.push_back({now,
-                                        m_rows[size_t(row)].host,
-                                        {},
-                                        silent ? heardWord : silentWord,
-                                        silent ? silentWord : heardWord,
-                                        {}});
-        }
+        if (size_t(row) >= m_rows.size() || m_rows[size_t(row)].host.isEmpty())
+            continue;
+        quint8 &flags = m_flags[size_t(row)];
+        const bool restored = flags & Restored;
+        flags &= ~Restored;
+        // Put back silent: it was not heard to fall silent.
+        if (silent && restored)
+            continue;
+        m_pending.events.push_back({now,
+                                    m_rows[size_t(row)].host,
+                                    {},
+                                    silent ? heardWord : silentWord,
+                                    silent ? silentWord : heardWord,
+                                    {}});
     }
 }
 
@@ -220,14 +229,19 @@ void HistoryArchive::rowsJudged(int first, int last)
 {
     const qint64 now = nowMs();
     for (int row = first; row <= last && size_t(row) < m_rows.size(); ++row)
-        noteLevels(row, now);
+        noteLevels(row, now, false);
 }
 
-void HistoryArchive::noteLevels(int rowIndex, qint64 timeMs)
+void HistoryArchive::noteLevels(int rowIndex, qint64 timeMs, bool quietly)
 {
     if (!m_limits)
         return;
     Row &row = m_rows[size_t(rowIndex)];
+    if (quietly && rowIndex < m_table.hostCount()) {
+        const auto pairs = size_t(m_table.pairsInUse(rowIndex));
+        row.levels.resize(std::max(row.levels.size(), pairs), 0);
+        row.series.resize(row.levels.size(), 0);
+    }
     for (size_t pair = 0; pair < row.levels.size(); ++pair) {
         const LimitState *state = m_limits->state(rowIndex, int(pair));
         auto level = state ? state->level() : LimitState::Level::Normal;
@@ -237,9 +251,11 @@ void HistoryArchive::noteLevels(int rowIndex, qint64 timeMs)
             continue;
         const auto before = LimitState::Level(row.levels[pair]);
         row.levels[pair] = quint8(level);
-        m_pending.events.push_back(
-            {timeMs, row.host, m_table.nameText(m_table.nameId(rowIndex, int(pair))),
-             levelWord(before), levelWord(level), m_table.value(rowIndex, int(pair)).trimmed()});
+        if (!quietly)
+            m_pending.events.push_back({timeMs, row.host,
+                                        m_table.nameText(m_table.nameId(rowIndex, int(pair))),
+                                        levelWord(before), levelWord(level),
+                                        m_table.value(rowIndex, int(pair)).trimmed()});
     }
 }
 
@@ -249,6 +265,12 @@ void HistoryArchive::handOver(bool everything)
     m_pending.originMs = m_table.silence().wallTime(0).toMSecsSinceEpoch();
     m_pending.taken = std::move(m_taken);
     m_taken = {};
+    // The states restored hosts were put back in were written before: not news.
+    for (const int row : m_restored) {
+        if (row < m_table.hostCount())
+            noteLevels(row, now, true);
+    }
+    m_restored.clear();
     // Each row's series here, and the points made of them on the writer's thread: a row at a
     // time rather than a point at a time.
     if (!m_touched.empty()) {
@@ -267,7 +289,7 @@ void HistoryArchive::handOver(bool everything)
             m_pending.takenSeries.push_back(
                 pair < inUse && m_table.nameId(row, pair) >= 0 ? seriesOf(row, pair) : 0);
         if (row < m_table.hostCount())
-            noteLevels(row, now);
+            noteLevels(row, now, false);
     }
     m_touched.clear();
     if (++m_batches % hostsEvery == 0 || everything) {

@@ -103,7 +103,7 @@ private:
     };
     // What each reading touches, kept apart from the rows and small, so that a large table's
     // rows stay out of the processor's caches until the batch is made.
-    enum RowFlag : quint8 { Known = 1, Touched = 2, HostDue = 4 };
+    enum RowFlag : quint8 { Known = 1, Touched = 2, HostDue = 4, Restored = 8 };
     // The table's rows' hosts are written every this many batches: the points are what must
     // not be lost, and a host's last values are in its points too.
     static constexpr int hostsEvery = 5;
@@ -116,7 +116,9 @@ private:
     quint32 seriesOf(int row, int pair);
     void hostsSilent(const std::vector<int> &rows, bool silent);
     void rowsJudged(int first, int last);
-    void noteLevels(int row, qint64 timeMs);
+    // Writes an event for each reading of row whose limit level changed; quietly, only notes
+    // the levels.
+    void noteLevels(int row, qint64 timeMs, bool quietly);
     // Makes the batch of what was taken since the last, and hands it to the writer; the
     // hosts every hostsEvery batches, or now.
     void handOver(bool everything);
@@ -140,7 +142,9 @@ private:
     std::vector<quint8> m_flags;      // by row
     std::vector<quint64> m_wordSince; // by row and pair: a word came since its last point
     std::vector<int> m_touched;       // rows heard since the last batch
-    std::vector<int> m_hostsDue;      // rows heard since their host was last written
+    std::vector<int> m_hostsDue;
+    std::vector<int> m_restored; // rows put back, whose levels are not noted yet      // rows heard
+                                 // since their host was last written
     int m_batches = 0;
     std::vector<TakenPoint> m_taken;
     QHash<std::pair<QString, QString>, quint32> m_seriesIds;

@@ -208,6 +208,8 @@ void Monitor::listenAtStartUp()
         // The table first, so that the window is usable at once; the history follows as asked.
         if (m_archiveSettings.restoreHosts())
             m_table.restoreHosts(m_archive->keptHosts(QDateTime::currentDateTime().addDays(-1)));
+        // Takes note of the states they came back in before anything is heard.
+        m_archive->flush();
     }
     m_listenProblem = m_portSetting.bindAtStartUp(m_portSetting.read());
     m_started = true;

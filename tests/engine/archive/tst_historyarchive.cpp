@@ -217,21 +217,23 @@ void tst_HistoryArchive::hourAndHostsBackAfterRestart()
         table.publish();
         table.tick();
     };
+    const LimitRules rules(
+        QJsonDocument::fromJson(R"({"limits":[{"reading":"CPU","criticalAbove":90}]})").object());
     {
         ReadingsTable table(nullptr, ReadingsTable::defaultHostLimit, &clock);
         LimitWatch limits(table);
-        limits.setRules(LimitRules(
-            QJsonDocument::fromJson(R"({"limits":[{"reading":"CPU","criticalAbove":90}]})")
-                .object()));
+        limits.setRules(rules);
         HistoryArchive archive(table, &limits, settings, nullptr, wall);
         QVERIFY2(archive.problem().isEmpty(), qPrintable(archive.problem()));
         for (int i = 0; i < 60; ++i)
-            post(table, 10.0 * i, i == 30 ? u"95 %"_qs : u"%1 %"_qs.arg(40 + i % 5));
+            post(table, 10.0 * i, i == 30 || i == 59 ? u"95 %"_qs : u"%1 %"_qs.arg(40 + i % 5));
         archive.flush();
     }
     clock.seconds = 660;
     ReadingsTable table(nullptr, ReadingsTable::defaultHostLimit, &clock);
-    HistoryArchive archive(table, nullptr, settings, nullptr, wall);
+    LimitWatch limits(table);
+    limits.setRules(rules);
+    HistoryArchive archive(table, &limits, settings, nullptr, wall);
     const std::vector<HistoryArchive::Point> points =
         archive.points(u"db1"_qs, u"CPU"_qs, startMs, clock.wallTime().toMSecsSinceEpoch());
     QCOMPARE(points.size(), 60u);
@@ -239,13 +241,19 @@ void tst_HistoryArchive::hourAndHostsBackAfterRestart()
     QCOMPARE(points[30].timeMs, startMs + 300'000);
     const std::vector<KeptHost> hosts = archive.keptHosts(clock.wallTime().addDays(-1));
     QCOMPARE(hosts.size(), 1u);
-    QCOMPARE(hosts[0].readings, (QList<std::pair<QString, QString>>{{u"CPU"_qs, u" 44 % "_qs}}));
+    QCOMPARE(hosts[0].readings, (QList<std::pair<QString, QString>>{{u"CPU"_qs, u" 95 % "_qs}}));
     QCOMPARE(hosts[0].lastHeardMs, startMs + 590'000);
+    // Back critical, and heard critical again: only its silence ended.
+    table.restoreHosts(hosts);
+    archive.flush();
+    post(table, 670, u"96 %"_qs);
+    archive.flush();
     QStringList changes;
     for (const ArchiveEvent &event : archive.events(startMs, startMs + hourMs))
         changes.append(event.reading + u':' + event.from + u'>' + event.to);
     QCOMPARE(changes,
-             (QStringList{u"CPU:critical>normal"_qs, u"CPU:normal>critical"_qs, u":>heard"_qs}));
+             (QStringList{u":silent>heard"_qs, u"CPU:normal>critical"_qs, u"CPU:critical>normal"_qs,
+                          u"CPU:normal>critical"_qs, u":>heard"_qs}));
 }
 
 void tst_HistoryArchive::badFiles_data()
