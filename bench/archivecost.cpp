@@ -5,6 +5,11 @@
 #include "engine/archive/archiveblocks.h"
 #include "engine/archive/archivedatabase.h"
 #include "engine/archive/archivewriter.h"
+#include "engine/archive/historyarchive.h"
+#include "engine/history/historystore.h"
+#include "engine/reception/reading.h"
+#include "engine/reception/readingstable.h"
+#include "engine/reception/receiveclock.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -122,5 +127,74 @@ ArchiveCost::Reading ArchiveCost::reading(int hosts, int readings)
                                      .size());
     }
     result.sevenDaysMs = double(timer.nsecsElapsed()) / 1e6;
+    return result;
+}
+
+namespace {
+
+// Time moves as the benchmark says.
+class SteppedWallClock final : public ReceiveClock
+{
+public:
+    qint64 elapsedMs() const override { return ms; }
+    QDateTime wallTime() const override { return QDateTime::fromMSecsSinceEpoch(startMs + ms); }
+    qint64 ms = 0;
+};
+
+} // namespace
+
+ArchiveCost::FullTable ArchiveCost::fullTable(int hosts, int readings, int minutes)
+{
+    QTemporaryDir folder;
+    const ArchiveSettings settings = ArchiveSettings::fromObject({}, folder.path(), folder.path());
+    SteppedWallClock clock;
+    FullTable result{hosts, readings, 0, 0, 0, qint64(minutes)};
+    {
+        ReadingsTable table(nullptr, ReadingsTable::defaultHostLimit, &clock);
+        HistoryStore store(table);
+        HistoryArchive archive(table, nullptr, settings, nullptr,
+                               [&clock] { return clock.wallTime(); });
+        std::vector<QString> hostNames;
+        std::vector<QString> names;
+        for (int h = 0; h < hosts; ++h)
+            hostNames.push_back(hostName(h));
+        for (int r = 0; r < readings; ++r)
+            names.push_back(u" R%1"_qs.arg(r));
+        ::Reading reading;
+        reading.date = u"Jun 10"_qs;
+        reading.time = u"19:35:00"_qs;
+        const qint64 total = qint64(hosts) * readings;
+        double tickMs = 0;
+        int ticks = 0;
+        for (int second = 0; second < minutes * 60; ++second) {
+            // A sixtieth of the hosts each second.
+            const qint64 first = total * (second % 60) / 60;
+            const qint64 last = total * (second % 60 + 1) / 60;
+            for (qint64 n = first; n < last; ++n) {
+                if (n % 64 == 0) {
+                    clock.ms = qint64(second) * 1000 + (n - first) * 1000 / (last - first);
+                    table.beginBatch();
+                }
+                reading.host = hostNames[size_t(n / readings)];
+                reading.name = names[size_t(n % readings)];
+                reading.value = u" %1 C "_qs.arg(second + n % 97);
+                table.fillgrid(reading);
+            }
+            clock.ms = qint64(second + 1) * 1000;
+            table.publish();
+            QElapsedTimer timer;
+            timer.start();
+            table.tick();
+            const double ms = double(timer.nsecsElapsed()) / 1e6;
+            result.longestTickMs = std::max(result.longestTickMs, ms);
+            tickMs += ms;
+            ++ticks;
+        }
+        result.meanTickMs = tickMs / std::max(1, ticks);
+        archive.flush();
+        result.pointsWritten = qint64(
+            archive.points(hostName(0), u"R0"_qs, startMs, startMs + qint64(minutes + 1) * 60'000)
+                .size());
+    }
     return result;
 }

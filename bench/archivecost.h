@@ -26,8 +26,21 @@ public:
         qint64 rollups = 0;
     };
 
+    struct FullTable
+    {
+        int hosts = 0;
+        int readings = 0;
+        double longestTickMs = 0; // the table's tick, with the batch it hands to the writer
+        double meanTickMs = 0;
+        qint64 pointsWritten = 0; // of the first host, over the minutes fed
+        qint64 pointsHeard = 0;
+    };
+
     ArchiveCost() = delete;
 
     static Writing writing(int hosts, int readings, int intervalSeconds, int hours);
     static Reading reading(int hosts, int readings);
+    // A full table, each host reporting every reading once a minute, spread over the minute,
+    // for minutes minutes, with the history in memory and on disk following it.
+    static FullTable fullTable(int hosts, int readings, int minutes);
 };

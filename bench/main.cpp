@@ -421,6 +421,14 @@ int main(int argc, char *argv[])
               << reading.rollups << " roll-ups of 10 readings) in "
               << QString::number(reading.sevenDaysMs, 'f', 1) << " ms (target for drawing: 100 ms) "
               << verdict(reading.sevenDaysMs < 100) << Qt::endl;
+        const ArchiveCost::FullTable full = ArchiveCost::fullTable(32766, 64, 2);
+        out() << "  full table, " << full.hosts << " x " << full.readings
+              << " once a minute: the table's tick with the batch handed over, longest "
+              << QString::number(full.longestTickMs, 'f', 1) << " ms, mean "
+              << QString::number(full.meanTickMs, 'f', 1) << " ms (target: the window held at most "
+              << "50 ms) " << verdict(full.longestTickMs <= 50) << "; " << full.pointsWritten
+              << " of " << full.pointsHeard << " points of the first reading written "
+              << verdict(full.pointsWritten == full.pointsHeard) << Qt::endl;
         return 0;
     }
 
