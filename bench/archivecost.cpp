@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -143,7 +144,7 @@ public:
 
 } // namespace
 
-ArchiveCost::FullTable ArchiveCost::fullTable(int hosts, int readings, int minutes)
+ArchiveCost::FullTable ArchiveCost::fullTable(int hosts, int readings, int minutes, bool onDisk)
 {
     QTemporaryDir folder;
     const ArchiveSettings settings = ArchiveSettings::fromObject({}, folder.path(), folder.path());
@@ -152,8 +153,10 @@ ArchiveCost::FullTable ArchiveCost::fullTable(int hosts, int readings, int minut
     {
         ReadingsTable table(nullptr, ReadingsTable::defaultHostLimit, &clock);
         HistoryStore store(table);
-        HistoryArchive archive(table, nullptr, settings, nullptr,
-                               [&clock] { return clock.wallTime(); });
+        std::optional<HistoryArchive> archive;
+        if (onDisk)
+            archive.emplace(table, nullptr, settings, nullptr,
+                            [&clock] { return clock.wallTime(); });
         std::vector<QString> hostNames;
         std::vector<QString> names;
         for (int h = 0; h < hosts; ++h)
@@ -191,9 +194,11 @@ ArchiveCost::FullTable ArchiveCost::fullTable(int hosts, int readings, int minut
             ++ticks;
         }
         result.meanTickMs = tickMs / std::max(1, ticks);
-        archive.flush();
+        if (!archive)
+            return result;
+        archive->flush();
         result.pointsWritten = qint64(
-            archive.points(hostName(0), u"R0"_qs, startMs, startMs + qint64(minutes + 1) * 60'000)
+            archive->points(hostName(0), u"R0"_qs, startMs, startMs + qint64(minutes + 1) * 60'000)
                 .size());
     }
     return result;

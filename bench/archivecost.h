@@ -41,6 +41,6 @@ public:
     static Writing writing(int hosts, int readings, int intervalSeconds, int hours);
     static Reading reading(int hosts, int readings);
     // A full table, each host reporting every reading once a minute, spread over the minute,
-    // for minutes minutes, with the history in memory and on disk following it.
-    static FullTable fullTable(int hosts, int readings, int minutes);
+    // for minutes minutes, with the history in memory and, when onDisk, the file following it.
+    static FullTable fullTable(int hosts, int readings, int minutes, bool onDisk = true);
 };

@@ -71,6 +71,7 @@ struct ArchiveBatch
     std::vector<ArchiveEvent> events;
     std::vector<KeptHost> hosts; // heard since the last batch
     QStringList removedHosts;
+    std::vector<quint32> retiredSeries; // series no point will come for again
     // Numbers taken, with the series of each row's pairs: takenSeries[rowStart[row] + pair].
     std::vector<TakenPoint> taken;
     std::vector<quint32> takenSeries;
@@ -81,7 +82,7 @@ struct ArchiveBatch
     bool isEmpty() const
     {
         return newSeries.empty() && points.empty() && events.empty() && hosts.empty()
-               && removedHosts.isEmpty() && taken.empty();
+               && removedHosts.isEmpty() && taken.empty() && retiredSeries.empty();
     }
     // Makes points of what was taken.
     void makePoints()

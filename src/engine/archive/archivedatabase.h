@@ -64,6 +64,8 @@ public:
     // Rolls up each hour of points that ended before beforeMs into minutes and hours, and
     // lets its points go.
     bool rollUp(qint64 beforeMs);
+    // The writer will not use series again.
+    void forget(quint32 series) { m_fileIds.remove(series); }
     // Lets go of what is older than its days allow, then of the oldest (minutes before hours)
     // until the file's contents fit maxBytes.
     bool prune(qint64 nowMs, int minuteDays, int hourDays, int eventDays, qint64 maxBytes);

@@ -131,7 +131,12 @@ void ArchiveWriter::writeWaiting()
             }
             break;
         }
-        events = events || !m_waiting.front().events.empty();
+        const ArchiveBatch &written = m_waiting.front();
+        events = events || !written.events.empty();
+        for (const quint32 series : written.retiredSeries) {
+            m_names.remove(series);
+            m_database.forget(series);
+        }
         m_waiting.pop_front();
     }
     if (events)
@@ -161,6 +166,8 @@ void ArchiveWriter::keepWithinMemory()
             if (!mentioned(host))
                 next.removedHosts.append(host);
         }
+        next.retiredSeries.insert(next.retiredSeries.end(), oldest.retiredSeries.begin(),
+                                  oldest.retiredSeries.end());
     }
 }
 

@@ -98,13 +98,9 @@ quint32 HistoryArchive::seriesOf(int rowIndex, int pair)
     }
     quint32 &series = row.series[size_t(pair)];
     if (series == 0) {
-        std::pair<QString, QString> key{row.host, m_table.nameText(m_table.nameId(rowIndex, pair))};
-        series = m_seriesIds.value(key);
-        if (series == 0) {
-            series = quint32(m_seriesIds.size() + 1);
-            m_pending.newSeries.push_back({series, key.first, key.second});
-            m_seriesIds.insert(std::move(key), series);
-        }
+        series = ++m_lastSeries;
+        m_pending.newSeries.push_back(
+            {series, row.host, m_table.nameText(m_table.nameId(rowIndex, pair))});
     }
     return series;
 }
@@ -160,10 +156,12 @@ void HistoryArchive::postedRarely(int rowIndex, int pair, bool newName)
     }
     if (!(flags & HostDue)) {
         flags |= HostDue;
-        m_hostsDue.push_back(rowIndex);
+        m_hostsDue.push_back({rowIndex, m_batches});
     }
     if (newName && size_t(pair) < row.series.size()) {
         // Another reading had the pair: its series and state are not this one's.
+        if (row.series[size_t(pair)] != 0)
+            m_pending.retiredSeries.push_back(row.series[size_t(pair)]);
         row.series[size_t(pair)] = 0;
         row.levels[size_t(pair)] = 0;
         m_wordSince[size_t(rowIndex)] &= ~(quint64(1) << pair);
@@ -188,11 +186,10 @@ void HistoryArchive::renumbered(const std::vector<int> &newRows, const std::vect
             m_pending.events.push_back(
                 {now, row.host, {}, heardWord, QStringLiteral("removed"), {}});
             m_pending.removedHosts.append(row.host);
+            retire(row);
         }
     }
-    // Names of pairs may have moved too: their series are looked up afresh.
-    for (Row &row : rows)
-        std::fill(row.series.begin(), row.series.end(), 0);
+    // A row keeps its pairs where they were: their series stay.
     while (!rows.empty() && rows.back().host.isEmpty())
         rows.pop_back();
     flags.resize(rows.size());
@@ -202,6 +199,14 @@ void HistoryArchive::renumbered(const std::vector<int> &newRows, const std::vect
     m_wordSince = std::move(wordSince);
     m_touched.clear();
     m_hostsDue.clear();
+}
+
+void HistoryArchive::retire(Row &row)
+{
+    for (const quint32 series : row.series) {
+        if (series != 0)
+            m_pending.retiredSeries.push_back(series);
+    }
 }
 
 void HistoryArchive::hostsSilent(const std::vector<int> &rows, bool silent)
@@ -292,25 +297,8 @@ void HistoryArchive::handOver(bool everything)
             noteLevels(row, now, false);
     }
     m_touched.clear();
-    if (++m_batches % hostsEvery == 0 || everything) {
-        for (const int rowIndex : m_hostsDue) {
-            m_flags[size_t(rowIndex)] &= ~HostDue;
-            if (rowIndex >= m_table.hostCount())
-                continue;
-            KeptHost host{m_rows[size_t(rowIndex)].host,
-                          m_table.lastHeard(rowIndex).toMSecsSinceEpoch(),
-                          {},
-                          rowIndex};
-            const int pairs = m_table.pairsInUse(rowIndex);
-            for (int pair = 0; pair < pairs; ++pair) {
-                const int name = m_table.nameId(rowIndex, pair);
-                if (name >= 0)
-                    host.readings.append({m_table.nameText(name), m_table.value(rowIndex, pair)});
-            }
-            m_pending.hosts.push_back(std::move(host));
-        }
-        m_hostsDue.clear();
-    }
+    ++m_batches;
+    takeHosts(everything);
     if (m_pending.isEmpty())
         return;
     QMetaObject::invokeMethod(m_writer,
@@ -318,6 +306,33 @@ void HistoryArchive::handOver(bool everything)
                                   writer->write(std::move(batch));
                               });
     m_pending = {};
+}
+
+void HistoryArchive::takeHosts(bool everything)
+{
+    // The table's clock in milliseconds, rather than a date per host.
+    const qint64 nowTenths = m_table.silence().tenthsSince(0);
+    while (!m_hostsDue.empty()
+           && (everything || m_hostsDue.front().batch <= m_batches - hostsEvery)) {
+        const int rowIndex = m_hostsDue.front().row;
+        m_hostsDue.pop_front();
+        m_flags[size_t(rowIndex)] &= ~HostDue;
+        if (rowIndex >= m_table.hostCount())
+            continue;
+        const qint64 lastHeardMs =
+            m_table.isRestored(rowIndex)
+                ? m_table.lastHeard(rowIndex).toMSecsSinceEpoch()
+                : m_pending.originMs + (nowTenths - m_table.tenthsSinceHeard(rowIndex)) * 100;
+        KeptHost host{m_rows[size_t(rowIndex)].host, lastHeardMs, {}, rowIndex};
+        const int pairs = m_table.pairsInUse(rowIndex);
+        host.readings.reserve(pairs);
+        for (int pair = 0; pair < pairs; ++pair) {
+            const int name = m_table.nameId(rowIndex, pair);
+            if (name >= 0)
+                host.readings.append({m_table.nameText(name), m_table.value(rowIndex, pair)});
+        }
+        m_pending.hosts.push_back(std::move(host));
+    }
 }
 
 void HistoryArchive::flush()

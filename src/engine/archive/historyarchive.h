@@ -7,11 +7,11 @@
 #include "engine/reception/tablelistener.h"
 
 #include <QDateTime>
-#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QThread>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -101,11 +101,17 @@ private:
         std::vector<quint32> series; // by pair; 0 for none yet
         std::vector<quint8> levels;  // by pair, the limit level last written
     };
+    struct DueHost
+    {
+        int row = 0;
+        int batch = 0; // the batch it fell due in
+    };
     // What each reading touches, kept apart from the rows and small, so that a large table's
     // rows stay out of the processor's caches until the batch is made.
     enum RowFlag : quint8 { Known = 1, Touched = 2, HostDue = 4, Restored = 8 };
-    // The table's rows' hosts are written every this many batches: the points are what must
-    // not be lost, and a host's last values are in its points too.
+    // A host heard is written this many batches later: the points are what must not be lost,
+    // and a host's last values are in its points too. Each batch takes the hosts that fell
+    // due in it, so that a full table's hosts are spread over the seconds as they were heard.
     static constexpr int hostsEvery = 5;
 
     void readingPosted(int row, int pair, bool newName) override;
@@ -119,9 +125,11 @@ private:
     // Writes an event for each reading of row whose limit level changed; quietly, only notes
     // the levels.
     void noteLevels(int row, qint64 timeMs, bool quietly);
-    // Makes the batch of what was taken since the last, and hands it to the writer; the
-    // hosts every hostsEvery batches, or now.
+    // Makes the batch of what was taken since the last, and hands it to the writer, with the
+    // hosts that fell due, or all of them.
     void handOver(bool everything);
+    void takeHosts(bool everything);
+    void retire(Row &row);
     void takeStatus(const QString &problem, const QString &notice, qint64 bytes);
     // The reading connection, opened as it is first needed; null while the file cannot be read.
     ArchiveDatabase *reader() const;
@@ -142,11 +150,12 @@ private:
     std::vector<quint8> m_flags;      // by row
     std::vector<quint64> m_wordSince; // by row and pair: a word came since its last point
     std::vector<int> m_touched;       // rows heard since the last batch
-    std::vector<int> m_hostsDue;
-    std::vector<int> m_restored; // rows put back, whose levels are not noted yet      // rows heard
-                                 // since their host was last written
+    std::deque<DueHost> m_hostsDue;   // rows heard since their host was last written
+    std::vector<int> m_restored;      // rows put back, whose levels are not noted yet
     int m_batches = 0;
     std::vector<TakenPoint> m_taken;
-    QHash<std::pair<QString, QString>, quint32> m_seriesIds;
+    // Series are numbered by row and pair as they are first heard; a host that comes back
+    // after it was dropped gets new ones, which the file takes as its old.
+    quint32 m_lastSeries = 0;
     ArchiveBatch m_pending;
 };

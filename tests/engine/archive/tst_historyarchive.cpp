@@ -83,6 +83,7 @@ private slots:
     void rollupsKeepExtremes();
     void capRemovesOldestFirst();
     void hourAndHostsBackAfterRestart();
+    void removedHostLeavesOthersAlone();
     void badFiles_data();
     void badFiles();
     void unwritableFolderCatchesUp();
@@ -254,6 +255,62 @@ void tst_HistoryArchive::hourAndHostsBackAfterRestart()
     QCOMPARE(changes,
              (QStringList{u":silent>heard"_qs, u"CPU:normal>critical"_qs, u"CPU:critical>normal"_qs,
                           u"CPU:normal>critical"_qs, u":>heard"_qs}));
+}
+
+// Rows move up when one above them goes, and a host heard again after its removal is a new row:
+// each reading's points stay its own all the same.
+void tst_HistoryArchive::removedHostLeavesOthersAlone()
+{
+    QTemporaryDir folder;
+    FakeReceiveClock clock;
+    clock.wallAtZero = QDateTime::fromMSecsSinceEpoch(startMs);
+    ReadingsTable table(nullptr, ReadingsTable::defaultHostLimit, &clock);
+    HistoryArchive archive(table, nullptr, settingsIn(folder.path()), nullptr,
+                           [&clock] { return clock.wallTime(); });
+    const QStringList hosts{u"a"_qs, u"b"_qs, u"c"_qs};
+    const QStringList names{u"CPU"_qs, u"Fan"_qs};
+    // Each value says whose it is and when it was posted.
+    const auto post = [&](int round, const QStringList &heard) {
+        clock.seconds = 10.0 * round;
+        table.beginBatch();
+        for (const QString &host : heard) {
+            for (int name = 0; name < names.size(); ++name) {
+                Reading reading;
+                reading.host = host;
+                reading.name = u' ' + names[name];
+                reading.value = u" %1 "_qs.arg(100 * hosts.indexOf(host) + 10 * name + round);
+                table.fillgrid(reading);
+            }
+        }
+        table.publish();
+        table.tick();
+        archive.flush();
+    };
+    post(0, hosts);
+    post(1, hosts);
+    table.removeHosts({1});
+    post(2, {u"a"_qs, u"c"_qs});
+    post(3, {u"c"_qs, u"b"_qs});
+    for (int host = 0; host < hosts.size(); ++host) {
+        for (int name = 0; name < names.size(); ++name) {
+            QList<float> values;
+            for (const HistoryArchive::Point &point :
+                 archive.points(hosts[host], names[name], startMs, startMs + hourMs))
+                values.append(point.value);
+            const QList<int> rounds = host == 0   ? QList<int>{0, 1, 2}
+                                      : host == 1 ? QList<int>{0, 1, 3}
+                                                  : QList<int>{0, 1, 2, 3};
+            QList<float> expected;
+            for (const int round : rounds)
+                expected.append(float(100 * host + 10 * name + round));
+            QCOMPARE(values, expected);
+        }
+    }
+    QStringList changes;
+    for (const ArchiveEvent &event : archive.events(startMs, startMs + hourMs))
+        changes.prepend(event.host + u':' + event.from + u'>' + event.to);
+    QCOMPARE(changes, (QStringList{u"a:>heard"_qs, u"b:>heard"_qs, u"c:>heard"_qs,
+                                   u"b:heard>removed"_qs, u"b:>heard"_qs}));
 }
 
 void tst_HistoryArchive::badFiles_data()
