@@ -44,7 +44,6 @@ void ArchiveWriter::openFile()
     switch (opened) {
     case ArchiveDatabase::Open::Opened:
         setProblem({}, Retry::Never);
-        maintainNow();
         writeWaiting();
         break;
     case ArchiveDatabase::Open::Newer:
@@ -96,7 +95,9 @@ void ArchiveWriter::start()
     m_maintainTimer->start();
     if (m_retry)
         m_retryTimer->start();
-    report();
+    // Hours that ended while no program ran are rolled up here rather than where the file
+    // was opened, which may be the window's thread.
+    maintainNow();
 }
 
 void ArchiveWriter::write(ArchiveBatch batch)
@@ -176,13 +177,15 @@ void ArchiveWriter::retryNow()
     if (!m_retry)
         return;
     openFile();
-    report();
+    maintainNow();
 }
 
 void ArchiveWriter::maintainNow()
 {
-    if (!m_database.isOpen())
+    if (!m_database.isOpen()) {
+        report();
         return;
+    }
     const qint64 now = m_clock().toMSecsSinceEpoch();
     // An hour's points are kept for an hour after it ends, so that the last hour is whole.
     bool ok = m_database.rollUp(now - ArchiveDatabase::hourMs);

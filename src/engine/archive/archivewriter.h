@@ -36,7 +36,7 @@ public:
     // Opens the file, moving a damaged one aside; on the thread that made the writer, before
     // it is moved to its own.
     void openFile();
-    // On the writer's thread from now on: the timers.
+    // On the writer's thread from now on: the timers, and the first maintenance.
     void start();
     // Writes batch, and what waits before it, or keeps it waiting.
     void write(ArchiveBatch batch);
