@@ -99,6 +99,8 @@ public:
         sqlite3_reset(m_statement);
         return m_code == SQLITE_DONE;
     }
+    // Ready to be bound and stepped through again.
+    void reset() { sqlite3_reset(m_statement); }
     sqlite3_stmt *handle() const { return m_statement; }
     qint64 integer(int column) const { return sqlite3_column_int64(m_statement, column); }
     QString text(int column) const
@@ -116,6 +118,12 @@ public:
 private:
     sqlite3_stmt *m_statement = nullptr;
     int m_code = SQLITE_OK;
+};
+
+struct ArchiveDatabase::Numbering
+{
+    Statement insert;
+    Statement select;
 };
 
 ArchiveDatabase::ArchiveDatabase(const QString &path)
@@ -142,15 +150,14 @@ bool ArchiveDatabase::exec(const char *sql)
 {
     if (sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK)
         return true;
-    return fail(sql);
+    return fail();
 }
 
-bool ArchiveDatabase::fail(const char *what)
+bool ArchiveDatabase::fail()
 {
     const int code = m_db ? sqlite3_extended_errcode(m_db) : SQLITE_CANTOPEN;
     m_damaged = isDamage(code);
     m_error = m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : tr("cannot be opened");
-    Q_UNUSED(what);
     return false;
 }
 
@@ -177,7 +184,7 @@ ArchiveDatabase::Open ArchiveDatabase::open(Access access)
     }
     const int flags = writing ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
     if (sqlite3_open_v2(m_path.toUtf8().constData(), &m_db, flags, nullptr) != SQLITE_OK) {
-        fail("open");
+        fail();
         close();
         return m_damaged ? Open::Damaged : Open::Failed;
     }
@@ -197,7 +204,7 @@ ArchiveDatabase::Open ArchiveDatabase::createOrCheck()
     {
         Statement statement(m_db, "PRAGMA user_version");
         if (!statement.step()) {
-            fail("user_version");
+            fail();
             return m_damaged ? Open::Damaged : Open::Failed;
         }
         version = statement.integer(0);
@@ -205,7 +212,7 @@ ArchiveDatabase::Open ArchiveDatabase::createOrCheck()
     {
         Statement statement(m_db, "SELECT count(*) FROM sqlite_master");
         if (!statement.step()) {
-            fail("sqlite_master");
+            fail();
             return m_damaged ? Open::Damaged : Open::Failed;
         }
         tables = statement.integer(0);
@@ -246,17 +253,19 @@ ArchiveDatabase::Open ArchiveDatabase::createOrCheck()
     return Open::Opened;
 }
 
-qint64 ArchiveDatabase::fileId(quint32 series, const SeriesNames &names)
+qint64 ArchiveDatabase::fileId(quint32 series, const SeriesNames &names, Numbering &numbering)
 {
     if (const auto known = m_fileIds.constFind(series); known != m_fileIds.cend())
         return *known;
     const auto name = names.constFind(series);
     if (name == names.cend())
         return -1;
-    Statement insert(m_db, "INSERT OR IGNORE INTO series(host, reading) VALUES(?, ?)");
-    if (!insert.bind(1, name->first).bind(2, name->second).run())
+    if (!numbering.insert.bind(1, name->first).bind(2, name->second).run())
         return failed;
-    const qint64 id = seriesId(name->first, name->second);
+    Statement &select = numbering.select;
+    const qint64 id =
+        select.bind(1, name->first).bind(2, name->second).step() ? select.integer(0) : -1;
+    select.reset();
     if (id >= 0)
         m_fileIds.insert(series, id);
     return id;
@@ -264,7 +273,7 @@ qint64 ArchiveDatabase::fileId(quint32 series, const SeriesNames &names)
 
 bool ArchiveDatabase::rollBack()
 {
-    fail("transaction");
+    fail();
     // Some series may have been numbered in what is rolled back.
     m_fileIds.clear();
     const QString error = m_error;
@@ -284,8 +293,11 @@ bool ArchiveDatabase::write(const ArchiveBatch &batch, const SeriesNames &names)
     if (!batch.points.empty()) {
         // A row for each host's points of each hour, so that an hour rolls up on its own.
         std::map<std::pair<QString, qint64>, std::vector<ArchivePoint>> rows;
+        // A full table's first minute numbers millions: the statements are made once.
+        Numbering numbering{{m_db, "INSERT OR IGNORE INTO series(host, reading) VALUES(?, ?)"},
+                            {m_db, "SELECT id FROM series WHERE host = ? AND reading = ?"}};
         for (ArchivePoint point : batch.points) {
-            const qint64 id = fileId(point.series, names);
+            const qint64 id = fileId(point.series, names, numbering);
             if (id == failed)
                 return rollBack();
             if (id < 0)
@@ -350,7 +362,7 @@ bool ArchiveDatabase::rollUp(qint64 beforeMs)
         {
             Statement statement(m_db, "SELECT min(time_ms) FROM points");
             if (!statement.step())
-                return fail("points");
+                return fail();
             if (sqlite3_column_type(statement.handle(), 0) == SQLITE_NULL)
                 return true;
             oldest = statement.integer(0);
@@ -451,7 +463,7 @@ bool ArchiveDatabase::prune(qint64 nowMs, int minuteDays, int hourDays, int even
           before("DELETE FROM hosts WHERE last_heard_ms < ?", hourDays)}) {
         Statement remove(m_db, sql);
         if (!remove.bind(1, limit).run())
-            return fail("prune");
+            return fail();
     }
     // Past the cap the oldest go first, minutes before hours: a day of minutes is worth less
     // than the year of hours beside it.

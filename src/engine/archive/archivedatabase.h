@@ -84,9 +84,11 @@ public:
 
 private:
     class Statement;
+    struct Numbering;
 
     bool exec(const char *sql);
-    bool fail(const char *what);
+    // Keeps the connection's error in plain words; false, for returning.
+    bool fail();
     // Ends the transaction with nothing of it written, keeping what made it fail.
     bool rollBack();
     Open createOrCheck();
@@ -95,7 +97,7 @@ private:
     qint64 seriesId(const QString &host, const QString &reading);
     // The file's id for the writer's series, numbered now where it has none;
     // -1 for one names does not hold, -2 when the file fails.
-    qint64 fileId(quint32 series, const SeriesNames &names);
+    qint64 fileId(quint32 series, const SeriesNames &names, Numbering &numbering);
     // A reading's roll-ups of blocks of blockMs that sql selects, and those of its points.
     std::vector<Rollup> rollups(const QString &host, const QString &reading, qint64 fromMs,
                                 qint64 toMs, const char *sql, qint64 blockMs, qint64 stepMs);
