@@ -353,7 +353,26 @@ void HistoryPlot::drawBand(QPainter &painter, int index) const
         } else {
             painter.setPen(Qt::NoPen);
             painter.setBrush(fill);
-            painter.drawPolygon(band);
+            const double span = stretch.back().x - stretch.front().x;
+            if (2 * double(stretch.size()) > span) {
+                // A column a pixel: upright strips, each up to the next, tile the band where
+                // a polygon that jumps from top to bottom at every pixel takes the
+                // rasterizer a hundred times as long.
+                QList<QRectF> strips;
+                strips.reserve(qsizetype(stretch.size()));
+                for (size_t c = 0; c < stretch.size(); ++c) {
+                    const double x = stretch[c].x;
+                    const double next = c + 1 < stretch.size() ? stretch[c + 1].x : x + 1;
+                    const double high = panel.scale.toPixel(stretch[c].highest, top, bottom);
+                    const double low = panel.scale.toPixel(stretch[c].lowest, top, bottom);
+                    strips.append(QRectF(x, high, next - x, std::max(1.0, low - high)));
+                }
+                painter.setRenderHint(QPainter::Antialiasing, false);
+                painter.drawRects(strips);
+                painter.setRenderHint(QPainter::Antialiasing);
+            } else {
+                painter.drawPolygon(band);
+            }
             painter.setPen(pen);
             painter.setBrush(Qt::NoBrush);
             painter.drawPolyline(line);

@@ -9,15 +9,16 @@ namespace {
 constexpr qint64 minute = 60'000;
 constexpr qint64 start = 1'772'366'400'000; // a round hour
 
-// An hour of minutes with the 21st to the 39th missing: lowest i, highest i + 10,
-// average i + 5 at minute i.
-std::vector<Rollup> hourWithGap()
+// minutes minutes with the middle third missing: at minute i, lowest i % 20, highest 30 above,
+// average 15 above.
+std::vector<Rollup> minutesWithGap(int minutes)
 {
     std::vector<Rollup> rollups;
-    for (int i = 0; i < 60; ++i) {
-        if (i <= 20 || i >= 40)
+    for (int i = 0; i < minutes; ++i) {
+        const auto lowest = float(i % 20);
+        if (i <= minutes / 3 || i >= 2 * minutes / 3)
             rollups.push_back(
-                {start + i * minute, float(i), float(i + 10), float(i + 5), float(i + 6), 4});
+                {start + i * minute, lowest, lowest + 30, lowest + 15, lowest + 16, 4});
     }
     return rollups;
 }
@@ -36,6 +37,19 @@ bool drawnBetween(const QImage &image, double from, double to)
     return false;
 }
 
+// The longest upright run of pixels in the reading's colour in column x.
+int tallestRun(const QImage &image, int x)
+{
+    int tallest = 0;
+    int run = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        const QColor colour = image.pixelColor(x, y);
+        run = colour.blue() > colour.red() + 20 ? run + 1 : 0;
+        tallest = std::max(tallest, run);
+    }
+    return tallest;
+}
+
 } // namespace
 
 class tst_HistoryPlot final : public QObject
@@ -43,30 +57,42 @@ class tst_HistoryPlot final : public QObject
     Q_OBJECT
 
 private slots:
+    void rollupsAsBand_data();
     void rollupsAsBand();
     void summary_data();
     void summary();
 };
 
-// The band and its line stop where roll-ups are missing, and hovering tells the spread.
+void tst_HistoryPlot::rollupsAsBand_data()
+{
+    QTest::addColumn<int>("minutes");
+    QTest::newRow("a roll-up to several pixels") << 60;
+    QTest::newRow("several roll-ups to a pixel") << 3000;
+}
+
+// The band spans lowest to highest, it and its line stop where roll-ups are missing, and
+// hovering tells the spread.
 void tst_HistoryPlot::rollupsAsBand()
 {
+    QFETCH(int, minutes);
     HistoryPlot plot;
     plot.resize(600, 300);
-    plot.setReadings({{u"CPU"_qs, u"%"_qs, {}, hourWithGap(), {}}}, start, start + 60 * minute,
-                     minute);
+    plot.setReadings({{u"CPU"_qs, u"%"_qs, {}, minutesWithGap(minutes), {}}}, start,
+                     start + minutes * minute, minute);
     const QImage image = plot.grab().toImage();
     QVERIFY(drawnBetween(image, 0.15, 0.25));
-    QVERIFY(!drawnBetween(image, 0.47, 0.57));
+    QVERIFY(!drawnBetween(image, 0.42, 0.58));
     QVERIFY(drawnBetween(image, 0.8, 0.9));
+    QVERIFY2(tallestRun(image, int(0.2 * image.width())) > image.height() / 4,
+             qPrintable(QString::number(tallestRun(image, int(0.2 * image.width())))));
 
     const QString hover = plot.hoverText(QPointF(0.2 * plot.width(), plot.height() / 2.0));
     const QRegularExpressionMatch figures =
-        QRegularExpression(u"^\\d\\d:\\d\\d:\\d\\d  (\\d+) % \\((\\d+) % \u2013 (\\d+) %\\)$"_qs)
+        QRegularExpression(u"\\d\\d:\\d\\d:\\d\\d  (\\d+) % \\((\\d+) % \u2013 (\\d+) %\\)$"_qs)
             .match(hover);
     QVERIFY2(figures.hasMatch(), qPrintable(hover));
-    QCOMPARE(figures.captured(1).toInt() - figures.captured(2).toInt(), 5);
-    QCOMPARE(figures.captured(3).toInt() - figures.captured(2).toInt(), 10);
+    QCOMPARE(figures.captured(1).toInt() - figures.captured(2).toInt(), 15);
+    QCOMPARE(figures.captured(3).toInt() - figures.captured(2).toInt(), 30);
     QVERIFY(plot.hoverText(QPointF(0.2 * plot.width(), 1)).isEmpty());
 }
 
