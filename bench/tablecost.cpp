@@ -6,6 +6,7 @@
 #include "engine/limits/limitrules.h"
 #include "engine/limits/limitwatch.h"
 #include "engine/reception/arrival.h"
+#include "engine/reception/datagramreceiver.h"
 #include "engine/reception/datagramsocket.h"
 #include "engine/reception/reading.h"
 #include "engine/reception/readingparser.h"
@@ -72,10 +73,15 @@ qint64 post(const Round &round, quint64 count, ReadingsTable &table, PacedClock 
     for (quint64 n = 0; n < count; ++n) {
         // As the receiver reads its clocks: once per batch the socket hands over.
         if (n % DatagramSocket::batchSize == 0) {
-            const qint64 second = clock.elapsedMs() / 1000;
+            const qint64 before = clock.elapsedMs();
             clock.datagrams += DatagramSocket::batchSize;
-            // The table's tick, once a second, where what follows it hands on its work.
-            if (clock.elapsedMs() / 1000 != second)
+            // Published as the receiver's timer does, and the table's tick once a second,
+            // where what follows it hands on its work.
+            const qint64 now = clock.elapsedMs();
+            if (now / DatagramReceiver::defaultPublishIntervalMs
+                != before / DatagramReceiver::defaultPublishIntervalMs)
+                table.publish();
+            if (now / 1000 != before / 1000)
                 table.tick();
             arrival.startBatch();
             table.beginBatch();

@@ -105,15 +105,21 @@ quint32 HistoryArchive::seriesOf(int rowIndex, int pair)
     return series;
 }
 
+// Called for every reading the table takes: no call on its common path.
 void HistoryArchive::readingPosted(int rowIndex, int pair, bool newName)
 {
     const auto row = size_t(rowIndex);
     if (row >= m_flags.size() || m_flags[row] != (Known | Touched | HostDue) || newName
-        || m_table.isRestoring()) {
+        || m_table.isRestoring()) [[unlikely]] {
         postedRarely(rowIndex, pair, newName);
-        if (m_table.isRestoring())
-            return;
+        return;
     }
+    take(rowIndex, pair, false);
+}
+
+inline void HistoryArchive::take(int rowIndex, int pair, bool newName)
+{
+    const auto row = size_t(rowIndex);
     const SilenceWatch::Timing &before = m_table.postedTimingBefore();
     const quint32 now = m_table.postedTiming().heard;
     const bool first = newName || m_table.postedWasRestored();
@@ -166,6 +172,7 @@ void HistoryArchive::postedRarely(int rowIndex, int pair, bool newName)
         row.levels[size_t(pair)] = 0;
         m_wordSince[size_t(rowIndex)] &= ~(quint64(1) << pair);
     }
+    take(rowIndex, pair, newName);
 }
 
 void HistoryArchive::renumbered(const std::vector<int> &newRows, const std::vector<int> &)

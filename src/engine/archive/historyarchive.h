@@ -118,6 +118,9 @@ private:
     void renumbered(const std::vector<int> &newRows, const std::vector<int> &newNames) override;
 
     Row &rowAt(int row);
+    // Notes the number posted, when it is the first of its tenth.
+    void take(int row, int pair, bool newName);
+    // Notes a row first heard, or heard first since the last batch, then takes the number.
     void postedRarely(int row, int pair, bool newName);
     quint32 seriesOf(int row, int pair);
     void hostsSilent(const std::vector<int> &rows, bool silent);
