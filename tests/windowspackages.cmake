@@ -27,7 +27,8 @@ set(expected Qt6Core.dll Qt6Gui.dll Qt6Network.dll Qt6Widgets.dll libgcc_s_seh-1
     libstdc++-6.dll libwinpthread-1.dll platforms/qwindows.dll senvo-net.exe senvo-netd.exe senvo-sim.exe
     styles/qwindowsvistastyle.dll tls/qschannelbackend.dll licenses/GPL-3.0.txt licenses/LGPL-3.0.txt licenses/NOTICE.txt
     licenses/gcc-mingw-w64-copyright.txt licenses/mingw-w64-copyright.txt
-    licenses/qt6-base-copyright.txt licenses/qt-patches/0001-wintab-headers-from-wine.patch
+    licenses/qt6-base-copyright.txt licenses/sqlite3-copyright.txt
+    licenses/qt-patches/0001-wintab-headers-from-wine.patch
     licenses/qt-patches/0002-directwrite-needs-direct2d.patch)
 file(GLOB zip "${PACKAGE_DIR}/senvo-net-*-win64.zip")
 file(GLOB setup "${PACKAGE_DIR}/senvo-net-*-win64-setup.exe")
