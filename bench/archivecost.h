@@ -31,6 +31,9 @@ public:
         int hosts = 0;
         int readings = 0;
         double longestTickMs = 0; // the table's tick, with the batch it hands to the writer
+        // The longest tick's processor time: on a shared machine the time between two
+        // readings of the clock also holds what other programs ran.
+        double longestTickCpuMs = 0;
         double meanTickMs = 0;
         qint64 pointsWritten = 0; // of the first host, over the minutes fed
         qint64 pointsHeard = 0;
