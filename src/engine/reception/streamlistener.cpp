@@ -162,8 +162,12 @@ void StreamListener::incomingConnection(qintptr descriptor)
         tls->setSslConfiguration(*m_tls);
         tls->startServerEncryption();
     }
+    // Without a client CA or a list of clients, any client may send, certificate or not.
+    const bool vetted =
+        m_tls
+        && (m_tls->peerVerifyMode() == QSslSocket::VerifyPeer || !m_allowed.allowsEveryClient());
     auto *const connection =
-        new StreamConnection(socket, m_receiver, m_timeouts, m_tls ? &m_allowed : nullptr, this);
+        new StreamConnection(socket, m_receiver, m_timeouts, vetted ? &m_allowed : nullptr, this);
     connect(connection, &StreamConnection::finished, this,
             [this, connection](StreamConnection::Outcome outcome, const QString &why) {
                 finished(connection, outcome, why);

@@ -228,18 +228,26 @@ void TestStreamListener::connectionLimit()
 
 void TestStreamListener::tlsClients_data()
 {
+    QTest::addColumn<QString>("clientCA");    // empty: any client
     QTest::addColumn<QString>("certificate"); // empty: none
     QTest::addColumn<QStringList>("allowed");
     QTest::addColumn<bool>("posts");
 
-    QTest::newRow("trusted") << u"client"_qs << QStringList() << true;
+    const QString ca = u"ca.pem"_qs;
+    QTest::newRow("trusted") << ca << u"client"_qs << QStringList() << true;
     QTest::newRow("trusted, name listed")
-        << u"client"_qs << QStringList{u"other.example.net"_qs, u"RELAY1.example.net"_qs} << true;
-    QTest::newRow("trusted, fingerprint listed") << u"client"_qs << QStringList{u"*"_qs} << true;
-    QTest::newRow("no certificate") << QString() << QStringList() << false;
-    QTest::newRow("another CA's certificate") << u"stranger"_qs << QStringList() << false;
+        << ca << u"client"_qs << QStringList{u"other.example.net"_qs, u"RELAY1.example.net"_qs}
+        << true;
+    QTest::newRow("trusted, fingerprint listed")
+        << ca << u"client"_qs << QStringList{u"*"_qs} << true;
+    QTest::newRow("no certificate") << ca << QString() << QStringList() << false;
+    QTest::newRow("another CA's certificate") << ca << u"stranger"_qs << QStringList() << false;
     QTest::newRow("name not listed")
-        << u"client"_qs << QStringList{u"relay2.example.net"_qs} << false;
+        << ca << u"client"_qs << QStringList{u"relay2.example.net"_qs} << false;
+    QTest::newRow("no client CA, no certificate")
+        << QString() << QString() << QStringList() << true;
+    QTest::newRow("no client CA, another CA's certificate")
+        << QString() << u"stranger"_qs << QStringList() << true;
 }
 
 void TestStreamListener::tlsClients()
@@ -248,6 +256,7 @@ void TestStreamListener::tlsClients()
         QSKIP("No TLS library on this system");
     if (!makeCertificates())
         QSKIP("openssl could not make the certificates");
+    QFETCH(QString, clientCA);
     QFETCH(QString, certificate);
     QFETCH(QStringList, allowed);
     QFETCH(bool, posts);
@@ -260,7 +269,7 @@ void TestStreamListener::tlsClients()
 
     QString problem;
     const std::optional<QSslConfiguration> configuration = StreamListener::tlsConfiguration(
-        {u"server.pem"_qs, u"server.key"_qs, u"ca.pem"_qs, allowed}, m_dir.path(), &problem);
+        {u"server.pem"_qs, u"server.key"_qs, clientCA, allowed}, m_dir.path(), &problem);
     QVERIFY2(configuration, qPrintable(problem));
 
     ReadingsTable table;
