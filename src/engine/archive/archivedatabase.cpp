@@ -37,6 +37,7 @@ constexpr const char *schema[] = {
 };
 
 constexpr qint64 failed = -2;
+constexpr const char *selectSeries = "SELECT id FROM series WHERE host = ? AND reading = ?";
 
 bool isDamage(int code)
 {
@@ -295,7 +296,7 @@ bool ArchiveDatabase::write(const ArchiveBatch &batch, const SeriesNames &names)
         std::map<std::pair<QString, qint64>, std::vector<ArchivePoint>> rows;
         // A full table's first minute numbers millions: the statements are made once.
         Numbering numbering{{m_db, "INSERT OR IGNORE INTO series(host, reading) VALUES(?, ?)"},
-                            {m_db, "SELECT id FROM series WHERE host = ? AND reading = ?"}};
+                            {m_db, selectSeries}};
         for (ArchivePoint point : batch.points) {
             const qint64 id = fileId(point.series, names, numbering);
             if (id == failed)
@@ -487,7 +488,7 @@ bool ArchiveDatabase::prune(qint64 nowMs, int minuteDays, int hourDays, int even
 
 qint64 ArchiveDatabase::seriesId(const QString &host, const QString &reading)
 {
-    Statement select(m_db, "SELECT id FROM series WHERE host = ? AND reading = ?");
+    Statement select(m_db, selectSeries);
     select.bind(1, host).bind(2, reading);
     return select.step() ? select.integer(0) : -1;
 }

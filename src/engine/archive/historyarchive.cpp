@@ -317,7 +317,7 @@ void HistoryArchive::handOver(bool everything)
 
 void HistoryArchive::takeHosts(bool everything)
 {
-    // The table's clock in milliseconds, rather than a date per host.
+    // The table's clock in tenths, rather than a date per host.
     const qint64 nowTenths = m_table.silence().tenthsSince(0);
     while (!m_hostsDue.empty()
            && (everything || m_hostsDue.front().batch <= m_batches - hostsEvery)) {
