@@ -14,16 +14,18 @@
 
 namespace {
 
-qint64 todayAt(int hour)
+// Seconds after midnight, so that even a run just after midnight finds them in the past and
+// below a host heard now.
+qint64 todayAt(int second)
 {
-    return QDate::currentDate().startOfDay().toMSecsSinceEpoch() + hour * 3'600'000;
+    return QDate::currentDate().startOfDay().toMSecsSinceEpoch() + second * 1000;
 }
 
-// Yesterday's last hour and today's first three.
+// Yesterday's last hour and today's first three seconds.
 std::vector<ArchiveBatch> fourEvents()
 {
     ArchiveBatch batch;
-    batch.events = {{todayAt(-1), u"old"_qs, u"CPU"_qs, u"normal"_qs, u"critical"_qs, u"99"_qs},
+    batch.events = {{todayAt(-3600), u"old"_qs, u"CPU"_qs, u"normal"_qs, u"critical"_qs, u"99"_qs},
                     {todayAt(1), u"web-1"_qs, u"CPU"_qs, u"normal"_qs, u"warning"_qs, u"91 %"_qs},
                     {todayAt(2), u"web-2"_qs, {}, u"heard"_qs, u"silent"_qs, {}},
                     {todayAt(3), u"web-1"_qs, u"CPU"_qs, u"warning"_qs, u"normal"_qs, u"40 %"_qs}};
