@@ -83,6 +83,12 @@ StreamListener::tlsConfiguration(const TlsFiles &files, const QString &folder, Q
     };
     if (files.certificate.isEmpty() || files.privateKey.isEmpty())
         return fail(tr("a TLS listener needs both a certificate and a privateKey file"));
+    // Without a CA nothing vouches for the name on a certificate, so none is asked for, and a
+    // list of clients would refuse every one of them.
+    if (files.clientCA.isEmpty() && !AllowedClients(files.allowedClients).allowsEveryClient())
+        return fail(tr("allowedClients is checked only against certificates signed by the "
+                       "clientCA, and no clientCA is set; name the CA that signs the relays' "
+                       "certificates, or leave allowedClients out"));
     const std::optional<QByteArray> certificateText = readFile(files.certificate, folder, problem);
     if (!certificateText)
         return std::nullopt;

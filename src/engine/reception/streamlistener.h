@@ -50,8 +50,9 @@ public:
     explicit StreamListener(DatagramReceiver &receiver, QObject *parent = nullptr);
 
     // The TLS configuration the files make: TLS 1.2 and 1.3 only, with clientCA a
-    // certificate signed by it required. Nothing when a file cannot be read or the key
-    // does not match the certificate; problem then names the file and says why.
+    // certificate signed by it required. Nothing when a file cannot be read, the key does
+    // not match the certificate or clients are listed without a clientCA; problem then
+    // says why, naming the file.
     static std::optional<QSslConfiguration>
     tlsConfiguration(const TlsFiles &files, const QString &folder, QString *problem);
 

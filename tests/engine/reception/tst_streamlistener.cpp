@@ -337,15 +337,23 @@ void TestStreamListener::tlsFilesChecked_data()
 {
     QTest::addColumn<QString>("certificate");
     QTest::addColumn<QString>("key");
-    QTest::addColumn<QString>("named"); // the file the problem names; empty: no problem
+    QTest::addColumn<QString>("clientCA");
+    QTest::addColumn<QStringList>("allowed");
+    QTest::addColumn<QString>("named"); // what the problem names; empty: no problem
 
-    QTest::newRow("sound") << u"server.pem"_qs << u"server.key"_qs << QString();
+    const QString ca = u"ca.pem"_qs;
+    const QStringList relay{u"relay1.example.net"_qs};
+    QTest::newRow("sound") << u"server.pem"_qs << u"server.key"_qs << ca << relay << QString();
     QTest::newRow("no such certificate")
-        << u"missing.pem"_qs << u"server.key"_qs << u"missing.pem"_qs;
-    QTest::newRow("key of another") << u"server.pem"_qs << u"client.key"_qs << u"client.key"_qs;
-    QTest::newRow("key is no key") << u"server.pem"_qs << u"ca.pem"_qs << u"ca.pem"_qs;
+        << u"missing.pem"_qs << u"server.key"_qs << ca << QStringList() << u"missing.pem"_qs;
+    QTest::newRow("key of another")
+        << u"server.pem"_qs << u"client.key"_qs << ca << QStringList() << u"client.key"_qs;
+    QTest::newRow("key is no key")
+        << u"server.pem"_qs << u"ca.pem"_qs << ca << QStringList() << u"ca.pem"_qs;
     QTest::newRow("certificate is no certificate")
-        << u"server.key"_qs << u"server.key"_qs << u"server.key"_qs;
+        << u"server.key"_qs << u"server.key"_qs << ca << QStringList() << u"server.key"_qs;
+    QTest::newRow("clients listed, no CA to vouch for them")
+        << u"server.pem"_qs << u"server.key"_qs << QString() << relay << u"clientCA"_qs;
 }
 
 void TestStreamListener::tlsFilesChecked()
@@ -356,9 +364,11 @@ void TestStreamListener::tlsFilesChecked()
         QSKIP("openssl could not make the certificates");
     QFETCH(QString, certificate);
     QFETCH(QString, key);
+    QFETCH(QString, clientCA);
+    QFETCH(QStringList, allowed);
     QFETCH(QString, named);
     QString problem;
-    const bool made = StreamListener::tlsConfiguration({certificate, key, u"ca.pem"_qs, {}},
+    const bool made = StreamListener::tlsConfiguration({certificate, key, clientCA, allowed},
                                                        m_dir.path(), &problem)
                           .has_value();
     QCOMPARE(made, named.isEmpty());
