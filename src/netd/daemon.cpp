@@ -5,6 +5,15 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QTimer>
+
+namespace {
+
+// The least time between two lines on refused clients of one listener, so that a flood of
+// clients cannot flood the log.
+constexpr qint64 refusalGapMs = 60'000;
+
+} // namespace
 
 Daemon::Daemon(Monitor &monitor, const DaemonLog &log, QObject *parent)
     : QObject(parent)
@@ -28,6 +37,9 @@ Daemon::Daemon(Monitor &monitor, const DaemonLog &log, QObject *parent)
                 m_log.write(result.ok ? DaemonLog::Level::Info : DaemonLog::Level::Warning,
                             tr("Action \"%1\": %2").arg(name, result.text()));
             });
+    for (std::size_t i = 0; i < m_refusals.size(); ++i)
+        connect(i == 0 ? &m_monitor.tcp() : &m_monitor.tls(), &StreamListener::countsChanged, this,
+                [this, i] { tellRefused(i); });
     connect(actions, &ActionRunner::dropped, this, [this](const QString &name) {
         m_log.write(DaemonLog::Level::Warning,
                     tr("Action \"%1\": a batch was dropped, as %2 were waiting.")
@@ -109,4 +121,30 @@ void Daemon::tellListening()
             DaemonLog::Level::Info,
             tr("Serving metrics on http://%1:%2/metrics.").arg(host).arg(metrics.serverPort()));
     }
+}
+
+void Daemon::tellRefused(std::size_t listener)
+{
+    const StreamListener &from = listener == 0 ? m_monitor.tcp() : m_monitor.tls();
+    RefusalsTold &told = m_refusals[listener];
+    const qint64 untold = from.counts().refused - told.count;
+    if (untold <= 0 || told.waiting)
+        return;
+    if (told.last.isValid() && !told.last.hasExpired(refusalGapMs)) {
+        // The last of those that come meanwhile is told when the minute is up.
+        told.waiting = true;
+        QTimer::singleShot(refusalGapMs - told.last.elapsed(), this, [this, listener] {
+            m_refusals[listener].waiting = false;
+            tellRefused(listener);
+        });
+        return;
+    }
+    told.count += untold;
+    told.last.start();
+    QString line = tr("Refused a syslog client over %1, %2, as %3.")
+                       .arg(listener == 0 ? u"TCP"_qs : u"TLS"_qs, from.lastRefused().toText(),
+                            from.lastRefusedWhy());
+    if (untold > 1)
+        line += u' ' + tr("%1 were refused since the last such line.").arg(untold);
+    m_log.write(DaemonLog::Level::Warning, line);
 }

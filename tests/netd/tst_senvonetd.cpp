@@ -8,6 +8,9 @@
 #include <QTest>
 #include <QUdpSocket>
 
+#include <memory>
+#include <vector>
+
 #ifndef Q_OS_WIN
 #include <csignal>
 #endif
@@ -111,17 +114,21 @@ void TestSenvoNetd::receivesAndEndsCleanly()
     QVERIFY(tcpProbe.listen(QHostAddress::LocalHost, 0));
     const quint16 metricsPort = tcpProbe.serverPort();
     tcpProbe.close();
+    QVERIFY(tcpProbe.listen(QHostAddress::LocalHost, 0));
+    const quint16 streamPort = tcpProbe.serverPort();
+    tcpProbe.close();
     QFile ini(config.filePath(u"Senvo-Net.ini"_qs));
     QVERIFY(ini.open(QIODevice::WriteOnly));
     ini.write(QByteArray::number(port) + "\r\n");
     ini.close();
     QFile json(config.filePath(u"Senvo-Net.json"_qs));
     QVERIFY(json.open(QIODevice::WriteOnly));
-    json.write(R"({"metrics": {"listen": "127.0.0.1:)" + QByteArray::number(metricsPort) + "\"}}");
+    json.write(R"({"metrics": {"listen": "127.0.0.1:)" + QByteArray::number(metricsPort)
+               + R"("}, "tcp": {"port": )" + QByteArray::number(streamPort) + "}}");
     json.close();
 
     QProcess program;
-    start(program, {u"--config"_qs, config.path()});
+    start(program, {u"--config"_qs, config.path(), u"--data"_qs, config.path()});
     QByteArray log;
     QVERIFY2(
         waitForLog(program, log, "Listening for readings on UDP port " + QByteArray::number(port)),
@@ -142,6 +149,20 @@ void TestSenvoNetd::receivesAndEndsCleanly()
     }
     QVERIFY2(answer.startsWith("HTTP/1.1 200 "), answer.constData());
     QVERIFY2(answer.contains(series), answer.constData());
+
+    // Relays past the most connections at once: the first refused is told, and those that
+    // follow it within the minute are not, one line each.
+    std::vector<std::unique_ptr<QTcpSocket>> relays;
+    for (int i = 0; i < 259; ++i) {
+        relays.push_back(std::make_unique<QTcpSocket>());
+        relays.back()->connectToHost(QHostAddress::LocalHost, streamPort);
+        QVERIFY(relays.back()->waitForConnected(5000));
+    }
+    QVERIFY2(waitForLog(program, log, "Refused a syslog client over TCP, 127.0.0.1, as 256 "),
+             log.constData());
+    QTest::qWait(200);
+    log += program.readAllStandardError();
+    QCOMPARE(log.count("Refused a syslog client"), 1);
 
     // A limit it cannot apply, read again on SIGHUP and told in the log.
     QVERIFY(json.open(QIODevice::WriteOnly));

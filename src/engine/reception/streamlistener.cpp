@@ -160,6 +160,7 @@ void StreamListener::incomingConnection(qintptr descriptor)
                tr("%1 connections were open already").arg(maxConnections));
         socket->abort();
         socket->deleteLater();
+        Q_EMIT countsChanged();
         return;
     }
     ++m_connections;
