@@ -61,6 +61,14 @@ bool belongTogether(const QSslKey &privateKey, const QSslKey &publicKey)
                        [&publicDer](QByteArrayView blob) { return publicDer.contains(blob); });
 }
 
+// Qt words its TLS errors as sentences; where they go they follow "as".
+QString asClause(QString why)
+{
+    if (why.size() > 1 && why.at(0).isUpper() && why.at(1).isLower())
+        why[0] = why.at(0).toLower();
+    return why;
+}
+
 } // namespace
 
 StreamListener::StreamListener(DatagramReceiver &receiver, QObject *parent)
@@ -185,7 +193,7 @@ void StreamListener::refuse(const SenderAddress &client, const QString &why)
 {
     ++m_counts.refused;
     m_lastRefused = client;
-    m_lastRefusedWhy = why;
+    m_lastRefusedWhy = asClause(why);
     m_lastRefusedAt = QDateTime::currentDateTime();
 }
 
