@@ -51,8 +51,9 @@ case "$(basename "$program")" in
 tst_*)
     # QtTest's output does not reach a redirected standard output under Wine; a file does.
     log=$(mktemp --suffix=.txt)
-    trap 'rm -f "$log"' EXIT
-    "$wine" "$program" "$@" -o "$(windows_path "$log"),txt" &
+    trap 'rm -f "$log" "$log.out"' EXIT
+    # Not on CTest's pipe: a wineserver this run starts would hold it open long after.
+    "$wine" "$program" "$@" -o "$(windows_path "$log"),txt" >"$log.out" 2>&1 </dev/null &
     pid=$!
     # Now and then Wine leaves a test's process hanging after QtTest's last line: given
     # 20 s to end after it, the process is ended and the totals decide.
@@ -66,14 +67,14 @@ tst_*)
     if kill -0 "$pid" 2>/dev/null; then
         kill -9 "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true
-        cat "$log"
+        cat "$log" "$log.out"
         echo "wine-run.sh: $(basename "$program") had finished but did not end; ended it" >&2
         grep -q '^Totals: [0-9]* passed, 0 failed' "$log"
         exit
     fi
     status=0
     wait "$pid" || status=$?
-    cat "$log"
+    cat "$log" "$log.out"
     exit "$status"
     ;;
 *)
